@@ -1,0 +1,138 @@
+#include "sim/simhidbackend.h"
+
+#include <QThread>
+
+namespace {
+
+constexpr uint16_t kVendorId = 0x28BD;
+
+// A handle on the simulated vendor interface.
+class SimHidDevice : public HidDevice {
+public:
+    explicit SimHidDevice(std::shared_ptr<SimTablet> tablet) : m_tablet(std::move(tablet)) {}
+    int write(const uint8_t *data, int length) override { return m_tablet->write(data, length); }
+    int readTimeout(uint8_t *buffer, int size, int timeoutMs) override
+    {
+        return m_tablet->read(buffer, size, timeoutMs);
+    }
+    bool indexedString(int index, QString *text) override
+    {
+        return m_tablet->stringDescriptor(index, text);
+    }
+    int indexedStringRaw(int index, uint8_t *buffer, int size) override
+    {
+        return m_tablet->rawStringDescriptor(index, buffer, size);
+    }
+
+private:
+    std::shared_ptr<SimTablet> m_tablet;
+};
+
+// The kernel's interface: answers string reads, takes writes, never reports.
+class SimKernelInterface : public HidDevice {
+public:
+    explicit SimKernelInterface(std::shared_ptr<SimTablet> tablet) : m_tablet(std::move(tablet)) {}
+    int write(const uint8_t *, int length) override { return length; }
+    int readTimeout(uint8_t *, int, int timeoutMs) override
+    {
+        // Blocks for the time-out like an idle interface, then reports nothing.
+        if (timeoutMs > 0)
+            QThread::msleep(static_cast<unsigned long>(timeoutMs));
+        return 0;
+    }
+    bool indexedString(int index, QString *text) override
+    {
+        return m_tablet->stringDescriptor(index, text);
+    }
+    int indexedStringRaw(int, uint8_t *, int) override { return -1; }
+
+private:
+    std::shared_ptr<SimTablet> m_tablet;
+};
+
+HidDeviceInfo infoFor(const SimTablet &t, int interfaceNumber, int collection, const QString &path)
+{
+    HidDeviceInfo info;
+    info.path = path;
+    info.vendorId = kVendorId;
+    info.productId = t.model().productId;
+    info.interfaceNumber = interfaceNumber;
+    info.collection = collection;
+    info.bus = 3;
+    info.manufacturer = QStringLiteral("Inkora");
+    info.product = QString::fromLatin1(t.model().product);
+    info.serial = t.serialNumber();
+    return info;
+}
+
+QString buildPath(const SimTablet &t, int interfaceNumber, int collection)
+{
+    // Lower case as the system prints interface texts; matching ignores case anyway.
+    QString text = QStringLiteral("\\\\?\\hid#vid_%1&pid_%2&mi_%3")
+                       .arg(kVendorId, 4, 16, QLatin1Char('0'))
+                       .arg(t.model().productId, 4, 16, QLatin1Char('0'))
+                       .arg(interfaceNumber, 2, 10, QLatin1Char('0'));
+    if (collection > 0)
+        text += QStringLiteral("&col%1").arg(collection, 2, 10, QLatin1Char('0'));
+    text += QStringLiteral("#sim%1#{4d1e55b2-f16f-11cf-88cb-001111000030}").arg(t.instance());
+    return text;
+}
+
+} // namespace
+
+std::shared_ptr<SimTablet> SimHidBackend::plug(const SimModel &model)
+{
+    QMutexLocker lock(&m_lock);
+    auto tablet = std::make_shared<SimTablet>(model, m_nextInstance++);
+    m_tablets.append(tablet);
+    return tablet;
+}
+
+void SimHidBackend::unplug(const std::shared_ptr<SimTablet> &tablet)
+{
+    QMutexLocker lock(&m_lock);
+    m_tablets.removeAll(tablet);
+    tablet->unplug();
+}
+
+QString SimHidBackend::interfacePath(const SimTablet &tablet)
+{
+    return buildPath(tablet, tablet.model().interfaceNumber, tablet.model().collection);
+}
+
+QString SimHidBackend::kernelInterfacePath(const SimTablet &tablet)
+{
+    return buildPath(tablet, 0, 1);
+}
+
+bool SimHidBackend::init()
+{
+    return true;
+}
+
+QVector<HidDeviceInfo> SimHidBackend::enumerate(uint16_t vendorId)
+{
+    QMutexLocker lock(&m_lock);
+    QVector<HidDeviceInfo> list;
+    if (vendorId != 0 && vendorId != kVendorId)
+        return list;
+    for (const auto &t : m_tablets) {
+        if (t->model().interfaceNumber != 0)
+            list.append(infoFor(*t, 0, 1, kernelInterfacePath(*t)));
+        list.append(infoFor(*t, t->model().interfaceNumber, t->model().collection, interfacePath(*t)));
+    }
+    return list;
+}
+
+std::unique_ptr<HidDevice> SimHidBackend::open(const QString &path)
+{
+    QMutexLocker lock(&m_lock);
+    for (const auto &t : m_tablets) {
+        if (path.compare(interfacePath(*t), Qt::CaseInsensitive) == 0)
+            return std::make_unique<SimHidDevice>(t);
+        if (t->model().interfaceNumber != 0
+            && path.compare(kernelInterfacePath(*t), Qt::CaseInsensitive) == 0)
+            return std::make_unique<SimKernelInterface>(t);
+    }
+    return nullptr;
+}

@@ -1,0 +1,89 @@
+#pragma once
+// A simulated tablet: answers the commands the program sends (mode 0xB0, lights 0xB4,
+// attributes 0x80 0x06, profile transfer 0xB6, 0xB8), keeps an on-board profile, and
+// plays scripted pen, key, ring, battery and re-announce reports.
+//
+// Threads: the command side (write) runs on the sender's thread and the report side
+// (read) on the reading thread; m_lock guards every member below it.
+
+#include "sim/simmodel.h"
+#include "sim/simreports.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QQueue>
+#include <QString>
+#include <QVector>
+#include <QWaitCondition>
+
+#include <cstdint>
+
+class SimTablet {
+public:
+    explicit SimTablet(const SimModel &model, int instance = 0);
+
+    const SimModel &model() const { return m_model; }
+    int instance() const { return m_instance; }
+    QString serialNumber() const;
+
+    // --- the device side, as the HID backend sees it ---
+    // An output report from the host. Returns the length taken, -1 when unplugged.
+    int write(const uint8_t *data, int length);
+    // Next report due, 0 after timeoutMs without one, -1 once unplugged.
+    int read(uint8_t *buffer, int size, int timeoutMs);
+    bool stringDescriptor(int index, QString *text) const;
+    int rawStringDescriptor(int index, uint8_t *buffer, int size) const;
+
+    // --- scripting ---
+    // Queues a report to be read delayMs after the report queued before it.
+    void queueReport(const QByteArray &report, int delayMs = 0);
+    void queuePen(const SimPenSample &sample, int delayMs = 0);
+    void queueKeys(uint64_t keyBits, uint8_t ring = 0, int delayMs = 0);
+    // A straight stroke of `steps` samples with the tip down, then the tip lifted and
+    // the pen leaving proximity.
+    void queueStroke(int x0, int y0, int x1, int y1, int steps, int pressure, int intervalMs = 0);
+    void queueBattery(int percent, bool charging);
+    void queueReannounce();
+    void unplug();
+    // A device that stops answering commands (for time-out paths).
+    void setAnswering(bool answering);
+
+    // --- what tests look at ---
+    int mode() const;
+    int lightLevel(int light) const;      // 1 wheel light, 2 tablet light
+    QVector<QByteArray> commands() const; // every output report, as written
+    QByteArray onboardProfile() const;
+    void setOnboardProfile(const QByteArray &profile);
+    int pendingReports() const;
+
+private:
+    struct Pending {
+        QByteArray bytes;
+        qint64 dueMs;
+    };
+    void replyLocked(const QByteArray &report);
+    void handleTransferLocked(const uint8_t *d, int length);
+    void sendOnboardProfileLocked();
+    QByteArray attributePayload(uint8_t attribute) const;
+
+    const SimModel m_model;
+    const int m_instance;
+    QElapsedTimer m_clock;
+
+    mutable QMutex m_lock;
+    QWaitCondition m_reportReady;
+    QQueue<Pending> m_queue;
+    qint64 m_lastDueMs = 0;
+    bool m_present = true;
+    bool m_answering = true;
+    int m_mode = 0;
+    int m_tabletLight = 3;
+    int m_wheelLight = 3;
+    int m_batteryPercent = 80;
+    QVector<QByteArray> m_commands;
+    QByteArray m_onboardProfile;
+    QByteArray m_upload;         // profile bytes the host is sending
+    uint32_t m_uploadTotal = 0;
+    bool m_uploadActive = false;
+};
