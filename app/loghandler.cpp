@@ -1,0 +1,99 @@
+#include "app/loghandler.h"
+
+#include "app/paths.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
+
+QString logLevelText(QtMsgType type)
+{
+    switch (type) {
+    case QtWarningMsg:
+        return QStringLiteral(" Warning:");
+    case QtCriticalMsg:
+        return QStringLiteral(" Critical:");
+    case QtFatalMsg:
+        return QStringLiteral(" Fatal:");
+    case QtInfoMsg:
+        return QStringLiteral(" Info:");
+    default:
+        return QStringLiteral(" Message:");
+    }
+}
+
+QByteArray formatLogLine(QtMsgType type, const QMessageLogContext &context,
+                         const QString &message, const QDateTime &localTime)
+{
+    const QString file = context.file ? QString::fromLocal8Bit(context.file) : QString();
+    const QString function = context.function ? QString::fromLocal8Bit(context.function) : QString();
+
+    QString line = QStringLiteral("DateTime:%1").arg(localTime.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss ddd")));
+    line += logLevelText(type);
+    line += QStringLiteral("%1 File:%2  Line:%3  Action:%4")
+                .arg(message, file, QString::number(context.line), function);
+    line += QStringLiteral("\r\n");
+    return line.toLocal8Bit();
+}
+
+bool rotateLogIfNeeded(const QString &logPath, const QString &oldLogPath)
+{
+    const QFileInfo info(logPath);
+    if (!info.exists() || info.size() / 1024 <= kLogRotateKiB)
+        return false;
+    if (QFile::exists(oldLogPath))
+        QFile::remove(oldLogPath);
+    if (!QFile::copy(logPath, oldLogPath))
+        return false; // keep the log; a later line tries again
+    QFile::remove(logPath);
+    return true;
+}
+
+bool appendLogLine(const QByteArray &line, const QString &logPath, const QString &oldLogPath)
+{
+    rotateLogIfNeeded(logPath, oldLogPath);
+    QFile file(logPath);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append))
+        return false;
+    const bool written = file.write(line) == line.size();
+    return file.flush() && written;
+}
+
+namespace {
+
+struct LogFiles {
+    QString logPath;
+    QString oldLogPath;
+};
+
+// Set while this thread is inside the handler. Anything Qt itself might log from the
+// file calls below would otherwise re-enter and deadlock on the non-recursive mutex.
+thread_local bool t_inHandler = false;
+
+void messageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtDebugMsg || t_inHandler)
+        return;
+
+    static QMutex mutex;
+    QMutexLocker locker(&mutex);
+    t_inHandler = true;
+
+    // Computed once, under the mutex, on the first line that is written.
+    static const LogFiles files = [] {
+        const QString folder = Paths::dataFolder();
+        return LogFiles{folder + QStringLiteral("/log.txt"), folder + QStringLiteral("/oldlog.txt")};
+    }();
+
+    appendLogLine(formatLogLine(type, context, message, QDateTime::currentDateTime()),
+                  files.logPath, files.oldLogPath);
+    t_inHandler = false;
+}
+
+} // namespace
+
+void installLogHandler()
+{
+    qInstallMessageHandler(messageHandler);
+}

@@ -1,0 +1,59 @@
+// Entry of Inkora: one instance per user, resources, log file, style, main window.
+
+#include "app/loghandler.h"
+#include "app/mainwindow.h"
+#include "app/paths.h"
+#include "app/qtsingleapplication.h"
+#include "app/startupoptions.h"
+#include "platform/locale/linux/systemlocalebackend.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QFont>
+#include <QResource>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, true);
+    QtSingleApplication app(QStringLiteral("InkoraV3"), argc, argv);
+    if (app.isRunning()) {
+        app.sendMessage(QStringLiteral("Please show InkoraV3"), 5000);
+        return 0;
+    }
+
+    QResource::registerResource(Paths::installFolder() + QStringLiteral("/resource.rcc"), QString());
+    installLogHandler();
+
+    const StartupOptions options = parseStartupArguments(QCoreApplication::arguments());
+    setStartupOptions(options);
+
+    QFile styleSheet(QStringLiteral(":/qss/qss/stylesheet.qss"));
+    if (styleSheet.open(QIODevice::ReadOnly))
+        app.setStyleSheet(QString::fromLatin1(styleSheet.readAll()));
+
+    QFont font;
+    font.setFamily(QStringLiteral("Arial"));
+    QApplication::setFont(font);
+
+    const SystemLocaleBackend locale;
+    auto *window = new MainWindow(Paths::installFolder(), locale);
+    // Logged once the window has put the data folder (and so the log file) in place.
+    if (options.simulate)
+        qInfo().noquote() << "simulated tablets requested, model:"
+                          << (options.simulateModel.isEmpty() ? QStringLiteral("all") : options.simulateModel);
+    app.setActivationWindow(window, false);
+    QObject::connect(&app, &QtSingleApplication::messageReceived, window, &MainWindow::OnShowDriver);
+
+    // Closing the window only hides it into the tray, so the tray is there in both cases.
+    window->createTrayIcon();
+    if (options.minimised) {
+        window->hide();
+        window->setStartedMinimised(true);
+    } else {
+        window->show();
+    }
+
+    const int code = app.exec();
+    delete window;
+    return code;
+}

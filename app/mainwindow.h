@@ -1,0 +1,71 @@
+#pragma once
+// The main window. It exists for the whole run: its constructor performs the start-up
+// steps (per-user files, language), closing it only hides it into the tray, and its
+// destructor is the program's shutdown. For now it only says that no tablet is
+// connected; the settings pages come with the device layer.
+
+#include <QMainWindow>
+#include <QString>
+
+#include <memory>
+
+class LocaleBackend;
+class QLabel;
+class QSettings;
+class QSystemTrayIcon;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // installFolder holds "/config/" with the default per-user files; the data folder is
+    // Paths::dataFolder(). locale gives the user's UI language.
+    MainWindow(const QString &installFolder, const LocaleBackend &locale, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    QString dataFolder() const { return m_strDataFolder; }
+    QString configPath() const { return m_strConfigPath; }
+    // Version of the installed default profile (shown by the diagnosis dialog).
+    QString installedProfileVersion() const { return m_strInstalledVersion; }
+    // Result code of the start-up version check: 0 matched, else 101..105.
+    int profileCheckCode() const { return m_nProfileCheckCode; }
+
+    // Name table ("Common/PID_xxxx", "Dongle/PID_xxxx") and language texts; the
+    // language settings keep the chosen language's group open for the window's life.
+    QSettings *nameSettings() const { return m_pNameSettings.get(); }
+    QSettings *languageSettings() const { return m_pLanguageSettings.get(); }
+    QString languageGroup() const { return m_strLanguageGroup; }
+    // Text of key in the chosen language, or fallback (built-in English).
+    QString languageText(const QString &key, const QString &fallback) const;
+
+    bool startedMinimised() const { return m_bStartedMinimised; }
+    void setStartedMinimised(bool minimised) { m_bStartedMinimised = minimised; }
+
+    // The tray icon with "Show" and "Exit"; made once, later calls do nothing.
+    void createTrayIcon();
+    QSystemTrayIcon *trayIcon() const { return m_pTrayIcon; }
+
+    QString noDeviceText() const;
+
+public slots:
+    void OnShowDriver();
+    void OnQuiqDriver();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildWindow();
+
+    QString m_strInstallFolder;
+    QString m_strDataFolder;
+    QString m_strConfigPath;
+    QString m_strInstalledVersion;
+    int m_nProfileCheckCode = 0;
+    QString m_strLanguageGroup;
+    std::unique_ptr<QSettings> m_pNameSettings;
+    std::unique_ptr<QSettings> m_pLanguageSettings;
+    bool m_bStartedMinimised = false;
+    QLabel *m_pNoDeviceLabel = nullptr;       // child widget
+    QSystemTrayIcon *m_pTrayIcon = nullptr;   // child object
+};
