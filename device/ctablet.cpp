@@ -1,0 +1,527 @@
+#include "device/ctablet.h"
+
+#include "action/actioncaption.h"
+#include "action/caction.h"
+
+#include <QDebug>
+#include <QDeadlineTimer>
+#include <QMetaType>
+#include <QMutexLocker>
+#include <QThread>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Report selectors (byte 1).
+constexpr quint8 kLightReply = 0xB4;
+constexpr quint8 kBatteryReport = 0xF2;
+constexpr quint8 kAttributeReply = 0x06;
+constexpr quint8 kReannounce = 0xF8;
+constexpr quint8 kModeReply = 0xB0;
+constexpr quint8 kProfileTransfer = 0xB6;
+
+// Attribute reply ids (byte 2): the same indexes as the USB string descriptors.
+constexpr int kAttrProduct = 2;
+constexpr int kAttrSerial = 3;
+constexpr int kAttrFirmwareVersion = 4;
+constexpr int kAttrFirmwareData = 5;
+constexpr int kAttrGeometry = 100;
+constexpr int kAttrCapabilities = 110;
+constexpr int kAttrSerialCode = 131;
+
+constexpr int kDefaultResolution = 5080; // lines per inch when the device does not say
+constexpr int kCommandPaceMs = 20;       // the device needs this between commands
+
+// Status bytes of the 0x094B pen: leaving range, then hovering / eraser hovering.
+constexpr quint8 kStatusOutOfRange = 0xC0;
+constexpr quint8 kStatusHover = 0xA0;
+constexpr quint8 kStatusEraserHover = 0xA8;
+
+// Status of the previous 0x094B packet, shared by every tablet of that model.
+std::atomic<int> g_Prev094BStatus{0};
+
+// The first corner of the tablet area being marked: one for the whole program, as the
+// main window marks one tablet's area at a time.
+struct AreaCorner {
+    QMutex mutex;
+    bool set = false;
+    int32_t x = 0;
+    int32_t y = 0;
+};
+
+AreaCorner &Corner()
+{
+    static AreaCorner corner;
+    return corner;
+}
+
+void RegisterMetaTypes()
+{
+    static const bool registered = [] {
+        qRegisterMetaType<MultiData>("MultiData");
+        qRegisterMetaType<CTablet *>("CTablet*");
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
+
+// Copies a text reply into a fixed array, cut so the NUL terminator always fits.
+QByteArray CopyText(char *field, size_t fieldSize, const quint8 *text, int textLength)
+{
+    const size_t n = std::min(static_cast<size_t>(std::max(textLength, 0)), fieldSize - 1);
+    std::memset(field, 0, fieldSize);
+    std::memcpy(field, text, n);
+    return QByteArray(field); // up to the first NUL, for the log
+}
+
+} // namespace
+
+CTablet::CTablet(int tabletIndex, QObject *parent)
+    : QObject(parent)
+    , receivedApp(std::make_unique<AppConfigNode>())
+    , TabletXMLData(std::make_unique<::TabletXMLData>())
+    , action(std::make_unique<CAction>(tabletIndex))
+    , tabletIndex(tabletIndex)
+{
+    RegisterMetaTypes();
+    // The engine runs on the reading thread and its messages pass straight through.
+    connect(action.get(), qOverload<int, int, int>(&CAction::PostActionMsg), this,
+            qOverload<int, int, int>(&CTablet::ReceivActionMsg), Qt::DirectConnection);
+    connect(action.get(), qOverload<int, int, QString>(&CAction::PostActionMsg), this,
+            qOverload<int, int, QString>(&CTablet::ReceivActionMsg), Qt::DirectConnection);
+}
+
+CTablet::~CTablet() = default;
+
+bool CTablet::OpenBleDevice(const QByteArray &, const BleModelEntry *)
+{
+    return false;
+}
+
+bool CTablet::OpenUsbDevice(const QByteArray &, const UsbModelEntry *)
+{
+    return false;
+}
+
+void CTablet::SentCmd(int, int, int) {}
+void CTablet::SendProfileChunk(int, const quint8 *, int) {}
+void CTablet::ProfileTransferControl(int, int) {}
+void CTablet::UploadProfile(const QString &, int) {}
+void CTablet::CloseDevice() {}
+
+bool CTablet::SendAndWaitAttribute(const std::function<void()> &send, int timeoutMs)
+{
+    QMutexLocker lock(&replyMutex);
+    if (send)
+        send();
+    return attributeReply.wait(&replyMutex, QDeadlineTimer(timeoutMs));
+}
+
+bool CTablet::SendAndWaitMode(const std::function<void()> &send, int timeoutMs)
+{
+    QMutexLocker lock(&replyMutex);
+    if (send)
+        send();
+    return modeReply.wait(&replyMutex, QDeadlineTimer(timeoutMs));
+}
+
+DeviceAttributes CTablet::CopyAttributes() const
+{
+    QMutexLocker lock(&replyMutex);
+    return m_DeviceAttributes;
+}
+
+void CTablet::SetAreaCapture(bool on)
+{
+    {
+        AreaCorner &corner = Corner();
+        QMutexLocker lock(&corner.mutex);
+        corner.set = false;
+    }
+    areaCapture = on ? 1 : 0;
+}
+
+QByteArray CTablet::ReceivedProfileBytes() const
+{
+    QMutexLocker lock(&transferMutex);
+    return receiveBuffer;
+}
+
+void CTablet::EndProfileReception()
+{
+    QMutexLocker lock(&transferMutex);
+    receiveActive = 0;
+}
+
+void CTablet::ReceivActionMsg(int tabletId, int msgId, int msgData)
+{
+    qInfo() << "DataAction ReceivActionMsg:" << tabletId << msgId << msgData;
+    emit PostActionMsg(tabletId, msgId, msgData);
+}
+
+void CTablet::ReceivActionMsg(int tabletId, int msgId, QString appPath)
+{
+    qInfo() << "DataAction ReceivActionMsg:" << tabletId << msgId << appPath;
+    emit PostActionMsg(tabletId, msgId, appPath);
+}
+
+void CTablet::ReceiveTabletPackets(quint8 *data, int length)
+{
+    m_LastPacketDecoded = false;
+    if (data == nullptr || length <= 0)
+        return;
+
+    if (length >= 2) {
+        switch (data[1]) {
+        case kLightReply:
+            HandleLightReply(data, length);
+            return;
+        case kBatteryReport:
+            HandleBattery(data, length);
+            return;
+        case kAttributeReply:
+            HandleAttributeReply(data, length);
+            return;
+        case kReannounce:
+            HandleReannounce(data, length);
+            break;
+        case kModeReply:
+            HandleModeReply(data, length);
+            break;
+        case kProfileTransfer:
+            HandleProfileTransfer(data, length);
+            break;
+        default:
+            break;
+        }
+    }
+    DecodeAndDispatch(data, length);
+}
+
+// [1]=0xB4 [2]=1 [3]=0 [4]=which light (1 wheel, 2 tablet) [5]=level
+void CTablet::HandleLightReply(const quint8 *d, int length)
+{
+    if (length < 6 || d[2] != 1 || d[3] != 0)
+        return;
+    const quint8 which = d[4];
+    const quint8 level = d[5];
+    if (which != 1 && which != 2)
+        return;
+    {
+        QMutexLocker lock(&replyMutex);
+        if (which == 2)
+            m_DeviceAttributes.TabletLightValue = level;
+        else
+            m_DeviceAttributes.WheelLightValue = level;
+        attributeReply.wakeAll();
+    }
+    qInfo() << (which == 2 ? "TabletLightValue" : "WheelLightValue") << level;
+    emit SentTabletLightData(this);
+}
+
+// [1]=0xF2 [3]=level in percent [4]=charging state (1 charging)
+void CTablet::HandleBattery(const quint8 *d, int length)
+{
+    if (length < 5)
+        return;
+    batteryLevel = d[3];
+    emit PostActionMsg(tabletIndex, kMsgBattery, static_cast<int>(d[4]));
+}
+
+// [1]=0x06 [2]=attribute id [3]=1 success [4..]=payload
+void CTablet::HandleAttributeReply(const quint8 *d, int length)
+{
+    if (length < 4 || d[3] != 1)
+        return;
+    const quint8 *payload = d + 4;
+    const int payloadLength = length - 4;
+    DeviceAttributes &a = m_DeviceAttributes;
+
+    QMutexLocker lock(&replyMutex);
+    switch (d[2]) {
+    case kAttrProduct:
+        qDebug() << "m_DeviceAttributes.ProductName"
+                 << CopyText(a.ProductName, sizeof a.ProductName, payload, payloadLength);
+        break;
+    case kAttrSerial:
+        qDebug() << "m_DeviceAttributes.SerialNumber"
+                 << CopyText(a.SerialNumber, sizeof a.SerialNumber, payload, payloadLength);
+        break;
+    case kAttrFirmwareVersion:
+        qDebug() << "m_DeviceAttributes.ICVersion"
+                 << CopyText(a.ICVersion, sizeof a.ICVersion, payload, payloadLength);
+        attributeReply.wakeAll();
+        break;
+    case kAttrFirmwareData:
+        qDebug() << "m_DeviceAttributes.ICData"
+                 << CopyText(a.ICData, sizeof a.ICData, payload, payloadLength);
+        break;
+    case kAttrGeometry:
+        // payload: [0..1] MaxX, [2..3] MaxY, [6..7] MaxPressure, little-endian
+        if (payloadLength < 8)
+            return;
+        a.MaxX = payload[0] | payload[1] << 8;
+        a.MaxY = payload[2] | payload[3] << 8;
+        a.MaxPressure = payload[6] | payload[7] << 8;
+        a.Resolution = kDefaultResolution;
+        a.WidthInch100 = a.MaxX * 100 / a.Resolution;
+        a.HeightInch100 = a.MaxY * 100 / a.Resolution;
+        qInfo() << "m_DeviceAttributes.MaxX" << a.MaxX << a.MaxY << a.MaxPressure;
+        attributeReply.wakeAll();
+        break;
+    case kAttrCapabilities: {
+        // The block is stored from its second byte on, as the string descriptor's first
+        // byte is not part of the reply.
+        const int n = std::min(payloadLength, static_cast<int>(sizeof a.TabletType) - 1);
+        std::memcpy(a.TabletType + 1, payload, static_cast<size_t>(n));
+        qInfo() << "m_DeviceAttributes.TabletType" << a.TabletType[7];
+        break;
+    }
+    case kAttrSerialCode: {
+        const int n = std::min(payloadLength, static_cast<int>(sizeof a.SerialCode));
+        std::memcpy(a.SerialCode, payload, static_cast<size_t>(n));
+        qInfo() << "m_DeviceAttributes.SerialNumber"
+                << QByteArray(reinterpret_cast<const char *>(a.SerialCode), n).toHex(' ');
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// [1]=0xF8 [2]=2 [3]=1: the device restarted its report stream and lost its mode.
+void CTablet::HandleReannounce(const quint8 *d, int length)
+{
+    if (length < 4 || d[2] != 2 || d[3] != 1)
+        return;
+    const int16_t currentMode = mode;
+    if (currentMode != 0) {
+        SentCmd(3, currentMode, 0);
+        QThread::msleep(kCommandPaceMs);
+    }
+    if (productId == kProductLightsA || productId == kProductLightsB) {
+        SentCmd(0, 1, 0);
+        QThread::msleep(kCommandPaceMs);
+        SentCmd(0, 2, 0);
+        emit PostActionMsg(tabletIndex, kMsgReannounced, 0);
+    }
+}
+
+// [1]=0xB0 [2]/[3]=1: the mode was taken.
+void CTablet::HandleModeReply(const quint8 *d, int length)
+{
+    if (length < 4)
+        return;
+    if (d[3] == 1 || d[2] == 1) {
+        QMutexLocker lock(&replyMutex);
+        modeReply.wakeAll();
+    }
+}
+
+// [1]=0xB6 [2]=sub [3]=state; header [4..7]=total (LE u32) [8]=transfer id;
+// data from [3] on.
+void CTablet::HandleProfileTransfer(const quint8 *d, int length)
+{
+    if (length < 4)
+        return;
+    const quint8 b2 = d[2];
+    const quint8 b3 = d[3];
+
+    struct Report {
+        int code;
+        int value;
+    } reports[3];
+    int reportCount = 0;
+    const auto report = [&](int code, int value) { reports[reportCount++] = {code, value}; };
+
+    {
+        QMutexLocker lock(&transferMutex);
+        if (b2 == 1 && b3 == 1) {
+            receiveTotal = 0;
+            m_TransferStarted = true;
+            report(TransferStarted, 0);
+        }
+        if (b2 == 2) {
+            if (b3 == 2 && m_TransferStarted) {
+                report(TransferUploadDone, 2);
+                m_TransferStarted = false;
+            } else if (b3 == 0 && receiveTotal == 0) {
+                report(TransferNothingSent, 0);
+                m_TransferStarted = false;
+            }
+        }
+        if (b2 == 0 && b3 == 1 && !receiveActive) {
+            if (length < 9)
+                return;
+            const quint32 total = d[4] | d[5] << 8 | d[6] << 16 | static_cast<quint32>(d[7]) << 24;
+            if (total > static_cast<quint32>(INT_MAX)) {
+                report(TransferWrongId, 0); // no profile is that large: not our transfer
+            } else {
+                receiveTotal = static_cast<int32_t>(total);
+                receiveCount = 0;
+                receiveActive = 1;
+                receiveBuffer.clear();
+                if (receiveTotal == 0)
+                    report(TransferEmpty, 0);
+                else if (d[8] == expectedTransferId)
+                    report(TransferHeader, receiveTotal);
+                else
+                    report(TransferWrongId, 0);
+            }
+        } else if (b2 == 0 && b3 != 0 && receiveActive) {
+            for (int i = 3; i < length; ++i) {
+                ++receiveCount;
+                // 0x00 and 0xFF are padding on the wire, never document bytes.
+                if (receiveCount <= receiveTotal && d[i] != 0x00 && d[i] != 0xFF)
+                    receiveBuffer.append(static_cast<char>(d[i]));
+            }
+            if (receiveTotal > 0) {
+                const int64_t percent = static_cast<int64_t>(receiveCount) * 100 / receiveTotal;
+                if (percent <= 100)
+                    report(TransferProgress, static_cast<int>(percent));
+            }
+        }
+        if (b2 == 2) {
+            if (b3 != 0 || receiveCount < receiveTotal) {
+                if (receiveActive && receiveCount < receiveTotal) {
+                    report(TransferFailed, receiveTotal);
+                    receiveActive = 0;
+                }
+            } else {
+                // The keypad document reader is not wired in yet: a complete document
+                // is reported as not usable and its bytes stay in receiveBuffer.
+                if (!receiveBuffer.isEmpty())
+                    report(TransferFailed, 1);
+                // Ends even an empty reception, so the next header is read as a header.
+                receiveActive = 0;
+            }
+        }
+    }
+    for (int i = 0; i < reportCount; ++i)
+        emit PostDeviceOperatorMsg(reports[i].code, reports[i].value);
+}
+
+void CTablet::DecodeAndDispatch(const quint8 *d, int length)
+{
+    if (!decodeEnabled)
+        return;
+    std::memset(&packet, 0, sizeof packet);
+    packet.productId = productId;
+    packet.tabletIndex = tabletIndex;
+    if (!DecodeReport(d, length, productId, decoderState, packet))
+        return;
+    m_LastPacketDecoded = true;
+
+    if (areaCapture) {
+        CaptureArea();
+        return;
+    }
+
+    TrackPen();
+
+    const ::TabletXMLData &profile = *TabletXMLData;
+    MultiData out = action->ProcessPacket(packet, m_DeviceAttributes, profile, apps);
+
+    if (productId == kProductDoubleRun) {
+        // Coming back into range after leaving it, this pen needs the sample twice for
+        // the pointer path to see both the entry and the position.
+        const int previous = g_Prev094BStatus.exchange(packet.status);
+        if ((packet.flags & PacketPen) && previous == kStatusOutOfRange
+            && (packet.status == kStatusHover || packet.status == kStatusEraserHover))
+            out = action->ProcessPacket(packet, m_DeviceAttributes, profile, apps);
+    }
+
+    if (emitToUi)
+        emit SentMultiData(this, out);
+}
+
+void CTablet::TrackPen()
+{
+    ::TabletXMLData &profile = *TabletXMLData;
+    if (profile.DevicePenNum <= 1) {
+        profile.DeviceCurPenID = 0;
+        return;
+    }
+    if (!(packet.flags & PacketPen) || packet.penId >= profile.DevicePenNum)
+        return;
+    const int16_t bit = static_cast<int16_t>(1 << packet.penId);
+    if (profile.PenMoveInTablet != lastPenMask && !(profile.PenMoveInTablet & bit)) {
+        lastPenMask = profile.PenMoveInTablet;
+        profile.PenMoveInTablet = static_cast<int16_t>(profile.PenMoveInTablet | bit);
+        profile.DeviceCurPenID = packet.penId;
+        emit PostActionMsg(tabletIndex, kMsgNewPen, static_cast<int>(packet.penId));
+    }
+}
+
+// Marking the tablet area: two tip touches give two corners; the result goes out in
+// hundredths of an inch, turned by the profile's orientation.
+void CTablet::CaptureArea()
+{
+    const bool tipDown = (packet.flags & PacketPen) && (packet.flags & PacketPenButton)
+                         && packet.penButtonNo == 1 && packet.penButtonDown == 1;
+    if (!tipDown)
+        return;
+
+    int32_t firstX = 0;
+    int32_t firstY = 0;
+    bool second = false;
+    {
+        AreaCorner &corner = Corner();
+        QMutexLocker lock(&corner.mutex);
+        if (!corner.set) {
+            corner.set = true;
+            corner.x = packet.x;
+            corner.y = packet.y;
+        } else {
+            corner.set = false;
+            firstX = corner.x;
+            firstY = corner.y;
+            second = true;
+        }
+    }
+    if (!second) {
+        ActionCaption::MyLrc()->ShowLanguageCaption(QStringLiteral("Device.TabeltHelpInfo2"));
+        return;
+    }
+    ActionCaption::MyLrc()->ShowLanguageCaption(QStringLiteral("Device.TabeltHelpInfo3"));
+
+    int32_t resolution = m_DeviceAttributes.Resolution;
+    if (resolution <= 0)
+        resolution = kDefaultResolution; // no geometry reply yet: the device default
+    const int64_t left = std::min(firstX, packet.x);
+    const int64_t top = std::min(firstY, packet.y);
+    const int64_t width = std::abs(static_cast<int64_t>(packet.x) - firstX);
+    const int64_t height = std::abs(static_cast<int64_t>(packet.y) - firstY);
+    const int l = static_cast<int>(left * 100 / resolution);
+    const int t = static_cast<int>(top * 100 / resolution);
+    const int w = std::max(1, static_cast<int>(width * 100 / resolution));
+    const int h = static_cast<int>(height * 100 / resolution);
+    const int W = m_DeviceAttributes.WidthInch100;
+    const int H = m_DeviceAttributes.HeightInch100;
+
+    int x = 0, y = 0, rw = 0, rh = 0;
+    switch (TabletXMLData->Orientation) {
+    case 0:
+        x = l; y = t; rw = w; rh = h;
+        break;
+    case 1:
+        x = H - h - t; y = l; rw = h; rh = w;
+        break;
+    case 2:
+        x = W - w - l; y = H - h - t; rw = w; rh = h;
+        break;
+    case 3:
+        x = t; y = W - w - l; rw = h; rh = w;
+        break;
+    default:
+        break;
+    }
+    qInfo() << "SetAreaOk" << x << y << rw << rh;
+    areaCapture = 0;
+    emit SetAreaOk(static_cast<short>(x), static_cast<short>(y), static_cast<short>(rw),
+                   static_cast<short>(rh));
+}

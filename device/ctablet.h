@@ -1,0 +1,195 @@
+#pragma once
+// One connected tablet: its device description, device and application profiles, decoder
+// state and action engine. Transports (USB, Bluetooth LE) subclass it and feed every
+// input report to ReceiveTabletPackets on their reading thread.
+//
+// Threads and ownership of the members:
+//  - GUI thread: creation, open, close, commands and the waits on the replies.
+//  - Reading thread (the transport's): ReceiveTabletPackets, the decoder, the action
+//    engine. It alone touches decoderState, packet, lastPenMask and the action engine.
+//  - replyMutex guards m_DeviceAttributes once decoding runs: the reading thread writes
+//    the attribute and light replies under it; other threads read through
+//    CopyAttributes() (or after a wait helper returned, still holding the lock's order).
+//    The GUI thread writes it freely only before decoding starts.
+//  - transferMutex guards the profile reception (receive* members).
+//  - Flags the GUI thread flips while the reading thread runs are atomics.
+
+#include "config/profilerecords.h"
+#include "device/appconfigmap.h"
+#include "device/decoder.h"
+#include "device/tabletpacket.h"
+
+#include <QByteArray>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <QWaitCondition>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class CAction;
+// Rows of the supported-model tables (USB and Bluetooth LE).
+struct UsbModelEntry;
+struct BleModelEntry;
+
+// Message ids this object posts with PostActionMsg(tabletIndex, id, data).
+constexpr int kMsgBattery = 88;     // data: charging state byte (1 = charging)
+constexpr int kMsgNewPen = 89;      // data: pen id
+constexpr int kMsgReannounced = 100;
+
+// PostDeviceOperatorMsg(code, value) codes of a profile transfer from the device.
+enum ProfileTransferCode {
+    TransferStarted = 1,       // (1, 0)
+    TransferUploadDone = 3,    // (3, 2): the device took our transfer end
+    TransferNothingSent = 4,   // (4, 0)
+    TransferHeader = 5,        // (5, total)
+    TransferProgress = 6,      // (6, percent)
+    TransferParsed = 7,        // (7, 1)
+    TransferFailed = 8,        // (8, total) short data, or (8, 1) document not usable
+    TransferWrongId = 9,       // (9, 0)
+    TransferEmpty = 10,        // (10, 0)
+};
+
+// Product ids with special handling in the tablet object.
+constexpr int kProductDoubleRun = 0x094B;
+constexpr int kProductLightsA = 0x0933;
+constexpr int kProductLightsB = 0x0934;
+
+class CTablet : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit CTablet(int tabletIndex, QObject *parent = nullptr);
+    ~CTablet() override;
+
+    CTablet(const CTablet &) = delete;
+    CTablet &operator=(const CTablet &) = delete;
+
+    // Transport operations; this base does nothing and cannot open.
+    virtual bool OpenBleDevice(const QByteArray &path, const BleModelEntry *entry);
+    virtual bool OpenUsbDevice(const QByteArray &path, const UsbModelEntry *entry);
+    // Device command: 0 query light a, 1 set light a to b, 2 second set-light form,
+    // 3 set mode a, 4 command 0xB8.
+    virtual void SentCmd(int type, int a, int b);
+    virtual void SendProfileChunk(int type, const quint8 *data, int length);
+    virtual void ProfileTransferControl(int type, int value);
+    virtual void UploadProfile(const QString &text, int count);
+    virtual void CloseDevice();
+
+    // Command senders' waits. Each locks replyMutex BEFORE calling send, then waits up to
+    // timeoutMs for the reply; the reading thread needs replyMutex to record the reply
+    // and wake the waiter, so a reply that comes back while send is still running is
+    // held until the wait has begun and is never lost. send must not wait for the
+    // reading thread. Returns false on time-out.
+    // attributeReply is woken by the geometry (100) and firmware version (4) attribute
+    // replies and by light replies; modeReply by the 0xB0 reply.
+    bool SendAndWaitAttribute(const std::function<void()> &send, int timeoutMs);
+    bool SendAndWaitMode(const std::function<void()> &send, int timeoutMs);
+
+    // A consistent copy of the device description, for threads other than the reading
+    // thread.
+    DeviceAttributes CopyAttributes() const;
+
+    // The packet of the last ReceiveTabletPackets call, and whether that call produced a
+    // decoded packet that went to the action engine or the area capture. Valid on the
+    // reading thread right after the call (the next report overwrites them).
+    const TabletPacket &LastPacket() const { return packet; }
+    bool LastPacketDecoded() const { return m_LastPacketDecoded; }
+
+    // Starts (on) or cancels (off) marking the tablet area with the pen. Either way the
+    // next tip touch is a first corner again.
+    void SetAreaCapture(bool on);
+
+    // Profile bytes received from the device by the last complete reception (the parse
+    // into receivedApp comes with the keypad document reader).
+    QByteArray ReceivedProfileBytes() const;
+
+signals:
+    void SetAreaOk(short x, short y, short w, short h);
+    void SentMultiData(CTablet *tablet, MultiData mData);
+    void PostActionMsg(int tabletId, int msgId, int msgData);
+    void PostActionMsg(int tabletId, int msgId, QString appPath);
+    void SentTabletLightData(CTablet *tablet);
+    void PostDeviceOperatorMsg(int code, int value);
+
+public slots:
+    // One input report; byte 0 is the report id, byte 1 selects the handling. Runs on the
+    // transport's reading thread (direct connection). The bytes are only read during the
+    // call.
+    void ReceiveTabletPackets(quint8 *packet, int length);
+    // The action engine's messages, passed on unchanged as PostActionMsg.
+    void ReceivActionMsg(int tabletId, int msgId, int msgData);
+    void ReceivActionMsg(int tabletId, int msgId, QString appPath);
+
+public:
+    // Mapping values copied from the profile when it is loaded (GUI thread).
+    int16_t screenIndex = 0;
+    int16_t SX = 0;
+    int16_t SY = 0;
+    int16_t SW = 0;
+    int16_t SH = 0;
+
+    // Application path -> profile. Written by the profile loader before decoding starts.
+    AppConfigMap apps;
+
+    uint8_t isBle = 0;                  // set by the Bluetooth subclass
+    std::atomic<int32_t> batteryLevel{-1}; // percent from the 0xF2 report; -1 unknown
+    uint8_t lowBatteryShown = 0;        // GUI thread only
+
+    QByteArray uploadBuffer; // profile text being sent to the device; GUI thread only
+
+    // Profile reception from the device; guarded by transferMutex.
+    QByteArray receiveBuffer;
+    int32_t receiveTotal = 0;  // announced byte count
+    int32_t receiveCount = 0;  // bytes seen so far
+    uint8_t receiveActive = 0;
+    std::unique_ptr<AppConfigNode> receivedApp; // zeroed at construction
+    int32_t expectedTransferId = 1;
+
+    DeviceAttributes m_DeviceAttributes{}; // see replyMutex above
+
+    // The device profile. Read by the reading thread for every packet; the pen tracking
+    // writes DeviceCurPenID and PenMoveInTablet on the reading thread.
+    std::unique_ptr<::TabletXMLData> TabletXMLData;
+
+    DecoderState decoderState{}; // reading thread
+    TabletPacket packet{};       // reading thread
+
+    mutable QMutex replyMutex;
+    QWaitCondition attributeReply;
+    QWaitCondition modeReply;
+
+    std::unique_ptr<CAction> action; // created with the tablet, runs on the reading thread
+
+    int32_t productId = 0;  // set at open, before decoding starts
+    int32_t tabletIndex;    // slot 0..4
+    std::atomic<uint8_t> emitToUi{0};      // every decoded packet also emits SentMultiData
+    std::atomic<uint8_t> areaCapture{0};   // packets go to the area capture; see SetAreaCapture
+    std::atomic<uint8_t> decodeEnabled{0}; // set once the transport delivers reports
+    std::atomic<int16_t> mode{0};          // mode byte sent at open
+    int16_t lastPenMask = -1;              // pen tracking, reading thread
+
+protected:
+    // Ends a profile reception in progress (the transfer control that cancels it).
+    void EndProfileReception();
+
+    mutable QMutex transferMutex;
+
+private:
+    void HandleLightReply(const quint8 *d, int length);
+    void HandleBattery(const quint8 *d, int length);
+    void HandleAttributeReply(const quint8 *d, int length);
+    void HandleReannounce(const quint8 *d, int length);
+    void HandleModeReply(const quint8 *d, int length);
+    void HandleProfileTransfer(const quint8 *d, int length);
+    void DecodeAndDispatch(const quint8 *d, int length);
+    void TrackPen();
+    void CaptureArea();
+
+    bool m_TransferStarted = false; // transferMutex
+    bool m_LastPacketDecoded = false; // reading thread
+};
