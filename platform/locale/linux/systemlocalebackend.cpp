@@ -73,10 +73,14 @@ const LanguageRow kLanguageRows[] = {
 
 int windowsLanguageId(QLocale::Language language, QLocale::Country country, QLocale::Script script)
 {
-    // "zh" with a traditional script but no listed country reads as Taiwan's.
-    if (language == QLocale::Chinese && script == QLocale::TraditionalChineseScript
-        && country != QLocale::HongKong && country != QLocale::Macau && country != QLocale::Taiwan)
-        return 1028;
+    // Chinese: the script decides the written form, the country only the variant.
+    if (language == QLocale::Chinese && script == QLocale::SimplifiedChineseScript)
+        return country == QLocale::Singapore ? 4100 : 2052;
+    if (language == QLocale::Chinese && script == QLocale::TraditionalChineseScript) {
+        if (country == QLocale::HongKong)
+            return 3076;
+        return country == QLocale::Macau ? 5124 : 1028;
+    }
     int languageDefault = 0;
     for (const LanguageRow &row : kLanguageRows) {
         if (row.language != language)

@@ -1,0 +1,108 @@
+// UI language: the language group of a Windows language id, and the ids the Linux
+// locale backend derives from the process locale.
+
+#include "app/language.h"
+#include "platform/locale/linux/systemlocalebackend.h"
+
+#include <gtest/gtest.h>
+
+#include <QLocale>
+#include <QSet>
+#include <QSettings>
+#include <QTemporaryDir>
+
+namespace {
+
+TEST(LanguageGroup, ListedAndUnlistedIds)
+{
+    const struct {
+        int id;
+        const char *group;
+    } rows[] = {
+        {2052, "ChineseSimplified"}, {1028, "ChineseTraditional"}, {5124, "ChineseTraditional"},
+        {2055, "German"}, {6156, "French"}, {1041, "Japanese"}, {1042, "Korean"},
+        {1049, "Russian"}, {1034, "Spanish"}, {3082, "Spanish"}, {20490, "Spanish"},
+        {2064, "Italian"}, {1054, "Thai"}, {1046, "Portuguese"}, {2070, "Portuguese"},
+        {1066, "Vietnamese"}, {1045, "Polish"}, {1055, "Turkish"},
+        // English and anything unlisted, neighbours of listed ids included.
+        {1033, "English"}, {2057, "English"}, {0, "English"}, {-1, "English"},
+        {2053, "English"}, {21514, "English"}, {1035, "English"},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(Language::groupForLanguageId(row.id), QLatin1String(row.group)) << row.id;
+}
+
+TEST(LanguageText, FallsBackToBuiltInEnglish)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("language.ini"));
+    {
+        QSettings settings(path, QSettings::IniFormat);
+        settings.setIniCodec("UTF-8");
+        settings.setValue(QStringLiteral("German/Tray.exit"), QStringLiteral("Beenden"));
+        settings.setValue(QStringLiteral("German/Tray.show"), QString());
+    }
+    QSettings settings(path, QSettings::IniFormat);
+    settings.setIniCodec("UTF-8");
+    settings.beginGroup(QStringLiteral("German"));
+    EXPECT_EQ(Language::text(settings, QStringLiteral("Tray.exit"), QStringLiteral("Exit")), QStringLiteral("Beenden"));
+    EXPECT_EQ(Language::text(settings, QStringLiteral("Tray.show"), QStringLiteral("Show")), QStringLiteral("Show"));
+    EXPECT_EQ(Language::text(settings, QStringLiteral("Tray.none"), QStringLiteral("None")), QStringLiteral("None"));
+}
+
+TEST(LocaleBackend, CountryVariantsAndDefaults)
+{
+    EXPECT_EQ(windowsLanguageId(QLocale::English, QLocale::UnitedStates), 1033);
+    EXPECT_EQ(windowsLanguageId(QLocale::English, QLocale::UnitedKingdom), 2057);
+    EXPECT_EQ(windowsLanguageId(QLocale::Chinese, QLocale::China), 2052);
+    EXPECT_EQ(windowsLanguageId(QLocale::Chinese, QLocale::Taiwan), 1028);
+    EXPECT_EQ(windowsLanguageId(QLocale::Portuguese, QLocale::Brazil), 1046);
+    EXPECT_EQ(windowsLanguageId(QLocale::Spanish, QLocale::Spain), 3082);
+    // A country the language has no id for: the language's default.
+    EXPECT_EQ(windowsLanguageId(QLocale::German, QLocale::Belgium), 1031);
+    EXPECT_EQ(windowsLanguageId(QLocale::Spanish, QLocale::UnitedStates), 3082);
+    EXPECT_EQ(windowsLanguageId(QLocale::Chinese, QLocale::AnyCountry, QLocale::TraditionalChineseScript), 1028);
+    // Languages without a group, and the C locale, read as English US.
+    EXPECT_EQ(windowsLanguageId(QLocale::Swahili, QLocale::Kenya), 1033);
+    EXPECT_EQ(windowsLanguageId(QLocale::C, QLocale::AnyCountry), 1033);
+}
+
+// Every id of the language table except Spain's traditional sort (1034, no locale of
+// its own) is reached by some real locale, and every real locale of a translated
+// language lands in that language's group.
+TEST(LocaleBackend, EveryRealLocaleReachesItsGroup)
+{
+    const QHash<QLocale::Language, QString> groups = {
+        {QLocale::German, QStringLiteral("German")}, {QLocale::French, QStringLiteral("French")},
+        {QLocale::Japanese, QStringLiteral("Japanese")}, {QLocale::Korean, QStringLiteral("Korean")},
+        {QLocale::Russian, QStringLiteral("Russian")}, {QLocale::Spanish, QStringLiteral("Spanish")},
+        {QLocale::Italian, QStringLiteral("Italian")}, {QLocale::Thai, QStringLiteral("Thai")},
+        {QLocale::Portuguese, QStringLiteral("Portuguese")}, {QLocale::Vietnamese, QStringLiteral("Vietnamese")},
+        {QLocale::Polish, QStringLiteral("Polish")}, {QLocale::Turkish, QStringLiteral("Turkish")},
+        {QLocale::English, QStringLiteral("English")},
+    };
+    QSet<int> reached;
+    const QList<QLocale> all = QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyCountry);
+    for (const QLocale &locale : all) {
+        const int id = windowsLanguageId(locale.language(), locale.country(), locale.script());
+        reached.insert(id);
+        const QString group = Language::groupForLanguageId(id);
+        if (locale.language() == QLocale::Chinese) {
+            // The table files Singapore's id (4100) with the traditional group.
+            const bool traditional = locale.script() == QLocale::TraditionalChineseScript
+                                     || locale.country() == QLocale::Singapore;
+            EXPECT_EQ(group, traditional ? QStringLiteral("ChineseTraditional") : QStringLiteral("ChineseSimplified"))
+                << locale.name().toStdString();
+        } else {
+            EXPECT_EQ(group, groups.value(locale.language(), QStringLiteral("English"))) << locale.name().toStdString();
+        }
+    }
+    const int listed[] = {2052, 1028, 3076, 4100, 5124, 1031, 2055, 3079, 4103, 5127, 1036, 2060,
+                          3084, 4108, 5132, 6156, 1041, 1042, 1049, 2058, 3082, 4106, 5130, 6154,
+                          7178, 8202, 9226, 10250, 11274, 12298, 13322, 14346, 15370, 16394, 17418,
+                          18442, 19466, 20490, 1040, 2064, 1054, 1046, 2070, 1066, 1045, 1055, 1033, 2057};
+    for (int id : listed)
+        EXPECT_TRUE(reached.contains(id)) << id;
+}
+
+} // namespace

@@ -1,0 +1,165 @@
+// Start-up of the main window against a private data folder and installation folder:
+// first run, version change (the user's profile is kept as config.xml.bak), matching
+// version (nothing touched), language group and texts, and the window's basic shape.
+
+#include "app/mainwindow.h"
+#include "platform/locale/localebackend.h"
+
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QIcon>
+#include <QLabel>
+#include <QResource>
+#include <QSettings>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
+
+namespace {
+
+QByteArray profileXml(const char *version, const char *marker = "")
+{
+    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<InkoraConfig version=\"") + version
+           + "\">" + marker + "</InkoraConfig>\n";
+}
+
+class MainWindowStartTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_savedConfigHome = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", m_root.filePath(QStringLiteral("xdg")).toLocal8Bit());
+        m_install = m_root.filePath(QStringLiteral("install"));
+        m_data = m_root.filePath(QStringLiteral("xdg/Inkora V3"));
+        write(m_install + QStringLiteral("/config/config.xml"), profileXml("1.2.0", "<Default/>"));
+        write(m_install + QStringLiteral("/config/name_config.ini"), "[Common]\nPID_0935=Tablet M\n");
+        write(m_install + QStringLiteral("/config/language.ini"),
+              "[English]\nTray.exit=Exit\n[German]\nMainWindow.noDevice=Bitte Ger\xc3\xa4t anschlie\xc3\x9f" "en.\n");
+    }
+    void TearDown() override { qputenv("XDG_CONFIG_HOME", m_savedConfigHome); }
+
+    static void write(const QString &path, const QByteArray &content)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    static QByteArray read(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+    QString data(const char *name) const { return m_data + QLatin1Char('/') + QLatin1String(name); }
+
+    QTemporaryDir m_root;
+    QByteArray m_savedConfigHome;
+    QString m_install;
+    QString m_data;
+};
+
+TEST_F(MainWindowStartTest, FirstRunCreatesTheDataFolder)
+{
+    ASSERT_FALSE(QFileInfo::exists(m_data));
+    MainWindow window(m_install, FixedLocaleBackend(1033));
+
+    EXPECT_EQ(window.dataFolder(), m_data);
+    EXPECT_EQ(window.configPath(), data("config.xml"));
+    EXPECT_EQ(window.profileCheckCode(), 101);
+    EXPECT_EQ(window.installedProfileVersion(), QStringLiteral("1.2"));
+    EXPECT_EQ(read(data("config.xml")), profileXml("1.2.0", "<Default/>"));
+    EXPECT_FALSE(QFile::exists(data("config.xml.bak")));
+    EXPECT_EQ(window.nameSettings()->value(QStringLiteral("Common/PID_0935")).toString(), QStringLiteral("Tablet M"));
+}
+
+TEST_F(MainWindowStartTest, VersionChangeKeepsTheOldProfileAsBackup)
+{
+    write(data("config.xml"), profileXml("1.1.4", "<MySettings/>"));
+    write(data("config.xml.bak"), "an older backup");
+    write(data("log.txt"), "user log\r\n");
+
+    MainWindow window(m_install, FixedLocaleBackend(1033));
+
+    EXPECT_EQ(window.profileCheckCode(), 104);
+    EXPECT_EQ(read(data("config.xml")), profileXml("1.2.0", "<Default/>"));
+    EXPECT_EQ(read(data("config.xml.bak")), profileXml("1.1.4", "<MySettings/>"));
+    EXPECT_EQ(read(data("log.txt")), QByteArray("user log\r\n"));
+}
+
+TEST_F(MainWindowStartTest, BrokenProfileIsKeptToo)
+{
+    write(data("config.xml"), "<InkoraConfig version=\"1.2.0\"><unclosed>");
+    MainWindow window(m_install, FixedLocaleBackend(1033));
+    EXPECT_EQ(window.profileCheckCode(), 102);
+    EXPECT_EQ(read(data("config.xml.bak")), QByteArray("<InkoraConfig version=\"1.2.0\"><unclosed>"));
+}
+
+TEST_F(MainWindowStartTest, MatchingVersionLeavesUserFilesAlone)
+{
+    write(data("config.xml"), profileXml("1.2.9", "<MySettings/>"));
+    write(data("language.ini"), "[English]\nMainWindow.noDevice=Plug in your tablet.\n");
+    const QDateTime modified = QFileInfo(data("config.xml")).lastModified();
+
+    MainWindow window(m_install, FixedLocaleBackend(2057));
+
+    EXPECT_EQ(window.profileCheckCode(), 0);
+    EXPECT_EQ(read(data("config.xml")), profileXml("1.2.9", "<MySettings/>"));
+    EXPECT_EQ(QFileInfo(data("config.xml")).lastModified(), modified);
+    EXPECT_FALSE(QFile::exists(data("config.xml.bak")));
+    EXPECT_FALSE(QFile::exists(data("name_config.ini")));
+    EXPECT_EQ(window.languageGroup(), QStringLiteral("English"));
+    EXPECT_EQ(window.noDeviceText(), QStringLiteral("Plug in your tablet."));
+}
+
+TEST_F(MainWindowStartTest, LanguageGroupStaysOpenWithEnglishFallback)
+{
+    {
+        MainWindow german(m_install, FixedLocaleBackend(3079)); // German, Austria
+        EXPECT_EQ(german.languageGroup(), QStringLiteral("German"));
+        EXPECT_EQ(german.languageSettings()->group(), QStringLiteral("German"));
+        EXPECT_EQ(german.noDeviceText(), QString::fromUtf8("Bitte Ger\xc3\xa4t anschlie\xc3\x9f" "en."));
+        // Not in the German group: the built-in English text.
+        EXPECT_EQ(german.languageText(QStringLiteral("Tray.exit"), QStringLiteral("Exit")), QStringLiteral("Exit"));
+    }
+    MainWindow english(m_install, FixedLocaleBackend(1033));
+    EXPECT_EQ(english.noDeviceText(), QStringLiteral("Please connect device."));
+}
+
+TEST_F(MainWindowStartTest, WindowShapeAndShow)
+{
+    MainWindow window(m_install, FixedLocaleBackend(1033));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Inkora"));
+    EXPECT_TRUE(window.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(window.startedMinimised());
+    EXPECT_FALSE(window.isVisible());
+    window.OnShowDriver();
+    EXPECT_TRUE(window.isVisible());
+    window.createTrayIcon();
+    QSystemTrayIcon *tray = window.trayIcon();
+    window.createTrayIcon();
+    EXPECT_EQ(window.trayIcon(), tray);
+}
+
+// The compiled-in qt.conf keeps the platform's DPI setting with CR LF line ends.
+TEST(BuiltinResources, QtConf)
+{
+    QFile conf(QStringLiteral(":/qt/etc/qt.conf"));
+    ASSERT_TRUE(conf.open(QIODevice::ReadOnly));
+    EXPECT_EQ(conf.readAll(), QByteArray("[Platforms]\r\nWindowsArguments=dpiawareness=0\r\n"));
+}
+
+// The external resource file beside the program holds the style sheet and the icon.
+TEST(ExternalResources, StyleSheetAndIcon)
+{
+    const QString rcc = qEnvironmentVariable("INKORA_BIN_DIR") + QStringLiteral("/resource.rcc");
+    ASSERT_TRUE(QResource::registerResource(rcc, QStringLiteral("/test")));
+    EXPECT_TRUE(QFile::exists(QStringLiteral(":/test/qss/qss/stylesheet.qss")));
+    EXPECT_FALSE(QIcon(QStringLiteral(":/test/image/Res/inkora.png")).pixmap(32, 32).isNull());
+    QResource::unregisterResource(rcc, QStringLiteral("/test"));
+}
+
+} // namespace
