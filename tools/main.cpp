@@ -1,0 +1,103 @@
+// inkora-hidtool: the support tool that users and tests share.
+#include "tools/replay.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace {
+
+const char kUsage[] = R"(usage: inkora-hidtool COMMAND [options]
+
+commands:
+  replay FILE   decode a hid-recorder style recording through a tablet object and
+                print one JSON object per event (see: inkora-hidtool replay --help)
+)";
+
+int Usage(FILE *to, int code)
+{
+    std::fputs(kUsage, to);
+    return code;
+}
+
+bool ParseNumber(const QString &text, int *value)
+{
+    bool ok = false;
+    const int base = text.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive) ? 16 : 10;
+    const QString digits = base == 16 ? text.mid(2) : text;
+    const long v = digits.toLong(&ok, base);
+    if (!ok || v < 0 || v > 0x7FFFFFFF)
+        return false;
+    *value = int(v);
+    return true;
+}
+
+int Replay(const QStringList &args)
+{
+    ReplayOptions o;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            std::fputs(kReplayHelp, stdout);
+            return 0;
+        }
+        int *target = nullptr;
+        if (a == QLatin1String("--pid")) target = &o.productId;
+        else if (a == QLatin1String("--max-x")) target = &o.maxX;
+        else if (a == QLatin1String("--max-y")) target = &o.maxY;
+        else if (a == QLatin1String("--max-pressure")) target = &o.maxPressure;
+        else if (a == QLatin1String("--resolution")) target = &o.resolution;
+        if (target || a == QLatin1String("--profile")) {
+            if (i + 1 >= args.size()) {
+                std::fprintf(stderr, "replay: %s needs a value\n", qPrintable(a));
+                return 2;
+            }
+            const QString value = args.at(++i);
+            if (!target) {
+                o.profile = value;
+            } else if (!ParseNumber(value, target)) {
+                std::fprintf(stderr, "replay: %s: \"%s\" is not a number\n", qPrintable(a), qPrintable(value));
+                return 2;
+            }
+        } else if (a.startsWith(QLatin1String("--"))) {
+            std::fprintf(stderr, "replay: unknown option %s\n", qPrintable(a));
+            return 2;
+        } else if (o.file.isEmpty()) {
+            o.file = a;
+        } else {
+            std::fprintf(stderr, "replay: one recording at a time\n");
+            return 2;
+        }
+    }
+    if (o.file.isEmpty()) {
+        std::fputs(kReplayHelp, stderr);
+        return 2;
+    }
+    QString error;
+    const int code = RunReplay(o, [](const QByteArray &line) {
+        std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+        std::fputc('\n', stdout);
+    }, &error);
+    std::fflush(stdout);
+    if (code != 0)
+        std::fprintf(stderr, "replay: %s\n", qPrintable(error));
+    return code;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty())
+        return Usage(stderr, 2);
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("replay"))
+        return Replay(args);
+    if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help"))
+        return Usage(stdout, 0);
+    std::fprintf(stderr, "inkora-hidtool: unknown command %s\n", qPrintable(command));
+    return Usage(stderr, 2);
+}

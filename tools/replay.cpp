@@ -1,0 +1,267 @@
+#include "tools/replay.h"
+
+#include "device/ctablet.h"
+#include "sim/simhidbackend.h"
+#include "tools/hidrecording.h"
+#include "tools/jsonline.h"
+
+#include <QFile>
+#include <QVector>
+
+#include <cstring>
+
+const char kReplayHelp[] = R"(usage: inkora-hidtool replay FILE [--pid 0xNNNN] [--max-x N --max-y N
+                            --max-pressure N --resolution N] [--profile PATH]
+
+Feeds the reports of a recording through a tablet object as the reading thread does
+and prints one JSON object per line. FILE is hid-recorder text:
+  E: <sec.usec> <len> <hex bytes>   one report, report id first (at most 64 bytes)
+  I: <bus> <vid> <pid>              identity in hex (optional; --pid wins)
+  N: P: R: D:                       recorder header lines (ignored)
+  # ...                             comment
+The device description comes from the simulated tablet of that product id; the
+--max-* and --resolution options override its geometry.
+
+Output events (every object starts with "event"; "line" is the recording line):
+  {"event":"packet","line":N,"time":S,"tabletIndex":..,"productId":..,"flags":..,
+   "x":..,"y":..,"pressure":..,"tiltX":..,"tiltY":..,"status":..,"penButtonNo":..,
+   "penButtonDown":..,"penId":..,"keys":[40 x 0/1],"prevKeys":[40 x 0/1],
+   "ringIndex":..,"ringDelta":..}
+      a report that decoded into a packet (flags: 1 pen, 2 keys, 4 ring, 8 pen button)
+  {"event":"multidata","line":N,"flags":..,"penButtonNo":..,"penButtonDown":..,
+   "relDx":..,"relDy":..,"screenX":..,"screenY":..,"pressure":..,"x44800":..,
+   "y29600":..,"x7FFF":..,"y7FFF":..,"tiltX":..,"tiltY":..,"keyId":..,"keyDown":..,
+   "ringIndex":..,"ringDelta":..}
+      the action engine's output record for the packet
+  {"event":"message","line":N,"tablet":T,"id":ID,"data":D}
+      a message to the main window (D is a number, or a string for a path)
+  {"event":"log","line":N,"level":"debug|info|warning|critical|fatal","text":".."}
+      a log line written while the report was handled
+Within one report the packet comes first, then the other events in the order they
+happened. New event kinds may be added; existing fields keep their names and meaning.
+
+Exit codes: 0 done, 2 bad command line or bad recording (the message names the line).
+)";
+
+namespace {
+
+// Where log lines go while a report is handled. Only the replay's own thread logs.
+QVector<QByteArray> *g_events = nullptr;
+int g_line = 0;
+
+void ReplayMessageHandler(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    if (!g_events)
+        return;
+    const char *level = "info";
+    switch (type) {
+    case QtDebugMsg: level = "debug"; break;
+    case QtInfoMsg: level = "info"; break;
+    case QtWarningMsg: level = "warning"; break;
+    case QtCriticalMsg: level = "critical"; break;
+    case QtFatalMsg: level = "fatal"; break;
+    }
+    g_events->append(JsonLine("log")
+                         .add("line", qint64(g_line))
+                         .add("level", QString::fromLatin1(level))
+                         .add("text", text)
+                         .text());
+}
+
+void CopyText(char *dst, size_t size, const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    const size_t n = std::min(size - 1, size_t(bytes.size()));
+    std::memcpy(dst, bytes.constData(), n);
+    dst[n] = '\0';
+}
+
+// The device description as the open of a USB tablet reads it: identity strings,
+// geometry (string 100), firmware strings, capability block and serial code.
+void ReadDescription(HidDevice &dev, const SimModel &model, DeviceAttributes &a)
+{
+    QString text;
+    if (dev.indexedString(1, &text))
+        CopyText(a.Manufacturer, sizeof a.Manufacturer, text);
+    if (dev.indexedString(2, &text))
+        CopyText(a.ProductName, sizeof a.ProductName, text);
+    if (dev.indexedString(3, &text))
+        CopyText(a.SerialNumber, sizeof a.SerialNumber, text);
+    if (dev.indexedString(4, &text))
+        CopyText(a.ICVersion, sizeof a.ICVersion, text);
+    if (dev.indexedString(5, &text))
+        CopyText(a.ICData, sizeof a.ICData, text);
+
+    uint8_t g[64] = {};
+    dev.indexedStringRaw(100, g, sizeof g); // a model without geometry leaves zeros
+    a.MaxX = g[0] | g[1] << 8 | g[10] << 16;
+    a.MaxY = g[2] | g[3] << 8 | g[11] << 16;
+    a.MaxPressure = g[6] | g[7] << 8;
+    a.Resolution = g[8] | g[9] << 8;
+
+    uint8_t block[64] = {};
+    dev.indexedStringRaw(110, block, sizeof block);
+    std::memcpy(a.TabletType, block, sizeof a.TabletType);
+    dev.indexedStringRaw(131, a.SerialCode, sizeof a.SerialCode);
+
+    CopyText(a.ModelKey, sizeof a.ModelKey, QString::fromLatin1(model.modelKey));
+    CopyText(a.DisplayName, sizeof a.DisplayName, QString::fromLatin1(a.ProductName));
+    a.DeviceKind = int16_t(model.kind);
+}
+
+void FinishGeometry(DeviceAttributes &a)
+{
+    if (a.Resolution <= 0)
+        a.Resolution = 5080;
+    a.WidthInch100 = a.MaxX * 100 / a.Resolution;
+    a.HeightInch100 = a.MaxY * 100 / a.Resolution;
+}
+
+QByteArray PacketEvent(const TabletPacket &p, const RecordedReport &r)
+{
+    return JsonLine("packet")
+        .add("line", qint64(r.line))
+        .add("time", double(r.timeUs) / 1e6)
+        .add("tabletIndex", qint64(p.tabletIndex))
+        .add("productId", qint64(p.productId))
+        .add("flags", qint64(p.flags))
+        .add("x", qint64(p.x))
+        .add("y", qint64(p.y))
+        .add("pressure", qint64(p.pressure))
+        .add("tiltX", qint64(p.tiltX))
+        .add("tiltY", qint64(p.tiltY))
+        .add("status", qint64(p.status))
+        .add("penButtonNo", qint64(p.penButtonNo))
+        .add("penButtonDown", qint64(p.penButtonDown))
+        .add("penId", qint64(p.penId))
+        .addArray("keys", p.keys, kTabletKeyCount)
+        .addArray("prevKeys", p.prevKeys, kTabletKeyCount)
+        .add("ringIndex", qint64(p.ringIndex))
+        .add("ringDelta", qint64(p.ringDelta))
+        .text();
+}
+
+QByteArray MultiDataEvent(const MultiData &m)
+{
+    return JsonLine("multidata")
+        .add("line", qint64(g_line))
+        .add("flags", qint64(m.flags))
+        .add("penButtonNo", qint64(m.penButtonNo))
+        .add("penButtonDown", qint64(m.penButtonDown))
+        .add("relDx", qint64(m.relDx))
+        .add("relDy", qint64(m.relDy))
+        .add("screenX", m.screenX)
+        .add("screenY", m.screenY)
+        .add("pressure", qint64(m.pressure))
+        .add("x44800", qint64(m.x44800))
+        .add("y29600", qint64(m.y29600))
+        .add("x7FFF", qint64(m.x7FFF))
+        .add("y7FFF", qint64(m.y7FFF))
+        .add("tiltX", qint64(m.tiltX))
+        .add("tiltY", qint64(m.tiltY))
+        .add("keyId", qint64(m.keyId))
+        .add("keyDown", qint64(m.keyDown))
+        .add("ringIndex", qint64(m.ringIndex))
+        .add("ringDelta", qint64(m.ringDelta))
+        .text();
+}
+
+} // namespace
+
+int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray &)> &out, QString *error)
+{
+    QFile file(o.file);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("%1: %2").arg(o.file, file.errorString());
+        return 2;
+    }
+    // A recording is text; refuse something that is clearly not one before reading it all.
+    if (file.size() > 256 * 1024 * 1024) {
+        *error = QStringLiteral("%1: file too large for a recording").arg(o.file);
+        return 2;
+    }
+    HidRecording rec;
+    QString parseError;
+    if (!ParseHidRecording(file.readAll(), &rec, &parseError)) {
+        *error = QStringLiteral("%1: %2").arg(o.file, parseError);
+        return 2;
+    }
+    if (!o.profile.isEmpty()) {
+        *error = QStringLiteral("--profile: profile files cannot be loaded by this build yet");
+        return 2;
+    }
+    const int pid = o.productId >= 0 ? o.productId : (rec.hasIdentity ? rec.productId : -1);
+    if (pid < 0 || pid > 0xFFFF) {
+        *error = QStringLiteral("%1: no product id: give --pid or an \"I:\" line").arg(o.file);
+        return 2;
+    }
+
+    // The simulated tablet of that product; an unknown product borrows the default
+    // model's geometry under its own id.
+    SimModel model = SimModels::defaultModel();
+    if (const SimModel *known = SimModels::find(uint16_t(pid)))
+        model = *known;
+    else
+        model.modelKey = "";
+    model.productId = uint16_t(pid);
+
+    SimHidBackend backend;
+    auto sim = backend.plug(model);
+    std::unique_ptr<HidDevice> dev = backend.open(SimHidBackend::interfacePath(*sim));
+    if (!dev) {
+        *error = QStringLiteral("the simulated tablet did not open");
+        return 2;
+    }
+
+    CTablet tablet(0);
+    DeviceAttributes &a = tablet.m_DeviceAttributes;
+    CopyText(a.DevicePath, sizeof a.DevicePath, SimHidBackend::interfacePath(*sim));
+    CopyText(a.PidText, sizeof a.PidText, QStringLiteral("PID_%1").arg(pid, 4, 16, QLatin1Char('0')).toUpper());
+    ReadDescription(*dev, model, a);
+    if (o.maxX >= 0) a.MaxX = o.maxX;
+    if (o.maxY >= 0) a.MaxY = o.maxY;
+    if (o.maxPressure >= 0) a.MaxPressure = o.maxPressure;
+    if (o.resolution >= 0) a.Resolution = o.resolution;
+    FinishGeometry(a);
+    // Without a profile file the model's own pen count stands in for the profile's.
+    tablet.TabletXMLData->DevicePenNum = int16_t(std::max(model.pens, 1));
+    tablet.productId = pid;
+    tablet.decodeEnabled = 1;
+    tablet.emitToUi = 1;
+
+    QVector<QByteArray> events;
+    QObject::connect(&tablet, &CTablet::SentMultiData, &tablet,
+                     [&events](CTablet *, MultiData m) { events.append(MultiDataEvent(m)); },
+                     Qt::DirectConnection);
+    QObject::connect(&tablet, qOverload<int, int, int>(&CTablet::PostActionMsg), &tablet,
+                     [&events](int t, int id, int data) {
+                         events.append(JsonLine("message").add("line", qint64(g_line)).add("tablet", qint64(t))
+                                           .add("id", qint64(id)).add("data", qint64(data)).text());
+                     },
+                     Qt::DirectConnection);
+    QObject::connect(&tablet, qOverload<int, int, QString>(&CTablet::PostActionMsg), &tablet,
+                     [&events](int t, int id, const QString &data) {
+                         events.append(JsonLine("message").add("line", qint64(g_line)).add("tablet", qint64(t))
+                                           .add("id", qint64(id)).add("data", data).text());
+                     },
+                     Qt::DirectConnection);
+
+    g_events = &events;
+    const QtMessageHandler previous = qInstallMessageHandler(ReplayMessageHandler);
+    quint8 buffer[kMaxReportLength];
+    for (const RecordedReport &r : rec.reports) {
+        events.clear();
+        g_line = r.line;
+        // The reading thread's buffer is its own and reused for every report.
+        std::memset(buffer, 0, sizeof buffer);
+        std::memcpy(buffer, r.bytes.constData(), size_t(r.bytes.size()));
+        tablet.ReceiveTabletPackets(buffer, r.bytes.size());
+        if (tablet.LastPacketDecoded())
+            out(PacketEvent(tablet.LastPacket(), r));
+        for (const QByteArray &e : events)
+            out(e);
+    }
+    qInstallMessageHandler(previous);
+    g_events = nullptr;
+    return 0;
+}

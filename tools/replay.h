@@ -1,0 +1,26 @@
+#pragma once
+// `inkora-hidtool replay`: recorded reports go through a tablet object exactly as the
+// reading thread hands them over, and every result is printed as one JSON object a line.
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+struct ReplayOptions {
+    QString file;
+    int productId = -1;   // -1: take it from the recording's "I:" line
+    int maxX = -1;        // -1: the simulated model's geometry
+    int maxY = -1;
+    int maxPressure = -1;
+    int resolution = -1;
+    QString profile;      // profile file to load the model's profile from
+};
+
+// Writes one JSON line per event through `out` (without the newline). Returns 0 on
+// success, 2 on bad input (with *error set to a message naming the file and line).
+int RunReplay(const ReplayOptions &options, const std::function<void(const QByteArray &)> &out,
+              QString *error);
+
+// The --help text of the replay command, including the output schema.
+extern const char kReplayHelp[];
