@@ -427,8 +427,8 @@ void CTablet::DecodeAndDispatch(const quint8 *d, int length)
     MultiData out = action->ProcessPacket(packet, m_DeviceAttributes, profile, apps);
 
     if (productId == kProductDoubleRun) {
-        // Coming back into range after leaving it, this pen needs the sample twice for
-        // the pointer path to see both the entry and the position.
+        // On this model the first hovering sample after the pen left range goes through
+        // the engine a second time.
         const int previous = g_Prev094BStatus.exchange(packet.status);
         if ((packet.flags & PacketPen) && previous == kStatusOutOfRange
             && (packet.status == kStatusHover || packet.status == kStatusEraserHover))

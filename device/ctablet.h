@@ -8,9 +8,8 @@
 //  - Reading thread (the transport's): ReceiveTabletPackets, the decoder, the action
 //    engine. It alone touches decoderState, packet, lastPenMask and the action engine.
 //  - replyMutex guards m_DeviceAttributes once decoding runs: the reading thread writes
-//    the attribute and light replies under it; other threads read through
-//    CopyAttributes() (or after a wait helper returned, still holding the lock's order).
-//    The GUI thread writes it freely only before decoding starts.
+//    the attribute and light replies under it and reads it freely; other threads read it
+//    through CopyAttributes(). The GUI thread writes it only before decoding starts.
 //  - transferMutex guards the profile reception (receive* members).
 //  - Flags the GUI thread flips while the reading thread runs are atomics.
 

@@ -7,9 +7,9 @@
 
 namespace {
 
-// Ring byte of the previous 0xF0 report. The steps are detected across reports of any
-// tablet, as the devices were designed for one ring at a time; atomic because each USB
-// tablet decodes on its own reading thread.
+// Ring byte of the previous 0xF0 report, shared by every tablet of the process (a step
+// may span reports of two tablets); atomic because each USB tablet decodes on its own
+// reading thread.
 std::atomic<int> g_PrevRingByte{-1};
 
 // Bytes each report form needs before its fixed offsets may be read.
