@@ -40,12 +40,12 @@ protected:
         }
     }
 
-    void start(QProcess &process, const QStringList &arguments = {})
+    bool start(QProcess &process, const QStringList &arguments = {})
     {
         process.setProcessEnvironment(m_env);
         process.setProcessChannelMode(QProcess::ForwardedChannels);
         process.start(qEnvironmentVariable("INKORA_BIN_DIR") + QStringLiteral("/Inkora"), arguments);
-        ASSERT_TRUE(process.waitForStarted(10000));
+        return process.waitForStarted(10000);
     }
 
     QByteArray log() const
@@ -76,7 +76,7 @@ protected:
 
 TEST_F(SingleInstanceTest, SecondStartShowsTheFirstAndExits)
 {
-    start(m_first, {QStringLiteral("/mini"), QStringLiteral("--simulate=P1")});
+    ASSERT_TRUE(start(m_first, {QStringLiteral("/mini"), QStringLiteral("--simulate=P1")}));
     // Logged once the main window has put the data folder in place.
     ASSERT_TRUE(waitForLog([](const QByteArray &l) {
         return l.contains(" Info:simulated tablets requested, model: P1 File:");
@@ -84,7 +84,7 @@ TEST_F(SingleInstanceTest, SecondStartShowsTheFirstAndExits)
     EXPECT_TRUE(QFile::exists(m_root.filePath(QStringLiteral("xdg/Inkora V3/config.xml"))));
 
     QProcess second;
-    start(second);
+    ASSERT_TRUE(start(second));
     ASSERT_TRUE(second.waitForFinished(15000));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
@@ -107,18 +107,18 @@ TEST_F(SingleInstanceTest, SecondStartShowsTheFirstAndExits)
 
 TEST_F(SingleInstanceTest, KilledInstanceDoesNotBlockTheNext)
 {
-    start(m_first);
+    ASSERT_TRUE(start(m_first));
     ASSERT_TRUE(waitForLog([](const QByteArray &l) { return l.count("UI language id") == 1; }));
     m_first.kill(); // leaves its lock file and socket behind
     ASSERT_TRUE(m_first.waitForFinished(10000));
 
-    start(m_third);
+    ASSERT_TRUE(start(m_third));
     ASSERT_TRUE(waitForLog([](const QByteArray &l) { return l.count("UI language id") == 2; }));
     EXPECT_EQ(m_third.state(), QProcess::Running);
 
     // And the new owner answers a later start.
     QProcess fourth;
-    start(fourth);
+    ASSERT_TRUE(start(fourth));
     ASSERT_TRUE(fourth.waitForFinished(15000));
     EXPECT_EQ(fourth.exitCode(), 0);
     EXPECT_TRUE(waitForLog([](const QByteArray &l) { return l.contains("OnShowDriver"); }));
