@@ -4,8 +4,8 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QMutex>
-#include <QMutexLocker>
+
+#include <mutex>
 
 QString logLevelText(QtMsgType type)
 {
@@ -76,8 +76,9 @@ void messageHandler(QtMsgType type, const QMessageLogContext &context, const QSt
     if (type == QtDebugMsg || t_inHandler)
         return;
 
-    static QMutex mutex;
-    QMutexLocker locker(&mutex);
+    // A standard mutex rather than QMutex: thread sanitizer builds see its ordering.
+    static std::mutex mutex;
+    const std::lock_guard<std::mutex> lock(mutex);
     t_inHandler = true;
 
     // Computed once, under the mutex, on the first line that is written.

@@ -9,9 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QThread>
 
-#include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -126,16 +125,15 @@ TEST(LogHandler, WritesInfoDropsDebugAndNeverMixesThreads)
 
     constexpr int kThreads = 4;
     constexpr int kLinesEach = 200;
-    std::vector<std::unique_ptr<QThread>> threads;
+    std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back(QThread::create([t] {
+        threads.emplace_back([t] {
             for (int i = 0; i < kLinesEach; ++i)
                 qWarning("thread %d line %d", t, i);
-        }));
-        threads.back()->start();
+        });
     }
-    for (auto &thread : threads)
-        thread->wait();
+    for (std::thread &thread : threads)
+        thread.join();
     qInstallMessageHandler(nullptr);
     qputenv("XDG_CONFIG_HOME", savedConfigHome);
 
