@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
+#include <QMetaType>
 #include <QResource>
 #include <QSettings>
 #include <QSystemTrayIcon>
@@ -135,6 +136,8 @@ TEST_F(MainWindowStartTest, WindowShapeAndShow)
     EXPECT_TRUE(window.windowFlags() & Qt::FramelessWindowHint);
     EXPECT_TRUE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(window.startedMinimised());
+    // Tablet results reach the window through queued signals.
+    EXPECT_NE(QMetaType::type("MultiData"), int(QMetaType::UnknownType));
     EXPECT_FALSE(window.isVisible());
     window.OnShowDriver();
     EXPECT_TRUE(window.isVisible());
