@@ -3,6 +3,7 @@
 #include "app/language.h"
 #include "app/paths.h"
 #include "app/profilesetup.h"
+#include "device/tabletpacket.h"
 #include "platform/locale/localebackend.h"
 
 #include <QAction>
@@ -18,14 +19,6 @@
 #include <QSettings>
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
-
-// The per-packet result record travels from the tablet reading threads to this window
-// through queued signals, so its meta-type must be registered before any tablet opens.
-// It comes with the device layer; until that header exists there is nothing to register.
-#if __has_include("device/tabletpacket.h")
-#include "device/tabletpacket.h"
-#define INKORA_HAVE_MULTIDATA 1
-#endif
 
 namespace {
 const char kNoDeviceKey[] = "MainWindow.noDevice";
@@ -54,9 +47,9 @@ MainWindow::MainWindow(const QString &installFolder, const LocaleBackend &locale
     qInfo().noquote() << "UI language id" << languageId << ", group" << m_strLanguageGroup;
 
     buildWindow();
-#ifdef INKORA_HAVE_MULTIDATA
+    // The per-packet result record reaches this window from the tablet reading threads
+    // through queued signals: registered before any tablet opens.
     qRegisterMetaType<MultiData>("MultiData");
-#endif
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint);
     setWindowTitle(QStringLiteral("Inkora"));
     setWindowIcon(QIcon(QStringLiteral(":/image/Res/inkora.png")));
