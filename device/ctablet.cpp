@@ -4,9 +4,8 @@
 #include "action/caction.h"
 
 #include <QDebug>
-#include <QDeadlineTimer>
+#include <chrono>
 #include <QMetaType>
-#include <QMutexLocker>
 #include <QThread>
 
 #include <algorithm>
@@ -47,7 +46,7 @@ std::atomic<int> g_Prev094BStatus{0};
 // The first corner of the tablet area being marked: one for the whole program, as the
 // main window marks one tablet's area at a time.
 struct AreaCorner {
-    QMutex mutex;
+    std::mutex mutex;
     bool set = false;
     int32_t x = 0;
     int32_t y = 0;
@@ -113,25 +112,29 @@ void CTablet::ProfileTransferControl(int, int) {}
 void CTablet::UploadProfile(const QString &, int) {}
 void CTablet::CloseDevice() {}
 
-bool CTablet::SendAndWaitAttribute(const std::function<void()> &send, int timeoutMs)
+bool CTablet::SendAndWait(ReplyWait &reply, const std::function<void()> &send, int timeoutMs)
 {
-    QMutexLocker lock(&replyMutex);
+    std::unique_lock<std::mutex> lock(replyMutex);
+    const uint32_t before = reply.count;
     if (send)
         send();
-    return attributeReply.wait(&replyMutex, QDeadlineTimer(timeoutMs));
+    return reply.cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                             [&] { return reply.count != before; });
+}
+
+bool CTablet::SendAndWaitAttribute(const std::function<void()> &send, int timeoutMs)
+{
+    return SendAndWait(attributeReply, send, timeoutMs);
 }
 
 bool CTablet::SendAndWaitMode(const std::function<void()> &send, int timeoutMs)
 {
-    QMutexLocker lock(&replyMutex);
-    if (send)
-        send();
-    return modeReply.wait(&replyMutex, QDeadlineTimer(timeoutMs));
+    return SendAndWait(modeReply, send, timeoutMs);
 }
 
 DeviceAttributes CTablet::CopyAttributes() const
 {
-    QMutexLocker lock(&replyMutex);
+    std::lock_guard<std::mutex> lock(replyMutex);
     return m_DeviceAttributes;
 }
 
@@ -139,7 +142,7 @@ void CTablet::SetAreaCapture(bool on)
 {
     {
         AreaCorner &corner = Corner();
-        QMutexLocker lock(&corner.mutex);
+        std::lock_guard<std::mutex> lock(corner.mutex);
         corner.set = false;
     }
     areaCapture = on ? 1 : 0;
@@ -147,13 +150,13 @@ void CTablet::SetAreaCapture(bool on)
 
 QByteArray CTablet::ReceivedProfileBytes() const
 {
-    QMutexLocker lock(&transferMutex);
+    std::lock_guard<std::mutex> lock(transferMutex);
     return receiveBuffer;
 }
 
 void CTablet::EndProfileReception()
 {
-    QMutexLocker lock(&transferMutex);
+    std::lock_guard<std::mutex> lock(transferMutex);
     receiveActive = 0;
 }
 
@@ -212,12 +215,12 @@ void CTablet::HandleLightReply(const quint8 *d, int length)
     if (which != 1 && which != 2)
         return;
     {
-        QMutexLocker lock(&replyMutex);
+        std::lock_guard<std::mutex> lock(replyMutex);
         if (which == 2)
             m_DeviceAttributes.TabletLightValue = level;
         else
             m_DeviceAttributes.WheelLightValue = level;
-        attributeReply.wakeAll();
+        attributeReply.Wake();
     }
     qInfo() << (which == 2 ? "TabletLightValue" : "WheelLightValue") << level;
     emit SentTabletLightData(this);
@@ -241,7 +244,7 @@ void CTablet::HandleAttributeReply(const quint8 *d, int length)
     const int payloadLength = length - 4;
     DeviceAttributes &a = m_DeviceAttributes;
 
-    QMutexLocker lock(&replyMutex);
+    std::lock_guard<std::mutex> lock(replyMutex);
     switch (d[2]) {
     case kAttrProduct:
         qDebug() << "m_DeviceAttributes.ProductName"
@@ -254,7 +257,7 @@ void CTablet::HandleAttributeReply(const quint8 *d, int length)
     case kAttrFirmwareVersion:
         qDebug() << "m_DeviceAttributes.ICVersion"
                  << CopyText(a.ICVersion, sizeof a.ICVersion, payload, payloadLength);
-        attributeReply.wakeAll();
+        attributeReply.Wake();
         break;
     case kAttrFirmwareData:
         qDebug() << "m_DeviceAttributes.ICData"
@@ -271,7 +274,7 @@ void CTablet::HandleAttributeReply(const quint8 *d, int length)
         a.WidthInch100 = a.MaxX * 100 / a.Resolution;
         a.HeightInch100 = a.MaxY * 100 / a.Resolution;
         qInfo() << "m_DeviceAttributes.MaxX" << a.MaxX << a.MaxY << a.MaxPressure;
-        attributeReply.wakeAll();
+        attributeReply.Wake();
         break;
     case kAttrCapabilities: {
         // The block is stored from its second byte on, as the string descriptor's first
@@ -317,8 +320,8 @@ void CTablet::HandleModeReply(const quint8 *d, int length)
     if (length < 4)
         return;
     if (d[3] == 1 || d[2] == 1) {
-        QMutexLocker lock(&replyMutex);
-        modeReply.wakeAll();
+        std::lock_guard<std::mutex> lock(replyMutex);
+        modeReply.Wake();
     }
 }
 
@@ -339,7 +342,7 @@ void CTablet::HandleProfileTransfer(const quint8 *d, int length)
     const auto report = [&](int code, int value) { reports[reportCount++] = {code, value}; };
 
     {
-        QMutexLocker lock(&transferMutex);
+        std::lock_guard<std::mutex> lock(transferMutex);
         if (b2 == 1 && b3 == 1) {
             receiveTotal = 0;
             m_TransferStarted = true;
@@ -471,7 +474,7 @@ void CTablet::CaptureArea()
     bool second = false;
     {
         AreaCorner &corner = Corner();
-        QMutexLocker lock(&corner.mutex);
+        std::lock_guard<std::mutex> lock(corner.mutex);
         if (!corner.set) {
             corner.set = true;
             corner.x = packet.x;

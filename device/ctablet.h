@@ -19,12 +19,12 @@
 #include "device/tabletpacket.h"
 
 #include <QByteArray>
-#include <QMutex>
 #include <QObject>
 #include <QString>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -158,9 +158,17 @@ public:
     DecoderState decoderState{}; // reading thread
     TabletPacket packet{};       // reading thread
 
-    mutable QMutex replyMutex;
-    QWaitCondition attributeReply;
-    QWaitCondition modeReply;
+    // Standard mutex and condition variables rather than Qt's: thread sanitizer builds
+    // see their ordering. Each wait condition counts its wake-ups under replyMutex, so a
+    // sender waits for a reply that came after its command, never for a spurious wake.
+    struct ReplyWait {
+        std::condition_variable cv;
+        uint32_t count = 0; // replyMutex
+        void Wake() { ++count; cv.notify_all(); }
+    };
+    mutable std::mutex replyMutex;
+    ReplyWait attributeReply;
+    ReplyWait modeReply;
 
     std::unique_ptr<CAction> action; // created with the tablet, runs on the reading thread
 
@@ -176,9 +184,10 @@ protected:
     // Ends a profile reception in progress (the transfer control that cancels it).
     void EndProfileReception();
 
-    mutable QMutex transferMutex;
+    mutable std::mutex transferMutex;
 
 private:
+    bool SendAndWait(ReplyWait &reply, const std::function<void()> &send, int timeoutMs);
     void HandleLightReply(const quint8 *d, int length);
     void HandleBattery(const quint8 *d, int length);
     void HandleAttributeReply(const quint8 *d, int length);

@@ -82,7 +82,7 @@ QString buildPath(const SimTablet &t, int interfaceNumber, int collection)
 
 std::shared_ptr<SimTablet> SimHidBackend::plug(const SimModel &model)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     auto tablet = std::make_shared<SimTablet>(model, m_nextInstance++);
     m_tablets.append(tablet);
     return tablet;
@@ -90,7 +90,7 @@ std::shared_ptr<SimTablet> SimHidBackend::plug(const SimModel &model)
 
 void SimHidBackend::unplug(const std::shared_ptr<SimTablet> &tablet)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_tablets.removeAll(tablet);
     tablet->unplug();
 }
@@ -112,7 +112,7 @@ bool SimHidBackend::init()
 
 QVector<HidDeviceInfo> SimHidBackend::enumerate(uint16_t vendorId)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     QVector<HidDeviceInfo> list;
     if (vendorId != 0 && vendorId != kVendorId)
         return list;
@@ -126,7 +126,7 @@ QVector<HidDeviceInfo> SimHidBackend::enumerate(uint16_t vendorId)
 
 std::unique_ptr<HidDevice> SimHidBackend::open(const QString &path)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     for (const auto &t : m_tablets) {
         if (path.compare(interfacePath(*t), Qt::CaseInsensitive) == 0)
             return std::make_unique<SimHidDevice>(t);

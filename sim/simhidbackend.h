@@ -9,10 +9,10 @@
 #include "platform/hid/hidbackend.h"
 #include "sim/simtablet.h"
 
-#include <QMutex>
 #include <QVector>
 
 #include <memory>
+#include <mutex>
 
 class SimHidBackend : public HidBackend {
 public:
@@ -32,7 +32,7 @@ public:
     std::unique_ptr<HidDevice> open(const QString &path) override;
 
 private:
-    mutable QMutex m_lock; // guards m_tablets and m_nextInstance
+    mutable std::mutex m_lock; // guards m_tablets and m_nextInstance
     QVector<std::shared_ptr<SimTablet>> m_tablets;
     int m_nextInstance = 0;
 };

@@ -1,6 +1,7 @@
 #include "sim/simtablet.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace {
@@ -25,7 +26,7 @@ QString SimTablet::serialNumber() const
 
 int SimTablet::write(const uint8_t *d, int length)
 {
-    QMutexLocker lock(&m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     if (!m_present)
         return -1;
     if (length <= 0)
@@ -175,12 +176,12 @@ void SimTablet::replyLocked(const QByteArray &report)
     while (at < m_queue.size() && m_queue.at(at).dueMs <= now)
         ++at;
     m_queue.insert(at, Pending{QByteArray(report.constData(), report.size()), now});
-    m_reportReady.wakeAll();
+    m_reportReady.notify_all();
 }
 
 int SimTablet::read(uint8_t *buffer, int size, int timeoutMs)
 {
-    QMutexLocker lock(&m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     QElapsedTimer waited;
     waited.start();
     for (;;) {
@@ -199,7 +200,7 @@ int SimTablet::read(uint8_t *buffer, int size, int timeoutMs)
         qint64 wait = left;
         if (!m_queue.isEmpty())
             wait = std::min(wait, std::max<qint64>(1, m_queue.head().dueMs - now));
-        m_reportReady.wait(&m_lock, static_cast<unsigned long>(wait));
+        m_reportReady.wait_for(lock, std::chrono::milliseconds(wait));
     }
 }
 
@@ -237,11 +238,11 @@ int SimTablet::rawStringDescriptor(int index, uint8_t *buffer, int size) const
 
 void SimTablet::queueReport(const QByteArray &report, int delayMs)
 {
-    QMutexLocker lock(&m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     const qint64 now = m_clock.elapsed();
     m_lastDueMs = std::max(m_lastDueMs, now) + std::max(delayMs, 0);
     m_queue.enqueue(Pending{report, m_lastDueMs});
-    m_reportReady.wakeAll();
+    m_reportReady.notify_all();
 }
 
 void SimTablet::queuePen(const SimPenSample &sample, int delayMs)
@@ -282,7 +283,7 @@ void SimTablet::queueStroke(int x0, int y0, int x1, int y1, int steps, int press
 void SimTablet::queueBattery(int percent, bool charging)
 {
     {
-        QMutexLocker lock(&m_lock);
+        std::unique_lock<std::mutex> lock(m_lock);
         m_batteryPercent = percent;
     }
     queueReport(SimReports::battery(percent, charging));
@@ -295,49 +296,49 @@ void SimTablet::queueReannounce()
 
 void SimTablet::unplug()
 {
-    QMutexLocker lock(&m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     m_present = false;
-    m_reportReady.wakeAll();
+    m_reportReady.notify_all();
 }
 
 void SimTablet::setAnswering(bool answering)
 {
-    QMutexLocker lock(&m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     m_answering = answering;
 }
 
 int SimTablet::mode() const
 {
-    QMutexLocker lock(&m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     return m_mode;
 }
 
 int SimTablet::lightLevel(int light) const
 {
-    QMutexLocker lock(&m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     return light == 1 ? m_wheelLight : m_tabletLight;
 }
 
 QVector<QByteArray> SimTablet::commands() const
 {
-    QMutexLocker lock(&m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     return m_commands;
 }
 
 QByteArray SimTablet::onboardProfile() const
 {
-    QMutexLocker lock(&m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     return m_onboardProfile;
 }
 
 void SimTablet::setOnboardProfile(const QByteArray &profile)
 {
-    QMutexLocker lock(&m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     m_onboardProfile = profile;
 }
 
 int SimTablet::pendingReports() const
 {
-    QMutexLocker lock(&m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     return m_queue.size();
 }

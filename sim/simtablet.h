@@ -11,13 +11,13 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QMutex>
 #include <QQueue>
 #include <QString>
 #include <QVector>
-#include <QWaitCondition>
 
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 
 class SimTablet {
 public:
@@ -71,8 +71,8 @@ private:
     const int m_instance;
     QElapsedTimer m_clock;
 
-    mutable QMutex m_lock;
-    QWaitCondition m_reportReady;
+    mutable std::mutex m_lock;
+    std::condition_variable m_reportReady;
     QQueue<Pending> m_queue;
     qint64 m_lastDueMs = 0;
     bool m_present = true;

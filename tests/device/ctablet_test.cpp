@@ -6,9 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QSemaphore>
+#include <future>
+#include <thread>
+
 #include <QSignalSpy>
-#include <QThread>
 
 #include <algorithm>
 #include <cstring>
@@ -219,33 +220,33 @@ TEST(Tablet, RepliesFromTheReadingThreadWakeTheSender)
     const std::vector<quint8> geometry = Attribute(100, kGeometry);
 
     // The reply is on its way while the command is still being sent.
-    QSemaphore delivering;
-    std::unique_ptr<QThread> reader;
+    // (std::thread and std::promise: thread sanitizer builds see their ordering.)
+    std::promise<void> delivering;
+    std::thread reader;
     const bool early = tablet.SendAndWaitAttribute(
         [&] {
-            reader.reset(QThread::create([&] {
-                delivering.release();
+            reader = std::thread([&] {
+                delivering.set_value();
                 std::vector<quint8> r = geometry;
                 tablet.ReceiveTabletPackets(r.data(), int(r.size()));
-            }));
-            reader->start();
-            delivering.acquire();
+            });
+            delivering.get_future().wait();
         },
         10000);
-    reader->wait();
+    reader.join();
     EXPECT_TRUE(early);
     EXPECT_EQ(tablet.CopyAttributes().MaxX, 50800);
 
     // The reply comes once the sender is waiting.
-    QSemaphore sent;
-    reader.reset(QThread::create([&] {
-        sent.acquire();
+    std::promise<void> sent;
+    std::future<void> sentFuture = sent.get_future();
+    reader = std::thread([&] {
+        sentFuture.wait();
         std::vector<quint8> r{0x02, 0xB0, 0x00, 0x01};
         tablet.ReceiveTabletPackets(r.data(), int(r.size()));
-    }));
-    reader->start();
-    EXPECT_TRUE(tablet.SendAndWaitMode([&] { sent.release(); }, 10000));
-    reader->wait();
+    });
+    EXPECT_TRUE(tablet.SendAndWaitMode([&] { sent.set_value(); }, 10000));
+    reader.join();
 
     // Nothing answers.
     EXPECT_FALSE(tablet.SendAndWaitMode([] {}, 20));

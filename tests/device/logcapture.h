@@ -1,7 +1,6 @@
 #pragma once
 // Collects the Qt log lines written while it lives.
-#include <QMutex>
-#include <QMutexLocker>
+#include <mutex>
 #include <QStringList>
 #include <QtGlobal>
 
@@ -12,20 +11,20 @@ public:
     ~LogCapture()
     {
         qInstallMessageHandler(m_Previous);
-        QMutexLocker lock(&Mutex());
+        std::lock_guard<std::mutex> lock(Mutex());
         Lines().clear();
     }
 
     QStringList lines() const
     {
-        QMutexLocker lock(&Mutex());
+        std::lock_guard<std::mutex> lock(Mutex());
         return Lines();
     }
 
 private:
     static void Handler(QtMsgType, const QMessageLogContext &, const QString &text)
     {
-        QMutexLocker lock(&Mutex());
+        std::lock_guard<std::mutex> lock(Mutex());
         Lines().append(text);
     }
     static QStringList &Lines()
@@ -33,9 +32,9 @@ private:
         static QStringList lines;
         return lines;
     }
-    static QMutex &Mutex()
+    static std::mutex &Mutex()
     {
-        static QMutex mutex;
+        static std::mutex mutex;
         return mutex;
     }
     QtMessageHandler m_Previous;
