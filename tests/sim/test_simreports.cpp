@@ -2,6 +2,9 @@
 // cannot make wrong decoding pass.
 #include "sim/simmodel.h"
 #include "sim/simreports.h"
+#include "config/modeltables.h"
+
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -87,5 +90,43 @@ TEST(SimModels, SpecialProductsArePresentAndRowsAreSane)
         }
         EXPECT_LE(m.pens, 8);
         EXPECT_LE(m.keys, 40);
+    }
+}
+
+TEST(SimModels, EveryModelIsARowOfTheModelTable)
+{
+    for (const SimModel &m : SimModels::all()) {
+        const UsbModelEntry *row = FindUsbModel(m.productId);
+        ASSERT_NE(row, nullptr) << m.modelKey;
+        EXPECT_STREQ(row->model, m.modelKey);
+        EXPECT_EQ(row->interface, m.interfaceNumber) << m.modelKey;
+        EXPECT_EQ(row->kind, m.kind) << m.modelKey;
+        // a collection in the row must be the one the simulated interface reports
+        if (row->collection > 0) {
+            EXPECT_EQ(row->collection, m.collection) << m.modelKey;
+        }
+    }
+}
+
+TEST(ModelTables, ShapeAndTheSpecialProducts)
+{
+    for (int pid : {0x0074, 0x0201, 0x0933, 0x0934, 0x094B})
+        EXPECT_NE(FindUsbModel(pid), nullptr) << std::hex << pid;
+    ASSERT_NE(FindUsbModel(0x0935), nullptr);
+    EXPECT_EQ(FindUsbModel(0x0935)->interface, 2);
+    EXPECT_EQ(FindUsbModel(0xFFF3), nullptr); // the loader is not a tablet
+    bool kinds[5] = {};
+    for (const UsbModelEntry &e : kUsbModels) {
+        EXPECT_EQ(e.vendorId, 0x28BD);
+        EXPECT_TRUE(e.mode == 2 || e.mode == 4) << e.model;
+        ASSERT_TRUE(e.kind == 1 || e.kind == 2 || e.kind == 4) << e.model;
+        kinds[e.kind] = true;
+        EXPECT_LT(strlen(e.model), sizeof e.model);
+    }
+    EXPECT_TRUE(kinds[1] && kinds[2] && kinds[4]);
+    for (const BleModelEntry &e : kBleModels) {
+        EXPECT_EQ(e.collection, 1);
+        EXPECT_EQ(e.mode, 4);
+        EXPECT_TRUE(e.kind == 1 || e.kind == 4);
     }
 }
