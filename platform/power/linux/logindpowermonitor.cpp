@@ -1,5 +1,6 @@
 #include "platform/power/linux/logindpowermonitor.h"
 
+#include <QDBusError>
 #include <QDebug>
 
 LogindPowerMonitor::LogindPowerMonitor(const QDBusConnection &connection, QObject *parent)
