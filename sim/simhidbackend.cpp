@@ -1,5 +1,7 @@
 #include "sim/simhidbackend.h"
 
+#include "platform/hid/hidmonitor.h"
+
 #include <QThread>
 
 namespace {
@@ -78,21 +80,109 @@ QString buildPath(const SimTablet &t, int interfaceNumber, int collection)
     return text;
 }
 
+class SimHidMonitor;
+
 } // namespace
+
+// The started monitors of one backend. plug() and unplug() may run on any thread; each
+// monitor gets its notices queued to its own thread.
+struct SimMonitorRegistry {
+    std::mutex lock; // guards monitors
+    QVector<SimHidMonitor *> monitors;
+
+    void notify(const QVector<HidDeviceInfo> &interfaces, bool arrived);
+};
+
+namespace {
+
+class SimHidMonitor : public HidMonitor {
+public:
+    SimHidMonitor(std::shared_ptr<SimMonitorRegistry> registry, uint16_t vendorId)
+        : m_registry(std::move(registry)), m_vendorId(vendorId)
+    {
+    }
+    ~SimHidMonitor() override
+    {
+        // Once out of the list nothing new is queued; queued notices die with the object.
+        std::lock_guard<std::mutex> lock(m_registry->lock);
+        m_registry->monitors.removeAll(this);
+    }
+    bool start() override
+    {
+        std::lock_guard<std::mutex> lock(m_registry->lock);
+        if (!m_registry->monitors.contains(this))
+            m_registry->monitors.append(this);
+        return true;
+    }
+    // Called with the registry locked.
+    void post(const HidDeviceInfo &info, bool arrived)
+    {
+        if (m_vendorId != 0 && info.vendorId != m_vendorId)
+            return;
+        QMetaObject::invokeMethod(this, [this, info, arrived] {
+            if (arrived)
+                emit interfaceArrived(info);
+            else
+                emit interfaceRemoved(info);
+        }, Qt::QueuedConnection);
+    }
+
+private:
+    std::shared_ptr<SimMonitorRegistry> m_registry;
+    const uint16_t m_vendorId;
+};
+
+} // namespace
+
+void SimMonitorRegistry::notify(const QVector<HidDeviceInfo> &interfaces, bool arrived)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    for (SimHidMonitor *m : monitors) {
+        for (const HidDeviceInfo &info : interfaces)
+            m->post(info, arrived);
+    }
+}
+
+SimHidBackend::SimHidBackend() : m_monitors(std::make_shared<SimMonitorRegistry>()) {}
+
+SimHidBackend::~SimHidBackend() = default;
 
 std::shared_ptr<SimTablet> SimHidBackend::plug(const SimModel &model)
 {
-    std::lock_guard<std::mutex> lock(m_lock);
-    auto tablet = std::make_shared<SimTablet>(model, m_nextInstance++);
-    m_tablets.append(tablet);
+    std::shared_ptr<SimTablet> tablet;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        tablet = std::make_shared<SimTablet>(model, m_nextInstance++);
+        m_tablets.append(tablet);
+    }
+    m_monitors->notify(interfacesOf(*tablet), true);
     return tablet;
 }
 
 void SimHidBackend::unplug(const std::shared_ptr<SimTablet> &tablet)
 {
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_tablets.removeAll(tablet);
-    tablet->unplug();
+    bool wasPlugged = false;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        wasPlugged = m_tablets.removeAll(tablet) > 0;
+        tablet->unplug();
+    }
+    if (wasPlugged)
+        m_monitors->notify(interfacesOf(*tablet), false);
+}
+
+QVector<HidDeviceInfo> SimHidBackend::interfacesOf(const SimTablet &t)
+{
+    QVector<HidDeviceInfo> list;
+    if (t.model().interfaceNumber != 0)
+        list.append(infoFor(t, 0, 1, kernelInterfacePath(t)));
+    list.append(infoFor(t, t.model().interfaceNumber, t.model().collection, interfacePath(t)));
+    return list;
+}
+
+std::unique_ptr<HidMonitor> SimHidBackend::createMonitor(uint16_t vendorId)
+{
+    return std::make_unique<SimHidMonitor>(m_monitors, vendorId);
 }
 
 QString SimHidBackend::interfacePath(const SimTablet &tablet)
@@ -116,11 +206,8 @@ QVector<HidDeviceInfo> SimHidBackend::enumerate(uint16_t vendorId)
     QVector<HidDeviceInfo> list;
     if (vendorId != 0 && vendorId != kVendorId)
         return list;
-    for (const auto &t : m_tablets) {
-        if (t->model().interfaceNumber != 0)
-            list.append(infoFor(*t, 0, 1, kernelInterfacePath(*t)));
-        list.append(infoFor(*t, t->model().interfaceNumber, t->model().collection, interfacePath(*t)));
-    }
+    for (const auto &t : m_tablets)
+        list += interfacesOf(*t);
     return list;
 }
 

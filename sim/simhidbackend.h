@@ -14,13 +14,18 @@
 #include <memory>
 #include <mutex>
 
+struct SimMonitorRegistry;
+
 class SimHidBackend : public HidBackend {
 public:
-    SimHidBackend() = default;
+    SimHidBackend();
+    ~SimHidBackend() override;
 
-    // Plugs a simulated tablet in. Returns it for scripting.
+    // Plugs a simulated tablet in; started monitors report its interfaces as arrived.
+    // Returns it for scripting.
     std::shared_ptr<SimTablet> plug(const SimModel &model);
-    // Unplugs it: open handles read -1 and it leaves the enumeration.
+    // Unplugs it: open handles read -1, it leaves the enumeration and started monitors
+    // report its interfaces as removed.
     void unplug(const std::shared_ptr<SimTablet> &tablet);
 
     // The vendor interface text of a plugged tablet.
@@ -30,8 +35,14 @@ public:
     bool init() override;
     QVector<HidDeviceInfo> enumerate(uint16_t vendorId) override;
     std::unique_ptr<HidDevice> open(const QString &path) override;
+    std::unique_ptr<HidMonitor> createMonitor(uint16_t vendorId) override;
 
 private:
+    // The interfaces a tablet shows, as enumerate() lists them.
+    static QVector<HidDeviceInfo> interfacesOf(const SimTablet &tablet);
+
+    // Shared with the monitors, which may outlive the backend.
+    std::shared_ptr<SimMonitorRegistry> m_monitors;
     mutable std::mutex m_lock; // guards m_tablets and m_nextInstance
     QVector<std::shared_ptr<SimTablet>> m_tablets;
     int m_nextInstance = 0;

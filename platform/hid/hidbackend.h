@@ -7,11 +7,14 @@
 // what open() takes; <node> is backend-specific (a hidraw node, a simulated device).
 
 #include <QByteArray>
+#include <QMetaType>
 #include <QString>
 #include <QVector>
 
 #include <cstdint>
 #include <memory>
+
+class HidMonitor; // platform/hid/hidmonitor.h
 
 struct HidDeviceInfo {
     QString path;              // interface text, Windows form; open() takes it
@@ -24,6 +27,7 @@ struct HidDeviceInfo {
     QString product;
     QString serial;
 };
+Q_DECLARE_METATYPE(HidDeviceInfo)
 
 // One open interface. RAII: destroying it closes the device.
 // write() and readTimeout() may run on two threads at once (the command sender and the
@@ -45,6 +49,12 @@ public:
     // Indexed string descriptor as raw bytes (UTF-16LE payload without the descriptor
     // header), at most size bytes. Returns the byte count or -1.
     virtual int indexedStringRaw(int index, uint8_t *buffer, int size) = 0;
+
+    // Takes the kernel's own input nodes of this interface away from everyone else, so
+    // the pen does not move the pointer a second time. The open takes them already; call
+    // again after a resume to take nodes that came back. Returns the nodes held (0 where
+    // the backend has none). Released when the device is destroyed.
+    virtual int grabKernelInput() { return 0; }
 };
 
 class HidBackend {
@@ -59,4 +69,8 @@ public:
 
     // Opens an interface by the text enumerate() gave. Null on failure.
     virtual std::unique_ptr<HidDevice> open(const QString &path) = 0;
+
+    // A watcher of arrivals and removals of the given vendor's interfaces (0 = every
+    // vendor). Its signals come on the thread that created it; call start() there.
+    virtual std::unique_ptr<HidMonitor> createMonitor(uint16_t vendorId) = 0;
 };

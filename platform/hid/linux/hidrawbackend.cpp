@@ -1,0 +1,81 @@
+#include "platform/hid/linux/hidrawbackend.h"
+
+#include "platform/hid/linux/hidrawdevice.h"
+#include "platform/hid/linux/hidrawmonitor.h"
+#include "platform/hid/linux/linuxhidrawsystem.h"
+
+#include <QDebug>
+
+HidrawBackend::HidrawBackend()
+    : HidrawBackend(std::make_shared<LinuxHidrawSystem>(), std::make_shared<EvdevGrabber>())
+{
+}
+
+HidrawBackend::HidrawBackend(std::shared_ptr<HidrawSystem> system, std::shared_ptr<InputGrabber> grabber)
+    : m_system(std::move(system)), m_grabber(std::move(grabber))
+{
+}
+
+bool HidrawBackend::init()
+{
+    // hidapi is initialised with the system object; udev and libusb need nothing up
+    // front (libusb starts on the first string read).
+    return m_system != nullptr;
+}
+
+QVector<HidDeviceInfo> HidrawBackend::enumerate(uint16_t vendorId)
+{
+    QVector<HidDeviceInfo> list;
+    for (const HidrawTree &tree : m_system->hidrawNodes()) {
+        HidrawFacts facts;
+        QString why;
+        if (!ParseHidrawTree(tree, &facts, &why)) {
+            qDebug().noquote() << "hidraw:" << why;
+            continue;
+        }
+        if (vendorId != 0 && facts.vendorId != vendorId)
+            continue;
+        list += BuildInterfaceTexts(facts);
+    }
+    return list;
+}
+
+std::unique_ptr<HidDevice> HidrawBackend::open(const QString &path)
+{
+    const QString node = HidrawNodeOfPath(path);
+    if (node.isEmpty()) {
+        qWarning().noquote() << "hidraw: not an interface text of this system:" << path;
+        return nullptr;
+    }
+    HidrawTree tree;
+    HidrawFacts facts;
+    QString why;
+    if (!m_system->hidrawNode(node, &tree) || !ParseHidrawTree(tree, &facts, &why)) {
+        qWarning().noquote() << "hidraw:" << node << "is not present";
+        return nullptr;
+    }
+    bool same = false;
+    for (const HidDeviceInfo &info : BuildInterfaceTexts(facts))
+        same = same || info.path.compare(path, Qt::CaseInsensitive) == 0;
+    if (!same) {
+        qWarning().noquote() << "hidraw:" << node << "now belongs to another interface than" << path;
+        return nullptr;
+    }
+
+    std::unique_ptr<HidrawHandle> reader = m_system->openHandle(facts.devnode);
+    std::unique_ptr<HidrawHandle> writer = reader ? m_system->openHandle(facts.devnode) : nullptr;
+    if (!reader || !writer) {
+        qWarning().noquote() << "hidraw: cannot open" << facts.devnode
+                             << "(the udev rules of the package give the logged-in user access)";
+        return nullptr;
+    }
+    auto device = std::make_unique<HidrawDevice>(facts, std::move(reader), std::move(writer),
+                                                 m_system, m_grabber);
+    device->grabKernelInput();
+    return device;
+}
+
+std::unique_ptr<HidMonitor> HidrawBackend::createMonitor(uint16_t vendorId)
+{
+    return std::make_unique<UdevHidMonitor>(m_system, vendorId);
+}
