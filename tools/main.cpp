@@ -1,4 +1,6 @@
 // inkora-hidtool: the support tool that users and tests share.
+#include "tools/hidlist.h"
+#include "tools/hidrecord.h"
 #include "tools/replay.h"
 
 #include <QCoreApplication>
@@ -11,6 +13,11 @@ namespace {
 const char kUsage[] = R"(usage: inkora-hidtool COMMAND [options]
 
 commands:
+  list          the maker's interfaces present and the model entry each matches
+  info PATH     identity, geometry and capability block of one interface
+  record PATH   input reports of one interface as hid-recorder text
+                (list, info and record take --simulate[=PID,...] to run on simulated
+                tablets; each command has --help)
   replay FILE   decode a hid-recorder style recording through a tablet object and
                 print one JSON object per event (see: inkora-hidtool replay --help)
 )";
@@ -96,6 +103,12 @@ int main(int argc, char **argv)
     const QString command = args.takeFirst();
     if (command == QLatin1String("replay"))
         return Replay(args);
+    if (command == QLatin1String("list"))
+        return HidListCommand(args);
+    if (command == QLatin1String("info"))
+        return HidInfoCommand(args);
+    if (command == QLatin1String("record"))
+        return HidRecordCommand(args);
     if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help"))
         return Usage(stdout, 0);
     std::fprintf(stderr, "inkora-hidtool: unknown command %s\n", qPrintable(command));
