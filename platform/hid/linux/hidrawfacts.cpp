@@ -145,9 +145,11 @@ QVector<HidDeviceInfo> BuildInterfaceTexts(const HidrawFacts &f)
 
 QString HidrawNodeOfPath(const QString &path)
 {
-    static const QRegularExpression node(QStringLiteral("^hidraw[0-9]{1,5}$"));
+    // Interface texts compare without regard to case; node names are lower case.
+    static const QRegularExpression node(QStringLiteral("^hidraw[0-9]{1,5}$"),
+                                         QRegularExpression::CaseInsensitiveOption);
     const QStringList fields = path.split(QLatin1Char('#'));
     if (fields.size() != 4 || !node.match(fields[2]).hasMatch())
         return QString();
-    return fields[2];
+    return fields[2].toLower();
 }
