@@ -1,0 +1,39 @@
+#pragma once
+// The input facility: synthetic mouse input for other applications, and whether the
+// user swapped the primary and secondary mouse buttons.
+
+#include <cstdint>
+
+// Flags of one mouse event. The bit values are those of the design's input records,
+// so recorded events read the same as there.
+enum MouseInputFlag : uint32_t {
+    MouseMove = 0x0001,
+    MouseLeftDown = 0x0002,
+    MouseLeftUp = 0x0004,
+    MouseRightDown = 0x0008,
+    MouseRightUp = 0x0010,
+    MouseMiddleDown = 0x0020,
+    MouseMiddleUp = 0x0040,
+    MouseAbsolute = 0x8000,
+};
+
+struct MouseInput {
+    // With MouseAbsolute: 0..65535 across the whole virtual desktop (65535 is the last
+    // pixel). Without: relative motion in pixels.
+    int32_t x;
+    int32_t y;
+    uint32_t flags;
+};
+
+class InputInjector {
+public:
+    virtual ~InputInjector() = default;
+
+    // Injects the events in order. Returns how many were injected: fewer than count
+    // (0 at worst) when the facility failed. Any thread; backends serialise.
+    virtual int sendMouse(const MouseInput *inputs, int count) = 0;
+
+    // True when the user's primary button is the right one. The injected buttons go
+    // through that setting like the user's own presses do.
+    virtual bool mouseButtonsSwapped() = 0;
+};

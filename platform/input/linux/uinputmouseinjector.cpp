@@ -1,0 +1,99 @@
+#include "platform/input/linux/uinputmouseinjector.h"
+
+#include "platform/vhid/linux/uinputdevice.h"
+
+#include <libevdev/libevdev.h>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kVendorId = 0x28BD;
+constexpr int kProductId = 0x0008;
+
+const struct {
+    uint32_t down;
+    uint32_t up;
+    uint16_t code;
+} kButtons[] = {
+    {MouseLeftDown, MouseLeftUp, BTN_LEFT},
+    {MouseRightDown, MouseRightUp, BTN_RIGHT},
+    {MouseMiddleDown, MouseMiddleUp, BTN_MIDDLE},
+};
+
+void DescribePointer(libevdev *dev)
+{
+    libevdev_set_name(dev, "Inkora Virtual Pointer");
+    libevdev_set_id_bustype(dev, BUS_VIRTUAL);
+    libevdev_set_id_vendor(dev, kVendorId);
+    libevdev_set_id_product(dev, kProductId);
+    libevdev_enable_event_type(dev, EV_ABS);
+    input_absinfo info = {};
+    info.maximum = 65535;
+    libevdev_enable_event_code(dev, EV_ABS, ABS_X, &info);
+    libevdev_enable_event_code(dev, EV_ABS, ABS_Y, &info);
+    libevdev_enable_event_type(dev, EV_KEY);
+    for (const auto &b : kButtons)
+        libevdev_enable_event_code(dev, EV_KEY, b.code, nullptr);
+}
+
+} // namespace
+
+std::unique_ptr<UinputMouseInjector> UinputMouseInjector::open(const QByteArray &uinputPath)
+{
+    int error = 0;
+    std::unique_ptr<UinputDevice> device = UinputDevice::create(uinputPath, DescribePointer, &error);
+    if (!device)
+        return nullptr;
+    return std::unique_ptr<UinputMouseInjector>(new UinputMouseInjector(std::move(device)));
+}
+
+UinputMouseInjector::UinputMouseInjector(std::unique_ptr<UinputDevice> device) : m_device(std::move(device))
+{
+}
+
+UinputMouseInjector::~UinputMouseInjector()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    bool any = false;
+    for (const auto &b : kButtons) {
+        if (m_held & b.down) {
+            m_device->write(EV_KEY, b.code, 0);
+            any = true;
+        }
+    }
+    if (any)
+        m_device->write(EV_SYN, SYN_REPORT, 0);
+}
+
+bool UinputMouseInjector::inject(const MouseInput &input)
+{
+    if ((input.flags & MouseMove) && !(input.flags & MouseAbsolute))
+        return false;
+    bool ok = true;
+    if (input.flags & MouseMove) {
+        ok &= m_device->write(EV_ABS, ABS_X, std::clamp(input.x, 0, 65535));
+        ok &= m_device->write(EV_ABS, ABS_Y, std::clamp(input.y, 0, 65535));
+    }
+    for (const auto &b : kButtons) {
+        if (input.flags & b.down) {
+            ok &= m_device->write(EV_KEY, b.code, 1);
+            m_held |= b.down;
+        }
+        if (input.flags & b.up) {
+            ok &= m_device->write(EV_KEY, b.code, 0);
+            m_held &= ~b.down;
+        }
+    }
+    ok &= m_device->write(EV_SYN, SYN_REPORT, 0);
+    return ok;
+}
+
+int UinputMouseInjector::sendMouse(const MouseInput *inputs, int count)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    int sent = 0;
+    for (int i = 0; i < count && inject(inputs[i]); ++i)
+        ++sent;
+    return sent;
+}

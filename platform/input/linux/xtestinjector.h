@@ -1,0 +1,36 @@
+#pragma once
+// X11 backend of the input facility: XTest events on a display connection of its own.
+// Absolute motion covers the whole root window (every monitor); the buttons go through
+// the server's pointer mapping exactly as the user's presses do, so a left-handed
+// mapping turns an injected left press into a right one, as the system's own
+// injection does with swapped buttons.
+
+#include "platform/input/inputinjector.h"
+
+#include <QByteArray>
+
+#include <memory>
+#include <mutex>
+
+struct _XDisplay;
+
+class XTestInjector : public InputInjector {
+public:
+    // Connects to displayName ($DISPLAY when empty). Null when there is no X server or
+    // it lacks the XTest extension.
+    static std::unique_ptr<XTestInjector> open(const QByteArray &displayName = QByteArray());
+    // Releases the buttons it pressed, then closes the connection.
+    ~XTestInjector() override;
+
+    int sendMouse(const MouseInput *inputs, int count) override;
+    // From the pointer mapping: physical button 1 mapped to 3 (and 3 to 1).
+    bool mouseButtonsSwapped() override;
+
+private:
+    explicit XTestInjector(_XDisplay *display) : m_display(display) {}
+    bool inject(const MouseInput &input);
+
+    std::mutex m_mutex;   // Xlib calls on m_display; m_held
+    _XDisplay *m_display;
+    unsigned m_held = 0;  // bit n: button n+1 pressed by us
+};

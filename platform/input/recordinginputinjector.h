@@ -1,0 +1,31 @@
+#pragma once
+// Test backend of the input facility: records every mouse event; the swapped-buttons
+// answer and a failure are set by the test.
+
+#include "platform/input/inputinjector.h"
+
+#include <QVector>
+
+#include <functional>
+#include <mutex>
+
+class RecordingInputInjector : public InputInjector {
+public:
+    using MouseHandler = std::function<void(const MouseInput &)>;
+
+    int sendMouse(const MouseInput *inputs, int count) override;
+    bool mouseButtonsSwapped() override;
+
+    void setButtonsSwapped(bool swapped);
+    void setFails(bool fails);
+    // Called for each recorded event, under the recording's lock.
+    void setMouseHandler(MouseHandler handler);
+    QVector<MouseInput> mouseEvents() const;
+
+private:
+    mutable std::mutex m_mutex; // guards everything below
+    QVector<MouseInput> m_events;
+    MouseHandler m_handler;
+    bool m_swapped = false;
+    bool m_fails = false;
+};
