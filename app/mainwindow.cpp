@@ -4,7 +4,11 @@
 #include "app/paths.h"
 #include "app/profilesetup.h"
 #include "device/tabletpacket.h"
+#include "driverlink/driverlink.h"
+#include "platform/input/linux/systeminputinjector.h"
+#include "platform/ipc/linux/posixipcbackend.h"
 #include "platform/locale/localebackend.h"
+#include "platform/vhid/linux/uinputvhidbackend.h"
 
 #include <QAction>
 #include <QApplication>
@@ -53,10 +57,20 @@ MainWindow::MainWindow(const QString &installFolder, const LocaleBackend &locale
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint);
     setWindowTitle(QStringLiteral("Inkora"));
     setWindowIcon(QIcon(QStringLiteral(":/image/Res/inkora.png")));
+
+    // The Wintab map and the virtual HID device, on this system's backends; whether
+    // the device was found is CVMultiDriver::IsFound() from here on.
+    DriverLinkBackends driverLink;
+    driverLink.vhid = std::make_unique<UinputVhidBackend>();
+    driverLink.ipc = std::make_unique<PosixIpcBackend>();
+    driverLink.input = createSystemInputInjector();
+    DriverLink::Open(std::move(driverLink));
 }
 
 MainWindow::~MainWindow()
 {
+    // After the tablets closed: no report is written any more.
+    DriverLink::Close();
     qInfo() << "InkoraV3 Closed.";
     m_pLanguageSettings->endGroup();
 }
