@@ -2,6 +2,7 @@
 #include "tools/hidlist.h"
 #include "tools/hidrecord.h"
 #include "tools/replay.h"
+#include "tools/wintab.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -20,6 +21,7 @@ commands:
                 tablets; each command has --help)
   replay FILE   decode a hid-recorder style recording through a tablet object and
                 print one JSON object per event (see: inkora-hidtool replay --help)
+  wintab        what the Wintab map holds, as JSON lines; --watch follows it
 )";
 
 int Usage(FILE *to, int code)
@@ -101,6 +103,8 @@ int main(int argc, char **argv)
     if (args.isEmpty())
         return Usage(stderr, 2);
     const QString command = args.takeFirst();
+    if (command == QLatin1String("wintab"))
+        return WintabCommand(args);
     if (command == QLatin1String("replay"))
         return Replay(args);
     if (command == QLatin1String("list"))

@@ -5,6 +5,12 @@
 #include "tools/hidrecording.h"
 #include "tools/jsonline.h"
 
+#include "driverlink/driverlink.h"
+#include "platform/input/recordinginputinjector.h"
+#include "platform/ipc/linux/posixipcbackend.h"
+#include "platform/vhid/recordingvhid.h"
+#include "platform/vhid/vhidreport.h"
+
 #include <QFile>
 #include <QVector>
 
@@ -37,6 +43,13 @@ Output events (every object starts with "event"; "line" is the recording line):
       a message to the main window (D is a number, or a string for a path)
   {"event":"log","line":N,"level":"debug|info|warning|critical|fatal","text":".."}
       a log line written while the report was handled
+  {"event":"vhid","line":N,"kind":"pen|abs|rel","bytes":"<hex of all 65 bytes>"}
+      a report written to the virtual HID device (pen, absolute mouse, relative
+      mouse); all 65 bytes, so what an earlier report of another kind left in the
+      shared report buffer shows too
+  {"event":"mouse","line":N,"flags":F,"x":X,"y":Y}
+      a synthetic mouse event; F: 0x1 move, 0x2/0x4 left down/up, 0x8/0x10 right
+      down/up, 0x8000 absolute (x, y then 0..65535 across the desktop)
 Within one report the packet comes first, then the other events in the order they
 happened. New event kinds may be added; existing fields keep their names and meaning.
 
@@ -246,6 +259,9 @@ int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray 
                      },
                      Qt::DirectConnection);
 
+    // The engine's reports to the virtual device and its synthetic mouse events.
+    ReplayDriverLink driverLink([&events](const QByteArray &e) { events.append(e); }, &g_line);
+
     g_events = &events;
     const QtMessageHandler previous = qInstallMessageHandler(ReplayMessageHandler);
     quint8 buffer[kMaxReportLength];
@@ -264,4 +280,54 @@ int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray 
     qInstallMessageHandler(previous);
     g_events = nullptr;
     return 0;
+}
+
+QByteArray VhidReportEvent(int line, const QByteArray &report)
+{
+    const char *kind = "other";
+    switch (vhidReportKind(reinterpret_cast<const uint8_t *>(report.constData()), report.size())) {
+    case VhidReportKind::Pen: kind = "pen"; break;
+    case VhidReportKind::AbsoluteMouse: kind = "abs"; break;
+    case VhidReportKind::RelativeMouse: kind = "rel"; break;
+    case VhidReportKind::Unknown: break;
+    }
+    return JsonLine("vhid")
+        .add("line", qint64(line))
+        .add("kind", QString::fromLatin1(kind))
+        .add("bytes", QString::fromLatin1(report.toHex()))
+        .text();
+}
+
+QByteArray MouseInputEvent(int line, const MouseInput &input)
+{
+    return JsonLine("mouse")
+        .add("line", qint64(line))
+        .add("flags", qint64(input.flags))
+        .add("x", qint64(input.x))
+        .add("y", qint64(input.y))
+        .text();
+}
+
+ReplayDriverLink::ReplayDriverLink(const std::function<void(const QByteArray &)> &sink, const int *line)
+{
+    auto vhid = std::make_unique<RecordingVhidBackend>();
+    vhid->setReportHandler([sink, line](const QByteArray &report, bool) { sink(VhidReportEvent(*line, report)); });
+    auto input = std::make_unique<RecordingInputInjector>();
+    input->setMouseHandler([sink, line](const MouseInput &m) { sink(MouseInputEvent(*line, m)); });
+
+    DriverLinkBackends backends;
+    backends.vhid = std::move(vhid);
+    backends.input = std::move(input);
+    // A folder of its own: a running program's Wintab map stays untouched.
+    if (m_IpcFolder.isValid())
+        backends.ipc = std::make_unique<PosixIpcBackend>(m_IpcFolder.path());
+    // Opening logs the device search; that is the replay's set-up, not its output.
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    DriverLink::Open(std::move(backends));
+    qInstallMessageHandler(previous);
+}
+
+ReplayDriverLink::~ReplayDriverLink()
+{
+    DriverLink::Close();
 }

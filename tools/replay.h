@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <functional>
 
@@ -24,3 +25,25 @@ int RunReplay(const ReplayOptions &options, const std::function<void(const QByte
 
 // The --help text of the replay command, including the output schema.
 extern const char kReplayHelp[];
+
+struct MouseInput;
+
+// The driver link of a replay: recording backends in place of the system's, so every
+// report written to the virtual device and every synthetic mouse event becomes a
+// "vhid" or "mouse" line through sink, stamped with the recording line *line. The
+// Wintab map lives in a private folder. Opens the process-wide driver link; closes it
+// when destroyed.
+class ReplayDriverLink {
+public:
+    ReplayDriverLink(const std::function<void(const QByteArray &)> &sink, const int *line);
+    ~ReplayDriverLink();
+    ReplayDriverLink(const ReplayDriverLink &) = delete;
+    ReplayDriverLink &operator=(const ReplayDriverLink &) = delete;
+
+private:
+    QTemporaryDir m_IpcFolder;
+};
+
+// The "vhid" and "mouse" lines.
+QByteArray VhidReportEvent(int line, const QByteArray &report);
+QByteArray MouseInputEvent(int line, const MouseInput &input);
