@@ -82,6 +82,24 @@ TEST(HidrawBackend, OpenUsesTwoHandlesOnTheNodeAndGrabsItsInputNodesUntilClosed)
     EXPECT_TRUE(r.grabber->held.isEmpty()) << "closing releases the grab";
 }
 
+TEST(HidrawBackend, ShortCommandsArePaddedToTheOutputReportAsWindowsDoes)
+{
+    Rig r;
+    r.system->trees = {UsbTabletTree()}; // output report 2 is 10 bytes
+    std::unique_ptr<HidDevice> dev = r.backend.open(r.backend.enumerate(0x28BD).first().path);
+    ASSERT_NE(dev, nullptr);
+    const uint8_t mode[3] = {0x02, 0xB0, 0x04};
+    EXPECT_EQ(dev->write(mode, sizeof mode), 3) << "the caller's count";
+    const uint8_t longer[32] = {0x02, 0xB6, 0x01};
+    EXPECT_EQ(dev->write(longer, sizeof longer), 32);
+    const uint8_t unknownId[3] = {0x07, 0x01, 0x02};
+    EXPECT_EQ(dev->write(unknownId, sizeof unknownId), 3);
+    ASSERT_EQ(r.system->handles->written.size(), 3);
+    EXPECT_EQ(r.system->handles->written[0], QByteArray::fromHex("02b00400000000000000"));
+    EXPECT_EQ(r.system->handles->written[1].size(), 32) << "longer writes go as they are";
+    EXPECT_EQ(r.system->handles->written[2].size(), 3) << "a report the descriptor does not list";
+}
+
 TEST(HidrawBackend, OpenRefusesTextsThatNoLongerNameThatInterface)
 {
     Rig r;

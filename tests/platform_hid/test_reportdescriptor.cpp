@@ -64,3 +64,38 @@ TEST(ReportDescriptor, EveryCutOfARealDescriptorIsSafe)
         EXPECT_LE(c, 3);
     }
 }
+
+TEST(ReportDescriptor, OutputReportLengthsCountTheIdByteAndFollowPushPop)
+{
+    const auto vendor = OutputReportLengths(reinterpret_cast<const uint8_t *>(Descriptors::VendorOnly().constData()),
+                                            Descriptors::VendorOnly().size());
+    EXPECT_EQ(vendor, (std::map<int, int>{{2, 10}})) << "report 2: id byte + 9 bytes";
+    const QByteArray pen = Descriptors::PenMouseVendor();
+    EXPECT_TRUE(OutputReportLengths(reinterpret_cast<const uint8_t *>(pen.constData()), pen.size()).empty())
+        << "input reports only";
+
+    const std::vector<uint8_t> d = {
+        0x75, 0x08, 0x95, 0x3F, // Report Size 8, Count 63
+        0x91, 0x02,             // Output: report 0 (no ids yet) 63 bytes
+        0x85, 0x03,             // Report ID 3
+        0xA4,                   // Push (size 8, count 63, id 3)
+        0x75, 0x01, 0x95, 0x04, //   Report Size 1, Count 4
+        0x91, 0x02,             //   Output: 4 bits
+        0x91, 0x02,             //   Output: 4 more bits
+        0xB4,                   // Pop
+        0x85, 0x04, 0x95, 0x07, // Report ID 4, Count 7 (size 8 again)
+        0x91, 0x02,             // Output: 7 bytes
+        0xB4, 0xB4,             // Pops without a push change nothing
+        0x85, 0x05, 0x75, 0x01, 0x95, 0x03,
+        0x91, 0x02,             // report 5: 3 bits round up to one byte
+    };
+    EXPECT_EQ(OutputReportLengths(d.data(), int(d.size())),
+              (std::map<int, int>{{0, 64}, {3, 2}, {4, 8}, {5, 2}}));
+
+    // Every cut of it stays in bounds.
+    for (size_t n = 0; n <= d.size(); ++n)
+        OutputReportLengths(d.data(), int(n));
+    // Huge sizes and counts do not overflow into a small length.
+    const std::vector<uint8_t> huge = {0x77, 0xFF, 0xFF, 0xFF, 0x7F, 0x97, 0xFF, 0xFF, 0xFF, 0x7F, 0x91, 0x02, 0x91, 0x02};
+    EXPECT_GT(OutputReportLengths(huge.data(), int(huge.size())).at(0), 16384);
+}

@@ -4,11 +4,14 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace {
 
 // Longest descriptor a device can send: bLength is one byte.
 constexpr int kMaxDescriptor = 255;
+// The kernel's largest report (HID_MAX_BUFFER_SIZE).
+constexpr int kMaxOutputReport = 16384;
 
 } // namespace
 
@@ -33,8 +36,18 @@ int HidrawDevice::write(const uint8_t *data, int length)
 {
     if (!data || length <= 0)
         return -1;
+    // The commands state their own length (10, 12, 32 bytes ...) and the device expects
+    // its full output report, zero-padded, as Windows delivers it. The descriptor of
+    // the interface gives that length; without one the write goes as it is.
+    const auto declared = m_facts.outputLengths.find(data[0]);
+    const int full = declared == m_facts.outputLengths.end() ? 0 : declared->second;
     std::lock_guard<std::mutex> lock(m_writeLock);
-    return m_writer->write(data, length);
+    if (full <= length || full > kMaxOutputReport)
+        return m_writer->write(data, length);
+    std::vector<uint8_t> padded(size_t(full), 0);
+    std::memcpy(padded.data(), data, size_t(length));
+    // Callers count what they asked to write.
+    return m_writer->write(padded.data(), full) < 0 ? -1 : length;
 }
 
 int HidrawDevice::readTimeout(uint8_t *buffer, int size, int timeoutMs)

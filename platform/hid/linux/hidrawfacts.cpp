@@ -75,6 +75,9 @@ bool ParseHidrawTree(const HidrawTree &tree, HidrawFacts *facts, QString *why)
     f.collections = CountApplicationCollections(
         reinterpret_cast<const uint8_t *>(tree.reportDescriptor.constData()),
         tree.reportDescriptor.size());
+    f.outputLengths = OutputReportLengths(
+        reinterpret_cast<const uint8_t *>(tree.reportDescriptor.constData()),
+        tree.reportDescriptor.size());
     f.eventNodes = tree.eventNodes;
     uint32_t version = 0;
     if (ParseHex(tree.inputVersion, &version) && version <= 0xFFFF)

@@ -13,6 +13,7 @@
 #include <QVector>
 
 #include <cstdint>
+#include <map>
 
 struct HidrawTree {
     // the hidraw node
@@ -51,6 +52,7 @@ struct HidrawFacts {
     uint16_t version = 0;        // Bluetooth LE: the "rev" of the interface text
     int interfaceNumber = -1;    // USB interface; -1 elsewhere
     int collections = 0;         // top-level application collections
+    std::map<int, int> outputLengths; // output report bytes (id byte included) by id
     bool lowEnergy = false;      // Bluetooth LE (HID over GATT through uhid)
     int usbBusnum = -1;          // parent USB device, for string descriptors
     int usbDevnum = -1;
