@@ -19,8 +19,9 @@ device's removal, N reports or S seconds:
   I: <bus> <vid> <pid>                 (hex)
   E: <sec>.<usec> <len> <hex bytes>    one report, time since the start
 PATH is an interface text as `list` prints it, or its node ("hidraw3", "sim0").
-With --simulate the simulated tablet draws one short stroke, presses its first key,
-and is unplugged once that has played out.
+While recording, the kernel's own input nodes of the device are grabbed, so the pen
+does not move the pointer. With --simulate the simulated tablet draws one short
+stroke, presses its first key, and is unplugged once that has played out.
 
 Exit codes: 0 recorded (whatever ended it), 1 not present or cannot be opened,
 2 bad command line.
