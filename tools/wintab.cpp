@@ -7,6 +7,7 @@
 
 #include <QVector>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
