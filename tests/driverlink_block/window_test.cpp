@@ -1,0 +1,329 @@
+// Window messages over local sockets: the frame, per-user endpoints, synchronous sends
+// that return after the handler ran, posts that do not wait, and streams of garbage.
+#include "platform/window/linux/localsocketwindowbackend.h"
+#include "platform/window/linux/windowframe.h"
+#include "tests/device/logcapture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocalSocket>
+#include <QMutex>
+#include <QSemaphore>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <functional>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kClass = QStringLiteral("Qt5QWindowIcon");
+
+// A window living on a thread of its own, as a window of another program would.
+class WindowThread {
+public:
+    WindowThread(WindowBackend &backend, const QString &title)
+    {
+        m_thread.start();
+        m_context.moveToThread(&m_thread);
+        run([&] { endpoint = backend.createEndpoint(kClass, title); });
+    }
+    ~WindowThread()
+    {
+        run([&] { endpoint.reset(); });
+        m_thread.quit();
+        m_thread.wait();
+    }
+    void run(const std::function<void()> &work)
+    {
+        QMetaObject::invokeMethod(&m_context, work, Qt::BlockingQueuedConnection);
+    }
+
+    std::unique_ptr<WindowEndpoint> endpoint;
+
+private:
+    QThread m_thread;
+    QObject m_context;
+};
+
+class Window : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+
+    QTemporaryDir dir;
+    LocalSocketWindowBackend backend{dir.path()};
+};
+
+} // namespace
+
+TEST(WindowFrame, LaysOutFortyLittleEndianBytesAndRefusesAnythingElse)
+{
+    WindowFrame::Frame frame;
+    frame.kind = WindowFrame::Kind::Send;
+    frame.sequence = 7;
+    frame.message = 1524;
+    frame.wParam = -2;
+    frame.lParam = 0x0102030405060708;
+    const uchar expected[WindowFrame::Size] = {
+        0x49, 0x4B, 0x57, 0x4D,                         // magic "IKWM"
+        40, 0, 0, 0,                                    // frame size
+        1, 0, 0, 0,                                     // send
+        7, 0, 0, 0,                                     // sequence
+        0xF4, 0x05, 0, 0,                               // message 1524
+        0, 0, 0, 0,                                     // reserved
+        0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, // wParam -2
+        0x08, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02, 0x01, // lParam
+    };
+    const QByteArray bytes = WindowFrame::encode(frame);
+    ASSERT_EQ(bytes, QByteArray(reinterpret_cast<const char *>(expected), WindowFrame::Size));
+
+    WindowFrame::Frame back;
+    int consumed = 0;
+    const char *why = "";
+    EXPECT_EQ(WindowFrame::decode(bytes + "trailing", &back, &consumed, &why), WindowFrame::Parse::Complete);
+    EXPECT_EQ(consumed, WindowFrame::Size);
+    EXPECT_EQ(back.message, 1524u);
+    EXPECT_EQ(back.wParam, -2);
+    EXPECT_EQ(back.lParam, frame.lParam);
+    EXPECT_EQ(WindowFrame::decode(bytes.left(39), &back, &consumed, &why), WindowFrame::Parse::NeedMore);
+
+    // Garbage is refused as soon as its first bytes are in, not after 40 of them.
+    EXPECT_EQ(WindowFrame::decode("GET ", &back, &consumed, &why), WindowFrame::Parse::Malformed);
+    QByteArray wrong = bytes;
+    wrong[4] = 41;
+    EXPECT_EQ(WindowFrame::decode(wrong.left(8), &back, &consumed, &why), WindowFrame::Parse::Malformed);
+    wrong = bytes;
+    wrong[8] = 4;
+    EXPECT_EQ(WindowFrame::decode(wrong, &back, &consumed, &why), WindowFrame::Parse::Malformed);
+    wrong = bytes;
+    wrong[20] = 1;
+    EXPECT_EQ(WindowFrame::decode(wrong, &back, &consumed, &why), WindowFrame::Parse::Malformed);
+}
+
+TEST_F(Window, EndpointsArePrivateToTheUserAndFoundOnlyWhileAlive)
+{
+    EXPECT_FALSE(backend.findWindow(kClass, QStringLiteral("InkoraUIService")).isValid());
+    auto endpoint = backend.createEndpoint(kClass, QStringLiteral("InkoraUIService"));
+    ASSERT_TRUE(endpoint);
+    const QString path = backend.endpointPath(kClass, QStringLiteral("InkoraUIService"));
+    EXPECT_EQ(path, dir.path() + QStringLiteral("/inkora-%1-window-Qt5QWindowIcon-InkoraUIService").arg(::geteuid()));
+    struct stat st = {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_TRUE(S_ISSOCK(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0077, 0u);
+
+    EXPECT_TRUE(backend.findWindow(kClass, QStringLiteral("InkoraUIService")).isValid());
+    EXPECT_FALSE(backend.findWindow(kClass, QStringLiteral("Inkora")).isValid());
+    // One live window per name; the texts cannot run into each other.
+    EXPECT_FALSE(backend.createEndpoint(kClass, QStringLiteral("InkoraUIService")));
+    EXPECT_NE(backend.endpointPath(QStringLiteral("a-b"), QStringLiteral("c")),
+              backend.endpointPath(QStringLiteral("a"), QStringLiteral("b-c")));
+    EXPECT_FALSE(backend.endpointPath(kClass, QStringLiteral("x/../y")).contains(QStringLiteral("/../")));
+
+    endpoint.reset();
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_FALSE(backend.findWindow(kClass, QStringLiteral("InkoraUIService")).isValid());
+}
+
+TEST_F(Window, SocketLeftByACrashedProgramIsNotAWindowAndIsReplaced)
+{
+    const QString path = backend.endpointPath(kClass, QStringLiteral("InkoraUIService"));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof(address.sun_path) - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
+    ::close(fd); // bound, never listened: what a crash leaves behind
+
+    EXPECT_FALSE(backend.findWindow(kClass, QStringLiteral("InkoraUIService")).isValid());
+    auto endpoint = backend.createEndpoint(kClass, QStringLiteral("InkoraUIService"));
+    ASSERT_TRUE(endpoint);
+    EXPECT_TRUE(backend.findWindow(kClass, QStringLiteral("InkoraUIService")).isValid());
+}
+
+TEST_F(Window, FolderOthersMayEnterIsRefused)
+{
+    const QString open = dir.path() + QStringLiteral("/open");
+    ASSERT_TRUE(QDir().mkdir(open));
+    ::chmod(QFile::encodeName(open).constData(), 0777);
+    LogCapture log;
+    LocalSocketWindowBackend refused(open);
+    EXPECT_TRUE(refused.folder().isEmpty());
+    EXPECT_FALSE(refused.createEndpoint(kClass, QStringLiteral("Inkora")));
+    EXPECT_TRUE(log.lines().join(QLatin1Char('\n')).contains(QStringLiteral("not private")));
+}
+
+TEST_F(Window, SendReturnsAfterTheReceiverHandledItWithItsResult)
+{
+    WindowThread service(backend, QStringLiteral("InkoraUIService"));
+    ASSERT_TRUE(service.endpoint);
+    std::atomic<int> handled{0};
+    QThread *handlerThread = nullptr;
+    QObject::connect(service.endpoint.get(), &WindowEndpoint::messageReceived, service.endpoint.get(),
+                     [&](quint32 message, qint64 wParam, qint64 lParam) {
+                         handlerThread = QThread::currentThread();
+                         service.endpoint->setResult(message + wParam + lParam);
+                         ++handled;
+                     });
+
+    // Its own backend, as another program would have.
+    LocalSocketWindowBackend sender(dir.path());
+    const WindowHandle window = sender.findWindow(kClass, QStringLiteral("InkoraUIService"));
+    ASSERT_TRUE(window.isValid());
+    for (int i = 1; i <= 3; ++i) {
+        qint64 result = -1;
+        ASSERT_TRUE(sender.sendMessage(window, 1524, i, 100, 5000, &result));
+        EXPECT_EQ(handled.load(), i);
+        EXPECT_EQ(result, 1524 + i + 100);
+    }
+    EXPECT_EQ(handlerThread, service.endpoint->thread());
+}
+
+TEST_F(Window, PostReturnsWhileTheReceiverIsBusyAndKeepsTheOrder)
+{
+    WindowThread service(backend, QStringLiteral("InkoraUIService"));
+    ASSERT_TRUE(service.endpoint);
+    QSemaphore busy;
+    QSemaphore done;
+    QMutex lock;
+    QVector<quint32> seen; // guarded by lock
+    QObject::connect(service.endpoint.get(), &WindowEndpoint::messageReceived, service.endpoint.get(),
+                     [&](quint32 message, qint64, qint64) {
+                         if (message == 1)
+                             busy.acquire();
+                         QMutexLocker locked(&lock);
+                         seen.append(message);
+                         done.release();
+                     });
+
+    const WindowHandle window = backend.findWindow(kClass, QStringLiteral("InkoraUIService"));
+    ASSERT_TRUE(backend.postMessage(window, 1, 0, 0));
+    ASSERT_TRUE(backend.postMessage(window, 1525, 0, 0));
+    ASSERT_TRUE(backend.postMessage(window, 1527, 0, 0));
+    {
+        QMutexLocker locked(&lock);
+        EXPECT_TRUE(seen.isEmpty()); // the receiver is still in its first handler
+    }
+    busy.release();
+    ASSERT_TRUE(done.tryAcquire(3, 5000));
+    QMutexLocker locked(&lock);
+    EXPECT_EQ(seen, (QVector<quint32>{1, 1525, 1527}));
+}
+
+TEST_F(Window, LateReplyOfATimedOutSendIsNotTakenForTheNextOne)
+{
+    WindowThread service(backend, QStringLiteral("InkoraUIService"));
+    QSemaphore busy;
+    QObject::connect(service.endpoint.get(), &WindowEndpoint::messageReceived, service.endpoint.get(),
+                     [&](quint32 message, qint64, qint64) {
+                         if (message == 1)
+                             busy.acquire();
+                         service.endpoint->setResult(message * 100);
+                     });
+    const WindowHandle window = backend.findWindow(kClass, QStringLiteral("InkoraUIService"));
+    LogCapture log;
+    EXPECT_FALSE(backend.sendMessage(window, 1, 0, 0, 50));
+    busy.release();
+    qint64 result = 0;
+    ASSERT_TRUE(backend.sendMessage(window, 2, 0, 0, 5000, &result));
+    EXPECT_EQ(result, 200);
+    EXPECT_TRUE(log.lines().join(QLatin1Char('\n')).contains(QStringLiteral("did not handle message 1")));
+}
+
+TEST_F(Window, TwoWindowsSendingToEachOtherBothGetTheirAnswers)
+{
+    // This thread's window.
+    auto inkora = backend.createEndpoint(kClass, QStringLiteral("Inkora"));
+    ASSERT_TRUE(inkora);
+    QObject::connect(inkora.get(), &WindowEndpoint::messageReceived, inkora.get(),
+                     [&](quint32, qint64 wParam, qint64) { inkora->setResult(wParam + 1); });
+
+    // The other window answers a send by first sending to ours, while we wait for it.
+    WindowThread service(backend, QStringLiteral("InkoraUIService"));
+    std::unique_ptr<LocalSocketWindowBackend> serviceBackend; // made, used and ended on its thread
+    service.run([&] { serviceBackend = std::make_unique<LocalSocketWindowBackend>(dir.path()); });
+    QObject::connect(service.endpoint.get(), &WindowEndpoint::messageReceived, service.endpoint.get(),
+                     [&](quint32, qint64 wParam, qint64) {
+                         qint64 inner = 0;
+                         const WindowHandle back = serviceBackend->findWindow(kClass, QStringLiteral("Inkora"));
+                         if (serviceBackend->sendMessage(back, 1525, wParam * 10, 0, 5000, &inner))
+                             service.endpoint->setResult(inner);
+                     });
+
+    qint64 result = 0;
+    ASSERT_TRUE(backend.sendMessage(backend.findWindow(kClass, QStringLiteral("InkoraUIService")), 1524, 4, 0,
+                                    5000, &result));
+    EXPECT_EQ(result, 41);
+    service.run([&] {
+        service.endpoint.reset();
+        serviceBackend.reset();
+    });
+}
+
+TEST_F(Window, SendToAWindowOfThisThreadIsHandledAtOnce)
+{
+    auto inkora = backend.createEndpoint(kClass, QStringLiteral("Inkora"));
+    QObject::connect(inkora.get(), &WindowEndpoint::messageReceived, inkora.get(),
+                     [&](quint32 message, qint64, qint64) { inkora->setResult(message); });
+    qint64 result = 0;
+    ASSERT_TRUE(backend.sendMessage(backend.findWindow(kClass, QStringLiteral("Inkora")), 1527, 0, 0, 5000, &result));
+    EXPECT_EQ(result, 1527);
+}
+
+TEST_F(Window, MalformedStreamsAreDroppedAndLoggedAndTheWindowGoesOn)
+{
+    auto inkora = backend.createEndpoint(kClass, QStringLiteral("Inkora"));
+    ASSERT_TRUE(inkora);
+    QSignalSpy received(inkora.get(), &WindowEndpoint::messageReceived);
+    const QString path = backend.endpointPath(kClass, QStringLiteral("Inkora"));
+    LogCapture log;
+
+    WindowFrame::Frame reply;
+    reply.kind = WindowFrame::Kind::Reply;
+    const QByteArray wrongKind = WindowFrame::encode(reply);
+    const QByteArray badSize = QByteArray::fromHex("494B574DFFFFFF7F");
+    for (const QByteArray &garbage : {QByteArray("GET / HTTP/1.0\r\n\r\n"), badSize, wrongKind}) {
+        QLocalSocket peer;
+        peer.connectToServer(path);
+        ASSERT_TRUE(peer.waitForConnected(1000));
+        peer.write(garbage);
+        peer.flush();
+        QSignalSpy closed(&peer, &QLocalSocket::disconnected);
+        ASSERT_TRUE(closed.wait(5000)) << garbage.toHex().constData();
+    }
+
+    // Half a frame and gone.
+    {
+        QLocalSocket peer;
+        peer.connectToServer(path);
+        ASSERT_TRUE(peer.waitForConnected(1000));
+        WindowFrame::Frame post;
+        post.message = 1525;
+        peer.write(WindowFrame::encode(post).left(20));
+        peer.flush();
+        peer.disconnectFromServer();
+    }
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return log.lines().join(QLatin1Char('\n')).contains(QStringLiteral("incomplete")); }, 5000));
+    EXPECT_EQ(received.count(), 0);
+    const QString text = log.lines().join(QLatin1Char('\n'));
+    EXPECT_TRUE(text.contains(QStringLiteral("bad magic")));
+    EXPECT_TRUE(text.contains(QStringLiteral("bad frame size")));
+    EXPECT_TRUE(text.contains(QStringLiteral("reply frame sent to a window")));
+
+    // A well-formed peer still gets through.
+    LocalSocketWindowBackend sender(dir.path());
+    ASSERT_TRUE(sender.postMessage(sender.findWindow(kClass, QStringLiteral("Inkora")), 1525, 0, 0));
+    ASSERT_TRUE(received.wait(5000));
+    EXPECT_EQ(received.at(0).at(0).value<quint32>(), 1525u);
+}
