@@ -36,6 +36,12 @@ bool checkXmlLimits(const QByteArray &data, XmlParseError *error, int maxDepth)
             }
         } else if (token == QXmlStreamReader::EndElement) {
             --depth;
+        } else if (token == QXmlStreamReader::DTD) {
+            // Our files never declare a document type. Refusing one keeps entity
+            // definitions (nested expansion, external files) away from the DOM parser.
+            setError(error, QStringLiteral("document type declarations are not accepted"),
+                     int(reader.lineNumber()), int(reader.columnNumber()));
+            return false;
         }
     }
     if (reader.hasError()) {

@@ -20,7 +20,8 @@ struct XmlParseError {
 };
 
 // A streaming pass over data: false (with the place and reason) when it is larger than
-// kXmlMaxFileBytes, nests deeper than maxDepth, or is not well-formed XML.
+// kXmlMaxFileBytes, nests deeper than maxDepth, carries a document type declaration
+// (entity definitions), or is not well-formed XML.
 bool checkXmlLimits(const QByteArray &data, XmlParseError *error, int maxDepth = kXmlMaxDepth);
 
 // Reads the rest of device (at most kXmlMaxFileBytes), checks the limits and parses it

@@ -6,8 +6,9 @@
 #include <QString>
 
 #include <map>
-#include <memory>
 
-// Owns its nodes. Filled by the profile loader while the tablet's reading thread does not
-// run; the reading thread only reads it.
-using AppConfigMap = std::map<QString, std::unique_ptr<AppConfigNode>>;
+// An index, not an owner: the nodes belong to the device profile's application list
+// (TabletXMLData::Apps). Kept in ascending path order, the order in which the saver
+// numbers the file's "app" elements. The tablet changes it only under its appsMutex
+// (device/ctablet.h), so a packet thread never sees it half changed.
+using AppConfigMap = std::map<QString, AppConfigNode *>;

@@ -2,6 +2,8 @@
 
 #include "action/actioncaption.h"
 #include "action/caction.h"
+#include "app/paths.h"
+#include "config/profiletext.h"
 
 #include <QDebug>
 #include <chrono>
@@ -82,6 +84,7 @@ QByteArray CopyText(char *field, size_t fieldSize, const quint8 *text, int textL
 CTablet::CTablet(int tabletIndex, QObject *parent)
     : QObject(parent)
     , receivedApp(std::make_unique<AppConfigNode>())
+    , profileStore(Paths::dataFolder() + QStringLiteral("/config.xml"))
     , TabletXMLData(std::make_unique<::TabletXMLData>())
     , action(std::make_unique<CAction>(tabletIndex))
     , tabletIndex(tabletIndex)
@@ -94,7 +97,12 @@ CTablet::CTablet(int tabletIndex, QObject *parent)
             qOverload<int, int, QString>(&CTablet::ReceivActionMsg), Qt::DirectConnection);
 }
 
-CTablet::~CTablet() = default;
+CTablet::~CTablet()
+{
+    // The transport has stopped reading by now (CloseDevice), so nothing reads the list.
+    apps.clear();
+    FreeApplicationList(*TabletXMLData);
+}
 
 bool CTablet::OpenBleDevice(const QByteArray &, const BleModelEntry *)
 {
@@ -424,40 +432,200 @@ void CTablet::DecodeAndDispatch(const quint8 *d, int length)
         return;
     }
 
-    TrackPen();
+    MultiData out;
+    bool newPen = false;
+    {
+        // Held for the whole packet: the application profiles it reaches stay linked
+        // and allocated until it is done (see appsMutex).
+        std::lock_guard<std::mutex> lock(appsMutex);
+        newPen = TrackPen();
 
-    const ::TabletXMLData &profile = *TabletXMLData;
-    MultiData out = action->ProcessPacket(packet, m_DeviceAttributes, profile, apps);
+        const ::TabletXMLData &profile = *TabletXMLData;
+        out = action->ProcessPacket(packet, m_DeviceAttributes, profile, apps);
 
-    if (productId == kProductDoubleRun) {
-        // On this model the first hovering sample after the pen left range goes through
-        // the engine a second time.
-        const int previous = g_Prev094BStatus.exchange(packet.status);
-        if ((packet.flags & PacketPen) && previous == kStatusOutOfRange
-            && (packet.status == kStatusHover || packet.status == kStatusEraserHover))
-            out = action->ProcessPacket(packet, m_DeviceAttributes, profile, apps);
+        if (productId == kProductDoubleRun) {
+            // On this model the first hovering sample after the pen left range goes
+            // through the engine a second time.
+            const int previous = g_Prev094BStatus.exchange(packet.status);
+            if ((packet.flags & PacketPen) && previous == kStatusOutOfRange
+                && (packet.status == kStatusHover || packet.status == kStatusEraserHover))
+                out = action->ProcessPacket(packet, m_DeviceAttributes, profile, apps);
+        }
     }
+    // Outside the lock: a directly connected slot may well look at the profiles.
+    if (newPen)
+        emit PostActionMsg(tabletIndex, kMsgNewPen, static_cast<int>(packet.penId));
 
     if (emitToUi)
         emit SentMultiData(this, out);
 }
 
-void CTablet::TrackPen()
+// True when a pen came into use for the first time (message 89). appsMutex held.
+bool CTablet::TrackPen()
 {
     ::TabletXMLData &profile = *TabletXMLData;
     if (profile.DevicePenNum <= 1) {
         profile.DeviceCurPenID = 0;
-        return;
+        return false;
     }
     if (!(packet.flags & PacketPen) || packet.penId >= profile.DevicePenNum)
-        return;
+        return false;
     const int16_t bit = static_cast<int16_t>(1 << packet.penId);
     if (profile.PenMoveInTablet != lastPenMask && !(profile.PenMoveInTablet & bit)) {
         lastPenMask = profile.PenMoveInTablet;
         profile.PenMoveInTablet = static_cast<int16_t>(profile.PenMoveInTablet | bit);
         profile.DeviceCurPenID = packet.penId;
-        emit PostActionMsg(tabletIndex, kMsgNewPen, static_cast<int>(packet.penId));
+        return true;
     }
+    return false;
+}
+
+bool CTablet::LoadProfile(const QString &modelKey)
+{
+    // Read into a copy of the current record, so that what the file leaves out (the
+    // calibration of a model element without SC) keeps its value, and a failure
+    // leaves the tablet's profiles as they were.
+    DeviceProfile loaded;
+    {
+        std::lock_guard<std::mutex> lock(appsMutex);
+        std::memcpy(&loaded.data(), TabletXMLData.get(), sizeof(::TabletXMLData));
+    }
+    loaded.data().Apps = nullptr; // the copy does not own the tablet's list
+    if (!profileStore.LoadConfig(modelKey, &loaded.data(), &loaded.apps())) {
+        qWarning() << "ReadXml Failed!";
+        return false;
+    }
+    qInfo() << "Function  LoadConfig success";
+    ApplyLoadDefaults(loaded.data());
+
+    AppConfigNode *oldList = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(appsMutex);
+        oldList = TabletXMLData->Apps;
+        std::memcpy(TabletXMLData.get(), &loaded.data(), sizeof(::TabletXMLData));
+        apps.swap(loaded.apps());
+        ++appsGeneration;
+        profileKey = modelKey;
+        CopyMappingValues();
+    }
+    // The old list now belongs to `loaded`, which frees it after the lock is released.
+    loaded.data().Apps = oldList;
+    return true;
+}
+
+void CTablet::ApplyLoadDefaults(::TabletXMLData &profile)
+{
+    // An empty tablet area is the whole tablet, in hundredths of an inch.
+    const DeviceAttributes a = CopyAttributes();
+    if (profile.TW == 0)
+        profile.TW = static_cast<int16_t>(std::clamp<int32_t>(a.WidthInch100, 0, INT16_MAX));
+    if (profile.TH == 0)
+        profile.TH = static_cast<int16_t>(std::clamp<int32_t>(a.HeightInch100, 0, INT16_MAX));
+
+    // An empty screen area is the whole screen of the profile's screen index.
+    QRect screen;
+    if (profile.SW == 0 && profile.SH == 0 && m_ScreenRectProvider
+        && m_ScreenRectProvider(profile.ScreenId, &screen)) {
+        const auto fit = [](int v) { return static_cast<int16_t>(std::clamp(v, INT16_MIN, INT16_MAX)); };
+        profile.SX = fit(screen.x());
+        profile.SY = fit(screen.y());
+        profile.SW = fit(screen.width());
+        profile.SH = fit(screen.height());
+        mappingChanged = 1;
+    }
+}
+
+// The mapping code works on the tablet's own copy of the screen area.
+void CTablet::CopyMappingValues()
+{
+    screenIndex = TabletXMLData->ScreenId;
+    SX = TabletXMLData->SX;
+    SY = TabletXMLData->SY;
+    SW = TabletXMLData->SW;
+    SH = TabletXMLData->SH;
+}
+
+void CTablet::SnapshotProfile(DeviceProfile *copy) const
+{
+    std::lock_guard<std::mutex> lock(appsMutex);
+    CloneDeviceProfile(*TabletXMLData, &copy->data(), &copy->apps());
+}
+
+bool CTablet::SaveProfile()
+{
+    return SaveAllProfiles({this});
+}
+
+bool SaveAllProfiles(const std::vector<CTablet *> &tablets)
+{
+    // Copies first: the reading threads go on writing the pen tracking fields, and the
+    // file work runs without holding them up.
+    std::vector<std::unique_ptr<DeviceProfile>> copies;
+    std::vector<CTablet *> saved;
+    for (CTablet *tablet : tablets) {
+        if (!tablet || tablet->profileKey.isEmpty())
+            continue;
+        copies.push_back(std::make_unique<DeviceProfile>());
+        tablet->SnapshotProfile(copies.back().get());
+        saved.push_back(tablet);
+    }
+    // Tablets normally share one file; each file is parsed and replaced once.
+    bool ok = true;
+    std::vector<bool> done(saved.size(), false);
+    for (size_t i = 0; i < saved.size(); ++i) {
+        if (done[i])
+            continue;
+        std::vector<ProfileEntry> entries;
+        for (size_t j = i; j < saved.size(); ++j) {
+            if (!done[j] && saved[j]->profileStore.path() == saved[i]->profileStore.path()) {
+                entries.push_back({saved[j]->profileKey, &copies[j]->data(), &copies[j]->apps()});
+                done[j] = true;
+            }
+        }
+        ok = saved[i]->profileStore.SaveAll(entries) && ok;
+    }
+    for (CTablet *tablet : saved)
+        tablet->CopyMappingValues();
+    return ok;
+}
+
+void CTablet::CopyProfileFrom(CTablet &other)
+{
+    DeviceProfile copy;
+    other.SnapshotProfile(&copy);
+    AppConfigNode *oldList = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(appsMutex);
+        oldList = TabletXMLData->Apps;
+        std::memcpy(TabletXMLData.get(), &copy.data(), sizeof(::TabletXMLData));
+        apps.swap(copy.apps());
+        ++appsGeneration;
+        profileKey = other.profileKey;
+        CopyMappingValues();
+    }
+    copy.data().Apps = oldList; // freed with `copy`, outside the lock
+}
+
+AppEditResult CTablet::AddApplication(const QString &path)
+{
+    std::lock_guard<std::mutex> lock(appsMutex);
+    const AppEditResult result = ::AddApplication(*TabletXMLData, apps, path);
+    if (result == AppEditResult::Done)
+        ++appsGeneration;
+    return result;
+}
+
+AppEditResult CTablet::DeleteApplication(const QString &path)
+{
+    std::unique_ptr<AppConfigNode> removed;
+    AppEditResult result;
+    {
+        std::lock_guard<std::mutex> lock(appsMutex);
+        result = ::DeleteApplication(*TabletXMLData, apps, path, &removed);
+        if (result == AppEditResult::Done)
+            ++appsGeneration;
+    }
+    return result; // `removed` is freed here, after the lock
 }
 
 // Marking the tablet area: two tip touches give two corners; the result goes out in

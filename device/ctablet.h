@@ -11,15 +11,19 @@
 //    the attribute and light replies under it and reads it freely; other threads read it
 //    through CopyAttributes(). The GUI thread writes it only before decoding starts.
 //  - transferMutex guards the profile reception (receive* members).
+//  - appsMutex guards the application profiles (see there) and the pen tracking.
 //  - Flags the GUI thread flips while the reading thread runs are atomics.
 
+#include "config/appprofiles.h"
 #include "config/profilerecords.h"
+#include "config/profilestore.h"
 #include "device/appconfigmap.h"
 #include "device/decoder.h"
 #include "device/tabletpacket.h"
 
 #include <QByteArray>
 #include <QObject>
+#include <QRect>
 #include <QString>
 
 #include <atomic>
@@ -28,6 +32,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class CAction;
 // Rows of the supported-model tables (USB and Bluetooth LE).
@@ -107,6 +112,29 @@ public:
     // into receivedApp comes with the keypad document reader).
     QByteArray ReceivedProfileBytes() const;
 
+    // Profiles (GUI thread). LoadProfile reads the model's device and application
+    // profiles from profileStore and, on success, puts them in place of the current
+    // ones in one step under appsMutex; a failed load changes nothing. Logs "Function
+    // LoadConfig success" or "ReadXml Failed!". Used at open and to drop unsaved edits.
+    bool LoadProfile(const QString &modelKey);
+    // Writes this tablet's profiles into profileStore's file and copies the screen area
+    // into the mapping values again.
+    bool SaveProfile();
+    // A second tablet of a model that is already open: a copy of the other tablet's
+    // profiles with an application list of its own (sharing one list would leave this
+    // tablet with freed nodes once the other one is removed).
+    void CopyProfileFrom(CTablet &other);
+    // Application profiles of the settings window (see config/appprofiles.h). Delete
+    // frees the node only once no packet can be reading it.
+    AppEditResult AddApplication(const QString &path);
+    AppEditResult DeleteApplication(const QString &path);
+
+    // Where the screen area of a profile without one comes from: the rectangle of a
+    // screen table index, in desktop pixels. Until the screen table exists the caller
+    // supplies it; without a provider such a profile keeps its empty area.
+    using ScreenRectProvider = std::function<bool(int screenIndex, QRect *rect)>;
+    void SetScreenRectProvider(ScreenRectProvider provider) { m_ScreenRectProvider = std::move(provider); }
+
 signals:
     void SetAreaOk(short x, short y, short w, short h);
     void SentMultiData(CTablet *tablet, MultiData mData);
@@ -132,8 +160,18 @@ public:
     int16_t SW = 0;
     int16_t SH = 0;
 
-    // Application path -> profile. Written by the profile loader before decoding starts.
+    // Application path -> profile, an index into the list TabletXMLData->Apps owns.
+    //
+    // The reading thread holds appsMutex while one packet goes through the pen tracking
+    // and the action engine; the GUI thread holds it only while it links, unlinks or
+    // swaps in nodes and the map, and frees unlinked nodes after letting go of it. So
+    // any node a packet reaches stays alive until that packet is done. The engine must
+    // not keep a node pointer from one packet to the next: appsGeneration changes with
+    // every change of the list, so a pointer cached under an older generation is stale.
+    // Field edits of the settings window go to the nodes in place, without the lock.
     AppConfigMap apps;
+    mutable std::mutex appsMutex;
+    uint32_t appsGeneration = 0; // appsMutex
 
     uint8_t isBle = 0;                  // set by the Bluetooth subclass
     std::atomic<int32_t> batteryLevel{-1}; // percent from the 0xF2 report; -1 unknown
@@ -151,8 +189,16 @@ public:
 
     DeviceAttributes m_DeviceAttributes{}; // see replyMutex above
 
+    // The profile file: the data folder's "/config.xml". GUI thread.
+    ProfileStore profileStore;
+    QString profileKey; // model key of the loaded profile; GUI thread
+    // Set when loading gave the profile the screen area of its screen index, so the
+    // mapping is passed on again.
+    std::atomic<uint8_t> mappingChanged{0};
+
     // The device profile. Read by the reading thread for every packet; the pen tracking
-    // writes DeviceCurPenID and PenMoveInTablet on the reading thread.
+    // writes DeviceCurPenID and PenMoveInTablet on the reading thread under appsMutex.
+    // Owns the application list (freed with the tablet, after its reading has stopped).
     std::unique_ptr<::TabletXMLData> TabletXMLData;
 
     DecoderState decoderState{}; // reading thread
@@ -195,9 +241,18 @@ private:
     void HandleModeReply(const quint8 *d, int length);
     void HandleProfileTransfer(const quint8 *d, int length);
     void DecodeAndDispatch(const quint8 *d, int length);
-    void TrackPen();
+    bool TrackPen();
+    void ApplyLoadDefaults(::TabletXMLData &profile);
+    void CopyMappingValues();
+    // Copies the profiles for a save, under appsMutex.
+    void SnapshotProfile(DeviceProfile *copy) const;
+    friend bool SaveAllProfiles(const std::vector<CTablet *> &tablets);
     void CaptureArea();
 
     bool m_TransferStarted = false; // transferMutex
+    ScreenRectProvider m_ScreenRectProvider; // GUI thread
     bool m_LastPacketDecoded = false; // reading thread
 };
+
+// SaveAll: every open tablet's profiles into its profile file, one write per file.
+bool SaveAllProfiles(const std::vector<CTablet *> &tablets);

@@ -1,0 +1,960 @@
+#include "config/profilestore.h"
+
+#include "config/appprofiles.h"
+#include "config/profiletext.h"
+#include "config/xmlguard.h"
+
+#include <QDebug>
+#include <QDomDocument>
+#include <QFile>
+#include <QSaveFile>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+
+namespace {
+
+const char kLoadPrefix[] = "Function  LoadConfig Error:";
+
+const QString kPath = QStringLiteral("path");
+const QString kPen = QStringLiteral("Pen");
+const QString kSelectID = QStringLiteral("SelectID");
+const QString kId = QStringLiteral("id");
+
+void SetCode(int *code, int value)
+{
+    if (code)
+        *code = value;
+}
+
+QDebug Failure(const char *prefix)
+{
+    QDebug d = qWarning().noquote();
+    if (prefix && *prefix)
+        d << prefix;
+    return d;
+}
+
+// ---------------------------------------------------------------------------
+// The document
+
+bool ParseDocument(const QByteArray &data, QDomDocument *document, const char *prefix, int *code)
+{
+    XmlParseError error;
+    if (!checkXmlLimits(data, &error)) {
+        Failure(prefix) << "parse file failed at line" << error.line << ",column" << error.column << ","
+                        << error.message;
+        SetCode(code, ProfileParseFailed);
+        return false;
+    }
+    QDomDocument parsed;
+    if (!parsed.setContent(data, &error.message, &error.line, &error.column)) {
+        Failure(prefix) << "parse file failed at line" << error.line << ",column" << error.column << ","
+                        << error.message;
+        SetCode(code, ProfileParseFailed);
+        return false;
+    }
+    if (parsed.isNull() || parsed.documentElement().isNull()) {
+        Failure(prefix) << "document is null!";
+        SetCode(code, ProfileNullDocument);
+        return false;
+    }
+    *document = parsed;
+    return true;
+}
+
+bool ReadFile(const QString &path, QByteArray *data, const char *prefix, int *code)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        Failure(prefix) << "open file" << path << "failed, error:" << file.errorString();
+        SetCode(code, ProfileOpenFailed);
+        return false;
+    }
+    // One byte past the limit is enough for the guard to refuse the file.
+    *data = file.read(kXmlMaxFileBytes + 1);
+    return true;
+}
+
+QDomElement FindModel(const QDomDocument &document, const QString &key, const char *prefix, int *code)
+{
+    const QDomElement root = document.documentElement();
+    if (root.hasAttribute(QStringLiteral("version")))
+        qInfo().noquote() << root.tagName() << "version" << root.attribute(QStringLiteral("version"));
+    else
+        qInfo().noquote() << root.tagName();
+
+    QDomElement model = root.firstChildElement();
+    if (model.isNull()) {
+        qWarning().noquote() << QLatin1String(prefix) + QStringLiteral("pidElement.firstChildElement is Null.");
+        SetCode(code, ProfileModelMissing);
+        return QDomElement();
+    }
+    while (!model.isNull() && model.tagName() != key)
+        model = model.nextSiblingElement();
+    if (model.isNull()) {
+        qWarning().noquote() << "can not find the pid xml." << key;
+        SetCode(code, ProfileModelMissing);
+        return QDomElement();
+    }
+    qInfo().noquote() << "find the xml Config:" << model.tagName();
+    return model;
+}
+
+int ChildElementCount(const QDomElement &parent)
+{
+    int count = 0;
+    for (QDomElement c = parent.firstChildElement(); !c.isNull(); c = c.nextSiblingElement())
+        ++count;
+    return count;
+}
+
+// "Pen" and "Pen1" are pen slot 0, "Pen"N slot N-1; -1 beyond the eight slots.
+int PenSlot(const QString &tag)
+{
+    const QString digits = tag.mid(tag.indexOf(kPen) + kPen.size());
+    bool ok = false;
+    const int n = digits.toInt(&ok, 10);
+    if (!ok || n <= 1)
+        return 0;
+    return n <= kProfilePens ? n - 1 : -1;
+}
+
+// "K" is group 0, "K_"N group N (the number after the first two characters); -1 for a
+// group the record does not have.
+int KeyGroup(const QString &tag)
+{
+    bool ok = false;
+    const int n = tag.mid(2).toInt(&ok, 10);
+    if (!ok)
+        return 0;
+    return n >= 0 && n < kProfileKeyGroups ? n : -1;
+}
+
+int PenButton(const QString &tag)
+{
+    for (int b = 0; b < kProfileStoredPenButtons; ++b) {
+        if (tag == QStringLiteral("PenBtn%1").arg(b))
+            return b;
+    }
+    return -1;
+}
+
+// The device facts, matched by tag in any order.
+struct DeviceField {
+    const char *tag;
+    int16_t TabletXMLData::*field;
+};
+const DeviceField kDeviceInfo[] = {
+    {"DeviceRingNum", &TabletXMLData::DeviceRingNum},
+    {"DeviceKeyNum", &TabletXMLData::DeviceKeyNum},
+    {"DevicePenType", &TabletXMLData::DevicePenType},
+    {"DeviceControl", &TabletXMLData::DeviceControl},
+    {"DeviceTrackPad", &TabletXMLData::DeviceTrackPad},
+    {"SupportGroupKeys", &TabletXMLData::SupportGroupKeys},
+    {"DeviceKeyDirection", &TabletXMLData::DeviceKeyDirection},
+    {"DevicePenNum", &TabletXMLData::DevicePenNum},
+    {"PenMoveInTablet", &TabletXMLData::PenMoveInTablet},
+    {"DeviceCurPenID", &TabletXMLData::DeviceCurPenID},
+};
+const DeviceField kScreenArea[] = {
+    {"SX", &TabletXMLData::SX}, {"SY", &TabletXMLData::SY},
+    {"SW", &TabletXMLData::SW}, {"SH", &TabletXMLData::SH},
+};
+const DeviceField kTabletArea[] = {
+    {"TX", &TabletXMLData::TX}, {"TY", &TabletXMLData::TY},
+    {"TW", &TabletXMLData::TW}, {"TH", &TabletXMLData::TH},
+};
+// The switch elements of Common, by position after the two areas.
+int16_t TabletXMLData::*const kSwitches[] = {
+    &TabletXMLData::DisableInfo, &TabletXMLData::DisableQuickKey,
+    &TabletXMLData::DisablePressure, &TabletXMLData::DisableSlope,
+};
+struct CalibrationField {
+    const char *name;
+    float TabletXMLData::*field;
+};
+const CalibrationField kCalibration[] = {
+    {"fKX", &TabletXMLData::fKX}, {"fKY", &TabletXMLData::fKY},
+    {"fXLC", &TabletXMLData::fXLC}, {"fYLC", &TabletXMLData::fYLC},
+};
+const QString kSC = QStringLiteral("SC");
+
+// ---------------------------------------------------------------------------
+// Reading
+
+// Turns element texts and attributes into record fields. A number that is not one, or
+// does not fit its field, fails the load (the first is logged); an empty text is 0, an
+// absent attribute leaves the field as it was.
+class Reader {
+public:
+    bool ok() const { return m_ok; }
+
+    void I16(int16_t *field, const QString &text, const QDomElement &where, const QString &what)
+    {
+        qint64 v = 0;
+        if (Integer(text, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max(), &v,
+                    where, what))
+            *field = static_cast<int16_t>(v);
+    }
+    void I16Attribute(int16_t *field, const QDomElement &e, const QString &name)
+    {
+        if (e.hasAttribute(name))
+            I16(field, e.attribute(name), e, name);
+    }
+    // Switches stored as one byte: any non-zero number is on.
+    void Flag(uint8_t *field, const QString &text, const QDomElement &where, const QString &what)
+    {
+        qint64 v = 0;
+        if (Integer(text, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), &v,
+                    where, what))
+            *field = v != 0 ? 1 : 0;
+    }
+    void FlagAttribute(uint8_t *field, const QDomElement &e, const QString &name)
+    {
+        if (e.hasAttribute(name))
+            Flag(field, e.attribute(name), e, name);
+    }
+    void U8Attribute(uint8_t *field, const QDomElement &e, const QString &name)
+    {
+        qint64 v = 0;
+        if (e.hasAttribute(name) && Integer(e.attribute(name), 0, 255, &v, e, name))
+            *field = static_cast<uint8_t>(v);
+    }
+    void F32(float *field, const QString &text, const QDomElement &where, const QString &what)
+    {
+        const QString t = text.trimmed();
+        if (t.isEmpty()) {
+            *field = 0.0f;
+            return;
+        }
+        bool ok = false;
+        const float v = t.toFloat(&ok);
+        if (!ok || !std::isfinite(v)) {
+            Bad(where, what, text);
+            return;
+        }
+        *field = v;
+    }
+    // A decimal number with fraction, stored truncated.
+    void TruncatedI16Attribute(int16_t *field, const QDomElement &e, const QString &name)
+    {
+        if (!e.hasAttribute(name))
+            return;
+        const QString t = e.attribute(name).trimmed();
+        if (t.isEmpty()) {
+            *field = 0;
+            return;
+        }
+        bool ok = false;
+        const double v = std::trunc(t.toDouble(&ok));
+        if (!ok || !(v >= std::numeric_limits<int16_t>::min() && v <= std::numeric_limits<int16_t>::max())) {
+            Bad(e, name, t);
+            return;
+        }
+        *field = static_cast<int16_t>(v);
+    }
+    template <size_t N>
+    void Text(char (&field)[N], const QString &text, const QDomElement &where)
+    {
+        if (!SetProfileText(field, text))
+            qWarning().noquote() << "profile text cut to" << (N - 1) << "bytes: element" << where.tagName()
+                                 << "at line" << where.lineNumber();
+    }
+
+private:
+    bool Integer(const QString &text, qint64 lo, qint64 hi, qint64 *out, const QDomElement &where,
+                 const QString &what)
+    {
+        const QString t = text.trimmed();
+        if (t.isEmpty()) {
+            *out = 0;
+            return true;
+        }
+        bool ok = false;
+        const qint64 v = t.toLongLong(&ok, 10);
+        if (!ok || v < lo || v > hi) {
+            Bad(where, what, t);
+            return false;
+        }
+        *out = v;
+        return true;
+    }
+    void Bad(const QDomElement &where, const QString &what, const QString &text)
+    {
+        if (m_ok) {
+            qWarning().noquote() << kLoadPrefix << "value out of range:" << what << "=" << text.left(40)
+                                 << "in" << where.tagName() << "at line" << where.lineNumber();
+        }
+        m_ok = false;
+    }
+
+    bool m_ok = true;
+};
+
+void ReadDeviceInfo(Reader &r, const QDomElement &info, TabletXMLData &p)
+{
+    for (QDomElement c = info.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+        for (const DeviceField &f : kDeviceInfo) {
+            if (c.tagName() == QLatin1String(f.tag)) {
+                r.I16(&(p.*f.field), c.text(), c, c.tagName());
+                break;
+            }
+        }
+    }
+}
+
+void ReadFields(Reader &r, const QDomElement &parent, const DeviceField *fields, int count, TabletXMLData &p)
+{
+    for (QDomElement c = parent.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+        for (int i = 0; i < count; ++i) {
+            if (c.tagName() == QLatin1String(fields[i].tag)) {
+                r.I16(&(p.*fields[i].field), c.text(), c, c.tagName());
+                break;
+            }
+        }
+    }
+}
+
+void ReadCommon(Reader &r, const QDomElement &common, TabletXMLData &p)
+{
+    QDomElement c = common.firstChildElement();
+    if (c.isNull())
+        return;
+    r.I16Attribute(&p.ScreenId, c, kId); // ScreenMapping
+    ReadFields(r, c, kScreenArea, 4, p);
+
+    if ((c = c.nextSiblingElement()).isNull())
+        return;
+    r.I16Attribute(&p.Orientation, c, QStringLiteral("Orientation")); // TabletPannel
+    ReadFields(r, c, kTabletArea, 4, p);
+
+    for (int16_t TabletXMLData::*sw : kSwitches) {
+        if ((c = c.nextSiblingElement()).isNull())
+            return;
+        r.I16(&(p.*sw), c.text(), c, c.tagName());
+    }
+
+    if ((c = c.nextSiblingElement()).isNull())
+        return;
+    int n = 0;
+    for (QDomElement rc = c.firstChildElement(); !rc.isNull() && n < kProfileScreenRects;
+         rc = rc.nextSiblingElement(), ++n) {
+        r.TruncatedI16Attribute(&p.rects[n].X, rc, QStringLiteral("X"));
+        r.TruncatedI16Attribute(&p.rects[n].Y, rc, QStringLiteral("Y"));
+        r.TruncatedI16Attribute(&p.rects[n].W, rc, QStringLiteral("W"));
+        r.TruncatedI16Attribute(&p.rects[n].H, rc, QStringLiteral("H"));
+    }
+
+    // Calibration only from an SC right after the rectangle list; otherwise the
+    // record keeps the values it had.
+    c = c.nextSiblingElement();
+    if (c.isNull() || c.tagName() != kSC)
+        return;
+    for (const CalibrationField &f : kCalibration) {
+        const QString name = QLatin1String(f.name);
+        if (c.hasAttribute(name))
+            r.F32(&(p.*f.field), c.attribute(name), c, name);
+    }
+}
+
+void ReadPen(Reader &r, const QDomElement &e, PenConfig &pen)
+{
+    for (QDomElement c = e.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+        const QString tag = c.tagName();
+        const int b = PenButton(tag);
+        if (b >= 0) {
+            PenButtonConfig &button = pen.buttons[b];
+            r.I16Attribute(&button.id, c, kId);
+            r.I16Attribute(&button.Actid, c, QStringLiteral("Actid"));
+            if (button.id == 1)
+                r.Text(button.custom, c.text(), c);
+        } else if (tag == QLatin1String("P0")) {
+            r.F32(&pen.Press.P0, c.text(), c, tag);
+        } else if (tag == QLatin1String("P1X")) {
+            r.F32(&pen.Press.P1X, c.text(), c, tag);
+        } else if (tag == QLatin1String("P1Y")) {
+            r.F32(&pen.Press.P1Y, c.text(), c, tag);
+        } else if (tag == QLatin1String("P2")) {
+            r.F32(&pen.Press.P2, c.text(), c, tag);
+        } else if (tag == QLatin1String("TablePC")) {
+            r.Flag(&pen.TablePC, c.text(), c, tag);
+        } else if (tag == QLatin1String("RelativeCoords")) {
+            r.I16Attribute(&pen.Speed, c, QStringLiteral("Speed"));
+            r.Flag(&pen.RelativeCoords, c.text(), c, tag);
+        }
+    }
+}
+
+void ReadKeys(Reader &r, const QDomElement &e, KeyConfig *keys)
+{
+    int k = 0;
+    for (QDomElement c = e.firstChildElement(); !c.isNull() && k < kProfileKeys; c = c.nextSiblingElement(), ++k) {
+        KeyConfig &key = keys[k];
+        r.I16Attribute(&key.id, c, kId);
+        r.FlagAttribute(&key.Show, c, QStringLiteral("Show"));
+        r.I16Attribute(&key.Actid, c, QStringLiteral("Actid"));
+        r.I16Attribute(&key.Motid, c, QStringLiteral("Motid"));
+        if (key.id >= 1)
+            r.Text(key.custom, c.text(), c);
+    }
+}
+
+void ReadKeySet(Reader &r, const QDomElement &e, AppConfigNode &app, bool groups)
+{
+    if (!groups) {
+        // Every key set element fills the one set from its first key.
+        ReadKeys(r, e, app.keys);
+        return;
+    }
+    const int g = KeyGroup(e.tagName());
+    if (g < 0) {
+        qWarning().noquote() << "key group" << e.tagName() << "ignored at line" << e.lineNumber();
+        return;
+    }
+    r.I16Attribute(&app.groups[g].enabled, e, kId);
+    ReadKeys(r, e, app.groups[g].keys);
+}
+
+void ReadRing(Reader &r, const QDomElement &e, RingConfig &ring)
+{
+    r.I16Attribute(&ring.id, e, kId);
+    int i = 0;
+    for (QDomElement c = e.firstChildElement(); !c.isNull() && i < kProfileRingItems; c = c.nextSiblingElement(), ++i) {
+        r.I16Attribute(&ring.items[i].id, c, kId);
+        if (ring.items[i].id == 2)
+            r.Text(ring.items[i].custom, c.text(), c);
+    }
+}
+
+// Reads an application profile element; common is null while reading the common
+// profile itself.
+void ReadApp(Reader &r, const QDomElement &e, AppConfigNode &app, const TabletXMLData &p,
+             const AppConfigNode *common)
+{
+    for (QDomElement c = e.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+        const QString tag = c.tagName();
+        if (tag == kPath) {
+            if (common)
+                r.Text(app.path, c.text(), c);
+        } else if (tag.contains(kPen)) {
+            const int slot = PenSlot(tag);
+            if (slot < 0) {
+                qWarning().noquote() << "pen" << tag << "ignored at line" << c.lineNumber();
+                continue;
+            }
+            PenConfig &pen = app.pens[slot];
+            ReadPen(r, c, pen);
+            // The eraser end's entry needs an action: the eraser in the common profile,
+            // the common profile's choice in an application.
+            if (pen.buttons[0].id == 0 && pen.buttons[0].Actid == 0)
+                pen.buttons[0].Actid = common ? common->pens[slot].buttons[0].Actid : 27;
+        } else if (tag == kSelectID) {
+            r.I16(&app.SelectID, c.text(), c, tag);
+        } else if (tag.contains(QLatin1Char('K'))) {
+            ReadKeySet(r, c, app, p.SupportGroupKeys != 0);
+        } else if (tag == QLatin1String("R")) {
+            ReadRing(r, c, app.ring);
+        } else if (tag == QLatin1String("R2")) {
+            ReadRing(r, c, app.ring2);
+        } else if (tag == QLatin1String("TR")) {
+            ReadRing(r, c, app.ring2);
+            r.U8Attribute(&app.TRMode, c, QStringLiteral("mode"));
+            app.TRPresent = 1;
+        }
+    }
+}
+
+void Clamp(int16_t &value, int lo, int hi, const char *name)
+{
+    if (value >= lo && value <= hi)
+        return;
+    const int16_t clamped = static_cast<int16_t>(std::clamp<int>(value, lo, hi));
+    qWarning().noquote() << "profile value out of range:" << name << value << "->" << clamped;
+    value = clamped;
+}
+
+// Counts and indexes that other code uses to index the record's arrays.
+void ClampIndexes(AppConfigNode &app)
+{
+    Clamp(app.SelectID, 0, kProfileKeyGroups - 1, "SelectID");
+    Clamp(app.ring.id, 0, kProfileRingItems - 1, "R id");
+    Clamp(app.ring2.id, 0, kProfileRingItems - 1, "R2 id");
+}
+
+void ClampIndexes(TabletXMLData &p)
+{
+    Clamp(p.DeviceRingNum, 0, 2, "DeviceRingNum");
+    Clamp(p.DeviceKeyNum, 0, kProfileKeys, "DeviceKeyNum");
+    Clamp(p.DevicePenNum, 0, kProfilePens, "DevicePenNum");
+    Clamp(p.DeviceCurPenID, 0, kProfilePens - 1, "DeviceCurPenID");
+    ClampIndexes(p.CommonAPP);
+}
+
+bool ReadModel(const QDomElement &model, TabletXMLData &p, std::vector<std::unique_ptr<AppConfigNode>> *nodes)
+{
+    Reader r;
+    p.DevicePenNum = 1;
+    QDomElement c = model.firstChildElement();
+    if (!c.isNull()) {
+        ReadDeviceInfo(r, c, p);
+        c = c.nextSiblingElement();
+    }
+    if (!c.isNull()) {
+        ReadCommon(r, c, p);
+        c = c.nextSiblingElement();
+    }
+    if (!c.isNull()) {
+        ReadApp(r, c, p.CommonAPP, p, nullptr);
+        c = c.nextSiblingElement();
+    }
+    if (!c.isNull()) {
+        qInfo() << "APPS Num:" << ChildElementCount(c);
+        for (QDomElement a = c.firstChildElement(); !a.isNull(); a = a.nextSiblingElement()) {
+            if (int(nodes->size()) == kMaxApplications) {
+                qWarning() << "more than" << kMaxApplications << "applications: the rest are ignored";
+                break;
+            }
+            if (nodes->empty())
+                qInfo() << "stAppConfigPtr init";
+            else
+                qInfo() << "stAppConfigPtr next" << nodes->size();
+            nodes->push_back(std::make_unique<AppConfigNode>());
+            ReadApp(r, a, *nodes->back(), p, &p.CommonAPP);
+        }
+    }
+    return r.ok();
+}
+
+// ---------------------------------------------------------------------------
+// Writing
+
+QString Number(int value)
+{
+    return QString::number(value);
+}
+
+QString Number(float value)
+{
+    return QString::number(double(value), 'g', 6);
+}
+
+// Replaces the element's first text child; an empty text removes it.
+void SetText(QDomElement e, const QString &value)
+{
+    for (QDomNode n = e.firstChild(); !n.isNull(); n = n.nextSibling()) {
+        if (n.isText()) {
+            if (value.isEmpty())
+                e.removeChild(n);
+            else
+                n.toText().setData(value);
+            return;
+        }
+    }
+    if (!value.isEmpty())
+        e.appendChild(e.ownerDocument().createTextNode(value));
+}
+
+void WriteFields(QDomElement parent, const DeviceField *fields, int count, const TabletXMLData &p)
+{
+    for (QDomElement c = parent.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+        for (int i = 0; i < count; ++i) {
+            if (c.tagName() == QLatin1String(fields[i].tag)) {
+                SetText(c, Number(p.*fields[i].field));
+                break;
+            }
+        }
+    }
+}
+
+void WriteDeviceInfo(QDomElement info, const TabletXMLData &p)
+{
+    // The rest of the device facts belong to the model and are never written.
+    static const DeviceField kWritten[] = {
+        {"PenMoveInTablet", &TabletXMLData::PenMoveInTablet},
+        {"DeviceCurPenID", &TabletXMLData::DeviceCurPenID},
+    };
+    WriteFields(info, kWritten, 2, p);
+}
+
+void WriteCommon(QDomElement common, const TabletXMLData &p)
+{
+    QDomElement c = common.firstChildElement();
+    if (c.isNull())
+        return;
+    c.setAttribute(kId, Number(p.ScreenId));
+    WriteFields(c, kScreenArea, 4, p);
+
+    if ((c = c.nextSiblingElement()).isNull())
+        return;
+    c.setAttribute(QStringLiteral("Orientation"), Number(p.Orientation));
+    WriteFields(c, kTabletArea, 4, p);
+
+    for (int16_t TabletXMLData::*sw : kSwitches) {
+        if ((c = c.nextSiblingElement()).isNull())
+            return;
+        SetText(c, Number(p.*sw));
+    }
+    // The rectangle list is read only.
+    if ((c = c.nextSiblingElement()).isNull())
+        return;
+    c = c.nextSiblingElement();
+    if (c.isNull() || c.tagName() != kSC)
+        return;
+    for (const CalibrationField &f : kCalibration)
+        c.setAttribute(QLatin1String(f.name), Number(p.*f.field));
+}
+
+void WritePen(QDomElement e, const PenConfig &pen)
+{
+    for (QDomElement c = e.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+        const QString tag = c.tagName();
+        const int b = PenButton(tag);
+        if (b >= 0) {
+            const PenButtonConfig &button = pen.buttons[b];
+            c.setAttribute(kId, Number(button.id));
+            c.setAttribute(QStringLiteral("Actid"), Number(button.Actid));
+            SetText(c, ProfileText(button.custom));
+        } else if (tag == QLatin1String("P0")) {
+            SetText(c, Number(pen.Press.P0));
+        } else if (tag == QLatin1String("P1X")) {
+            SetText(c, Number(pen.Press.P1X));
+        } else if (tag == QLatin1String("P1Y")) {
+            SetText(c, Number(pen.Press.P1Y));
+        } else if (tag == QLatin1String("P2")) {
+            SetText(c, Number(pen.Press.P2));
+        } else if (tag == QLatin1String("TablePC")) {
+            SetText(c, Number(int(pen.TablePC)));
+        } else if (tag == QLatin1String("RelativeCoords")) {
+            c.setAttribute(QStringLiteral("Speed"), Number(pen.Speed));
+            SetText(c, Number(int(pen.RelativeCoords)));
+        }
+    }
+}
+
+void WriteKey(QDomElement c, const KeyConfig &key)
+{
+    c.setAttribute(kId, Number(key.id));
+    c.setAttribute(QStringLiteral("Show"), Number(int(key.Show)));
+    c.setAttribute(QStringLiteral("Actid"), Number(key.Actid));
+    c.setAttribute(QStringLiteral("Motid"), Number(key.Motid));
+    SetText(c, ProfileText(key.custom));
+}
+
+// Writes a key set into e. An element with fewer key children than the model has keys
+// gets the missing ones appended, or their settings would not survive the next load.
+void WriteKeys(QDomElement e, const KeyConfig *keys, int keyCount)
+{
+    int k = 0;
+    for (QDomElement c = e.firstChildElement(); !c.isNull() && k < kProfileKeys; c = c.nextSiblingElement(), ++k)
+        WriteKey(c, keys[k]);
+    for (; k < keyCount; ++k) {
+        QDomElement c = e.ownerDocument().createElement(QStringLiteral("K%1").arg(k + 1));
+        e.appendChild(c);
+        WriteKey(c, keys[k]);
+    }
+}
+
+void WriteRing(QDomElement e, const RingConfig &ring)
+{
+    e.setAttribute(kId, Number(ring.id));
+    int i = 0;
+    for (QDomElement c = e.firstChildElement(); !c.isNull() && i < kProfileRingItems; c = c.nextSiblingElement(), ++i) {
+        c.setAttribute(kId, Number(ring.items[i].id));
+        SetText(c, ProfileText(ring.items[i].custom));
+    }
+}
+
+QString GroupTag(int g)
+{
+    return g == 0 ? QStringLiteral("K") : QStringLiteral("K_%1").arg(g);
+}
+
+void WriteApp(QDomElement e, const AppConfigNode &app, const TabletXMLData &p, bool isApp)
+{
+    const bool groups = p.SupportGroupKeys != 0;
+    const int keyCount = std::clamp<int>(p.DeviceKeyNum, 0, kProfileKeys);
+    bool groupSeen[kProfileKeyGroups] = {};
+    for (QDomElement c = e.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+        const QString tag = c.tagName();
+        if (tag == kPath) {
+            if (isApp)
+                SetText(c, ProfileText(app.path));
+        } else if (tag.contains(kPen)) {
+            const int slot = PenSlot(tag);
+            if (slot >= 0)
+                WritePen(c, app.pens[slot]);
+        } else if (tag == kSelectID) {
+            SetText(c, Number(app.SelectID));
+        } else if (tag.contains(QLatin1Char('K'))) {
+            if (!groups) {
+                WriteKeys(c, app.keys, keyCount);
+            } else {
+                const int g = KeyGroup(tag);
+                if (g < 0)
+                    continue;
+                groupSeen[g] = true;
+                c.setAttribute(kId, Number(app.groups[g].enabled));
+                WriteKeys(c, app.groups[g].keys, keyCount);
+            }
+        } else if (tag == QLatin1String("R")) {
+            WriteRing(c, app.ring);
+        } else if (tag == QLatin1String("R2")) {
+            WriteRing(c, app.ring2);
+        } else if (tag == QLatin1String("TR")) {
+            WriteRing(c, app.ring2);
+            c.setAttribute(QStringLiteral("mode"), Number(int(app.TRMode)));
+        }
+    }
+    // A model with key groups keeps all four, even when the element came from a
+    // template that had only the first.
+    if (groups && keyCount > 0) {
+        for (int g = 0; g < kProfileKeyGroups; ++g) {
+            if (groupSeen[g])
+                continue;
+            QDomElement set = e.ownerDocument().createElement(GroupTag(g));
+            e.appendChild(set);
+            set.setAttribute(kId, Number(app.groups[g].enabled));
+            WriteKeys(set, app.groups[g].keys, keyCount);
+        }
+    }
+}
+
+QDomElement NewElement(QDomDocument &doc, QDomElement parent, const QString &tag)
+{
+    QDomElement e = doc.createElement(tag);
+    parent.appendChild(e);
+    return e;
+}
+
+void NewRing(QDomDocument &doc, QDomElement app, const QString &tag)
+{
+    QDomElement ring = NewElement(doc, app, tag);
+    ring.setAttribute(kId, QStringLiteral("0"));
+    for (int w = 1; w <= 5; ++w)
+        NewElement(doc, ring, QStringLiteral("W%1").arg(w)).setAttribute(kId, QStringLiteral("0"));
+}
+
+// The first "app" element of a model whose application list is empty in the file; the
+// writer then fills it like any other.
+QDomElement AppTemplate(QDomDocument &doc, const TabletXMLData &p)
+{
+    QDomElement app = doc.createElement(QStringLiteral("app"));
+    app.setAttribute(QStringLiteral("name"), QStringLiteral("0"));
+    app.setAttribute(kId, QStringLiteral("0"));
+    NewElement(doc, app, kPath);
+    const int pens = std::clamp<int>(p.DevicePenNum, 1, kProfilePens);
+    for (int n = 1; n <= pens; ++n) {
+        QDomElement pen = NewElement(doc, app, QStringLiteral("Pen%1").arg(n));
+        for (int b = 0; b < kProfileStoredPenButtons; ++b)
+            NewElement(doc, pen, QStringLiteral("PenBtn%1").arg(b)).setAttribute(kId, QStringLiteral("0"));
+        for (const char *tag : {"P0", "P1X", "P1Y", "P2", "TablePC"})
+            NewElement(doc, pen, QLatin1String(tag));
+        NewElement(doc, pen, QStringLiteral("RelativeCoords")).setAttribute(QStringLiteral("Speed"), QStringLiteral("0"));
+    }
+    // The active key group changes while the program runs (action 110); without its
+    // element it would be back to the first group after every save.
+    NewElement(doc, app, kSelectID);
+    // As many keys as the model has (at least eight); WriteApp adds the other groups of
+    // a model with key groups.
+    QDomElement keys = NewElement(doc, app, QStringLiteral("K"));
+    const int keyCount = std::max<int>(8, std::clamp<int>(p.DeviceKeyNum, 0, kProfileKeys));
+    for (int k = 1; k <= keyCount; ++k)
+        NewElement(doc, keys, QStringLiteral("K%1").arg(k)).setAttribute(kId, QStringLiteral("0"));
+    NewRing(doc, app, QStringLiteral("R"));
+    if (p.DeviceRingNum == 2)
+        NewRing(doc, app, QStringLiteral("R2"));
+    // TR marks the second ring as a touch ring when read back: only for models with one.
+    if (p.DeviceTrackPad != 0)
+        NewRing(doc, app, QStringLiteral("TR"));
+    return app;
+}
+
+void WriteApps(QDomDocument &doc, QDomElement model, QDomElement apps, const TabletXMLData &p,
+               const AppConfigMap &map)
+{
+    const int m = int(map.size());
+    if (apps.isNull()) {
+        if (m == 0)
+            return;
+        // A model element without an application list gets one, in its place.
+        if (ChildElementCount(model) != 3) {
+            qWarning() << "the model element has no application list:" << m << "application profiles not saved";
+            return;
+        }
+        apps = NewElement(doc, model, QStringLiteral("Apps"));
+    }
+    int e = ChildElementCount(apps);
+    if (e == 0) {
+        apps.appendChild(AppTemplate(doc, p));
+        e = 1;
+    }
+    while (e > m) {
+        apps.removeChild(apps.lastChildElement());
+        --e;
+    }
+    const QDomElement first = apps.firstChildElement();
+    while (e < m) {
+        apps.appendChild(first.cloneNode(true));
+        ++e;
+    }
+    int index = 0;
+    QDomElement c = apps.firstChildElement();
+    for (const auto &entry : map) {
+        c.setAttribute(kId, Number(index++));
+        WriteApp(c, *entry.second, p, true);
+        c = c.nextSiblingElement();
+    }
+}
+
+void WriteModel(QDomDocument &doc, QDomElement model, const TabletXMLData &p, const AppConfigMap &apps)
+{
+    QDomElement c = model.firstChildElement();
+    if (c.isNull())
+        return;
+    WriteDeviceInfo(c, p);
+    if ((c = c.nextSiblingElement()).isNull())
+        return;
+    WriteCommon(c, p);
+    if ((c = c.nextSiblingElement()).isNull())
+        return;
+    WriteApp(c, p.CommonAPP, p, false);
+    WriteApps(doc, model, c.nextSiblingElement(), p, apps);
+}
+
+QByteArray Serialise(const QDomDocument &doc)
+{
+    QByteArray bytes;
+    QTextStream stream(&bytes, QIODevice::WriteOnly);
+    // The encoding the document declares (UTF-8 for ours).
+    doc.save(stream, 2, QDomNode::EncodingFromDocument);
+    stream.flush();
+    return bytes;
+}
+
+bool WriteFile(const QString &path, const QByteArray &bytes, int *code)
+{
+    // Written beside the old file and renamed over it on commit: the old file stays
+    // whole until the new one is complete on disk. No fallback to writing in place.
+    QSaveFile file(path);
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qWarning().noquote() << "open file" << path << "failed, error:" << file.errorString();
+        SetCode(code, ProfileWriteFailed);
+        return false;
+    }
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        qWarning().noquote() << "write file" << path << "failed, error:" << file.errorString()
+                             << ", the previous file is kept";
+        file.cancelWriting();
+        SetCode(code, ProfileWriteFailed);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool LoadConfigFromData(const QByteArray &data, const QString &key, TabletXMLData *profile, AppConfigMap *apps,
+                        int *code)
+{
+    SetCode(code, ProfileOk);
+    if (profile->Apps) {
+        qCritical() << kLoadPrefix << "the record already owns an application list";
+        SetCode(code, ProfileBadRecord);
+        return false;
+    }
+    apps->clear();
+
+    QDomDocument doc;
+    if (!ParseDocument(data, &doc, kLoadPrefix, code))
+        return false;
+    const QDomElement model = FindModel(doc, key, kLoadPrefix, code);
+    if (model.isNull())
+        return false;
+
+    std::vector<std::unique_ptr<AppConfigNode>> nodes;
+    if (!ReadModel(model, *profile, &nodes)) {
+        SetCode(code, ProfileBadValue);
+        return false;
+    }
+
+    ClampIndexes(*profile);
+    AppConfigNode **tail = &profile->Apps;
+    for (std::unique_ptr<AppConfigNode> &node : nodes) {
+        ClampIndexes(*node);
+        const QString path = ProfileText(node->path);
+        // One profile per executable: the map finds it and the saver writes it once.
+        if (apps->count(path)) {
+            qWarning().noquote() << "second application profile for" << path << "ignored";
+            continue;
+        }
+        *tail = node.release();
+        (*apps)[path] = *tail;
+        tail = &(*tail)->next;
+    }
+    return true;
+}
+
+bool SaveConfigToData(QByteArray *document, const std::vector<ProfileEntry> &entries, int *code, int *written)
+{
+    SetCode(code, ProfileOk);
+    if (written)
+        *written = 0;
+    QDomDocument doc;
+    if (!ParseDocument(*document, &doc, "", code))
+        return false;
+    int found = 0;
+    for (const ProfileEntry &entry : entries) {
+        int entryCode = ProfileOk;
+        const QDomElement model = FindModel(doc, entry.key, "", &entryCode);
+        if (model.isNull()) {
+            SetCode(code, entryCode);
+            continue;
+        }
+        WriteModel(doc, model, *entry.profile, *entry.apps);
+        ++found;
+    }
+    if (written)
+        *written = found;
+    if (found == 0)
+        return false;
+    *document = Serialise(doc);
+    return found == int(entries.size());
+}
+
+ProfileStore::ProfileStore(QString path) : m_path(std::move(path)) {}
+
+bool ProfileStore::LoadConfig(const QString &key, TabletXMLData *profile, AppConfigMap *apps, int *code) const
+{
+    QByteArray data;
+    if (!ReadFile(m_path, &data, kLoadPrefix, code))
+        return false;
+    return LoadConfigFromData(data, key, profile, apps, code);
+}
+
+bool ProfileStore::SaveConfig(const QString &key, const TabletXMLData &profile, const AppConfigMap &apps,
+                              int *code) const
+{
+    return SaveAll({ProfileEntry{key, &profile, &apps}}, code);
+}
+
+bool ProfileStore::SaveAll(const std::vector<ProfileEntry> &entries, int *code) const
+{
+    SetCode(code, ProfileOk);
+    if (entries.empty())
+        return true;
+    QByteArray document;
+    if (!ReadFile(m_path, &document, "", code))
+        return false;
+    int written = 0;
+    const bool all = SaveConfigToData(&document, entries, code, &written);
+    if (written == 0)
+        return false; // nothing to write: the file stays as it is
+    if (!WriteFile(m_path, document, code))
+        return false;
+    return all;
+}
