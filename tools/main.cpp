@@ -1,6 +1,7 @@
 // inkora-hidtool: the support tool that users and tests share.
 #include "tools/hidlist.h"
 #include "tools/hidrecord.h"
+#include "tools/profiledump.h"
 #include "tools/replay.h"
 #include "tools/wintab.h"
 
@@ -22,6 +23,8 @@ commands:
   replay FILE   decode a hid-recorder style recording through a tablet object and
                 print one JSON object per event (see: inkora-hidtool replay --help)
   wintab        what the Wintab map holds, as JSON lines; --watch follows it
+  profile dump --profile PATH --model KEY
+                the model's profile as loaded from a profile file, as JSON
 )";
 
 int Usage(FILE *to, int code)
@@ -107,6 +110,8 @@ int main(int argc, char **argv)
         return WintabCommand(args);
     if (command == QLatin1String("replay"))
         return Replay(args);
+    if (command == QLatin1String("profile"))
+        return RunProfileCommand(args);
     if (command == QLatin1String("list"))
         return HidListCommand(args);
     if (command == QLatin1String("info"))

@@ -1,5 +1,6 @@
 #include "tools/replay.h"
 
+#include "config/modeltables.h"
 #include "device/ctablet.h"
 #include "sim/simhidbackend.h"
 #include "tools/hidrecording.h"
@@ -26,7 +27,9 @@ and prints one JSON object per line. FILE is hid-recorder text:
   N: P: R: D:                       recorder header lines (ignored)
   # ...                             comment
 The device description comes from the simulated tablet of that product id; the
---max-* and --resolution options override its geometry.
+--max-* and --resolution options override its geometry. --profile loads the
+model's profile from a profile file, as the tablet does when it opens (exit 2 when
+it does not load).
 
 Output events (every object starts with "event"; "line" is the recording line):
   {"event":"packet","line":N,"time":S,"tabletIndex":..,"productId":..,"flags":..,
@@ -199,10 +202,6 @@ int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray 
         *error = QStringLiteral("%1: %2").arg(o.file, parseError);
         return 2;
     }
-    if (!o.profile.isEmpty()) {
-        *error = QStringLiteral("--profile: profile files cannot be loaded by this build yet");
-        return 2;
-    }
     const int pid = o.productId >= 0 ? o.productId : (rec.hasIdentity ? rec.productId : -1);
     if (pid < 0 || pid > 0xFFFF) {
         *error = QStringLiteral("%1: no product id: give --pid or an \"I:\" line").arg(o.file);
@@ -236,8 +235,20 @@ int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray 
     if (o.maxPressure >= 0) a.MaxPressure = o.maxPressure;
     if (o.resolution >= 0) a.Resolution = o.resolution;
     FinishGeometry(a);
-    // Without a profile file the model's own pen count stands in for the profile's.
-    tablet.TabletXMLData->DevicePenNum = int16_t(std::max(model.pens, 1));
+    if (!o.profile.isEmpty()) {
+        // The profile of the model the product's table row names, as the tablet loads
+        // it when it opens; a product outside the table uses the simulated model's key.
+        const UsbModelEntry *row = FindUsbModel(pid);
+        const QString key = QString::fromLatin1(row ? row->model : model.modelKey);
+        tablet.profileStore.setPath(o.profile);
+        if (key.isEmpty() || !tablet.LoadProfile(key)) {
+            *error = QStringLiteral("%1: no profile of model \"%2\" could be loaded").arg(o.profile, key);
+            return 2;
+        }
+    } else {
+        // Without a profile file the model's own pen count stands in for the profile's.
+        tablet.TabletXMLData->DevicePenNum = int16_t(std::max(model.pens, 1));
+    }
     tablet.productId = pid;
     tablet.decodeEnabled = 1;
     tablet.emitToUi = 1;
