@@ -168,7 +168,7 @@ TEST_F(Window, SendReturnsAfterTheReceiverHandledItWithItsResult)
     WindowThread service(backend, QStringLiteral("InkoraUIService"));
     ASSERT_TRUE(service.endpoint);
     std::atomic<int> handled{0};
-    QThread *handlerThread = nullptr;
+    std::atomic<QThread *> handlerThread{nullptr};
     QObject::connect(service.endpoint.get(), &WindowEndpoint::messageReceived, service.endpoint.get(),
                      [&](quint32 message, qint64 wParam, qint64 lParam) {
                          handlerThread = QThread::currentThread();
@@ -186,7 +186,7 @@ TEST_F(Window, SendReturnsAfterTheReceiverHandledItWithItsResult)
         EXPECT_EQ(handled.load(), i);
         EXPECT_EQ(result, 1524 + i + 100);
     }
-    EXPECT_EQ(handlerThread, service.endpoint->thread());
+    EXPECT_EQ(handlerThread.load(), service.endpoint->thread());
 }
 
 TEST_F(Window, PostReturnsWhileTheReceiverIsBusyAndKeepsTheOrder)
