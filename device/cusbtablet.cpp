@@ -1,0 +1,320 @@
+#include "device/cusbtablet.h"
+
+#include "config/modeltables.h"
+#include "device/devicethread.h"
+#include "device/tablettable.h"
+#include "platform/hid/hidbackend.h"
+
+#include <QDebug>
+#include <QSettings>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr int kReportSize = 64;
+constexpr int kLightQueryWaitMs = 100;
+constexpr int kDefaultResolution = 5080;
+constexpr int kCloseMode = 2;          // mode the device goes back to when we let go
+constexpr int kMaxStringChars = 64;    // wide characters of a text string descriptor
+
+// String descriptor indexes.
+constexpr int kStrManufacturer = 1;
+constexpr int kStrProduct = 2;
+constexpr int kStrSerial = 3;
+constexpr int kStrFirmwareVersion = 4;
+constexpr int kStrFirmwareData = 5;
+constexpr int kStrGeometry = 100;
+constexpr int kStrCapabilities = 110;
+constexpr int kStrSerialCode = 131;
+
+// Copies text into a fixed array as 8-bit text, cut so the NUL always fits.
+void CopyText(char *field, size_t size, const QString &text)
+{
+    const QByteArray bytes = text.left(kMaxStringChars).toLocal8Bit();
+    const size_t n = std::min(size - 1, size_t(bytes.size()));
+    std::memset(field, 0, size);
+    std::memcpy(field, bytes.constData(), n);
+}
+
+} // namespace
+
+CUSBTablet::CUSBTablet(int tabletIndex, HidBackend *hid, QSettings *nameTable, QObject *parent)
+    : CTablet(tabletIndex, parent), m_hid(hid), m_nameTable(nameTable)
+{
+}
+
+CUSBTablet::~CUSBTablet()
+{
+    CloseDevice();
+}
+
+bool CUSBTablet::OpenUsbDevice(const QByteArray &path, const UsbModelEntry *entry)
+{
+    apps.clear();
+    if (!entry || !m_hid)
+        return false;
+    if (!path.isEmpty()) {
+        m_device = m_hid->open(QString::fromLocal8Bit(path));
+        if (!m_device) {
+            qWarning() << "hid_open_path Failed!";
+            return false;
+        }
+    }
+
+    productId = entry->productId;
+    DeviceAttributes &a = m_DeviceAttributes;
+    std::memset(a.DevicePath, 0, sizeof a.DevicePath);
+    std::memcpy(a.DevicePath, path.constData(), std::min(sizeof a.DevicePath - 1, size_t(path.size())));
+    std::snprintf(a.PidText, sizeof a.PidText, "PID_%04X", unsigned(entry->productId & 0xFFFF));
+    CopyText(a.ModelKey, sizeof a.ModelKey, QString::fromLatin1(entry->model));
+    a.DeviceKind = entry->kind;
+
+    if (m_device)
+        ReadIdentity(*entry);
+
+    if (!TakeProfile()) {
+        qWarning().noquote() << "------------------load xml failed:" << QString::fromLatin1(entry->model);
+        return false;
+    }
+
+    m_keypadModeForm = entry->kind == kKindKeypad && entry->productId == 0x0201;
+    SendMode(entry->mode);
+    mode = entry->mode;
+
+    if (!m_thread && m_device) {
+        m_thread = new DeviceThread(m_device.get());
+        // Decoding runs on the reading thread itself.
+        connect(m_thread, &DeviceThread::MySentTabletPackets, this, &CTablet::ReceiveTabletPackets,
+                Qt::DirectConnection);
+        decodeEnabled = 1;
+        m_thread->start();
+    }
+
+    const bool lightAnswered = SendAndWaitAttribute([this] { SentCmd(0, 1, 0); }, kLightQueryWaitMs);
+    if (!lightAnswered)
+        qWarning() << "SentCmd(0,1,0) Failed";
+    SentCmd(0, 2, 0);
+    if (lightAnswered)
+        qInfo() << "SentCmd(0,2,0) OK";
+    return true;
+}
+
+void CUSBTablet::ReadIdentity(const UsbModelEntry &entry)
+{
+    DeviceAttributes &a = m_DeviceAttributes;
+    HidDevice &dev = *m_device;
+    QString text;
+    if (dev.indexedString(kStrManufacturer, &text))
+        CopyText(a.Manufacturer, sizeof a.Manufacturer, text);
+    if (dev.indexedString(kStrProduct, &text))
+        CopyText(a.ProductName, sizeof a.ProductName, text);
+    if (dev.indexedString(kStrSerial, &text))
+        CopyText(a.SerialNumber, sizeof a.SerialNumber, text);
+
+    // Geometry: [0-1] max x, [2-3] max y, [6-7] max pressure, [8-9] resolution,
+    // [10] max x bits 16-23, [11] max y bits 16-23.
+    uint8_t g[kReportSize] = {};
+    if (dev.indexedStringRaw(kStrGeometry, g, kReportSize) < 0) {
+        std::memset(g, 0, sizeof g);
+        qWarning() << "Unable to read indexed string 100\n";
+    }
+    a.MaxX = g[0] | g[1] << 8 | g[10] << 16;
+    a.MaxY = g[2] | g[3] << 8 | g[11] << 16;
+    a.MaxPressure = g[6] | g[7] << 8;
+    a.Resolution = g[8] | g[9] << 8;
+    if (a.Resolution == 0)
+        a.Resolution = kDefaultResolution;
+    a.WidthInch100 = a.MaxX * 100 / a.Resolution;
+    a.HeightInch100 = a.MaxY * 100 / a.Resolution;
+    qInfo().noquote() << QString::asprintf("manufacturer:%s product:%s Get Max X:0x%x Y:0x%x  Press:0x%x\n",
+                                           a.Manufacturer, a.ProductName, unsigned(a.MaxX),
+                                           unsigned(a.MaxY), unsigned(a.MaxPressure));
+
+    if (dev.indexedString(kStrFirmwareVersion, &text))
+        CopyText(a.ICVersion, sizeof a.ICVersion, text);
+    if (dev.indexedString(kStrFirmwareData, &text))
+        CopyText(a.ICData, sizeof a.ICData, text);
+    // The capability block string is 64 bytes; the record keeps the first 56, which
+    // hold every capability bit the program reads (bytes 1, 3 and 7).
+    uint8_t block[kReportSize] = {};
+    if (dev.indexedStringRaw(kStrCapabilities, block, kReportSize) > 0)
+        std::memcpy(a.TabletType, block, sizeof a.TabletType);
+    uint8_t code[sizeof a.SerialCode] = {};
+    if (dev.indexedStringRaw(kStrSerialCode, code, int(sizeof code)) > 0)
+        std::memcpy(a.SerialCode, code, sizeof a.SerialCode);
+
+    // Name shown to the user: the name table's entry for the product, receivers under
+    // "Dongle/", others under "Common/"; else the product string.
+    const QString key = QStringLiteral("%1/%2")
+                            .arg(a.TabletType[1] == 0x40 ? QStringLiteral("Dongle") : QStringLiteral("Common"),
+                                 QString::fromLatin1(a.PidText));
+    const QString name = m_nameTable ? m_nameTable->value(key).toString() : QString();
+    CopyText(a.DisplayName, sizeof a.DisplayName, name.isEmpty() ? QString::fromLocal8Bit(a.ProductName) : name);
+    Q_UNUSED(entry);
+}
+
+void CUSBTablet::SendMode(int newMode)
+{
+    quint8 r[kReportSize] = {};
+    if (m_keypadModeForm) {
+        r[0] = 0x03;
+        r[1] = 0x01;
+    } else {
+        r[0] = 0x02;
+        r[1] = 0xB0;
+    }
+    r[2] = quint8(newMode);
+    Write(r, kCommandLength);
+}
+
+void CUSBTablet::Write(const quint8 *report, int length)
+{
+    std::lock_guard<std::mutex> lock(m_writeMutex);
+    // Write errors are not acted on: a device that is gone is noticed by its reading
+    // thread and its removal notice.
+    if (m_device)
+        m_device->write(report, length);
+}
+
+void CUSBTablet::SentCmd(int type, int a, int b)
+{
+    if (!m_device)
+        return;
+    const DeviceAttributes &attr = m_DeviceAttributes;
+    quint8 r[kReportSize] = {};
+    r[0] = 0x02;
+    switch (type) {
+    case 0: // query light a (1 wheel, 2 tablet)
+        if ((attr.TabletType[3] & 0x18) == 0)
+            return;
+        r[1] = 0xB4;
+        r[2] = 0x01;
+        r[3] = 0x00;
+        r[4] = quint8(a);
+        Write(r, kLightCommandLength);
+        break;
+    case 1: // set light a to level b
+        r[1] = 0xB4;
+        r[2] = 0x01;
+        r[3] = 0x01;
+        r[4] = quint8(a);
+        r[5] = quint8(b);
+        Write(r, kLightCommandLength);
+        break;
+    case 2: // second set-light form
+        r[1] = 0xB4;
+        r[2] = 0x02;
+        r[3] = 0x01;
+        r[4] = 0x00;
+        r[5] = quint8(a);
+        r[6] = quint8(a == 1 ? b : 0);
+        Write(r, kLightCommandLength);
+        break;
+    case 3: // report mode
+        qInfo() << "SentCmd--" << a;
+        SendMode(a);
+        break;
+    case 4: // command 0xB8
+        if ((attr.TabletType[7] & 0x08) == 0)
+            return;
+        r[1] = 0xB8;
+        r[2] = 0x04;
+        Write(r, kCommandLength);
+        break;
+    default:
+        break;
+    }
+}
+
+void CUSBTablet::SendProfileChunk(int type, const quint8 *data, int length)
+{
+    quint8 r[kReportSize] = {};
+    r[0] = 0x02;
+    r[1] = 0xB6;
+    switch (type) {
+    case 1: { // start: total byte count, then 0x01 0x00
+        const uint32_t total = uint32_t(std::max(length, 0));
+        r[2] = 0x01;
+        for (int i = 0; i < 4; ++i)
+            r[3 + i] = quint8(total >> (8 * i));
+        r[7] = 0x01;
+        r[8] = 0x00;
+        Write(r, kTransferLength);
+        break;
+    }
+    case 2: // end
+        r[2] = 0x02;
+        Write(r, kTransferLength);
+        break;
+    case 3: { // data from byte 3
+        const int n = std::clamp(length, 0, kReportSize - 3);
+        r[2] = 0x03;
+        if (data && n > 0)
+            std::memcpy(r + 3, data, size_t(n));
+        Write(r, n + 3);
+        break;
+    }
+    default:
+        r[2] = quint8(type);
+        Write(r, std::clamp(length, 0, kReportSize));
+        break;
+    }
+}
+
+void CUSBTablet::ProfileTransferControl(int type, int value)
+{
+    quint8 r[kReportSize] = {};
+    r[0] = 0x02;
+    r[1] = 0xB6;
+    if (type == 2) {
+        r[2] = 0x00;
+        r[3] = quint8(value == 0 ? 2 : value);
+    } else if (type == 1) {
+        // Asks the device for its profile; a reception in progress ends.
+        r[2] = 0x00;
+        r[3] = 0x01;
+        EndProfileReception();
+    } else {
+        r[2] = 0x02;
+    }
+    Write(r, kCommandLength);
+}
+
+void CUSBTablet::UploadProfile(const QString &text, int count)
+{
+    // The keypad profile document comes with the settings-file support; until then
+    // nothing is sent rather than an empty document.
+    Q_UNUSED(count);
+    qWarning().noquote() << "UploadProfile: keypad profile documents are not available in this build:" << text;
+}
+
+void CUSBTablet::CloseDevice()
+{
+    if (m_thread) {
+        m_thread->requestInterruption();
+        if (m_device)
+            SendMode(kCloseMode);
+        m_thread->quit();
+        m_thread->wait();
+        delete m_thread;
+        m_thread = nullptr;
+    }
+    decodeEnabled = 0;
+    std::lock_guard<std::mutex> lock(m_writeMutex);
+    m_device.reset(); // also lets go of the kernel's input nodes
+}
+
+bool CUSBTablet::TakeProfile()
+{
+    // A second tablet of a model that is open already takes a copy of that tablet's
+    // profiles instead of reading the file again.
+    const int slot = TabletTable::FindByPidText(m_DeviceAttributes.PidText);
+    CTablet *other = TabletTable::At(slot);
+    if (other && other != this) {
+        CopyProfileFrom(*other);
+        return true;
+    }
+    return LoadProfile(QString::fromLatin1(m_DeviceAttributes.ModelKey));
+}

@@ -1,0 +1,28 @@
+#include "device/devicethread.h"
+
+#include "platform/hid/hidbackend.h"
+
+#include <QDebug>
+
+DeviceThread::DeviceThread(HidDevice *device, QObject *parent)
+    : QThread(parent), m_device(device)
+{
+}
+
+void DeviceThread::run()
+{
+    quint8 buffer[kReportSize];
+    while (!isInterruptionRequested()) {
+        const int n = m_device->readTimeout(buffer, kReportSize, kReadTimeoutMs);
+        if (n > 0) {
+            emit MySentTabletPackets(buffer, n);
+        } else if (n < 0) {
+            // The device is gone (unplugged, or the node failed). Reading again would
+            // only spin on the same error; the removal notice closes the tablet.
+            m_deviceGone = true;
+            qWarning() << "DeviceThread read failed, the device is gone";
+            break;
+        }
+    }
+    qDebug() << "DeviceThread Thread exit";
+}

@@ -1,0 +1,37 @@
+#pragma once
+// The reading thread of a USB tablet: reads one report at a time with a 100 ms time-out
+// and hands it on, on this thread, to whatever is connected directly to
+// MySentTabletPackets (the tablet's ReceiveTabletPackets). The buffer is the thread's
+// own, reused for every report and valid only during the signal.
+
+#include <QThread>
+
+#include <cstdint>
+
+class HidDevice;
+
+class DeviceThread : public QThread {
+    Q_OBJECT
+
+public:
+    // device: the reading handle; it must outlive the thread.
+    explicit DeviceThread(HidDevice *device, QObject *parent = nullptr);
+
+    // The read time-out, which bounds how long a stop request waits.
+    static constexpr int kReadTimeoutMs = 100;
+    // The longest input report.
+    static constexpr int kReportSize = 64;
+
+    // True once the device went away under the thread (the thread then ended).
+    bool deviceGone() const { return m_deviceGone.load(); }
+
+signals:
+    void MySentTabletPackets(quint8 *packets, int length);
+
+protected:
+    void run() override;
+
+private:
+    HidDevice *m_device;
+    std::atomic<bool> m_deviceGone{false};
+};

@@ -1,0 +1,210 @@
+#include "device/tabletdiscovery.h"
+
+#include "config/modeltables.h"
+#include "device/ctablet.h"
+#include "device/cusbtablet.h"
+#include "device/modelmatch.h"
+#include "device/tablettable.h"
+#include "platform/hid/hidbackend.h"
+
+#include <QDebug>
+
+namespace {
+
+bool IsUsbTabletPath(const QString &path)
+{
+    return path.contains(QLatin1String("vid_28bd"), Qt::CaseInsensitive);
+}
+
+bool IsBleTabletPath(const QString &path)
+{
+    return path.contains(QLatin1String("0228bd_pid"), Qt::CaseInsensitive);
+}
+
+int SlotOfPath(const QString &path)
+{
+    for (int i = 0; i < TabletTable::kSlotCount; ++i) {
+        const CTablet *t = TabletTable::At(i);
+        if (t && path.compare(QString::fromLocal8Bit(t->m_DeviceAttributes.DevicePath), Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+QVariantMap ConnectFields(const CTablet &t)
+{
+    const DeviceAttributes &a = t.m_DeviceAttributes;
+    return {{QStringLiteral("ICVersion"), QString::fromLocal8Bit(a.ICVersion)},
+            {QStringLiteral("ProductPID"), QString::fromLatin1(a.PidText)},
+            {QStringLiteral("ProductName"), QString::fromLocal8Bit(a.ProductName)}};
+}
+
+} // namespace
+
+TabletDiscovery::TabletDiscovery(HidBackend *hid, QSettings *nameTable, QObject *parent)
+    : QObject(parent), m_hid(hid), m_nameTable(nameTable)
+{
+}
+
+TabletDiscovery::~TabletDiscovery()
+{
+    for (int i = 0; i < TabletTable::kSlotCount; ++i)
+        CloseSlot(i);
+}
+
+int TabletDiscovery::tabletCount() const
+{
+    int n = 0;
+    for (int i = 0; i < TabletTable::kSlotCount; ++i)
+        n += TabletTable::At(i) ? 1 : 0;
+    return n;
+}
+
+bool TabletDiscovery::EnmuTabeltDevice()
+{
+    if (!m_hid) {
+        qWarning() << "Function EnmuTabeltDevice Error:INVALID_HANDLE_VALUE\n";
+        return false;
+    }
+    const QVector<HidDeviceInfo> interfaces = m_hid->enumerate(0);
+    bool opened = false;
+    for (const HidDeviceInfo &info : interfaces) {
+        const QString &path = info.path;
+        qInfo().noquote() << "Function EnmuTabeltDevice:" << path;
+        int result = 0;
+        if (IsUsbTabletPath(path)) {
+            result = OpenUsb(path, Source::Enumeration);
+        } else if (IsBleTabletPath(path)) {
+            result = OpenBle(path, Source::Enumeration);
+        } else {
+            qInfo().noquote() << "Function EnmuTabeltDevice other:" << path;
+        }
+        if (result < 0)
+            break; // all five slots are taken: the rest is not examined
+        opened = opened || result > 0;
+    }
+    for (int i = 0; i < TabletTable::kSlotCount; ++i) {
+        if (CTablet *t = TabletTable::At(i))
+            AddToDeviceList(t);
+    }
+    return opened;
+}
+
+void TabletDiscovery::AddToDeviceList(CTablet *t)
+{
+    const QString name = QString::fromLocal8Bit(t->m_DeviceAttributes.DisplayName);
+    m_deviceList.insert(name, t); // an entry of the same name is replaced
+    qInfo().noquote() << "EnmuTabeltDevice:" << name << "--" << QString::fromLatin1(t->m_DeviceAttributes.ModelKey);
+}
+
+int TabletDiscovery::OpenUsb(const QString &path, Source source)
+{
+    const UsbModelEntry *entry = MatchUsbModel(path);
+    if (!entry)
+        return 0;
+    if (SlotOfPath(path) >= 0)
+        return 0; // a repeated notice for an interface we hold already
+    const int slot = TabletTable::GetEmptyTabletArray(false);
+    if (slot < 0)
+        return -1;
+    auto *tablet = new CUSBTablet(slot, m_hid, m_nameTable);
+    tablet->m_DeviceAttributes.DeviceKind = entry->kind;
+    if (!tablet->OpenUsbDevice(path.toLocal8Bit(), entry)) {
+        // Not stored in a slot: release the device and the object now.
+        tablet->CloseDevice();
+        delete tablet;
+        return 0;
+    }
+    TabletTable::Set(slot, tablet);
+    emit TabletConnected(tablet, slot);
+    emit UsageRecord(QStringLiteral("UsbTabletConnect"), ConnectFields(*tablet));
+    if (source == Source::Arrival) {
+        qInfo().noquote() << "Function nativeEvent:" << path << " connected";
+        AddToDeviceList(tablet);
+    }
+    return 1;
+}
+
+int TabletDiscovery::OpenBle(const QString &path, Source source)
+{
+    const BleModelEntry *entry = MatchBleModel(path);
+    if (!entry)
+        return 0;
+    const int slot = TabletTable::GetEmptyTabletArray(true);
+    if (slot < 0)
+        return -1;
+    if (source == Source::Arrival)
+        qInfo().noquote() << "BLE BLE BLE:" << path;
+    // The Bluetooth tablet object needs the Bluetooth library, which this build does
+    // not have yet: say so and leave the device alone.
+    qWarning().noquote() << "Bluetooth LE tablets are not available in this build:" << entry->model;
+    qInfo().noquote() << "delete 0228bd_pid:" << path;
+    return 0;
+}
+
+void TabletDiscovery::DeviceArrived(const QString &path)
+{
+    if (IsUsbTabletPath(path))
+        OpenUsb(path, Source::Arrival);
+    else if (IsBleTabletPath(path))
+        OpenBle(path, Source::Arrival);
+}
+
+void TabletDiscovery::DeviceRemoved(const QString &path)
+{
+    const bool usb = IsUsbTabletPath(path);
+    if (!usb && !IsBleTabletPath(path))
+        return;
+    const int slot = SlotOfPath(path);
+    if (slot < 0)
+        return;
+    CTablet *t = TabletTable::At(slot);
+    for (auto it = m_deviceList.begin(); it != m_deviceList.end();) {
+        it = it.value() == t ? m_deviceList.erase(it) : std::next(it);
+    }
+    emit UsageRecord(usb ? QStringLiteral("UsbTabletDisconnect") : QStringLiteral("BleTabletDisconnect"),
+                     ConnectFields(*t));
+    if (usb)
+        qInfo().noquote() << "Function nativeEvent:" << path << " disconnected";
+    else
+        qInfo().noquote() << "BLE disconnected" << path;
+    CloseSlot(slot);
+    if (tabletCount() == 0)
+        emit NoTabletLeft();
+}
+
+void TabletDiscovery::CloseSlot(int slot)
+{
+    CTablet *t = TabletTable::At(slot);
+    if (!t)
+        return;
+    emit TabletDisconnecting(t, slot);
+    // Closed (reading thread stopped) before the slot empties: no packet handler runs
+    // for a tablet that has left the table.
+    t->CloseDevice();
+    TabletTable::Clear(slot);
+    for (auto it = m_deviceList.begin(); it != m_deviceList.end();) {
+        it = it.value() == t ? m_deviceList.erase(it) : std::next(it);
+    }
+    delete t;
+}
+
+void TabletDiscovery::Resume()
+{
+    qInfo() << "PowerMessage WM_POWERBROADCAST\n";
+    qInfo() << "--------------PowerMessage PBT_APMRESUMEAUTOMATIC-AWAKE UP--------\n";
+    for (int i = 0; i < TabletTable::kSlotCount; ++i) {
+        CTablet *t = TabletTable::At(i);
+        if (!t)
+            continue;
+        // Only USB tablets have a row of the USB table (a Bluetooth tablet gets nothing).
+        if (const UsbModelEntry *entry = MatchUsbModel(QString::fromLocal8Bit(t->m_DeviceAttributes.DevicePath)))
+            t->SentCmd(3, entry->mode, 0);
+    }
+}
+
+void TabletDiscovery::Suspend()
+{
+    qInfo() << "PowerMessage WM_POWERBROADCAST\n";
+    qInfo() << "--------------PowerMessage PBT_APMQUERYSUSPEND-Sleep----------\n";
+}

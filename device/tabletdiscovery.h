@@ -1,0 +1,60 @@
+#pragma once
+// Finds the maker's tablets among the HID interfaces, opens a tablet object for each
+// supported one, and follows arrivals, removals and resume. Owns the tablet objects of
+// the five slots (device/tablettable.h). GUI thread only.
+
+#include <QMap>
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+
+class CTablet;
+class HidBackend;
+class QSettings;
+
+class TabletDiscovery : public QObject {
+    Q_OBJECT
+
+public:
+    TabletDiscovery(HidBackend *hid, QSettings *nameTable, QObject *parent = nullptr);
+    // Closes every tablet (a USB tablet is sent its idle mode and its thread stopped).
+    ~TabletDiscovery() override;
+
+    // Start-up: every interface present. True when at least one tablet opened.
+    bool EnmuTabeltDevice();
+
+    // An interface arrived or left (the hid monitor's notices).
+    void DeviceArrived(const QString &path);
+    void DeviceRemoved(const QString &path);
+
+    // The system woke up: every USB tablet gets its report mode again.
+    void Resume();
+    void Suspend();
+
+    // DisplayName -> tablet, for the device selector; a tablet is here exactly while it
+    // is in a slot.
+    const QMap<QString, CTablet *> &deviceList() const { return m_deviceList; }
+    int tabletCount() const;
+
+signals:
+    // A tablet was opened and stored in its slot: make the window's connections.
+    void TabletConnected(CTablet *tablet, int slot);
+    // A tablet is about to close and leave its slot: drop every connection to it.
+    void TabletDisconnecting(CTablet *tablet, int slot);
+    // The last tablet left.
+    void NoTabletLeft();
+    // Usage records ("UsbTabletConnect", "UsbTabletDisconnect", ...).
+    void UsageRecord(const QString &name, const QVariantMap &fields);
+
+private:
+    enum class Source { Enumeration, Arrival };
+    // Opens a USB tablet on path. Returns 1 opened, 0 skipped, -1 no free slot.
+    int OpenUsb(const QString &path, Source source);
+    int OpenBle(const QString &path, Source source);
+    void AddToDeviceList(CTablet *tablet);
+    void CloseSlot(int slot);
+
+    HidBackend *m_hid;
+    QSettings *m_nameTable;
+    QMap<QString, CTablet *> m_deviceList;
+};
