@@ -3,24 +3,34 @@
 #include "app/language.h"
 #include "app/paths.h"
 #include "app/profilesetup.h"
+#include "app/startupoptions.h"
+#include "device/ctablet.h"
+#include "device/tabletdiscovery.h"
 #include "device/tabletpacket.h"
 #include "driverlink/driverlink.h"
 #include "platform/input/linux/systeminputinjector.h"
 #include "platform/ipc/linux/posixipcbackend.h"
+#include "platform/hid/hidmonitor.h"
+#include "platform/hid/linux/hidrawbackend.h"
 #include "platform/locale/localebackend.h"
+#include "platform/power/linux/logindpowermonitor.h"
+#include "sim/simhidbackend.h"
 #include "platform/vhid/linux/uinputvhidbackend.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDebug>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
 #include <QMetaType>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QSettings>
+#include <QStackedWidget>
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
 
@@ -29,7 +39,59 @@ const char kNoDeviceKey[] = "MainWindow.noDevice";
 const char kNoDeviceText[] = "Please connect device.";
 } // namespace
 
+namespace {
+
+// The simulated tablets of --simulate[=LIST]: product ids ("0935", "0x0935") or model
+// keys, comma-separated; "all" for every simulated model; nothing for the default one.
+std::unique_ptr<HidBackend> CreateSimulatedBackend(const QString &list)
+{
+    auto sim = std::make_unique<SimHidBackend>();
+    QVector<const SimModel *> models;
+    if (list.isEmpty()) {
+        models << &SimModels::defaultModel();
+    } else if (list.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0) {
+        for (const SimModel &m : SimModels::all())
+            models << &m;
+    } else {
+        for (const QString &item : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            const QString text = item.trimmed();
+            bool isId = false;
+            const uint pid = QString(text).remove(QRegularExpression(QStringLiteral("^0[xX]"))).toUInt(&isId, 16);
+            const SimModel *found = isId ? SimModels::find(uint16_t(pid)) : nullptr;
+            for (const SimModel &m : SimModels::all()) {
+                if (!found && text.compare(QLatin1String(m.modelKey), Qt::CaseInsensitive) == 0)
+                    found = &m;
+            }
+            if (found)
+                models << found;
+            else
+                qWarning().noquote() << "simulate: no simulated tablet" << text;
+        }
+    }
+    for (const SimModel *m : models) {
+        sim->plug(*m);
+        qInfo().noquote() << "simulate: tablet" << QLatin1String(m->modelKey) << "plugged in";
+    }
+    return sim;
+}
+
+std::unique_ptr<HidBackend> CreateHidBackend()
+{
+    const StartupOptions &options = startupOptions();
+    if (options.simulate)
+        return CreateSimulatedBackend(options.simulateModel);
+    return std::make_unique<HidrawBackend>();
+}
+
+} // namespace
+
 MainWindow::MainWindow(const QString &installFolder, const LocaleBackend &locale, QWidget *parent)
+    : MainWindow(installFolder, locale, nullptr, parent)
+{
+}
+
+MainWindow::MainWindow(const QString &installFolder, const LocaleBackend &locale, std::unique_ptr<HidBackend> hid,
+                       QWidget *parent)
     : QMainWindow(parent), m_strInstallFolder(installFolder)
 {
     m_strDataFolder = Paths::dataFolder();
@@ -65,10 +127,85 @@ MainWindow::MainWindow(const QString &installFolder, const LocaleBackend &locale
     driverLink.ipc = std::make_unique<PosixIpcBackend>();
     driverLink.input = createSystemInputInjector();
     DriverLink::Open(std::move(driverLink));
+
+    startDevices(hid ? std::move(hid) : CreateHidBackend());
+}
+
+void MainWindow::startDevices(std::unique_ptr<HidBackend> hid)
+{
+    m_pHid = std::move(hid);
+    m_bDeviceStartupOk = m_pHid->init();
+    if (!m_bDeviceStartupOk)
+        qWarning() << "Device start-up: the HID library did not start";
+
+    m_pDiscovery = std::make_unique<TabletDiscovery>(m_pHid.get(), m_pNameSettings.get());
+    connect(m_pDiscovery.get(), &TabletDiscovery::TabletConnected, this, &MainWindow::OnTabletConnected);
+    connect(m_pDiscovery.get(), &TabletDiscovery::TabletDisconnecting, this, &MainWindow::OnTabletDisconnecting);
+    connect(m_pDiscovery.get(), &TabletDiscovery::NoTabletLeft, this, &MainWindow::RefreshDeviceSelector);
+    if (m_bDeviceStartupOk)
+        m_pDiscovery->EnmuTabeltDevice();
+
+    // Arrivals and removals of the maker's interfaces while the program runs.
+    m_pHidMonitor = m_pHid->createMonitor(0x28BD);
+    if (!m_pHidMonitor || !m_pHidMonitor->start()) {
+        qWarning() << "Device start-up: no device notices, hot-plug is not followed";
+        m_bDeviceStartupOk = false;
+    } else {
+        connect(m_pHidMonitor.get(), &HidMonitor::interfaceArrived, this, [this](const HidDeviceInfo &info) {
+            m_pDiscovery->DeviceArrived(info.path);
+            RefreshDeviceSelector();
+        });
+        connect(m_pHidMonitor.get(), &HidMonitor::interfaceRemoved, this, [this](const HidDeviceInfo &info) {
+            m_pDiscovery->DeviceRemoved(info.path);
+            RefreshDeviceSelector();
+        });
+    }
+
+    // Devices forget their report mode while the system sleeps.
+    m_pPower = std::make_unique<LogindPowerMonitor>();
+    connect(m_pPower.get(), &PowerMonitor::resumed, m_pDiscovery.get(), &TabletDiscovery::Resume);
+    connect(m_pPower.get(), &PowerMonitor::suspending, m_pDiscovery.get(), &TabletDiscovery::Suspend);
+
+    RefreshDeviceSelector();
+}
+
+void MainWindow::OnTabletConnected(CTablet *tablet, int slot)
+{
+    qInfo().noquote() << "Tablet connected in slot" << slot << QString::fromLocal8Bit(tablet->m_DeviceAttributes.DisplayName);
+}
+
+void MainWindow::OnTabletDisconnecting(CTablet *tablet, int slot)
+{
+    // No queued result of this tablet may reach the window once it is gone.
+    disconnect(tablet, nullptr, this, nullptr);
+    qInfo() << "Tablet leaves slot" << slot;
+}
+
+void MainWindow::RefreshDeviceSelector()
+{
+    m_pDeviceSelector->clear();
+    const QMap<QString, CTablet *> &list = m_pDiscovery->deviceList();
+    for (auto it = list.begin(); it != list.end(); ++it) {
+        const QString model = QString::fromLatin1(it.value()->m_DeviceAttributes.ModelKey);
+        const QIcon picture = model.isEmpty() ? QIcon() : QIcon(QStringLiteral(":/image/tablet/%1.png").arg(model));
+        m_pDeviceSelector->addItem(picture, it.key());
+    }
+    m_pPages->setCurrentIndex(list.isEmpty() ? 0 : 1);
+}
+
+QStringList MainWindow::deviceSelectorNames() const
+{
+    QStringList names;
+    for (int i = 0; i < m_pDeviceSelector->count(); ++i)
+        names << m_pDeviceSelector->itemText(i);
+    return names;
 }
 
 MainWindow::~MainWindow()
 {
+    // Every tablet closes first: its reading thread stops before anything it uses goes.
+    m_pHidMonitor.reset();
+    m_pDiscovery.reset();
     // After the tablets closed: no report is written any more.
     DriverLink::Close();
     qInfo() << "InkoraV3 Closed.";
@@ -113,8 +250,21 @@ void MainWindow::buildWindow()
     m_pNoDeviceLabel->setObjectName(QStringLiteral("label_noDevice"));
     m_pNoDeviceLabel->setAlignment(Qt::AlignCenter);
 
+    // Page 1: the connected tablets (the settings pages come with the main window).
+    auto *devicePage = new QWidget(central);
+    auto *deviceLayout = new QVBoxLayout(devicePage);
+    m_pDeviceSelector = new QComboBox(devicePage);
+    m_pDeviceSelector->setObjectName(QStringLiteral("comboBox_device"));
+    m_pDeviceSelector->setIconSize(QSize(48, 32));
+    deviceLayout->addWidget(m_pDeviceSelector);
+    deviceLayout->addStretch();
+
+    m_pPages = new QStackedWidget(central);
+    m_pPages->addWidget(m_pNoDeviceLabel);
+    m_pPages->addWidget(devicePage);
+
     layout->addWidget(titleBar);
-    layout->addWidget(m_pNoDeviceLabel, 1);
+    layout->addWidget(m_pPages, 1);
     setCentralWidget(central);
     resize(720, 480);
 }

@@ -9,8 +9,15 @@
 
 #include <memory>
 
+class CTablet;
+class HidBackend;
+class HidMonitor;
 class LocaleBackend;
+class PowerMonitor;
+class QComboBox;
 class QLabel;
+class QStackedWidget;
+class TabletDiscovery;
 class QSettings;
 class QSystemTrayIcon;
 
@@ -21,6 +28,10 @@ public:
     // installFolder holds "/config/" with the default per-user files; the data folder is
     // Paths::dataFolder(). locale gives the user's UI language.
     MainWindow(const QString &installFolder, const LocaleBackend &locale, QWidget *parent = nullptr);
+    // hid: the HID backend the tablets are found on (simulated tablets in tests and with
+    // --simulate); null: the one the start-up options choose.
+    MainWindow(const QString &installFolder, const LocaleBackend &locale, std::unique_ptr<HidBackend> hid,
+               QWidget *parent = nullptr);
     ~MainWindow() override;
 
     QString dataFolder() const { return m_strDataFolder; }
@@ -47,6 +58,13 @@ public:
 
     QString noDeviceText() const;
 
+    // Device start-up: false when the HID library or the notices could not start (the
+    // program goes on without hot-plug).
+    bool deviceStartupOk() const { return m_bDeviceStartupOk; }
+    TabletDiscovery *discovery() const { return m_pDiscovery.get(); }
+    // Names in the device selector, in its order.
+    QStringList deviceSelectorNames() const;
+
 public slots:
     void OnShowDriver();
     void OnQuiqDriver();
@@ -54,8 +72,14 @@ public slots:
 protected:
     void closeEvent(QCloseEvent *event) override;
 
+private slots:
+    void OnTabletConnected(CTablet *tablet, int slot);
+    void OnTabletDisconnecting(CTablet *tablet, int slot);
+    void RefreshDeviceSelector();
+
 private:
     void buildWindow();
+    void startDevices(std::unique_ptr<HidBackend> hid);
 
     QString m_strInstallFolder;
     QString m_strDataFolder;
@@ -67,5 +91,15 @@ private:
     std::unique_ptr<QSettings> m_pLanguageSettings;
     bool m_bStartedMinimised = false;
     QLabel *m_pNoDeviceLabel = nullptr;       // child widget
+    QStackedWidget *m_pPages = nullptr;       // child widget: no-device page, device page
+    QComboBox *m_pDeviceSelector = nullptr;   // child widget
+
+    // Device layer. Declared last: destroyed first, so every tablet is closed (its
+    // reading thread stopped) before the rest of the window goes.
+    std::unique_ptr<HidBackend> m_pHid;
+    std::unique_ptr<PowerMonitor> m_pPower;
+    std::unique_ptr<TabletDiscovery> m_pDiscovery;
+    std::unique_ptr<HidMonitor> m_pHidMonitor;
+    bool m_bDeviceStartupOk = false;
     QSystemTrayIcon *m_pTrayIcon = nullptr;   // child object
 };

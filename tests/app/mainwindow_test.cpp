@@ -3,7 +3,9 @@
 // version (nothing touched), language group and texts, and the window's basic shape.
 
 #include "app/mainwindow.h"
+#include "device/tabletdiscovery.h"
 #include "platform/locale/localebackend.h"
+#include "sim/simhidbackend.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +20,7 @@
 #include <QSettings>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace {
 
@@ -166,3 +169,31 @@ TEST(ExternalResources, StyleSheetAndIcon)
 }
 
 } // namespace
+
+// The window's device layer on simulated tablets with the installation's real default
+// profiles: tablets found at start-up, hot-plug through the monitor, the way back to the
+// no-device page.
+TEST(MainWindowDevices, SelectorFollowsTabletsFoundArrivedAndRemoved)
+{
+    QTemporaryDir home;
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+    {
+        auto hid = std::make_unique<SimHidBackend>();
+        SimHidBackend *sim = hid.get();
+        auto pad = sim->plug(*SimModels::find(0x0935));
+        MainWindow window(qEnvironmentVariable("INKORA_BIN_DIR"), FixedLocaleBackend(1033), std::move(hid));
+        EXPECT_TRUE(window.deviceStartupOk());
+        ASSERT_EQ(window.deviceSelectorNames().size(), 1);
+        EXPECT_EQ(window.deviceSelectorNames().first(), QString::fromLatin1(SimModels::find(0x0935)->product));
+
+        auto keypad = sim->plug(*SimModels::find(0x0201));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.deviceSelectorNames().size() == 2; }, 5000));
+
+        sim->unplug(pad);
+        sim->unplug(keypad);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.deviceSelectorNames().isEmpty(); }, 5000));
+        EXPECT_EQ(window.discovery()->tabletCount(), 0);
+    }
+    qputenv("XDG_CONFIG_HOME", saved);
+}
