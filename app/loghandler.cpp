@@ -29,10 +29,16 @@ QByteArray formatLogLine(QtMsgType type, const QMessageLogContext &context,
     const QString file = context.file ? QString::fromLocal8Bit(context.file) : QString();
     const QString function = context.function ? QString::fromLocal8Bit(context.function) : QString();
 
+    // Many messages end in a line break of their own (printf habit); one entry stays one
+    // line of the file, so support can read and search it line by line.
+    QString text = message;
+    while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
+        text.chop(1);
+
     QString line = QStringLiteral("DateTime:%1").arg(localTime.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss ddd")));
     line += logLevelText(type);
     line += QStringLiteral("%1 File:%2  Line:%3  Action:%4")
-                .arg(message, file, QString::number(context.line), function);
+                .arg(text, file, QString::number(context.line), function);
     line += QStringLiteral("\r\n");
     return line.toLocal8Bit();
 }

@@ -58,6 +58,9 @@ TEST(LogLine, NullContextGivesEmptyFields)
     const QMessageLogContext context;
     EXPECT_EQ(formatLogLine(QtInfoMsg, context, QStringLiteral("start"), kTime),
               stamp() + " Info:start File:  Line:0  Action:\r\n");
+    // a message's own trailing line break does not split the entry
+    EXPECT_EQ(formatLogLine(QtInfoMsg, context, QStringLiteral("Unable to read indexed string 100\n"), kTime),
+              stamp() + " Info:Unable to read indexed string 100 File:  Line:0  Action:\r\n");
 }
 
 class LogFileTest : public ::testing::Test {
