@@ -40,7 +40,7 @@ int main(int argc, char *argv[])
     // Logged once the window has put the data folder (and so the log file) in place.
     if (options.simulate)
         qInfo().noquote() << "simulated tablets requested, model:"
-                          << (options.simulateModel.isEmpty() ? QStringLiteral("all") : options.simulateModel);
+                          << (options.simulateModel.isEmpty() ? QStringLiteral("default") : options.simulateModel);
     app.setActivationWindow(window, false);
     QObject::connect(&app, &QtSingleApplication::messageReceived, window, &MainWindow::OnShowDriver);
 

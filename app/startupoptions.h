@@ -8,8 +8,8 @@
 
 struct StartupOptions {
     bool minimised = false;   // "/mini": start hidden in the tray
-    bool simulate = false;    // "--simulate[=MODEL]": simulated tablets instead of hidraw
-    QString simulateModel;    // empty: every simulated model
+    bool simulate = false;    // "--simulate[=LIST]": simulated tablets instead of hidraw
+    QString simulateModel;    // product ids or model keys, or "all"; empty: the default model
 };
 
 // Reads the program arguments (arguments[0] is the program). "/mini" counts only as the
