@@ -7,8 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLocalSocket>
-#include <QMutex>
-#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,8 +15,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <functional>
+#include <mutex>
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -28,32 +29,91 @@
 namespace {
 
 const QString kClass = QStringLiteral("Qt5QWindowIcon");
+constexpr quint32 kClose = 0x0010;
 
-// A window living on a thread of its own, as a window of another program would.
-class WindowThread {
+// Counts events across threads on a standard mutex, so thread sanitizer builds see the
+// ordering (Qt's own locks are invisible to them).
+class Tally {
 public:
-    WindowThread(WindowBackend &backend, const QString &title)
+    void add()
     {
-        m_thread.start();
-        m_context.moveToThread(&m_thread);
-        run([&] { endpoint = backend.createEndpoint(kClass, title); });
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_count;
+        m_changed.notify_all();
     }
-    ~WindowThread()
+    bool waitFor(int count, int timeoutMs = 5000)
     {
-        run([&] { endpoint.reset(); });
-        m_thread.quit();
-        m_thread.wait();
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_count >= count; });
     }
-    void run(const std::function<void()> &work)
+    int count()
     {
-        QMetaObject::invokeMethod(&m_context, work, Qt::BlockingQueuedConnection);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_count;
     }
-
-    std::unique_ptr<WindowEndpoint> endpoint;
 
 private:
-    QThread m_thread;
-    QObject m_context;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_count = 0;
+};
+
+// A window of another program: made, used and ended on a thread of its own, with a
+// backend of its own. The test reaches it only through messages and what the handler
+// records under its own locks.
+class WindowThread : public QThread {
+public:
+    using Handler = std::function<qint64(WindowBackend &backend, quint32 message, qint64 wParam, qint64 lParam)>;
+
+    WindowThread(const QString &folder, const QString &title, Handler handler)
+        : m_folder(folder), m_title(title), m_handler(std::move(handler))
+    {
+        start();
+        m_ready.waitFor(1);
+    }
+    // The window is closed by a message, so its thread ends its own event loop (a quit
+    // from here would wake that loop from outside while it is closing).
+    ~WindowThread() override
+    {
+        if (m_hasWindow) {
+            LocalSocketWindowBackend closer(m_folder);
+            closer.postMessage(closer.findWindow(kClass, m_title), kClose, 0, 0);
+        }
+        wait();
+    }
+    bool hasWindow() const { return m_hasWindow; }
+    QThread *handlerThread() const { return m_handlerThread; }
+
+protected:
+    void run() override
+    {
+        LocalSocketWindowBackend backend(m_folder);
+        std::unique_ptr<WindowEndpoint> endpoint = backend.createEndpoint(kClass, m_title);
+        if (endpoint) {
+            WindowEndpoint *window = endpoint.get();
+            QObject::connect(window, &WindowEndpoint::messageReceived, window,
+                             [&, window](quint32 message, qint64 wParam, qint64 lParam) {
+                                 if (message == kClose) {
+                                     quit();
+                                     return;
+                                 }
+                                 m_handlerThread = QThread::currentThread();
+                                 window->setResult(m_handler(backend, message, wParam, lParam));
+                             });
+        }
+        m_hasWindow = endpoint != nullptr;
+        m_ready.add();
+        if (endpoint)
+            exec();
+    }
+
+private:
+    QString m_folder;
+    QString m_title;
+    Handler m_handler;
+    Tally m_ready;
+    std::atomic<bool> m_hasWindow{false};
+    std::atomic<QThread *> m_handlerThread{nullptr};
 };
 
 class Window : public ::testing::Test {
@@ -165,75 +225,67 @@ TEST_F(Window, FolderOthersMayEnterIsRefused)
 
 TEST_F(Window, SendReturnsAfterTheReceiverHandledItWithItsResult)
 {
-    WindowThread service(backend, QStringLiteral("InkoraUIService"));
-    ASSERT_TRUE(service.endpoint);
     std::atomic<int> handled{0};
-    std::atomic<QThread *> handlerThread{nullptr};
-    QObject::connect(service.endpoint.get(), &WindowEndpoint::messageReceived, service.endpoint.get(),
-                     [&](quint32 message, qint64 wParam, qint64 lParam) {
-                         handlerThread = QThread::currentThread();
-                         service.endpoint->setResult(message + wParam + lParam);
-                         ++handled;
-                     });
+    WindowThread service(dir.path(), QStringLiteral("InkoraUIService"),
+                         [&](WindowBackend &, quint32 message, qint64 wParam, qint64 lParam) {
+                             ++handled;
+                             return message + wParam + lParam;
+                         });
+    ASSERT_TRUE(service.hasWindow());
 
-    // Its own backend, as another program would have.
-    LocalSocketWindowBackend sender(dir.path());
-    const WindowHandle window = sender.findWindow(kClass, QStringLiteral("InkoraUIService"));
+    const WindowHandle window = backend.findWindow(kClass, QStringLiteral("InkoraUIService"));
     ASSERT_TRUE(window.isValid());
     for (int i = 1; i <= 3; ++i) {
         qint64 result = -1;
-        ASSERT_TRUE(sender.sendMessage(window, 1524, i, 100, 5000, &result));
+        ASSERT_TRUE(backend.sendMessage(window, 1524, i, 100, 5000, &result));
         EXPECT_EQ(handled.load(), i);
         EXPECT_EQ(result, 1524 + i + 100);
     }
-    EXPECT_EQ(handlerThread.load(), service.endpoint->thread());
+    EXPECT_EQ(service.handlerThread(), &service);
 }
 
 TEST_F(Window, PostReturnsWhileTheReceiverIsBusyAndKeepsTheOrder)
 {
-    WindowThread service(backend, QStringLiteral("InkoraUIService"));
-    ASSERT_TRUE(service.endpoint);
-    QSemaphore busy;
-    QSemaphore done;
-    QMutex lock;
+    Tally busy;
+    Tally done;
+    std::mutex lock;
     QVector<quint32> seen; // guarded by lock
-    QObject::connect(service.endpoint.get(), &WindowEndpoint::messageReceived, service.endpoint.get(),
-                     [&](quint32 message, qint64, qint64) {
-                         if (message == 1)
-                             busy.acquire();
-                         QMutexLocker locked(&lock);
-                         seen.append(message);
-                         done.release();
-                     });
+    WindowThread service(dir.path(), QStringLiteral("InkoraUIService"),
+                         [&](WindowBackend &, quint32 message, qint64, qint64) {
+                             if (message == 1)
+                                 busy.waitFor(1);
+                             {
+                                 std::lock_guard<std::mutex> locked(lock);
+                                 seen.append(message);
+                             }
+                             done.add();
+                             return 0;
+                         });
 
     const WindowHandle window = backend.findWindow(kClass, QStringLiteral("InkoraUIService"));
     ASSERT_TRUE(backend.postMessage(window, 1, 0, 0));
     ASSERT_TRUE(backend.postMessage(window, 1525, 0, 0));
     ASSERT_TRUE(backend.postMessage(window, 1527, 0, 0));
-    {
-        QMutexLocker locked(&lock);
-        EXPECT_TRUE(seen.isEmpty()); // the receiver is still in its first handler
-    }
-    busy.release();
-    ASSERT_TRUE(done.tryAcquire(3, 5000));
-    QMutexLocker locked(&lock);
+    EXPECT_EQ(done.count(), 0); // the receiver is still in its first handler
+    busy.add();
+    ASSERT_TRUE(done.waitFor(3));
+    std::lock_guard<std::mutex> locked(lock);
     EXPECT_EQ(seen, (QVector<quint32>{1, 1525, 1527}));
 }
 
 TEST_F(Window, LateReplyOfATimedOutSendIsNotTakenForTheNextOne)
 {
-    WindowThread service(backend, QStringLiteral("InkoraUIService"));
-    QSemaphore busy;
-    QObject::connect(service.endpoint.get(), &WindowEndpoint::messageReceived, service.endpoint.get(),
-                     [&](quint32 message, qint64, qint64) {
-                         if (message == 1)
-                             busy.acquire();
-                         service.endpoint->setResult(message * 100);
-                     });
+    Tally busy;
+    WindowThread service(dir.path(), QStringLiteral("InkoraUIService"),
+                         [&](WindowBackend &, quint32 message, qint64, qint64) {
+                             if (message == 1)
+                                 busy.waitFor(1);
+                             return message * 100;
+                         });
     const WindowHandle window = backend.findWindow(kClass, QStringLiteral("InkoraUIService"));
     LogCapture log;
     EXPECT_FALSE(backend.sendMessage(window, 1, 0, 0, 50));
-    busy.release();
+    busy.add();
     qint64 result = 0;
     ASSERT_TRUE(backend.sendMessage(window, 2, 0, 0, 5000, &result));
     EXPECT_EQ(result, 200);
@@ -249,25 +301,18 @@ TEST_F(Window, TwoWindowsSendingToEachOtherBothGetTheirAnswers)
                      [&](quint32, qint64 wParam, qint64) { inkora->setResult(wParam + 1); });
 
     // The other window answers a send by first sending to ours, while we wait for it.
-    WindowThread service(backend, QStringLiteral("InkoraUIService"));
-    std::unique_ptr<LocalSocketWindowBackend> serviceBackend; // made, used and ended on its thread
-    service.run([&] { serviceBackend = std::make_unique<LocalSocketWindowBackend>(dir.path()); });
-    QObject::connect(service.endpoint.get(), &WindowEndpoint::messageReceived, service.endpoint.get(),
-                     [&](quint32, qint64 wParam, qint64) {
-                         qint64 inner = 0;
-                         const WindowHandle back = serviceBackend->findWindow(kClass, QStringLiteral("Inkora"));
-                         if (serviceBackend->sendMessage(back, 1525, wParam * 10, 0, 5000, &inner))
-                             service.endpoint->setResult(inner);
-                     });
+    WindowThread service(dir.path(), QStringLiteral("InkoraUIService"),
+                         [&](WindowBackend &own, quint32, qint64 wParam, qint64) {
+                             qint64 inner = 0;
+                             const WindowHandle back = own.findWindow(kClass, QStringLiteral("Inkora"));
+                             own.sendMessage(back, 1525, wParam * 10, 0, 5000, &inner);
+                             return inner;
+                         });
 
     qint64 result = 0;
     ASSERT_TRUE(backend.sendMessage(backend.findWindow(kClass, QStringLiteral("InkoraUIService")), 1524, 4, 0,
                                     5000, &result));
     EXPECT_EQ(result, 41);
-    service.run([&] {
-        service.endpoint.reset();
-        serviceBackend.reset();
-    });
 }
 
 TEST_F(Window, SendToAWindowOfThisThreadIsHandledAtOnce)

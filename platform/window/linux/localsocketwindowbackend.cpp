@@ -10,14 +10,13 @@
 #include <QHash>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QPointer>
 #include <QThread>
 #include <QUrl>
 #include <QVector>
 
 #include <cerrno>
+#include <mutex>
 #include <set>
 #include <vector>
 
@@ -36,10 +35,10 @@ constexpr int kConnectTimeoutMs = 1000;
 
 class LocalSocketEndpoint;
 
-// Every endpoint of this process, by socket path. Guarded by registryMutex. An entry is
-// used without the lock only by the endpoint's own thread, which is also the only
-// thread that can destroy it.
-QMutex registryMutex;
+// Every endpoint of this process, by socket path. Guarded by registryMutex (a standard
+// mutex, so thread sanitizer builds see the ordering). An entry is used without the lock
+// only by the endpoint's own thread, which is also the only thread that can destroy it.
+std::mutex registryMutex;
 QHash<QString, LocalSocketEndpoint *> &registry()
 {
     static QHash<QString, LocalSocketEndpoint *> endpoints;
@@ -57,7 +56,7 @@ public:
     ~LocalSocketEndpoint() override
     {
         {
-            QMutexLocker lock(&registryMutex);
+            std::lock_guard<std::mutex> lock(registryMutex);
             registry().remove(m_path);
         }
         // A handler of one of these streams may be what destroys the window: the sockets
@@ -79,7 +78,7 @@ public:
             qWarning() << "Window endpoint" << m_path << "cannot listen:" << m_server.errorString();
             return false;
         }
-        QMutexLocker lock(&registryMutex);
+        std::lock_guard<std::mutex> lock(registryMutex);
         registry().insert(m_path, this);
         return true;
     }
@@ -233,7 +232,7 @@ private:
 // The endpoint at path when it belongs to the calling thread.
 LocalSocketEndpoint *endpointOfThisThread(const QString &path)
 {
-    QMutexLocker lock(&registryMutex);
+    std::lock_guard<std::mutex> lock(registryMutex);
     LocalSocketEndpoint *endpoint = registry().value(path, nullptr);
     return endpoint && endpoint->thread() == QThread::currentThread() ? endpoint : nullptr;
 }
@@ -241,7 +240,7 @@ LocalSocketEndpoint *endpointOfThisThread(const QString &path)
 QVector<LocalSocketEndpoint *> endpointsOfThisThread()
 {
     QVector<LocalSocketEndpoint *> mine;
-    QMutexLocker lock(&registryMutex);
+    std::lock_guard<std::mutex> lock(registryMutex);
     for (LocalSocketEndpoint *endpoint : registry()) {
         if (endpoint->thread() == QThread::currentThread())
             mine.append(endpoint);
