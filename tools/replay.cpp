@@ -46,10 +46,12 @@ Output events (every object starts with "event"; "line" is the recording line):
       a message to the main window (D is a number, or a string for a path)
   {"event":"log","line":N,"level":"debug|info|warning|critical|fatal","text":".."}
       a log line written while the report was handled
-  {"event":"vhid","line":N,"kind":"pen|abs|rel","bytes":"<hex of all 65 bytes>"}
+  {"event":"vhid","line":N,"kind":"pen|abs|rel","bytes":"<hex of all 65 bytes>",
+   "evdev":"pen BTN_TOOL_PEN 1, pen ABS_X 1000, ..., pen SYN_REPORT 0"}
       a report written to the virtual HID device (pen, absolute mouse, relative
       mouse); all 65 bytes, so what an earlier report of another kind left in the
-      shared report buffer shows too
+      shared report buffer shows too; evdev: the input events the uinput bridge
+      makes of it (device, code, value), empty when it changes nothing
   {"event":"mouse","line":N,"flags":F,"x":X,"y":Y}
       a synthetic mouse event; F: 0x1 move, 0x2/0x4 left down/up, 0x8/0x10 right
       down/up, 0x8000 absolute (x, y then 0..65535 across the desktop)
@@ -293,7 +295,7 @@ int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray 
     return 0;
 }
 
-QByteArray VhidReportEvent(int line, const QByteArray &report)
+QByteArray VhidReportEvent(int line, const QByteArray &report, const QString &evdev)
 {
     const char *kind = "other";
     switch (vhidReportKind(reinterpret_cast<const uint8_t *>(report.constData()), report.size())) {
@@ -306,6 +308,7 @@ QByteArray VhidReportEvent(int line, const QByteArray &report)
         .add("line", qint64(line))
         .add("kind", QString::fromLatin1(kind))
         .add("bytes", QString::fromLatin1(report.toHex()))
+        .add("evdev", evdev)
         .text();
 }
 
@@ -321,8 +324,12 @@ QByteArray MouseInputEvent(int line, const MouseInput &input)
 
 ReplayDriverLink::ReplayDriverLink(const std::function<void(const QByteArray &)> &sink, const int *line)
 {
+    // The reports reach a bridge as on the system: what it makes of them is printed too.
     auto vhid = std::make_unique<RecordingVhidBackend>();
-    vhid->setReportHandler([sink, line](const QByteArray &report, bool) { sink(VhidReportEvent(*line, report)); });
+    vhid->setBridged(true);
+    vhid->setReportHandler([sink, line](const QByteArray &report, bool, const QVector<VhidEvent> &events) {
+        sink(VhidReportEvent(*line, report, vhidEventsText(events)));
+    });
     auto input = std::make_unique<RecordingInputInjector>();
     input->setMouseHandler([sink, line](const MouseInput &m) { sink(MouseInputEvent(*line, m)); });
 

@@ -29,10 +29,10 @@ extern const char kReplayHelp[];
 struct MouseInput;
 
 // The driver link of a replay: recording backends in place of the system's, so every
-// report written to the virtual device and every synthetic mouse event becomes a
-// "vhid" or "mouse" line through sink, stamped with the recording line *line. The
-// Wintab map lives in a private folder. Opens the process-wide driver link; closes it
-// when destroyed.
+// report written to the virtual device (with the events the uinput bridge makes of
+// it) and every synthetic mouse event becomes a "vhid" or "mouse" line through sink,
+// stamped with the recording line *line. The Wintab map lives in a private folder.
+// Opens the process-wide driver link; closes it when destroyed.
 class ReplayDriverLink {
 public:
     ReplayDriverLink(const std::function<void(const QByteArray &)> &sink, const int *line);
@@ -45,5 +45,5 @@ private:
 };
 
 // The "vhid" and "mouse" lines.
-QByteArray VhidReportEvent(int line, const QByteArray &report);
+QByteArray VhidReportEvent(int line, const QByteArray &report, const QString &evdev);
 QByteArray MouseInputEvent(int line, const MouseInput &input);

@@ -2,24 +2,35 @@
 
 #include "platform/vhid/vhidreport.h"
 
+#include <libevdev/libevdev.h>
+
+#include <QStringList>
+
 #include <cerrno>
 
 class RecordingVhidDevice : public VhidDevice {
 public:
-    explicit RecordingVhidDevice(RecordingVhidBackend &backend) : m_backend(backend) {}
+    RecordingVhidDevice(RecordingVhidBackend &backend, bool bridged) : m_backend(backend)
+    {
+        if (bridged)
+            m_bridge = std::make_unique<VhidBridge>(m_sink);
+    }
 
     bool write(const uint8_t *report, int length, int *error) override
     {
-        return m_backend.record(report, length, false, error);
+        return m_backend.record(m_bridge.get(), &m_sink, report, length, false, error);
     }
     bool setOutputReport(const uint8_t *report, int length, int *error) override
     {
-        return m_backend.record(report, length, true, error);
+        return m_backend.record(m_bridge.get(), &m_sink, report, length, true, error);
     }
     void releaseAll() override { m_backend.recordRelease(); }
 
 private:
     RecordingVhidBackend &m_backend;
+    // Used under the backend's lock only.
+    RecordingEventSink m_sink;
+    std::unique_ptr<VhidBridge> m_bridge;
 };
 
 RecordingVhidBackend::RecordingVhidBackend()
@@ -53,13 +64,19 @@ std::unique_ptr<VhidDevice> RecordingVhidBackend::open(const QString &path, int 
     m_openedPath = path;
     if (error)
         *error = 0;
-    return std::make_unique<RecordingVhidDevice>(*this);
+    return std::make_unique<RecordingVhidDevice>(*this, m_bridged);
 }
 
 void RecordingVhidBackend::setReportHandler(ReportHandler handler)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_handler = std::move(handler);
+}
+
+void RecordingVhidBackend::setBridged(bool bridged)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bridged = bridged;
 }
 
 void RecordingVhidBackend::setEnumerateFails(bool fails)
@@ -104,7 +121,8 @@ QString RecordingVhidBackend::openedPath() const
     return m_openedPath;
 }
 
-bool RecordingVhidBackend::record(const uint8_t *report, int length, bool setOutputReport, int *error)
+bool RecordingVhidBackend::record(VhidBridge *bridge, RecordingEventSink *sink, const uint8_t *report, int length,
+                                  bool setOutputReport, int *error)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_writeError != 0) {
@@ -115,11 +133,13 @@ bool RecordingVhidBackend::record(const uint8_t *report, int length, bool setOut
     const QByteArray bytes(reinterpret_cast<const char *>(report), length);
     m_reports.append(bytes);
     m_setOutput.append(setOutputReport);
+    const bool taken = !bridge || bridge->handleReport(report, length);
+    const QVector<VhidEvent> events = sink->take();
     if (m_handler)
-        m_handler(bytes, setOutputReport);
+        m_handler(bytes, setOutputReport, events);
     if (error)
-        *error = 0;
-    return true;
+        *error = taken ? 0 : EINVAL;
+    return taken;
 }
 
 void RecordingVhidBackend::recordRelease()
@@ -155,4 +175,18 @@ void RecordingEventSink::setFails(bool fails)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_fails = fails;
+}
+
+QString vhidEventsText(const QVector<VhidEvent> &events)
+{
+    QStringList parts;
+    for (const VhidEvent &e : events) {
+        const char *node = e.node == VhidNode::Pen ? "pen" : e.node == VhidNode::AbsoluteMouse ? "abs" : "rel";
+        const char *code = libevdev_event_code_get_name(e.type, e.code);
+        parts.append(QStringLiteral("%1 %2 %3")
+                         .arg(QLatin1String(node),
+                              code ? QLatin1String(code) : QStringLiteral("%1/%2").arg(e.type).arg(e.code))
+                         .arg(e.value));
+    }
+    return parts.join(QStringLiteral(", "));
 }

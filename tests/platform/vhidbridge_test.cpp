@@ -239,3 +239,26 @@ TEST(BridgeDevice, WriteErrorsSayWhetherTheReportOrTheDeviceFailed)
     EXPECT_FALSE(device.write(good.data(), int(good.size()), &error));
     EXPECT_EQ(error, EIO);
 }
+
+TEST(RecordingBackend, BridgedDevicesRefuseWhatTheSystemsWouldAndShowTheEvents)
+{
+    RecordingVhidBackend backend;
+    backend.setBridged(true);
+    QVector<QVector<VhidEvent>> seen;
+    backend.setReportHandler([&](const QByteArray &, bool, const QVector<VhidEvent> &events) { seen.append(events); });
+    int error = 0;
+    std::unique_ptr<VhidDevice> device = backend.open(QStringLiteral("recording"), &error);
+    ASSERT_TRUE(device);
+
+    const Report left = Absolute(VhidButtonLeft, 7, 8);
+    ASSERT_TRUE(device->write(left.data(), int(left.size()), &error));
+    Report shortReport = left;
+    shortReport.resize(64);
+    EXPECT_FALSE(device->write(shortReport.data(), int(shortReport.size()), &error));
+    EXPECT_EQ(error, EINVAL);
+
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_EQ(vhidEventsText(seen[0]), QStringLiteral("abs ABS_X 7, abs ABS_Y 8, abs BTN_LEFT 1, abs SYN_REPORT 0"));
+    EXPECT_TRUE(seen[1].isEmpty());
+    EXPECT_EQ(backend.reports().size(), 2); // recorded all the same
+}
