@@ -8,12 +8,14 @@
 #include "device/tabletdiscovery.h"
 #include "device/tabletpacket.h"
 #include "driverlink/driverlink.h"
+#include "driverlink/sharedblock.h"
 #include "platform/input/linux/systeminputinjector.h"
 #include "platform/ipc/linux/posixipcbackend.h"
 #include "platform/hid/hidmonitor.h"
 #include "platform/hid/linux/hidrawbackend.h"
 #include "platform/locale/localebackend.h"
 #include "platform/power/linux/logindpowermonitor.h"
+#include "platform/window/linux/localsocketwindowbackend.h"
 #include "sim/simhidbackend.h"
 #include "platform/vhid/linux/uinputvhidbackend.h"
 
@@ -166,7 +168,31 @@ void MainWindow::startDevices(std::unique_ptr<HidBackend> hid)
     connect(m_pPower.get(), &PowerMonitor::resumed, m_pDiscovery.get(), &TabletDiscovery::Resume);
     connect(m_pPower.get(), &PowerMonitor::suspending, m_pDiscovery.get(), &TabletDiscovery::Suspend);
 
+    if (!createSharedBlock())
+        m_bDeviceStartupOk = false;
+
     RefreshDeviceSelector();
+}
+
+bool MainWindow::createSharedBlock()
+{
+    m_pWindowBackend = std::make_unique<LocalSocketWindowBackend>();
+    m_pBlockIpc = std::make_unique<PosixIpcBackend>();
+    m_pSharedBlock = new SharedBlock(m_pBlockIpc.get(), m_pWindowBackend.get(), m_strInstallFolder, this);
+    if (!m_pSharedBlock->CreateBlock()) {
+        qWarning() << "Device start-up: the shared block with the UI service was not created";
+        return false;
+    }
+    // The UI service finds this window by class and title and posts its finish messages.
+    m_pMessageWindow = m_pWindowBackend->createEndpoint(QLatin1String(SharedBlock::WindowClass),
+                                                        QLatin1String(SharedBlock::MainTitle));
+    if (!m_pMessageWindow) {
+        qWarning() << "Device start-up: no message window for the UI service";
+        return false;
+    }
+    connect(m_pMessageWindow.get(), &WindowEndpoint::messageReceived, m_pSharedBlock,
+            [this](quint32 message, qint64, qint64) { m_pSharedBlock->HandleWindowMessage(message); });
+    return true;
 }
 
 void MainWindow::OnTabletConnected(CTablet *tablet, int slot)
@@ -203,6 +229,9 @@ QStringList MainWindow::deviceSelectorNames() const
 
 MainWindow::~MainWindow()
 {
+    if (m_pSharedBlock)
+        m_pSharedBlock->ReleaseBlock();
+    m_pMessageWindow.reset();
     // Every tablet closes first: its reading thread stops before anything it uses goes.
     m_pHidMonitor.reset();
     m_pDiscovery.reset();

@@ -13,7 +13,11 @@ class CTablet;
 class HidBackend;
 class HidMonitor;
 class LocaleBackend;
+class IpcBackend;
 class PowerMonitor;
+class SharedBlock;
+class WindowBackend;
+class WindowEndpoint;
 class QComboBox;
 class QLabel;
 class QStackedWidget;
@@ -62,6 +66,8 @@ public:
     // program goes on without hot-plug).
     bool deviceStartupOk() const { return m_bDeviceStartupOk; }
     TabletDiscovery *discovery() const { return m_pDiscovery.get(); }
+    // The block the UI service reads the screen from and writes its results to.
+    SharedBlock *sharedBlock() const { return m_pSharedBlock; }
     // Names in the device selector, in its order.
     QStringList deviceSelectorNames() const;
 
@@ -80,6 +86,7 @@ private slots:
 private:
     void buildWindow();
     void startDevices(std::unique_ptr<HidBackend> hid);
+    bool createSharedBlock();
 
     QString m_strInstallFolder;
     QString m_strDataFolder;
@@ -101,5 +108,11 @@ private:
     std::unique_ptr<TabletDiscovery> m_pDiscovery;
     std::unique_ptr<HidMonitor> m_pHidMonitor;
     bool m_bDeviceStartupOk = false;
+
+    // The UI service link: the shared block and this program's message window.
+    std::unique_ptr<WindowBackend> m_pWindowBackend;
+    std::unique_ptr<IpcBackend> m_pBlockIpc;
+    SharedBlock *m_pSharedBlock = nullptr; // child object
+    std::unique_ptr<WindowEndpoint> m_pMessageWindow;
     QSystemTrayIcon *m_pTrayIcon = nullptr;   // child object
 };

@@ -52,7 +52,6 @@ CUSBTablet::~CUSBTablet()
 
 bool CUSBTablet::OpenUsbDevice(const QByteArray &path, const UsbModelEntry *entry)
 {
-    apps.clear();
     if (!entry || !m_hid)
         return false;
     if (!path.isEmpty()) {

@@ -5,6 +5,8 @@
 #include "device/cusbtablet.h"
 #include "device/modelmatch.h"
 #include "device/tablettable.h"
+#include "driverlink/cvmultidriver.h"
+#include "driverlink/driverlink.h"
 #include "platform/hid/hidbackend.h"
 
 #include <QDebug>
@@ -182,6 +184,9 @@ void TabletDiscovery::CloseSlot(int slot)
     // Closed (reading thread stopped) before the slot empties: no packet handler runs
     // for a tablet that has left the table.
     t->CloseDevice();
+    // A tablet that left mid-stroke must not leave the pen in range or a button down.
+    if (CVMultiDriver *output = DriverLink::VMultiDriver())
+        output->ReleaseAll();
     TabletTable::Clear(slot);
     for (auto it = m_deviceList.begin(); it != m_deviceList.end();) {
         it = it.value() == t ? m_deviceList.erase(it) : std::next(it);

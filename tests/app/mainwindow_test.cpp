@@ -4,6 +4,7 @@
 
 #include "app/mainwindow.h"
 #include "device/tabletdiscovery.h"
+#include "driverlink/sharedblock.h"
 #include "platform/locale/localebackend.h"
 #include "sim/simhidbackend.h"
 
@@ -184,6 +185,8 @@ TEST(MainWindowDevices, SelectorFollowsTabletsFoundArrivedAndRemoved)
         auto pad = sim->plug(*SimModels::find(0x0935));
         MainWindow window(qEnvironmentVariable("INKORA_BIN_DIR"), FixedLocaleBackend(1033), std::move(hid));
         EXPECT_TRUE(window.deviceStartupOk());
+        ASSERT_NE(window.sharedBlock(), nullptr);
+        EXPECT_TRUE(window.sharedBlock()->IsCreated());
         ASSERT_EQ(window.deviceSelectorNames().size(), 1);
         EXPECT_EQ(window.deviceSelectorNames().first(), QString::fromLatin1(SimModels::find(0x0935)->product));
 
