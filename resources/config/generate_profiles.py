@@ -19,7 +19,7 @@ TABLES = os.path.join(TOP, "config", "modeltables.cpp")
 
 # Version of the default profile. Start-up compares it cut before its last "." (1.2):
 # raise the second part only when the users' files must be replaced.
-VERSION = "1.2.0"
+VERSION = "1.3.0"
 
 # Model facts the profile carries, per model key:
 #   keys   express keys (DeviceKeyNum)

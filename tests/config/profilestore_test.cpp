@@ -88,7 +88,7 @@ TEST(DefaultProfiles, EveryModelOfBothTablesLoads)
     const QByteArray file = ReadAll(DefaultConfigPath());
     ASSERT_FALSE(file.isEmpty()) << qPrintable(DefaultConfigPath());
     int code = -1;
-    EXPECT_EQ(GetConfigXMLFileVersion(DefaultConfigPath(), &code), QStringLiteral("1.2"));
+    EXPECT_EQ(GetConfigXMLFileVersion(DefaultConfigPath(), &code), QStringLiteral("1.3"));
     EXPECT_EQ(code, 0);
 
     const auto keys = TableKeys();
@@ -265,7 +265,7 @@ TEST_F(ProfileFileTest, SavingOneModelLeavesTheOthersAsTheyWere)
             EXPECT_TRUE(SameProfile(now, shipped)) << qPrintable(key.first);
     }
     int code = -1;
-    EXPECT_EQ(GetConfigXMLFileVersion(path, &code), QStringLiteral("1.2"));
+    EXPECT_EQ(GetConfigXMLFileVersion(path, &code), QStringLiteral("1.3"));
 }
 
 // ---------------------------------------------------------------------------
