@@ -3,6 +3,7 @@
 #include "config/modeltables.h"
 #include "device/devicethread.h"
 #include "device/tablettable.h"
+#include "device/usbidentity.h"
 #include "platform/hid/hidbackend.h"
 
 #include <QDebug>
@@ -15,28 +16,7 @@ namespace {
 
 constexpr int kReportSize = 64;
 constexpr int kLightQueryWaitMs = 100;
-constexpr int kDefaultResolution = 5080;
-constexpr int kCloseMode = 2;          // mode the device goes back to when we let go
-constexpr int kMaxStringChars = 64;    // wide characters of a text string descriptor
-
-// String descriptor indexes.
-constexpr int kStrManufacturer = 1;
-constexpr int kStrProduct = 2;
-constexpr int kStrSerial = 3;
-constexpr int kStrFirmwareVersion = 4;
-constexpr int kStrFirmwareData = 5;
-constexpr int kStrGeometry = 100;
-constexpr int kStrCapabilities = 110;
-constexpr int kStrSerialCode = 131;
-
-// Copies text into a fixed array as 8-bit text, cut so the NUL always fits.
-void CopyText(char *field, size_t size, const QString &text)
-{
-    const QByteArray bytes = text.left(kMaxStringChars).toLocal8Bit();
-    const size_t n = std::min(size - 1, size_t(bytes.size()));
-    std::memset(field, 0, size);
-    std::memcpy(field, bytes.constData(), n);
-}
+constexpr int kCloseMode = 2; // mode the device goes back to when we let go
 
 } // namespace
 
@@ -67,11 +47,11 @@ bool CUSBTablet::OpenUsbDevice(const QByteArray &path, const UsbModelEntry *entr
     std::memset(a.DevicePath, 0, sizeof a.DevicePath);
     std::memcpy(a.DevicePath, path.constData(), std::min(sizeof a.DevicePath - 1, size_t(path.size())));
     std::snprintf(a.PidText, sizeof a.PidText, "PID_%04X", unsigned(entry->productId & 0xFFFF));
-    CopyText(a.ModelKey, sizeof a.ModelKey, QString::fromLatin1(entry->model));
+    SetFixedText(a.ModelKey, sizeof a.ModelKey, QString::fromLatin1(entry->model));
     a.DeviceKind = entry->kind;
 
     if (m_device)
-        ReadIdentity(*entry);
+        ReadUsbIdentity(*m_device, m_nameTable, m_DeviceAttributes);
 
     if (!TakeProfile()) {
         qWarning().noquote() << "------------------load xml failed:" << QString::fromLatin1(entry->model);
@@ -98,60 +78,6 @@ bool CUSBTablet::OpenUsbDevice(const QByteArray &path, const UsbModelEntry *entr
     if (lightAnswered)
         qInfo() << "SentCmd(0,2,0) OK";
     return true;
-}
-
-void CUSBTablet::ReadIdentity(const UsbModelEntry &entry)
-{
-    DeviceAttributes &a = m_DeviceAttributes;
-    HidDevice &dev = *m_device;
-    QString text;
-    if (dev.indexedString(kStrManufacturer, &text))
-        CopyText(a.Manufacturer, sizeof a.Manufacturer, text);
-    if (dev.indexedString(kStrProduct, &text))
-        CopyText(a.ProductName, sizeof a.ProductName, text);
-    if (dev.indexedString(kStrSerial, &text))
-        CopyText(a.SerialNumber, sizeof a.SerialNumber, text);
-
-    // Geometry: [0-1] max x, [2-3] max y, [6-7] max pressure, [8-9] resolution,
-    // [10] max x bits 16-23, [11] max y bits 16-23.
-    uint8_t g[kReportSize] = {};
-    if (dev.indexedStringRaw(kStrGeometry, g, kReportSize) < 0) {
-        std::memset(g, 0, sizeof g);
-        qWarning() << "Unable to read indexed string 100\n";
-    }
-    a.MaxX = g[0] | g[1] << 8 | g[10] << 16;
-    a.MaxY = g[2] | g[3] << 8 | g[11] << 16;
-    a.MaxPressure = g[6] | g[7] << 8;
-    a.Resolution = g[8] | g[9] << 8;
-    if (a.Resolution == 0)
-        a.Resolution = kDefaultResolution;
-    a.WidthInch100 = a.MaxX * 100 / a.Resolution;
-    a.HeightInch100 = a.MaxY * 100 / a.Resolution;
-    qInfo().noquote() << QString::asprintf("manufacturer:%s product:%s Get Max X:0x%x Y:0x%x  Press:0x%x\n",
-                                           a.Manufacturer, a.ProductName, unsigned(a.MaxX),
-                                           unsigned(a.MaxY), unsigned(a.MaxPressure));
-
-    if (dev.indexedString(kStrFirmwareVersion, &text))
-        CopyText(a.ICVersion, sizeof a.ICVersion, text);
-    if (dev.indexedString(kStrFirmwareData, &text))
-        CopyText(a.ICData, sizeof a.ICData, text);
-    // The capability block string is 64 bytes; the record keeps the first 56, which
-    // hold every capability bit the program reads (bytes 1, 3 and 7).
-    uint8_t block[kReportSize] = {};
-    if (dev.indexedStringRaw(kStrCapabilities, block, kReportSize) > 0)
-        std::memcpy(a.TabletType, block, sizeof a.TabletType);
-    uint8_t code[sizeof a.SerialCode] = {};
-    if (dev.indexedStringRaw(kStrSerialCode, code, int(sizeof code)) > 0)
-        std::memcpy(a.SerialCode, code, sizeof a.SerialCode);
-
-    // Name shown to the user: the name table's entry for the product, receivers under
-    // "Dongle/", others under "Common/"; else the product string.
-    const QString key = QStringLiteral("%1/%2")
-                            .arg(a.TabletType[1] == 0x40 ? QStringLiteral("Dongle") : QStringLiteral("Common"),
-                                 QString::fromLatin1(a.PidText));
-    const QString name = m_nameTable ? m_nameTable->value(key).toString() : QString();
-    CopyText(a.DisplayName, sizeof a.DisplayName, name.isEmpty() ? QString::fromLocal8Bit(a.ProductName) : name);
-    Q_UNUSED(entry);
 }
 
 void CUSBTablet::SendMode(int newMode)

@@ -46,7 +46,6 @@ public:
 private:
     // Writes the first `length` bytes of a zero-padded 64-byte report.
     void Write(const quint8 *report, int length);
-    void ReadIdentity(const UsbModelEntry &entry);
     bool TakeProfile();
     void SendMode(int mode);
 

@@ -2,6 +2,7 @@
 
 #include "config/modeltables.h"
 #include "device/ctablet.h"
+#include "device/usbidentity.h"
 #include "sim/simhidbackend.h"
 #include "tools/hidrecording.h"
 #include "tools/jsonline.h"
@@ -84,55 +85,6 @@ void ReplayMessageHandler(QtMsgType type, const QMessageLogContext &, const QStr
                          .add("level", QString::fromLatin1(level))
                          .add("text", text)
                          .text());
-}
-
-void CopyText(char *dst, size_t size, const QString &text)
-{
-    const QByteArray bytes = text.toLocal8Bit();
-    const size_t n = std::min(size - 1, size_t(bytes.size()));
-    std::memcpy(dst, bytes.constData(), n);
-    dst[n] = '\0';
-}
-
-// The device description as the open of a USB tablet reads it: identity strings,
-// geometry (string 100), firmware strings, capability block and serial code.
-void ReadDescription(HidDevice &dev, const SimModel &model, DeviceAttributes &a)
-{
-    QString text;
-    if (dev.indexedString(1, &text))
-        CopyText(a.Manufacturer, sizeof a.Manufacturer, text);
-    if (dev.indexedString(2, &text))
-        CopyText(a.ProductName, sizeof a.ProductName, text);
-    if (dev.indexedString(3, &text))
-        CopyText(a.SerialNumber, sizeof a.SerialNumber, text);
-    if (dev.indexedString(4, &text))
-        CopyText(a.ICVersion, sizeof a.ICVersion, text);
-    if (dev.indexedString(5, &text))
-        CopyText(a.ICData, sizeof a.ICData, text);
-
-    uint8_t g[64] = {};
-    dev.indexedStringRaw(100, g, sizeof g); // a model without geometry leaves zeros
-    a.MaxX = g[0] | g[1] << 8 | g[10] << 16;
-    a.MaxY = g[2] | g[3] << 8 | g[11] << 16;
-    a.MaxPressure = g[6] | g[7] << 8;
-    a.Resolution = g[8] | g[9] << 8;
-
-    uint8_t block[64] = {};
-    dev.indexedStringRaw(110, block, sizeof block);
-    std::memcpy(a.TabletType, block, sizeof a.TabletType);
-    dev.indexedStringRaw(131, a.SerialCode, sizeof a.SerialCode);
-
-    CopyText(a.ModelKey, sizeof a.ModelKey, QString::fromLatin1(model.modelKey));
-    CopyText(a.DisplayName, sizeof a.DisplayName, QString::fromLatin1(a.ProductName));
-    a.DeviceKind = int16_t(model.kind);
-}
-
-void FinishGeometry(DeviceAttributes &a)
-{
-    if (a.Resolution <= 0)
-        a.Resolution = 5080;
-    a.WidthInch100 = a.MaxX * 100 / a.Resolution;
-    a.HeightInch100 = a.MaxY * 100 / a.Resolution;
 }
 
 QByteArray PacketEvent(const TabletPacket &p, const RecordedReport &r)
@@ -227,11 +179,30 @@ int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray 
         return 2;
     }
 
+    // Log lines of the set-up (identity, profile) are events of line 0.
+    QVector<QByteArray> events;
+    struct LogRedirect {
+        explicit LogRedirect(QVector<QByteArray> *events)
+        {
+            g_line = 0;
+            g_events = events;
+            previous = qInstallMessageHandler(ReplayMessageHandler);
+        }
+        ~LogRedirect()
+        {
+            qInstallMessageHandler(previous);
+            g_events = nullptr;
+        }
+        QtMessageHandler previous;
+    } redirect(&events);
+
     CTablet tablet(0);
     DeviceAttributes &a = tablet.m_DeviceAttributes;
-    CopyText(a.DevicePath, sizeof a.DevicePath, SimHidBackend::interfacePath(*sim));
-    CopyText(a.PidText, sizeof a.PidText, QStringLiteral("PID_%1").arg(pid, 4, 16, QLatin1Char('0')).toUpper());
-    ReadDescription(*dev, model, a);
+    SetFixedText(a.DevicePath, sizeof a.DevicePath, SimHidBackend::interfacePath(*sim));
+    SetFixedText(a.PidText, sizeof a.PidText, QStringLiteral("PID_%1").arg(pid, 4, 16, QLatin1Char('0')).toUpper());
+    ReadUsbIdentity(*dev, nullptr, a);
+    SetFixedText(a.ModelKey, sizeof a.ModelKey, QString::fromLatin1(model.modelKey));
+    a.DeviceKind = int16_t(model.kind);
     if (o.maxX >= 0) a.MaxX = o.maxX;
     if (o.maxY >= 0) a.MaxY = o.maxY;
     if (o.maxPressure >= 0) a.MaxPressure = o.maxPressure;
@@ -254,8 +225,9 @@ int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray 
     tablet.productId = pid;
     tablet.decodeEnabled = 1;
     tablet.emitToUi = 1;
+    for (const QByteArray &e : events)
+        out(e);
 
-    QVector<QByteArray> events;
     QObject::connect(&tablet, &CTablet::SentMultiData, &tablet,
                      [&events](CTablet *, MultiData m) { events.append(MultiDataEvent(m)); },
                      Qt::DirectConnection);
@@ -275,8 +247,6 @@ int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray 
     // The engine's reports to the virtual device and its synthetic mouse events.
     ReplayDriverLink driverLink([&events](const QByteArray &e) { events.append(e); }, &g_line);
 
-    g_events = &events;
-    const QtMessageHandler previous = qInstallMessageHandler(ReplayMessageHandler);
     quint8 buffer[kMaxReportLength];
     for (const RecordedReport &r : rec.reports) {
         events.clear();
@@ -290,8 +260,6 @@ int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray 
         for (const QByteArray &e : events)
             out(e);
     }
-    qInstallMessageHandler(previous);
-    g_events = nullptr;
     return 0;
 }
 
