@@ -32,7 +32,8 @@ The device description comes from the simulated tablet of that product id; the
 model's profile from a profile file, as the tablet does when it opens (exit 2 when
 it does not load).
 
-Output events (every object starts with "event"; "line" is the recording line):
+Output events (every object starts with "event"; "line" is the recording line,
+0 for log lines of the set-up before the first report):
   {"event":"packet","line":N,"time":S,"tabletIndex":..,"productId":..,"flags":..,
    "x":..,"y":..,"pressure":..,"tiltX":..,"tiltY":..,"status":..,"penButtonNo":..,
    "penButtonDown":..,"penId":..,"keys":[40 x 0/1],"prevKeys":[40 x 0/1],
