@@ -69,7 +69,7 @@ protected:
 TEST_F(MainWindowStartTest, FirstRunCreatesTheDataFolder)
 {
     ASSERT_FALSE(QFileInfo::exists(m_data));
-    MainWindow window(m_install, FixedLocaleBackend(1033));
+    MainWindow window(m_install, FixedLocaleBackend(1033), std::make_unique<SimHidBackend>());
 
     EXPECT_EQ(window.dataFolder(), m_data);
     EXPECT_EQ(window.configPath(), data("config.xml"));
@@ -86,7 +86,7 @@ TEST_F(MainWindowStartTest, VersionChangeKeepsTheOldProfileAsBackup)
     write(data("config.xml.bak"), "an older backup");
     write(data("log.txt"), "user log\r\n");
 
-    MainWindow window(m_install, FixedLocaleBackend(1033));
+    MainWindow window(m_install, FixedLocaleBackend(1033), std::make_unique<SimHidBackend>());
 
     EXPECT_EQ(window.profileCheckCode(), 104);
     EXPECT_EQ(read(data("config.xml")), profileXml("1.2.0", "<Default/>"));
@@ -97,7 +97,7 @@ TEST_F(MainWindowStartTest, VersionChangeKeepsTheOldProfileAsBackup)
 TEST_F(MainWindowStartTest, BrokenProfileIsKeptToo)
 {
     write(data("config.xml"), "<InkoraConfig version=\"1.2.0\"><unclosed>");
-    MainWindow window(m_install, FixedLocaleBackend(1033));
+    MainWindow window(m_install, FixedLocaleBackend(1033), std::make_unique<SimHidBackend>());
     EXPECT_EQ(window.profileCheckCode(), 102);
     EXPECT_EQ(read(data("config.xml.bak")), QByteArray("<InkoraConfig version=\"1.2.0\"><unclosed>"));
 }
@@ -108,7 +108,7 @@ TEST_F(MainWindowStartTest, MatchingVersionLeavesUserFilesAlone)
     write(data("language.ini"), "[English]\nMainWindow.noDevice=Plug in your tablet.\n");
     const QDateTime modified = QFileInfo(data("config.xml")).lastModified();
 
-    MainWindow window(m_install, FixedLocaleBackend(2057));
+    MainWindow window(m_install, FixedLocaleBackend(2057), std::make_unique<SimHidBackend>());
 
     EXPECT_EQ(window.profileCheckCode(), 0);
     EXPECT_EQ(read(data("config.xml")), profileXml("1.2.9", "<MySettings/>"));
@@ -135,7 +135,7 @@ TEST_F(MainWindowStartTest, LanguageGroupStaysOpenWithEnglishFallback)
 
 TEST_F(MainWindowStartTest, WindowShapeAndShow)
 {
-    MainWindow window(m_install, FixedLocaleBackend(1033));
+    MainWindow window(m_install, FixedLocaleBackend(1033), std::make_unique<SimHidBackend>());
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Inkora"));
     EXPECT_TRUE(window.windowFlags() & Qt::FramelessWindowHint);
     EXPECT_TRUE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
