@@ -161,16 +161,13 @@ void TabletDiscovery::DeviceRemoved(const QString &path)
     if (slot < 0)
         return;
     CTablet *t = TabletTable::At(slot);
-    for (auto it = m_deviceList.begin(); it != m_deviceList.end();) {
-        it = it.value() == t ? m_deviceList.erase(it) : std::next(it);
-    }
     emit UsageRecord(usb ? QStringLiteral("UsbTabletDisconnect") : QStringLiteral("BleTabletDisconnect"),
                      ConnectFields(*t));
     if (usb)
         qInfo().noquote() << "Function nativeEvent:" << path << " disconnected";
     else
         qInfo().noquote() << "BLE disconnected" << path;
-    CloseSlot(slot);
+    CloseSlot(slot); // also takes it out of the device list
     if (tabletCount() == 0)
         emit NoTabletLeft();
 }
