@@ -3,6 +3,7 @@
 // packet it produces the MultiData record the main window shows, and (as the engine
 // grows) the pointer output and the key, pen-button and ring actions.
 
+#include "action/penpath.h"
 #include "config/profilerecords.h"
 #include "device/appconfigmap.h"
 #include "device/tabletpacket.h"
@@ -36,6 +37,9 @@ public:
     // engine runs with it).
     uint64_t ProcessedPackets() const { return m_ProcessedPackets; }
 
+    // The pen path: mapping and pointer output of pen samples, and its pen state.
+    PenPath &Pen() { return m_PenPath; }
+
 signals:
     // (tablet index, message id, data) to the main window through the tablet.
     void PostActionMsg(int tabletId, int msgId, QString appPath);
@@ -43,8 +47,9 @@ signals:
 
 private:
     void MapPen(const TabletPacket &packet, const DeviceAttributes &attributes,
-                const TabletXMLData &profile, MultiData &out) const;
+                const TabletXMLData &profile, MultiData &out);
 
     const int m_TabletIndex;
     uint64_t m_ProcessedPackets = 0;
+    PenPath m_PenPath;
 };
