@@ -13,6 +13,19 @@ int RecordingInputInjector::sendMouse(const MouseInput *inputs, int count)
     return count;
 }
 
+int RecordingInputInjector::sendKeys(const KeyInput *inputs, int count)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_fails || !inputs || count <= 0)
+        return 0;
+    for (int i = 0; i < count; ++i) {
+        m_keys.append(inputs[i]);
+        if (m_keyHandler)
+            m_keyHandler(inputs[i]);
+    }
+    return count;
+}
+
 bool RecordingInputInjector::mouseButtonsSwapped()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -41,4 +54,16 @@ QVector<MouseInput> RecordingInputInjector::mouseEvents() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_events;
+}
+
+void RecordingInputInjector::setKeyHandler(KeyHandler handler)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_keyHandler = std::move(handler);
+}
+
+QVector<KeyInput> RecordingInputInjector::keyEvents() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_keys;
 }

@@ -1,5 +1,6 @@
 #include "platform/input/linux/uinputmouseinjector.h"
 
+#include "platform/input/scancodes.h"
 #include "platform/vhid/linux/uinputdevice.h"
 
 #include <libevdev/libevdev.h>
@@ -10,6 +11,7 @@ namespace {
 
 constexpr int kVendorId = 0x28BD;
 constexpr int kProductId = 0x0008;
+constexpr int kKeyboardProductId = 0x0009;
 
 const struct {
     uint32_t down;
@@ -35,6 +37,24 @@ void DescribePointer(libevdev *dev)
     libevdev_enable_event_type(dev, EV_KEY);
     for (const auto &b : kButtons)
         libevdev_enable_event_code(dev, EV_KEY, b.code, nullptr);
+    // The wheel on the same device, as an absolute USB tablet pointer has it.
+    libevdev_enable_event_type(dev, EV_REL);
+    libevdev_enable_event_code(dev, EV_REL, REL_WHEEL, nullptr);
+    libevdev_enable_event_code(dev, EV_REL, REL_WHEEL_HI_RES, nullptr);
+}
+
+// A keyboard of its own: a device with both keys and absolute axes would be taken for
+// a tablet or touch screen.
+void DescribeKeyboard(libevdev *dev)
+{
+    libevdev_set_name(dev, "Inkora Virtual Keyboard");
+    libevdev_set_id_bustype(dev, BUS_VIRTUAL);
+    libevdev_set_id_vendor(dev, kVendorId);
+    libevdev_set_id_product(dev, kKeyboardProductId);
+    libevdev_enable_event_type(dev, EV_KEY);
+    // Every code the key table can produce (up to F24 and the meta keys).
+    for (unsigned code = KEY_ESC; code <= KEY_F24; ++code)
+        libevdev_enable_event_code(dev, EV_KEY, code, nullptr);
 }
 
 } // namespace
@@ -45,10 +65,15 @@ std::unique_ptr<UinputMouseInjector> UinputMouseInjector::open(const QByteArray 
     std::unique_ptr<UinputDevice> device = UinputDevice::create(uinputPath, DescribePointer, &error);
     if (!device)
         return nullptr;
-    return std::unique_ptr<UinputMouseInjector>(new UinputMouseInjector(std::move(device)));
+    std::unique_ptr<UinputDevice> keyboard = UinputDevice::create(uinputPath, DescribeKeyboard, &error);
+    if (!keyboard)
+        return nullptr;
+    return std::unique_ptr<UinputMouseInjector>(new UinputMouseInjector(std::move(device), std::move(keyboard)));
 }
 
-UinputMouseInjector::UinputMouseInjector(std::unique_ptr<UinputDevice> device) : m_device(std::move(device))
+UinputMouseInjector::UinputMouseInjector(std::unique_ptr<UinputDevice> device, std::unique_ptr<UinputDevice> keyboard)
+    : m_device(std::move(device))
+    , m_keyboard(std::move(keyboard))
 {
 }
 
@@ -85,8 +110,28 @@ bool UinputMouseInjector::inject(const MouseInput &input)
             m_held &= ~b.down;
         }
     }
+    if (input.flags & MouseWheel) {
+        ok &= m_device->write(EV_REL, REL_WHEEL, input.data / 120);
+        ok &= m_device->write(EV_REL, REL_WHEEL_HI_RES, input.data);
+    }
     ok &= m_device->write(EV_SYN, SYN_REPORT, 0);
     return ok;
+}
+
+int UinputMouseInjector::sendKeys(const KeyInput *inputs, int count)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    int sent = 0;
+    for (int i = 0; i < count; ++i) {
+        const int code = EvdevKeyCode(inputs[i].vk, inputs[i].scan, inputs[i].flags & KeyExtended);
+        if (code <= 0)
+            break;
+        if (!m_keyboard->write(EV_KEY, uint16_t(code), (inputs[i].flags & KeyUp) ? 0 : 1)
+            || !m_keyboard->write(EV_SYN, SYN_REPORT, 0))
+            break;
+        ++sent;
+    }
+    return sent;
 }
 
 int UinputMouseInjector::sendMouse(const MouseInput *inputs, int count)

@@ -1,7 +1,8 @@
 #pragma once
 // uinput backend of the input facility, for sessions without an X server (Wayland, a
-// console): an absolute pointer device whose 0..65535 range the compositor maps over
-// the desktop. Relative motion is not offered. The user's swapped-buttons setting is
+// console): an absolute pointer device (buttons, wheel) whose 0..65535 range the
+// compositor maps over the desktop, and a keyboard device. Relative motion is not
+// offered. Destroying it unregisters both, which lets go of any key still down. The user's swapped-buttons setting is
 // applied by the compositor to this device as to any mouse, so it reports none.
 
 #include "platform/input/inputinjector.h"
@@ -21,13 +22,15 @@ public:
     ~UinputMouseInjector() override;
 
     int sendMouse(const MouseInput *inputs, int count) override;
+    int sendKeys(const KeyInput *inputs, int count) override;
     bool mouseButtonsSwapped() override { return false; }
 
 private:
-    explicit UinputMouseInjector(std::unique_ptr<UinputDevice> device);
+    UinputMouseInjector(std::unique_ptr<UinputDevice> device, std::unique_ptr<UinputDevice> keyboard);
     bool inject(const MouseInput &input);
 
-    std::mutex m_mutex; // m_device, m_held
+    std::mutex m_mutex; // m_device, m_keyboard, m_held
     std::unique_ptr<UinputDevice> m_device;
+    std::unique_ptr<UinputDevice> m_keyboard;
     unsigned m_held = 0; // MouseLeftDown / MouseRightDown / MouseMiddleDown bits pressed
 };

@@ -1,9 +1,12 @@
 #include "platform/input/linux/xtestinjector.h"
 
+#include "platform/input/scancodes.h"
+
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -30,6 +33,11 @@ XTestInjector::~XTestInjector()
     for (unsigned button = 1; button <= 3; ++button) {
         if (m_held & (1u << (button - 1)))
             XTestFakeButtonEvent(m_display, button, False, CurrentTime);
+    }
+    // A key left down would repeat in whatever window has the focus.
+    for (unsigned code = 0; code < m_heldKeys.size(); ++code) {
+        if (m_heldKeys[code])
+            XTestFakeKeyEvent(m_display, code, False, CurrentTime);
     }
     XSync(m_display, False);
     XCloseDisplay(m_display);
@@ -75,7 +83,42 @@ bool XTestInjector::inject(const MouseInput &input)
         const unsigned bit = 1u << (b.button - 1);
         m_held = b.press ? (m_held | bit) : (m_held & ~bit);
     }
+    if (input.flags & MouseWheel) {
+        // X has no wheel travel: one click of button 4 (away) or 5 (towards the user)
+        // per notch of 120.
+        const unsigned button = input.data >= 0 ? 4 : 5;
+        const int notches = std::max(1, std::abs(input.data) / 120);
+        for (int i = 0; i < notches; ++i) {
+            if (!XTestFakeButtonEvent(m_display, button, True, CurrentTime)
+                || !XTestFakeButtonEvent(m_display, button, False, CurrentTime))
+                return false;
+        }
+    }
     return true;
+}
+
+bool XTestInjector::injectKey(const KeyInput &input)
+{
+    const int evdev = EvdevKeyCode(input.vk, input.scan, input.flags & KeyExtended);
+    // X key codes are evdev codes + 8 and stop at 255.
+    const unsigned code = unsigned(evdev + 8);
+    if (evdev <= 0 || code >= m_heldKeys.size())
+        return false;
+    const bool down = !(input.flags & KeyUp);
+    if (!XTestFakeKeyEvent(m_display, code, down ? True : False, CurrentTime))
+        return false;
+    m_heldKeys[code] = down;
+    return true;
+}
+
+int XTestInjector::sendKeys(const KeyInput *inputs, int count)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    int sent = 0;
+    for (int i = 0; i < count && injectKey(inputs[i]); ++i)
+        ++sent;
+    XSync(m_display, False);
+    return sent;
 }
 
 int XTestInjector::sendMouse(const MouseInput *inputs, int count)

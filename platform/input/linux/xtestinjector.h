@@ -1,5 +1,6 @@
 #pragma once
 // X11 backend of the input facility: XTest events on a display connection of its own.
+// Destroying it releases the buttons and keys it left down.
 // Absolute motion covers the whole root window (every monitor); the buttons go through
 // the server's pointer mapping exactly as the user's presses do, so a left-handed
 // mapping turns an injected left press into a right one, as the system's own
@@ -9,6 +10,7 @@
 
 #include <QByteArray>
 
+#include <bitset>
 #include <memory>
 #include <mutex>
 
@@ -23,14 +25,18 @@ public:
     ~XTestInjector() override;
 
     int sendMouse(const MouseInput *inputs, int count) override;
+    // Keys as X key codes (evdev + 8, platform/input/scancodes.h).
+    int sendKeys(const KeyInput *inputs, int count) override;
     // From the pointer mapping: physical button 1 mapped to 3 (and 3 to 1).
     bool mouseButtonsSwapped() override;
 
 private:
     explicit XTestInjector(_XDisplay *display) : m_display(display) {}
     bool inject(const MouseInput &input);
+    bool injectKey(const KeyInput &input);
 
     std::mutex m_mutex;   // Xlib calls on m_display; m_held
     _XDisplay *m_display;
     unsigned m_held = 0;  // bit n: button n+1 pressed by us
+    std::bitset<256> m_heldKeys; // X key codes pressed by us
 };

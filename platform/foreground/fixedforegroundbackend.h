@@ -1,0 +1,18 @@
+#pragma once
+// Foreground facility with a set answer: for tests, the replay tool and sessions where
+// the active window cannot be known (the common profile then applies).
+
+#include "platform/foreground/foregroundbackend.h"
+
+class FixedForegroundBackend : public ForegroundBackend {
+public:
+    FixedForegroundBackend();
+    explicit FixedForegroundBackend(const ForegroundWindow &window);
+
+    std::shared_ptr<const ForegroundWindow> current() const override;
+    // Any thread; readers holding the previous record keep it.
+    void set(const ForegroundWindow &window);
+
+private:
+    std::shared_ptr<const ForegroundWindow> m_current; // std::atomic_load / atomic_store only
+};
