@@ -1,9 +1,11 @@
 #include "app/mainwindow.h"
 
+#include "app/importsettingdialog.h"
 #include "app/language.h"
 #include "app/paths.h"
 #include "app/profilesetup.h"
 #include "app/startupoptions.h"
+#include "config/settingsfile.h"
 #include "device/ctablet.h"
 #include "device/tabletdiscovery.h"
 #include "device/tabletpacket.h"
@@ -23,7 +25,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDate>
 #include <QDebug>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
@@ -34,6 +40,7 @@
 #include <QSettings>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -217,6 +224,88 @@ void MainWindow::RefreshDeviceSelector()
         m_pDeviceSelector->addItem(picture, it.key());
     }
     m_pPages->setCurrentIndex(list.isEmpty() ? 0 : 1);
+    // Only tablets with an on-board profile store (the keypad document) transfer one.
+    CTablet *tablet = currentTablet();
+    const bool onBoard = tablet && tablet->TabletXMLData && tablet->TabletXMLData->SupportGroupKeys != 0;
+    m_pSendProfileAction->setVisible(onBoard);
+    m_pFetchProfileAction->setVisible(onBoard);
+}
+
+CTablet *MainWindow::currentTablet() const
+{
+    if (!m_pDiscovery)
+        return nullptr;
+    const QMap<QString, CTablet *> &list = m_pDiscovery->deviceList();
+    const auto it = list.find(m_pDeviceSelector->currentText());
+    return it == list.end() ? nullptr : it.value();
+}
+
+bool MainWindow::exportConfigTo(const QString &target)
+{
+    const bool ok = ExportConfigFile(m_strConfigPath, target);
+    qInfo().noquote() << "onExportConfigueFile" << target << (ok ? "ok" : "failed");
+    emit UsageRecord(ok ? QStringLiteral("ExportConfigueFile") : QStringLiteral("ExportConfigueFile Error"));
+    return ok;
+}
+
+int MainWindow::importConfigFrom(const QString &file)
+{
+    const int code = ImportConfigFile(m_strInstallFolder + QStringLiteral("/config/config.xml"), file, m_strConfigPath);
+    if (code != 0)
+        return code;
+    // Every open tablet takes its settings from the new file, also the ones whose edits
+    // were not confirmed.
+    if (m_pDiscovery) {
+        for (CTablet *tablet : m_pDiscovery->deviceList())
+            tablet->LoadProfile(tablet->profileKey);
+    }
+    RefreshDeviceSelector();
+    emit UsageRecord(QStringLiteral("ImportConfigueFile"));
+    return 0;
+}
+
+void MainWindow::onExportConfigueFile()
+{
+    const QString name = QFileDialog::getSaveFileName(this, languageText(QStringLiteral("Setting.item8"), QStringLiteral("Save as")),
+                                                      DefaultExportName(QDir::homePath(), QDate::currentDate()),
+                                                      QStringLiteral("file(*.pcfg)"));
+    if (name.isEmpty())
+        return;
+    if (exportConfigTo(name)) {
+        QMessageBox::information(this, languageText(QStringLiteral("Common.information"), QStringLiteral("Information")),
+                                 languageText(QStringLiteral("Information.801"), QStringLiteral("Export configue file successfully.")));
+    } else {
+        QMessageBox::warning(this, languageText(QStringLiteral("Common.error"), QStringLiteral("Error")),
+                             languageText(QStringLiteral("Error.201"), QStringLiteral("Fail to export configue file!")));
+    }
+}
+
+void MainWindow::onImportConfigueFile()
+{
+    const QString name = QFileDialog::getOpenFileName(this, languageText(QStringLiteral("Setting.item7"), QStringLiteral("Please choose config file")),
+                                                      QDir::homePath(), QStringLiteral("file(*.pcfg)"));
+    if (name.isEmpty())
+        return;
+    const int code = importConfigFrom(name);
+    if (code != 0) {
+        QMessageBox::warning(this, languageText(QStringLiteral("Common.error"), QStringLiteral("Error")),
+                             languageText(QStringLiteral("Error.%1").arg(code), QStringLiteral("ERROR:%1").arg(code)));
+    }
+}
+
+void MainWindow::openDeviceTransfer(bool sendToDevice)
+{
+    CTablet *tablet = currentTablet();
+    if (!tablet)
+        return;
+    ImportSettingDialog dialog(tablet, sendToDevice ? ImportSettingDialog::SendToDevice : ImportSettingDialog::FetchFromDevice,
+                               QString(), [this](const QString &key, const QString &fallback) { return languageText(key, fallback); },
+                               this);
+    QTimer::singleShot(0, &dialog, &ImportSettingDialog::Start);
+    const bool ok = dialog.exec() == QDialog::Accepted;
+    if (ok && !sendToDevice)
+        tablet->ApplyReceivedProfile();
+    emit UsageRecord(sendToDevice ? QStringLiteral("SendProfileToDevice") : QStringLiteral("ReadProfileFromDevice"));
 }
 
 QStringList MainWindow::deviceSelectorNames() const
@@ -285,7 +374,24 @@ void MainWindow::buildWindow()
     m_pDeviceSelector = new QComboBox(devicePage);
     m_pDeviceSelector->setObjectName(QStringLiteral("comboBox_device"));
     m_pDeviceSelector->setIconSize(QSize(48, 32));
-    deviceLayout->addWidget(m_pDeviceSelector);
+    auto *selectorRow = new QHBoxLayout;
+    selectorRow->addWidget(m_pDeviceSelector, 1);
+
+    // Settings files and the on-board profile of tablets that keep one.
+    auto *settings = new QPushButton(languageText(QStringLiteral("Setting.title"), QStringLiteral("Settings")), devicePage);
+    settings->setObjectName(QStringLiteral("pushButton_setting"));
+    auto *settingsMenu = new QMenu(settings);
+    connect(settingsMenu->addAction(languageText(QStringLiteral("Setting.item8"), QStringLiteral("Save as"))),
+            &QAction::triggered, this, &MainWindow::onExportConfigueFile);
+    connect(settingsMenu->addAction(languageText(QStringLiteral("Setting.item7"), QStringLiteral("Please choose config file"))),
+            &QAction::triggered, this, &MainWindow::onImportConfigueFile);
+    m_pSendProfileAction = settingsMenu->addAction(languageText(QStringLiteral("Setting.sendToDevice"), QStringLiteral("Send profile to device")));
+    m_pFetchProfileAction = settingsMenu->addAction(languageText(QStringLiteral("Setting.fetchFromDevice"), QStringLiteral("Read profile from device")));
+    connect(m_pSendProfileAction, &QAction::triggered, this, [this] { openDeviceTransfer(true); });
+    connect(m_pFetchProfileAction, &QAction::triggered, this, [this] { openDeviceTransfer(false); });
+    settings->setMenu(settingsMenu);
+    selectorRow->addWidget(settings);
+    deviceLayout->addLayout(selectorRow);
     deviceLayout->addStretch();
 
     m_pPages = new QStackedWidget(central);

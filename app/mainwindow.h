@@ -18,6 +18,7 @@ class PowerMonitor;
 class SharedBlock;
 class WindowBackend;
 class WindowEndpoint;
+class QAction;
 class QComboBox;
 class QLabel;
 class QStackedWidget;
@@ -71,9 +72,24 @@ public:
     // Names in the device selector, in its order.
     QStringList deviceSelectorNames() const;
 
+    // Settings files without the file dialogs (the slots below ask for the name).
+    // Export: true when the copy is complete. Import: 0, or the code the user is shown.
+    bool exportConfigTo(const QString &target);
+    int importConfigFrom(const QString &file);
+    // Opens the device transfer dialog for the selected tablet (modal).
+    void openDeviceTransfer(bool sendToDevice);
+    // The tablet of the device selector's current entry, or null.
+    CTablet *currentTablet() const;
+
+signals:
+    // A usage record named after the control or action that made it.
+    void UsageRecord(QString name);
+
 public slots:
     void OnShowDriver();
     void OnQuiqDriver();
+    void onExportConfigueFile();
+    void onImportConfigueFile();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -100,6 +116,8 @@ private:
     QLabel *m_pNoDeviceLabel = nullptr;       // child widget
     QStackedWidget *m_pPages = nullptr;       // child widget: no-device page, device page
     QComboBox *m_pDeviceSelector = nullptr;   // child widget
+    QAction *m_pSendProfileAction = nullptr;  // child of the settings menu
+    QAction *m_pFetchProfileAction = nullptr;
 
     // Device layer. Declared last: destroyed first, so every tablet is closed (its
     // reading thread stopped) before the rest of the window goes.

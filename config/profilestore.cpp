@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -957,4 +958,76 @@ bool ProfileStore::SaveAll(const std::vector<ProfileEntry> &entries, int *code) 
     if (!WriteFile(m_path, document, code))
         return false;
     return all;
+}
+
+// ---------------------------------------------------------------------------
+// The keypad profile document
+
+namespace {
+
+constexpr int kKeypadKeys = 11;
+const char kKeypadPrefix[] = "Keypad document:";
+
+} // namespace
+
+QByteArray WriteKeypadDocument(const AppConfigNode &app)
+{
+    QDomDocument doc;
+    doc.appendChild(doc.createProcessingInstruction(QStringLiteral("xml"),
+                                                    QStringLiteral("version=\"1.0\" encoding=\"UTF-8\"")));
+    QDomElement root = doc.createElement(QStringLiteral("KPD05App"));
+    doc.appendChild(root);
+    QDomElement profile = NewElement(doc, root, QStringLiteral("app"));
+    SetText(NewElement(doc, profile, kPath), ProfileText(app.path));
+    SetText(NewElement(doc, profile, kSelectID), Number(app.SelectID));
+    for (int g = 0; g < kProfileKeyGroups; ++g) {
+        QDomElement set = NewElement(doc, profile, GroupTag(g));
+        set.setAttribute(kId, Number(app.groups[g].enabled));
+        for (int k = 0; k < kKeypadKeys; ++k) {
+            const KeyConfig &key = app.groups[g].keys[k];
+            QDomElement c = NewElement(doc, set, QStringLiteral("K%1").arg(k + 1));
+            c.setAttribute(kId, Number(key.id));
+            c.setAttribute(QStringLiteral("Show"), Number(int(key.Show)));
+            c.setAttribute(QStringLiteral("Actid"), Number(key.Actid));
+            c.setAttribute(QStringLiteral("Motid"), Number(key.Motid));
+            if (key.id != 0)
+                SetText(c, ProfileText(key.custom));
+        }
+    }
+    QDomElement ring = NewElement(doc, profile, QStringLiteral("R"));
+    ring.setAttribute(kId, Number(app.ring.id));
+    for (int w = 0; w < kProfileRingItems; ++w) {
+        QDomElement c = NewElement(doc, ring, QStringLiteral("W%1").arg(w + 1));
+        c.setAttribute(kId, Number(app.ring.items[w].id));
+        if (app.ring.items[w].id == 2)
+            SetText(c, ProfileText(app.ring.items[w].custom));
+    }
+    return doc.toByteArray(1);
+}
+
+bool ReadKeypadDocument(const QByteArray &data, AppConfigNode *app)
+{
+    QDomDocument doc;
+    if (!ParseDocument(data, &doc, kKeypadPrefix, nullptr))
+        return false;
+    const QDomElement root = doc.documentElement();
+    const QDomElement profile = root.firstChildElement();
+    if (root.tagName() != QLatin1String("KPD05App") || profile.isNull()) {
+        qWarning().noquote() << kKeypadPrefix << "no application profile in element" << root.tagName();
+        return false;
+    }
+    // The document always carries the four key groups; read it as a model with groups.
+    auto shape = std::make_unique<TabletXMLData>();
+    std::memset(shape.get(), 0, sizeof(TabletXMLData));
+    shape->SupportGroupKeys = 1;
+    auto read = std::make_unique<AppConfigNode>();
+    std::memset(read.get(), 0, sizeof(AppConfigNode));
+    Reader r;
+    // A non-null common profile makes the reader take the path, as for applications.
+    ReadApp(r, profile, *read, *shape, read.get());
+    if (!r.ok())
+        return false;
+    read->next = app->next;
+    std::memcpy(app, read.get(), sizeof(AppConfigNode));
+    return true;
 }

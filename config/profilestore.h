@@ -76,3 +76,11 @@ bool LoadConfigFromData(const QByteArray &data, const QString &key, TabletXMLDat
 // of 2). *written counts the entries whose model element was found.
 bool SaveConfigToData(QByteArray *document, const std::vector<ProfileEntry> &entries,
                       int *code = nullptr, int *written = nullptr);
+
+// The keypad profile document (root "KPD05App") that a tablet with an on-board profile
+// store takes and gives: one application profile with its four key groups of eleven
+// keys and its first ring. Serialised as UTF-8 with an indent of 1.
+QByteArray WriteKeypadDocument(const AppConfigNode &app);
+// Replaces *app's settings with the document's (its list link stays). On a parse error
+// "parse file failed at line" is logged with the place; *app is then unchanged.
+bool ReadKeypadDocument(const QByteArray &data, AppConfigNode *app);

@@ -156,6 +156,27 @@ void CTablet::SetAreaCapture(bool on)
     areaCapture = on ? 1 : 0;
 }
 
+bool CTablet::ApplyReceivedProfile()
+{
+    std::lock_guard<std::mutex> transfer(transferMutex);
+    if (!receivedValid || !TabletXMLData)
+        return false;
+    std::lock_guard<std::mutex> lock(appsMutex);
+    AppConfigNode *target = &TabletXMLData->CommonAPP;
+    const auto it = apps.find(QString::fromUtf8(receivedApp->path));
+    if (receivedApp->path[0] != '\0' && it != apps.end())
+        target = it->second;
+    // The document carries the key groups, the active group and the first ring; the
+    // pens and the second ring stay as they are.
+    std::memcpy(target->groups, receivedApp->groups, sizeof target->groups);
+    target->SelectID = receivedApp->SelectID;
+    target->ring = receivedApp->ring;
+    receivedValid = 0;
+    qInfo().noquote() << "profile from the device applied to"
+                      << (target == &TabletXMLData->CommonAPP ? QStringLiteral("the common profile") : it->first);
+    return true;
+}
+
 QByteArray CTablet::ReceivedProfileBytes() const
 {
     std::lock_guard<std::mutex> lock(transferMutex);
@@ -403,10 +424,22 @@ void CTablet::HandleProfileTransfer(const quint8 *d, int length)
                     receiveActive = 0;
                 }
             } else {
-                // The keypad document reader is not wired in yet: a complete document
-                // is reported as not usable and its bytes stay in receiveBuffer.
-                if (!receiveBuffer.isEmpty())
-                    report(TransferFailed, 1);
+                // A complete document becomes the received application profile; one
+                // that does not parse is reported as not usable.
+                if (!receiveBuffer.isEmpty()) {
+                    auto parsed = std::make_unique<AppConfigNode>();
+                    std::memset(parsed.get(), 0, sizeof(AppConfigNode));
+                    const bool usable = ReadKeypadDocument(receiveBuffer, parsed.get())
+                                        && parsed->ring.id >= 0 && parsed->SelectID >= 0;
+                    if (usable) {
+                        parsed->next = nullptr;
+                        std::memcpy(receivedApp.get(), parsed.get(), sizeof(AppConfigNode));
+                        receivedValid = 1;
+                        receiveCount = 0;
+                    }
+                    report(usable ? TransferParsed : TransferFailed, 1);
+                    receiveBuffer.clear();
+                }
                 // Ends even an empty reception, so the next header is read as a header.
                 receiveActive = 0;
             }

@@ -108,9 +108,14 @@ public:
     // next tip touch is a first corner again.
     void SetAreaCapture(bool on);
 
-    // Profile bytes received from the device by the last complete reception (the parse
-    // into receivedApp comes with the keypad document reader).
+    // Profile bytes of a reception in progress (cleared once a complete document was
+    // parsed into receivedApp).
     QByteArray ReceivedProfileBytes() const;
+    // GUI thread, after a fetch from the device succeeded: the received key groups,
+    // active group and first ring replace those of the application profile with the
+    // received path (the common profile when there is none). False when nothing usable
+    // was received since the last apply.
+    bool ApplyReceivedProfile();
 
     // Profiles (GUI thread). LoadProfile reads the model's device and application
     // profiles from profileStore and, on success, puts them in place of the current
@@ -185,6 +190,7 @@ public:
     int32_t receiveCount = 0;  // bytes seen so far
     uint8_t receiveActive = 0;
     std::unique_ptr<AppConfigNode> receivedApp; // zeroed at construction
+    uint8_t receivedValid = 0; // receivedApp holds a parsed document not yet applied
     int32_t expectedTransferId = 1;
 
     DeviceAttributes m_DeviceAttributes{}; // see replyMutex above

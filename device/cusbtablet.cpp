@@ -209,10 +209,30 @@ void CUSBTablet::ProfileTransferControl(int type, int value)
 
 void CUSBTablet::UploadProfile(const QString &text, int count)
 {
-    // The keypad profile document comes with the settings-file support; until then
-    // nothing is sent rather than an empty document.
+    // text names the application profile to send: its path, or empty for the common
+    // profile. The device answers the announced length with code 1 when it is ready.
     Q_UNUSED(count);
-    qWarning().noquote() << "UploadProfile: keypad profile documents are not available in this build:" << text;
+    QByteArray document;
+    {
+        std::lock_guard<std::mutex> lock(appsMutex);
+        const AppConfigNode *app = nullptr;
+        if (!text.isEmpty()) {
+            const auto it = apps.find(text);
+            if (it != apps.end())
+                app = it->second;
+        }
+        if (!app && TabletXMLData)
+            app = &TabletXMLData->CommonAPP;
+        if (!app) {
+            qWarning().noquote() << "UploadProfile: no profile loaded";
+            return;
+        }
+        document = WriteKeypadDocument(*app);
+    }
+    uploadBuffer = document;
+    qInfo().noquote() << "UploadProfile" << (text.isEmpty() ? QStringLiteral("common") : text)
+                      << "bytes:" << uploadBuffer.size();
+    SendProfileChunk(1, nullptr, uploadBuffer.size());
 }
 
 void CUSBTablet::CloseDevice()
