@@ -1,0 +1,169 @@
+// Inkora's side and the real InkoraUIService in two processes on an X server of the
+// test's own: the request starts the service, the test presses on its windows through
+// XTest as the user would, and the answers come back through the shared block.
+//
+// This test program plays Inkora: the same shared block, message window and service
+// link that Inkora's main window uses, on the system's own backends.
+#include "app/uiservicelink.h"
+#include "driverlink/sharedblock.h"
+#include "platform/ipc/linux/posixipcbackend.h"
+#include "platform/window/linux/localsocketwindowbackend.h"
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+// Last: Xlib's macros (None, Bool, Status) clash with names in the headers above.
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+namespace {
+
+constexpr int kWidth = 1280;
+constexpr int kHeight = 1024;
+// The screen Inkora asks for: not at the origin, so a window placed wrongly shows.
+const QRect kScreen(100, 50, 800, 600);
+
+class UiServiceOnX : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        if (xvfb.isEmpty())
+            GTEST_SKIP() << "Xvfb is not installed (Debian package xvfb)";
+        // -displayfd: the server takes a free display number and writes it once it
+        // accepts clients.
+        server.setProgram(xvfb);
+        server.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
+                             QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
+                             QStringLiteral("0"), QStringLiteral("%1x%2x24").arg(kWidth).arg(kHeight)});
+        server.start();
+        ASSERT_TRUE(server.waitForStarted(10000));
+        QByteArray number;
+        while (!number.contains('\n') && server.waitForReadyRead(20000))
+            number += server.readAllStandardOutput();
+        ASSERT_TRUE(number.contains('\n')) << "Xvfb did not say its display";
+        display = ":" + number.trimmed();
+        x = XOpenDisplay(display.constData());
+        ASSERT_NE(x, nullptr);
+
+        // The service this test starts draws on that server; the runtime folder (the
+        // block and the windows) is this test program's own.
+        qputenv("DISPLAY", display);
+        qputenv("QT_QPA_PLATFORM", "xcb");
+
+        block = std::make_unique<SharedBlock>(&ipc, &window, qEnvironmentVariable("INKORA_BIN_DIR"));
+        ASSERT_TRUE(block->CreateBlock());
+        inkora = window.createEndpoint(QString::fromLatin1(SharedBlock::WindowClass),
+                                       QString::fromLatin1(SharedBlock::MainTitle));
+        ASSERT_TRUE(inkora);
+        QObject::connect(inkora.get(), &WindowEndpoint::messageReceived, block.get(),
+                         [this](quint32 message, qint64, qint64) { block->HandleWindowMessage(message); });
+        link = std::make_unique<UiServiceLink>(block.get());
+    }
+
+    void TearDown() override
+    {
+        link.reset();
+        block.reset(); // ends the service it started
+        inkora.reset();
+        if (x)
+            XCloseDisplay(x);
+        if (server.state() != QProcess::NotRunning) {
+            server.terminate();
+            server.waitForFinished(10000);
+        }
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+
+    // Asks until the service took the request. Its first start may need longer than
+    // Inkora waits for its window; Inkora then drops the request, and the user asks again.
+    bool Request(const std::function<bool()> &ask)
+    {
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            if (ask())
+                return true;
+        }
+        return false;
+    }
+
+    // True when a top-level window shows exactly over the rectangle.
+    bool WindowShownAt(const QRect &r)
+    {
+        Window root = 0, parent = 0;
+        Window *children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(x, DefaultRootWindow(x), &root, &parent, &children, &count))
+            return false;
+        bool found = false;
+        for (unsigned i = 0; i < count && !found; ++i) {
+            XWindowAttributes a;
+            if (XGetWindowAttributes(x, children[i], &a) && a.map_state == IsViewable)
+                found = QRect(a.x, a.y, a.width, a.height) == r;
+        }
+        if (children)
+            XFree(children);
+        return found;
+    }
+
+    bool WaitForWindow(const QRect &r, bool shown)
+    {
+        // Another process maps it: poll the X server.
+        return QTest::qWaitFor([&] { return WindowShownAt(r) == shown; }, 20000);
+    }
+
+    void Click(const QPoint &p)
+    {
+        XTestFakeMotionEvent(x, -1, p.x(), p.y(), 0);
+        XTestFakeButtonEvent(x, 1, True, 0);
+        XTestFakeButtonEvent(x, 1, False, 0);
+        XSync(x, False);
+    }
+
+    QProcess server;
+    QByteArray display;
+    Display *x = nullptr;
+    PosixIpcBackend ipc;
+    LocalSocketWindowBackend window;
+    std::unique_ptr<SharedBlock> block;
+    std::unique_ptr<WindowEndpoint> inkora;
+    std::unique_ptr<UiServiceLink> link;
+};
+
+} // namespace
+
+TEST_F(UiServiceOnX, TwoClicksSelectAnAreaAndFiveExactClicksCalibrateToOne)
+{
+    QSignalSpy selected(link.get(), &UiServiceLink::ScreenAreaSelected);
+    QSignalSpy calibrated(link.get(), &UiServiceLink::GetScreenCalibrate);
+
+    ASSERT_TRUE(Request([&] { return link->SetscreenAreaClicked(kScreen); }));
+    ASSERT_TRUE(WaitForWindow(kScreen, true)) << "no selection window over the screen";
+    // Lower right corner first, then the upper left one.
+    Click(QPoint(600, 400));
+    Click(QPoint(150, 100));
+    ASSERT_TRUE(selected.count() > 0 || selected.wait(20000));
+    EXPECT_EQ(selected.at(0).at(0).toRect(), QRect(150, 100, 451, 301));
+    EXPECT_EQ(block->Contents().Rect(), QRect(150, 100, 451, 301));
+    ASSERT_TRUE(WaitForWindow(kScreen, false)) << "the selection window stayed";
+
+    ASSERT_TRUE(Request([&] { return link->ScreenCalibrateClicked(kScreen); }));
+    ASSERT_TRUE(WaitForWindow(kScreen, true)) << "no calibration window over the screen";
+    // The crosses: 50 pixels in from each corner, then the centre.
+    const int l = kScreen.x(), t = kScreen.y(), r = kScreen.x() + kScreen.width(), b = kScreen.y() + kScreen.height();
+    for (const QPoint &p : {QPoint(l + 50, t + 50), QPoint(l + 50, b - 50), QPoint(r - 50, b - 50),
+                            QPoint(r - 50, t + 50), QPoint(l + 400, t + 300)})
+        Click(p);
+    ASSERT_TRUE(calibrated.count() > 0 || calibrated.wait(20000));
+    const QList<QVariant> values = calibrated.at(0);
+    EXPECT_EQ(values.at(0).toFloat(), 1.0f);
+    EXPECT_EQ(values.at(1).toFloat(), 1.0f);
+    EXPECT_EQ(values.at(2).toFloat(), 1.0f);
+    EXPECT_EQ(values.at(3).toFloat(), 1.0f);
+    EXPECT_EQ(selected.count(), 1);
+}

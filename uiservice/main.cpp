@@ -1,0 +1,30 @@
+// InkoraUIService: started by Inkora on the first screen-area selection or calibration
+// and kept running; it waits for Inkora's start messages on its hidden message window.
+#include "platform/ipc/linux/posixipcbackend.h"
+#include "platform/locale/linux/systemlocalebackend.h"
+#include "platform/window/linux/localsocketwindowbackend.h"
+#include "uiservice/mainwindow.h"
+#include "uiservice/tipslanguage.h"
+
+#include <QApplication>
+#include <QDebug>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+
+    SystemLocaleBackend locale;
+    LocalSocketWindowBackend window;
+    PosixIpcBackend ipc;
+    const int languageId = locale.userDefaultUiLanguage();
+    const CaptionFile captions{QCoreApplication::applicationDirPath() + QLatin1Char('/')
+                                   + QLatin1String(TipsLanguage::FileName),
+                               TipsLanguage::groupForLanguageId(languageId)};
+    qInfo().noquote() << "InkoraUIService: UI language id" << languageId << ", caption group" << captions.group;
+
+    UiService::MainWindow messageWindow(&window, &ipc, captions);
+    if (!messageWindow.IsRegistered())
+        return 1;
+    messageWindow.show();
+    return app.exec();
+}
