@@ -1,12 +1,58 @@
 #include "action/penpath.h"
 
+#include "driverlink/cvmultidriver.h"
+#include "driverlink/cwintabmap.h"
+#include "driverlink/driverlink.h"
+#include "driverlink/syntheticmouse.h"
+#include "mapping/pressurecurve.h"
+#include "mapping/screentable.h"
 #include "platform/input/inputinjector.h"
 #include "platform/window/windowbackend.h"
 
+#include <QLoggingCategory>
+
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <mutex>
+#include <thread>
+
+// Debug only, and off unless enabled: the per-packet lines must cost nothing (no text
+// is built while the category is off).
+Q_LOGGING_CATEGORY(lcPenPath, "inkora.penpath", QtInfoMsg)
 
 namespace {
+
+// Raw pen status bytes of the tablets.
+constexpr uint8_t kStatusHover = 0xA0;
+constexpr uint8_t kStatusEraserHover = 0xA8;
+constexpr uint8_t kStatusEraserTip = 0xA9;
+constexpr uint8_t kStatusOutOfRange = 0xC0;
+constexpr uint8_t kStatusTipBit = 0x01;
+
+// Pen report status bytes.
+constexpr uint8_t kReportInRange = 0x10;
+constexpr uint8_t kReportEraserTip = 0x14;
+constexpr uint8_t kReportEraserHover = 0x18;
+constexpr uint8_t kReportLeave = 0xC0;
+constexpr uint8_t kReportRightPressed = 0x03; // tip and barrel held
+constexpr uint8_t kReportRightRelease = 0x02; // barrel held, tip up
+
+// Wintab values.
+constexpr int32_t kWintabStatusInvert = 0x10; // the eraser end is in use
+constexpr int32_t kWintabCursorPen = 1;
+constexpr int32_t kWintabCursorEraser = 2;
+constexpr uint32_t kOptionSystemCursor = 0x1; // the context lets the pen move the pointer
+constexpr uint32_t kOptionMessages = 0x4;     // a message for every packet
+constexpr uint32_t kOptionCursorMessages = 0x8; // a message when the cursor enters
+
+constexpr int16_t kActionEraser = 27; // eraser end entry of a pen: erasing allowed
+constexpr int kPhysicalX = 44800;
+constexpr int kPhysicalY = 29600;
+constexpr int kHidMax = 32767;
+
+// The re-entry report must reach the system before the pen comes back as the other tool.
+constexpr std::chrono::milliseconds kReentryWait{2};
 
 uint32_t MonotonicTick()
 {
@@ -14,12 +60,33 @@ uint32_t MonotonicTick()
     return uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-int32_t Scale(int32_t value, int32_t maxIn, int32_t maxOut)
+// Mouse mode: the pen moves the pointer by relative steps from an anchor.
+enum MouseState { MouseReset, MouseFirst, MouseMoving };
+
+// State shared by every tablet's pen path. Only the packet path touches it; the tablets'
+// reading threads take g_SharedMutex for the few statements that read or change it and
+// never hold it across a report or map write.
+struct SharedPenState {
+    MouseState mouseState = MouseReset;
+    int64_t anchorX = 0;
+    int64_t anchorY = 0;
+    int64_t carryX = 0;
+    int64_t carryY = 0;
+    int64_t lastValidX = 0; // last sample inside the tablet area (rotated logical units)
+    int64_t lastValidY = 0;
+    uint8_t mouseButtons = 0; // button state of the mouse paths (VhidMouseButton)
+    bool wintabInContext = false; // the pen entered the served context
+    int wintabContext = -1;       // the context served last
+    int wintabFound = -2;         // the context found last (for the log on change)
+    WintabPacket wintabLast;      // the last packet written, for the changed mask
+};
+
+std::mutex g_SharedMutex;
+SharedPenState g_Shared;
+
+int32_t ClampI32(int64_t v, int64_t lo, int64_t hi)
 {
-    if (maxIn <= 0)
-        return 0;
-    const int64_t clamped = std::clamp<int64_t>(value, 0, maxIn);
-    return static_cast<int32_t>(clamped * maxOut / maxIn);
+    return int32_t(std::clamp(v, lo, hi));
 }
 
 } // namespace
@@ -32,10 +99,30 @@ bool WindowBackendPoster::PostToWindow(uint64_t window, uint32_t message, int64_
     return handle.isValid() && m_pBackend->postMessage(handle, message, wParam, lParam);
 }
 
-void WintabOrientation(int, int, int32_t *azimuth, int32_t *altitude)
+void WintabOrientation(int tiltX, int tiltY, int32_t *azimuth, int32_t *altitude)
 {
-    *azimuth = 0;
-    *altitude = 900;
+    if (tiltX == 0 && tiltY == 0) {
+        *azimuth = 0;
+        *altitude = 900;
+        return;
+    }
+    constexpr double kDeg = 3.14159265358979323846 / 180.0;
+    // A tilt byte can claim 90 degrees or more; the pen is never flatter than 89.
+    const double tanX = std::tan(std::min(std::abs(tiltX), 89) * kDeg);
+    const double tanY = std::tan(std::min(std::abs(tiltY), 89) * kDeg);
+    const double alt = std::asin(1.0 / std::sqrt(tanX * tanX + tanY * tanY + 1.0)) / kDeg;
+    double az = 0.0;
+    if (tiltX == 0) {
+        az = tiltY < 0 ? 0.0 : 180.0;
+    } else {
+        const double a = std::atan(tanY / tanX) / kDeg;
+        if (tiltX > 0)
+            az = tiltY < 0 ? 90.0 - a : (tiltY == 0 ? 90.0 : a + 90.0);
+        else
+            az = tiltY > 0 ? 270.0 - a : (tiltY == 0 ? 270.0 : a + 270.0);
+    }
+    *azimuth = int32_t(az * 10.0);
+    *altitude = int32_t(alt * 10.0);
 }
 
 PenPath::PenPath(InputInjector *input, bool legacyOs)
@@ -54,24 +141,395 @@ void PenPath::SetPenEraserToggle(bool eraser)
 
 void PenPath::ResetSharedState()
 {
+    std::lock_guard<std::mutex> lock(g_SharedMutex);
+    g_Shared = SharedPenState();
+}
+
+bool PenPath::EraserInUse() const
+{
+    return m_bPenEraserToggle || (m_bEraserEnd && m_bEraserAllowed);
 }
 
 void PenPath::MapPen(const TabletPacket &packet, const DeviceAttributes &attributes, const TabletXMLData &profile,
-                     const AppConfigNode *, MultiData &out)
+                     const AppConfigNode *app, MultiData &out)
 {
-    if (packet.pressure != 0)
-        out.pressure = Scale(packet.pressure, attributes.MaxPressure, 8191);
-    out.x44800 = Scale(packet.x, attributes.MaxX, 44800);
-    out.y29600 = Scale(packet.y, attributes.MaxY, 29600);
-    out.x7FFF = Scale(packet.x, attributes.MaxX, 32767);
-    out.y7FFF = Scale(packet.y, attributes.MaxY, 32767);
+    m_bMapped = false;
+    if (!app)
+        return;
+    const int penIndex = std::min<int>(packet.penId, kProfilePens - 1);
+    const PenConfig &pen = app->pens[penIndex];
+    m_pPen = &pen;
+    m_Status = packet.status;
+    m_bEraserEnd = packet.status == kStatusEraserHover || packet.status == kStatusEraserTip;
+    m_bEraserAllowed = pen.buttons[0].id == 0 && pen.buttons[0].Actid == kActionEraser;
+    m_bMouseMode = pen.RelativeCoords != 0;
+
+    int64_t W = attributes.MaxX;
+    int64_t H = attributes.MaxY;
+    int64_t Dw = attributes.WidthInch100;
+    int64_t Dh = attributes.HeightInch100;
+    const int64_t R = attributes.Resolution;
+    if (Dw == 0 || Dh == 0 || W <= 0 || H <= 0)
+        return;
+
+    // 1. Rotation by quarter turns; the tilt turns with the tablet.
+    int64_t x = packet.x;
+    int64_t y = packet.y;
+    int tx = packet.tiltX;
+    int ty = packet.tiltY;
+    const bool tilted = tx != 0 || ty != 0;
+    switch (profile.Orientation) {
+    case 1:
+        x = H - packet.y;
+        y = packet.x;
+        if (tilted) {
+            tx = -packet.tiltY;
+            ty = packet.tiltX;
+        }
+        std::swap(W, H);
+        std::swap(Dw, Dh);
+        break;
+    case 2:
+        x = W - packet.x;
+        y = H - packet.y;
+        if (tilted) {
+            tx = -packet.tiltX;
+            ty = -packet.tiltY;
+        }
+        break;
+    case 3:
+        x = packet.y;
+        y = W - packet.x;
+        if (tilted) {
+            tx = packet.tiltY;
+            ty = -packet.tiltX;
+        }
+        std::swap(W, H);
+        std::swap(Dw, Dh);
+        break;
+    default:
+        break;
+    }
+
+    // Tablet area in logical units; TX..TH are hundredths of an inch.
+    const int64_t aw = int64_t(profile.TW) * W / Dw;
+    const int64_t ah = int64_t(profile.TH) * H / Dh;
+    if (aw <= 0 || ah <= 0)
+        return; // no area to map from
+
+    // 2. Pen displays: the calibration found on screen (single precision, truncated).
+    // A zero scale is an uncalibrated record, not a calibration.
+    if (attributes.DeviceKind == 2 && profile.fKX != 0.0f && profile.fKY != 0.0f) {
+        const float faw = float(aw);
+        const float fah = float(ah);
+        const float cx = (float(x) - faw / 2.0f) / profile.fKX + faw * profile.fXLC / 2.0f;
+        const float cy = (float(y) - fah / 2.0f) / profile.fKY + fah * profile.fYLC / 2.0f;
+        if (std::isfinite(cx) && std::isfinite(cy)) {
+            x = int64_t(cx);
+            y = int64_t(cy);
+        }
+    }
+
+    // 3. Tilt.
     if (!profile.DisableSlope) {
-        out.tiltX = static_cast<uint8_t>(packet.tiltX);
-        out.tiltY = static_cast<uint8_t>(packet.tiltY);
+        out.tiltX = uint8_t(int8_t(std::clamp(tx, -128, 127)));
+        out.tiltY = uint8_t(int8_t(std::clamp(ty, -128, 127)));
+    }
+
+    // 4. Tablet area: outside it the sample is held at the edge with no tip or proximity
+    // code. A pen leaving range keeps its 0xC0 so the leave is not lost.
+    const int64_t left = int64_t(profile.TX) * R / 100;
+    const int64_t top = int64_t(profile.TY) * R / 100;
+    const int64_t right = left + aw; // last column of width aw + 1
+    const int64_t bottom = top + ah;
+    {
+        const bool inside = x >= left && x <= right && y >= top && y <= bottom;
+        if (!inside) {
+            x = std::clamp(x, left, right);
+            y = std::clamp(y, top, bottom);
+            if (m_Status != kStatusOutOfRange)
+                m_Status = 0;
+        }
+        std::lock_guard<std::mutex> lock(g_SharedMutex);
+        if (inside) {
+            g_Shared.lastValidX = x;
+            g_Shared.lastValidY = y;
+        }
+    }
+    x = std::min(x - left, aw) * W / aw;
+    y = std::min(y - top, ah) * H / ah;
+
+    // 5. Mouse mode: relative steps from a process-wide anchor, the remainders carried.
+    if (m_bMouseMode) {
+        const int speed = std::clamp<int>(profile.CommonAPP.pens[penIndex].Speed, 0, 9);
+        const int64_t d = (10 - speed) * 5;
+        int64_t dx = 0;
+        int64_t dy = 0;
+        bool first = false;
+        {
+            std::lock_guard<std::mutex> lock(g_SharedMutex);
+            SharedPenState &s = g_Shared;
+            if (m_Status == kStatusOutOfRange) {
+                s.mouseState = MouseReset;
+                m_bInRange = false;
+            } else if (s.mouseState == MouseReset) {
+                s.mouseState = MouseFirst;
+            } else if (s.mouseState == MouseFirst) {
+                s.mouseState = MouseMoving;
+                m_bInRange = true;
+            }
+            if (s.mouseState == MouseFirst) {
+                s.anchorX = x;
+                s.anchorY = y;
+                s.carryX = 0;
+                s.carryY = 0;
+                first = true;
+            } else {
+                const int64_t sumX = x - s.anchorX + s.carryX;
+                dx = sumX / d;
+                if (dx != 0) {
+                    s.carryX = sumX % d;
+                    s.anchorX = x;
+                }
+                const int64_t sumY = y - s.anchorY + s.carryY;
+                dy = sumY / d;
+                if (dy != 0) {
+                    s.carryY = sumY % d;
+                    s.anchorY = y;
+                }
+            }
+        }
+        if (first)
+            qCDebug(lcPenPath) << "penStatus == 0)";
+        out.relDx = int16_t(std::clamp<int64_t>(dx, INT16_MIN, INT16_MAX));
+        out.relDy = int16_t(std::clamp<int64_t>(dy, INT16_MIN, INT16_MAX));
+    }
+
+    // 6.
+    m_bInRange = m_Status != kStatusOutOfRange;
+
+    // 7. Screen target: the mapped screen area, or the fine-mode rectangle.
+    ScreenRect target;
+    if (profile.FineMode)
+        target = ScreenRect{profile.FineX, profile.FineY, profile.FineW, profile.FineH};
+    else
+        target = ScreenRect{profile.SX, profile.SY, profile.SW, profile.SH};
+    if (target.width == 0)
+        return;
+    const float sx = float(target.left) + float(target.width) * float(x) / float(W);
+    const float sy = float(target.top) + float(target.height) * float(y) / float(H);
+    const ScreenRect &desktop = ScreenTable::Current().Slot(0);
+    if (desktop.width > 0 && desktop.height > 0) {
+        const double ox = double(sx) - desktop.left;
+        const double oy = double(sy) - desktop.top;
+        out.x7FFF = ClampI32(int64_t(ox * kHidMax / desktop.width), 0, kHidMax);
+        out.y7FFF = ClampI32(int64_t(oy * kHidMax / desktop.height), 0, kHidMax);
+        out.x44800 = ClampI32(int64_t(ox * kPhysicalX / desktop.width), 0, kPhysicalX);
+        out.y29600 = ClampI32(int64_t(oy * kPhysicalY / desktop.height), 0, kPhysicalY);
+    }
+    const double lastX = std::max<double>(target.left, target.right() - 1);
+    const double lastY = std::max<double>(target.top, target.bottom() - 1);
+    out.screenX = std::clamp<double>(sx, target.left, lastX);
+    out.screenY = std::clamp<double>(sy, target.top, lastY);
+    m_ScreenX = int32_t(out.screenX);
+    m_ScreenY = int32_t(out.screenY);
+    m_LastScreenX = m_ScreenX;
+    m_LastScreenY = m_ScreenY;
+
+    // 8. Pressure; raw 0 stays 0 whatever the curve.
+    if (packet.pressure != 0) {
+        if (profile.DisablePressure)
+            out.pressure = std::min<int32_t>(attributes.MaxPressure, kPressureOutMax);
+        else
+            out.pressure = PressureMap(packet.pressure, uint32_t(std::max(attributes.MaxPressure, 0)), pen.Press);
+    }
+    m_bMapped = true;
+}
+
+void PenPath::PenOutput(const TabletPacket &packet, const DeviceAttributes &, const TabletXMLData &,
+                        const AppConfigNode *app, int64_t foregroundPid, const MultiData &out)
+{
+    if (!app || !m_bMapped || !m_pPen)
+        return;
+    m_bMapped = false;
+
+    // Mouse-button state of the mouse paths: the tip is pen button 1.
+    if ((packet.flags & PacketPenButton) && packet.penButtonNo == 1) {
+        std::lock_guard<std::mutex> lock(g_SharedMutex);
+        if (packet.penButtonDown == 1)
+            g_Shared.mouseButtons = m_bSwapped ? 2 : 1;
+        else if (packet.penButtonDown == 0)
+            g_Shared.mouseButtons = 0;
+    }
+
+    const bool pointer = WintabOutput(packet, foregroundPid, out);
+    if (!pointer)
+        return;
+    if (m_bLegacyOs && !m_bMouseMode && !m_pPen->TablePC)
+        LegacyPointer(packet);
+    else
+        PointerOutput(*m_pPen, out);
+}
+
+uint8_t PenPath::PenStatusByte(uint8_t status) const
+{
+    if (status == kStatusOutOfRange)
+        return kReportLeave;
+    const uint8_t tip = status & kStatusTipBit;
+    uint8_t s;
+    if (m_bPenEraserToggle || (m_bEraserEnd && m_bEraserAllowed))
+        s = tip ? kReportEraserTip : kReportEraserHover;
+    else if (m_bEraserEnd)
+        s = kReportInRange; // erasing not allowed: the eraser end only hovers
+    else
+        s = kReportInRange | tip;
+    // Bits, not sums: a touching pen plus the right-click bits must stay a pen.
+    if (m_RightClick == RightClickPressed)
+        s |= kReportRightPressed;
+    else if (m_RightClick == RightClickReleasePending)
+        s |= kReportRightRelease;
+    return s;
+}
+
+void PenPath::PointerOutput(const PenConfig &pen, const MultiData &out)
+{
+    CVMultiDriver *vmulti = DriverLink::VMultiDriver();
+    if (!vmulti)
+        return;
+    uint8_t buttons;
+    {
+        std::lock_guard<std::mutex> lock(g_SharedMutex);
+        buttons = g_Shared.mouseButtons;
+    }
+    const uint16_t hx = uint16_t(out.x7FFF);
+    const uint16_t hy = uint16_t(out.y7FFF);
+    const uint16_t pressure = uint16_t(out.pressure);
+    if (pen.RelativeCoords) {
+        vmulti->RelativeMouseReport(buttons, out.relDx, out.relDy, 0);
+    } else if (pen.TablePC) {
+        if (m_bReentry) {
+            // The tool changes: the system sees the pen leave before it comes back.
+            vmulti->PenReport(kReportLeave, hx, hy, pressure, out.tiltX, out.tiltY);
+            m_bReentry = false;
+            std::this_thread::sleep_for(kReentryWait);
+        }
+        const uint8_t status = PenStatusByte(m_Status);
+        if (m_RightClick == RightClickReleasePending)
+            m_RightClick = RightClickNone;
+        vmulti->PenReport(status, hx, hy, pressure, out.tiltX, out.tiltY);
+    } else {
+        vmulti->AbsoluteMouseReport(buttons, hx, hy, pressure);
     }
 }
 
-void PenPath::PenOutput(const TabletPacket &, const DeviceAttributes &, const TabletXMLData &, const AppConfigNode *,
-                        int64_t, const MultiData &)
+void PenPath::LegacyPointer(const TabletPacket &packet)
 {
+    const ScreenRect &desktop = ScreenTable::Current().Slot(0);
+    const int x = m_ScreenX - desktop.left;
+    const int y = m_ScreenY - desktop.top;
+    InputInjector *input = m_pInput ? m_pInput : DriverLink::Input();
+    if (m_bEraserEnd && !m_bEraserAllowed) {
+        SyntheticMouse(input, 0, x, y, desktop.width, desktop.height, m_bSwapped);
+    } else if ((packet.flags & PacketPenButton) && packet.penButtonNo == 1) {
+        uint8_t buttons;
+        {
+            std::lock_guard<std::mutex> lock(g_SharedMutex);
+            buttons = g_Shared.mouseButtons;
+        }
+        SyntheticMouse(input, buttons ? 1 : 0, x, y, desktop.width, desktop.height, m_bSwapped);
+    } else {
+        SyntheticMouse(input, 2, x, y, desktop.width, desktop.height, m_bSwapped);
+    }
+}
+
+bool PenPath::WintabOutput(const TabletPacket &, int64_t foregroundPid, const MultiData &out)
+{
+    CWintabMap *map = DriverLink::WintabMap();
+    if (!map || !map->IsCreated())
+        return true;
+
+    int found = -1;
+    WintabContext context;
+    if (foregroundPid > 0) {
+        for (int i = 0; i < kWintabContextCount; ++i) {
+            WintabContext c;
+            if (map->Context(i, &c) && c.open && c.enabled && c.ownerPid == foregroundPid) {
+                found = i;
+                context = c;
+                break;
+            }
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(g_SharedMutex);
+        if (found != g_Shared.wintabFound) {
+            g_Shared.wintabFound = found;
+            qCDebug(lcPenPath) << "bActive" << (found >= 0) << "ContId" << found;
+        }
+    }
+    // Context 0 stands for "no context" on the Wintab side.
+    if (found <= 0)
+        return true;
+
+    const bool eraser = EraserInUse();
+    WintabPacket p;
+    p.context = found;
+    p.status = eraser ? kWintabStatusInvert : 0;
+    p.time = m_Tick();
+    p.serial = map->NextSerial(found);
+    p.cursor = eraser ? kWintabCursorEraser : kWintabCursorPen;
+    p.buttons = m_Status & kStatusTipBit;
+    p.x = out.x44800;
+    p.y = map->YExtent() - out.y29600;
+    p.pressure = out.pressure;
+    WintabOrientation(int8_t(out.tiltX), int8_t(out.tiltY), &p.azimuth, &p.altitude);
+    p.twist = 0;
+
+    bool entering = false;
+    bool leaving = false;
+    {
+        std::lock_guard<std::mutex> lock(g_SharedMutex);
+        SharedPenState &s = g_Shared;
+        const WintabPacket &last = s.wintabLast;
+        uint32_t changed = WintabChangedTime | WintabChangedSerial;
+        if (p.context != last.context) changed |= WintabChangedContext;
+        if (p.status != last.status) changed |= WintabChangedStatus;
+        if (p.cursor != last.cursor) changed |= WintabChangedCursor;
+        if (p.buttons != last.buttons) changed |= WintabChangedButtons;
+        if (p.x != last.x) changed |= WintabChangedX;
+        if (p.y != last.y) changed |= WintabChangedY;
+        if (p.pressure != last.pressure) changed |= WintabChangedPressure;
+        if (p.azimuth != last.azimuth || p.altitude != last.altitude) changed |= WintabChangedOrientation;
+        p.changed = changed;
+        s.wintabLast = p;
+
+        if (found != s.wintabContext) {
+            s.wintabContext = found;
+            s.wintabInContext = false;
+        }
+        if (m_Status == kStatusOutOfRange) {
+            leaving = true;
+            s.wintabInContext = false;
+        } else if (!s.wintabInContext && (m_Status == kStatusHover || m_Status == kStatusEraserHover)) {
+            entering = true;
+            s.wintabInContext = true;
+        }
+    }
+
+    const int32_t counter = map->WritePacket(p);
+    if (entering)
+        qCDebug(lcPenPath) << "bFirstIn" << found;
+    if (m_pPoster) {
+        const int64_t written = int64_t(counter) - 1;
+        if (entering) {
+            m_pPoster->PostToWindow(context.window, kWintabMsgProximity, found, kWintabProximityIn);
+            if (context.options & kOptionCursorMessages)
+                m_pPoster->PostToWindow(context.window, kWintabMsgEnterPacket, written, found);
+        }
+        if (context.options & kOptionMessages)
+            m_pPoster->PostToWindow(context.window, kWintabMsgPacket, written, found);
+        if (leaving)
+            m_pPoster->PostToWindow(context.window, kWintabMsgProximity, found, kWintabProximityOut);
+    }
+    return (context.options & kOptionSystemCursor) != 0;
 }

@@ -60,14 +60,20 @@ int Replay(const QStringList &args)
         else if (a == QLatin1String("--max-y")) target = &o.maxY;
         else if (a == QLatin1String("--max-pressure")) target = &o.maxPressure;
         else if (a == QLatin1String("--resolution")) target = &o.resolution;
-        if (target || a == QLatin1String("--profile")) {
+        else if (a == QLatin1String("--foreground-pid")) target = &o.foregroundPid;
+        else if (a == QLatin1String("--orientation")) target = &o.orientation;
+        QString *text = nullptr;
+        if (a == QLatin1String("--profile")) text = &o.profile;
+        else if (a == QLatin1String("--screens")) text = &o.screens;
+        else if (a == QLatin1String("--wintab-context")) text = &o.wintabContexts;
+        if (target || text) {
             if (i + 1 >= args.size()) {
                 std::fprintf(stderr, "replay: %s needs a value\n", qPrintable(a));
                 return 2;
             }
             const QString value = args.at(++i);
-            if (!target) {
-                o.profile = value;
+            if (text) {
+                *text = value;
             } else if (!ParseNumber(value, target)) {
                 std::fprintf(stderr, "replay: %s: \"%s\" is not a number\n", qPrintable(a), qPrintable(value));
                 return 2;

@@ -7,19 +7,27 @@
 #include "tools/hidrecording.h"
 #include "tools/jsonline.h"
 
+#include "action/caction.h"
+#include "action/penpath.h"
+#include "driverlink/cwintabmap.h"
 #include "driverlink/driverlink.h"
+#include "mapping/pressurecurve.h"
+#include "mapping/screentable.h"
 #include "platform/input/recordinginputinjector.h"
 #include "platform/ipc/linux/posixipcbackend.h"
 #include "platform/vhid/recordingvhid.h"
 #include "platform/vhid/vhidreport.h"
 
 #include <QFile>
+#include <QtEndian>
 #include <QVector>
 
 #include <cstring>
 
 const char kReplayHelp[] = R"(usage: inkora-hidtool replay FILE [--pid 0xNNNN] [--max-x N --max-y N
                             --max-pressure N --resolution N] [--profile PATH]
+                            [--screens "x,y,w,h;..."] [--orientation 0..3]
+                            [--foreground-pid N] [--wintab-context INDEX[:OPTIONS],...]
 
 Feeds the reports of a recording through a tablet object as the reading thread does
 and prints one JSON object per line. FILE is hid-recorder text:
@@ -30,7 +38,14 @@ and prints one JSON object per line. FILE is hid-recorder text:
 The device description comes from the simulated tablet of that product id; the
 --max-* and --resolution options override its geometry. --profile loads the
 model's profile from a profile file, as the tablet does when it opens (exit 2 when
-it does not load).
+it does not load). Without a profile the whole tablet maps onto the whole desktop
+with the linear pressure curve and ink on.
+--screens: the screens in desktop pixels (default one of 1920 x 1080 at 0,0); they
+become the screen table as a display enumeration makes it. --orientation overrides
+the profile's rotation. --foreground-pid: the process of the foreground window.
+--wintab-context: the Wintab side has opened these contexts (index 0..49, options as
+a number, default 0x1 system cursor) for the foreground process; context INDEX
+notifies window 0x1000 + INDEX.
 
 Output events (every object starts with "event"; "line" is the recording line,
 0 for log lines of the set-up before the first report):
@@ -57,6 +72,13 @@ Output events (every object starts with "event"; "line" is the recording line,
   {"event":"mouse","line":N,"flags":F,"x":X,"y":Y}
       a synthetic mouse event; F: 0x1 move, 0x2/0x4 left down/up, 0x8/0x10 right
       down/up, 0x8000 absolute (x, y then 0..65535 across the desktop)
+  {"event":"wintab","line":N,"entry":E,"context":..,"status":..,"time":..,"changed":..,
+   "serial":..,"cursor":..,"buttons":..,"x":..,"y":..,"pressure":..,"azimuth":..,
+   "altitude":..,"twist":..}
+      a packet written into the Wintab map's ring (entry 0..999); time is the
+      recording's time in ms
+  {"event":"post","line":N,"window":W,"msg":M,"wparam":..,"lparam":..}
+      a message posted to a Wintab context's window
 Within one report the packet comes first, then the other events in the order they
 happened. New event kinds may be added; existing fields keep their names and meaning.
 
@@ -137,6 +159,102 @@ QByteArray MultiDataEvent(const MultiData &m)
         .text();
 }
 
+// Recording time of the report being handled, in ms: the tick of the Wintab packets,
+// so a replay prints the same packets every time.
+uint32_t g_tickMs = 0;
+
+uint32_t ReplayTick()
+{
+    return g_tickMs;
+}
+
+// "x,y,w,h;x,y,w,h": screens with a positive size.
+bool ParseScreens(const QString &text, std::vector<ScreenRect> *screens)
+{
+    for (const QString &item : text.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QStringList parts = item.split(QLatin1Char(','));
+        if (parts.size() != 4)
+            return false;
+        int v[4];
+        for (int i = 0; i < 4; ++i) {
+            bool ok = false;
+            v[i] = parts.at(i).trimmed().toInt(&ok);
+            if (!ok || v[i] < -32768 || v[i] > 32767)
+                return false;
+        }
+        if (v[2] <= 0 || v[3] <= 0)
+            return false;
+        screens->push_back(ScreenRect{v[0], v[1], v[2], v[3]});
+    }
+    return !screens->empty();
+}
+
+struct ContextOption {
+    int index;
+    uint32_t options;
+};
+
+// "INDEX[:OPTIONS],...", index 0..49, options decimal or 0x hex.
+bool ParseContexts(const QString &text, std::vector<ContextOption> *contexts)
+{
+    for (const QString &item : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QStringList parts = item.split(QLatin1Char(':'));
+        bool ok = false;
+        const int index = parts.at(0).trimmed().toInt(&ok);
+        if (!ok || index < 0 || index >= kWintabContextCount || parts.size() > 2)
+            return false;
+        uint32_t options = 0x1;
+        if (parts.size() == 2) {
+            options = parts.at(1).trimmed().toUInt(&ok, 0);
+            if (!ok)
+                return false;
+        }
+        contexts->push_back(ContextOption{index, options});
+    }
+    return !contexts->empty();
+}
+
+QByteArray WintabEvent(int line, int entry, const WintabPacket &p)
+{
+    return JsonLine("wintab")
+        .add("line", qint64(line))
+        .add("entry", qint64(entry))
+        .add("context", qint64(p.context))
+        .add("status", qint64(p.status))
+        .add("time", qint64(p.time))
+        .add("changed", qint64(p.changed))
+        .add("serial", qint64(p.serial))
+        .add("cursor", qint64(p.cursor))
+        .add("buttons", qint64(p.buttons))
+        .add("x", qint64(p.x))
+        .add("y", qint64(p.y))
+        .add("pressure", qint64(p.pressure))
+        .add("azimuth", qint64(p.azimuth))
+        .add("altitude", qint64(p.altitude))
+        .add("twist", qint64(p.twist))
+        .text();
+}
+
+// Messages to the Wintab contexts' windows become "post" lines.
+class ReplayPoster : public WintabWindowPoster {
+public:
+    explicit ReplayPoster(std::function<void(const QByteArray &)> sink) : m_Sink(std::move(sink)) {}
+    bool PostToWindow(uint64_t window, uint32_t message, int64_t wParam, int64_t lParam) override
+    {
+        m_Sink(JsonLine("post")
+                   .add("line", qint64(g_line))
+                   .add("window", qint64(window))
+                   .add("msg", qint64(message))
+                   .add("wparam", qint64(wParam))
+                   .add("lparam", qint64(lParam))
+                   .text());
+        return true;
+    }
+
+private:
+    std::function<void(const QByteArray &)> m_Sink;
+};
+
 } // namespace
 
 int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray &)> &out, QString *error)
@@ -155,6 +273,20 @@ int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray 
     QString parseError;
     if (!ParseHidRecording(file.readAll(), &rec, &parseError)) {
         *error = QStringLiteral("%1: %2").arg(o.file, parseError);
+        return 2;
+    }
+    std::vector<ScreenRect> screens;
+    if (!ParseScreens(o.screens.isEmpty() ? QStringLiteral("0,0,1920,1080") : o.screens, &screens)) {
+        *error = QStringLiteral("--screens: \"%1\" is not a list of x,y,w,h").arg(o.screens);
+        return 2;
+    }
+    std::vector<ContextOption> contexts;
+    if (!o.wintabContexts.isEmpty() && !ParseContexts(o.wintabContexts, &contexts)) {
+        *error = QStringLiteral("--wintab-context: \"%1\" is not a list of INDEX[:OPTIONS]").arg(o.wintabContexts);
+        return 2;
+    }
+    if (o.orientation > 3) {
+        *error = QStringLiteral("--orientation: %1 is not 0..3").arg(o.orientation);
         return 2;
     }
     const int pid = o.productId >= 0 ? o.productId : (rec.hasIdentity ? rec.productId : -1);
@@ -223,6 +355,30 @@ int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray 
         // Without a profile file the model's own pen count stands in for the profile's.
         tablet.TabletXMLData->DevicePenNum = int16_t(std::max(model.pens, 1));
     }
+    // The screens as a display enumeration publishes them.
+    const ScreenTableData table = ScreenTable::Build(screens);
+    ScreenTable::Publish(table);
+    ::TabletXMLData &x = *tablet.TabletXMLData;
+    if (o.orientation >= 0)
+        x.Orientation = int16_t(o.orientation);
+    if (o.profile.isEmpty()) {
+        // The whole tablet (turned as the orientation says) onto the whole desktop.
+        const bool turned = x.Orientation == 1 || x.Orientation == 3;
+        x.TX = 0;
+        x.TY = 0;
+        x.TW = int16_t(turned ? a.HeightInch100 : a.WidthInch100);
+        x.TH = int16_t(turned ? a.WidthInch100 : a.HeightInch100);
+        const ScreenRect &desktop = table.Slot(0);
+        x.SX = int16_t(desktop.left);
+        x.SY = int16_t(desktop.top);
+        x.SW = int16_t(desktop.width);
+        x.SH = int16_t(desktop.height);
+        x.fKX = x.fKY = x.fXLC = x.fYLC = 1.0f;
+        for (PenConfig &pen : x.CommonAPP.pens) {
+            pen.Press = DefaultPressPoints();
+            pen.TablePC = 1;
+        }
+    }
     tablet.productId = pid;
     tablet.decodeEnabled = 1;
     tablet.emitToUi = 1;
@@ -245,17 +401,47 @@ int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray 
                      },
                      Qt::DirectConnection);
 
+    // Packets written into the Wintab ring since the last look, as lines of their own:
+    // looked for before every other output, so the lines keep the order of the writes.
+    int32_t wintabSeen = 0;
+    auto flushWintab = [&events, &wintabSeen]() {
+        const CWintabMap *map = DriverLink::WintabMap();
+        if (!map || !map->Data())
+            return;
+        const int32_t counter = map->Counter();
+        for (; wintabSeen != counter; ++wintabSeen) {
+            WintabPacket p;
+            const int entry = WintabLayout::EntryOf(wintabSeen);
+            if (WintabLayout::ReadPacket(map->Data(), entry, &p))
+                events.append(WintabEvent(g_line, entry, p));
+        }
+    };
+    auto sink = [&events, &flushWintab](const QByteArray &e) {
+        flushWintab();
+        events.append(e);
+    };
+
     // The engine's reports to the virtual device and its synthetic mouse events.
-    ReplayDriverLink driverLink([&events](const QByteArray &e) { events.append(e); }, &g_line);
+    ReplayDriverLink driverLink(sink, &g_line);
+    if (CWintabMap *map = DriverLink::WintabMap())
+        map->SetRect(table.Slot(0).left, table.Slot(0).top, table.Slot(0).right(), table.Slot(0).bottom());
+    for (const ContextOption &c : contexts)
+        driverLink.OpenWintabContext(c.index, o.foregroundPid, c.options);
+    ReplayPoster poster(sink);
+    tablet.action->Pen().SetWintabPoster(&poster);
+    tablet.action->Pen().SetTickFunction(&ReplayTick);
+    PenPath::ResetSharedState();
 
     quint8 buffer[kMaxReportLength];
     for (const RecordedReport &r : rec.reports) {
         events.clear();
         g_line = r.line;
+        g_tickMs = uint32_t(r.timeUs / 1000);
         // The reading thread's buffer is its own and reused for every report.
         std::memset(buffer, 0, sizeof buffer);
         std::memcpy(buffer, r.bytes.constData(), size_t(r.bytes.size()));
         tablet.ReceiveTabletPackets(buffer, r.bytes.size());
+        flushWintab();
         if (tablet.LastPacketDecoded())
             out(PacketEvent(tablet.LastPacket(), r));
         for (const QByteArray &e : events)
@@ -316,5 +502,28 @@ ReplayDriverLink::ReplayDriverLink(const std::function<void(const QByteArray &)>
 
 ReplayDriverLink::~ReplayDriverLink()
 {
+    m_pWintabPeer.reset();
     DriverLink::Close();
+}
+
+bool ReplayDriverLink::OpenWintabContext(int index, int32_t pid, uint32_t options)
+{
+    if (index < 0 || index >= kWintabContextCount || !m_IpcFolder.isValid())
+        return false;
+    if (!m_pWintabPeer) {
+        PosixIpcBackend peer(m_IpcFolder.path());
+        IpcError error = IpcError::None;
+        m_pWintabPeer = peer.openSharedMemory(QLatin1String(kWintabMapName), kWintabMapSize, false, &error);
+        if (!m_pWintabPeer || !m_pWintabPeer->data())
+            return false;
+    }
+    // Context record: open, enabled, 8-bit layout with its options word, window, owner.
+    uint8_t *c = m_pWintabPeer->data() + index * kWintabContextSize;
+    c[4] = 1;
+    c[5] = 1;
+    c[6] = 0;
+    qToLittleEndian<quint32>(options, c + 48);
+    qToLittleEndian<quint64>(quint64(0x1000 + index), c + 392);
+    qToLittleEndian<qint32>(pid, c + 400);
+    return true;
 }

@@ -6,7 +6,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <cstdint>
 #include <functional>
+#include <memory>
 
 struct ReplayOptions {
     QString file;
@@ -16,6 +18,10 @@ struct ReplayOptions {
     int maxPressure = -1;
     int resolution = -1;
     QString profile;      // profile file to load the model's profile from
+    QString screens;      // "x,y,w,h;..." screens in desktop pixels; empty: one 1920 x 1080
+    int foregroundPid = -1;  // process of the foreground window; -1: none
+    int orientation = -1;    // 0..3 overrides the profile's; -1: the profile's
+    QString wintabContexts;  // "INDEX[:OPTIONS],...": contexts the Wintab side opened
 };
 
 // Writes one JSON line per event through `out` (without the newline). Returns 0 on
@@ -27,6 +33,7 @@ int RunReplay(const ReplayOptions &options, const std::function<void(const QByte
 extern const char kReplayHelp[];
 
 struct MouseInput;
+class SharedMemory;
 
 // The driver link of a replay: recording backends in place of the system's, so every
 // report written to the virtual device (with the events the uinput bridge makes of
@@ -40,8 +47,13 @@ public:
     ReplayDriverLink(const ReplayDriverLink &) = delete;
     ReplayDriverLink &operator=(const ReplayDriverLink &) = delete;
 
+    // Plays the Wintab side: opens context index of process pid with these options;
+    // its window handle is 0x1000 + index. False without a map.
+    bool OpenWintabContext(int index, int32_t pid, uint32_t options);
+
 private:
     QTemporaryDir m_IpcFolder;
+    std::unique_ptr<SharedMemory> m_pWintabPeer; // the Wintab side's view of the map
 };
 
 // The "vhid" and "mouse" lines.
