@@ -13,7 +13,9 @@
 #include "platform/ipc/linux/posixipcbackend.h"
 #include "platform/vhid/recordingvhid.h"
 #include "platform/vhid/vhidreport.h"
+#include "platform/window/fakewindowbackend.h"
 
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -666,4 +668,22 @@ TEST(PenPathWintab, ContextZeroAndClosedContextsAreNotServed)
     closed.driverSide->data()[5 * kWintabContextSize + 5] = 0; // disabled
     closed.Run(Pen(5000, 3000, 0xA0, 0));
     EXPECT_TRUE(closed.RingPackets().empty());
+}
+
+TEST(PenPathWintab, ContextWindowIsFoundByItsHandle)
+{
+    FakeWindowBackend windows;
+    auto endpoint = windows.createEndpoint(QStringLiteral("WintabContext"), QStringLiteral("77"));
+    ASSERT_TRUE(endpoint);
+    QSignalSpy received(endpoint.get(), &WindowEndpoint::messageReceived);
+    WindowBackendPoster poster(&windows);
+    EXPECT_TRUE(poster.PostToWindow(77, 0x7FF5, 3, 0x10001));
+    // No window registered for that handle: nothing delivered, and the post says so.
+    EXPECT_FALSE(poster.PostToWindow(78, 0x7FF5, 3, 0x10001));
+    ASSERT_TRUE(received.wait(2000));
+    ASSERT_EQ(received.size(), 1);
+    EXPECT_EQ(received.at(0).at(0).toUInt(), 0x7FF5u);
+    EXPECT_EQ(received.at(0).at(1).toLongLong(), 3);
+    EXPECT_EQ(received.at(0).at(2).toLongLong(), 0x10001);
+    EXPECT_FALSE(WindowBackendPoster(nullptr).PostToWindow(77, 0x7FF5, 3, 0x10001));
 }
