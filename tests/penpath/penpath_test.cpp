@@ -21,10 +21,62 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
+
+// Allocations are counted while armed: the per-packet path must make none.
+namespace {
+std::atomic<bool> g_countAllocations{false};
+std::atomic<int> g_allocations{0};
+} // namespace
+
+void *operator new(std::size_t size)
+{
+    if (g_countAllocations.load(std::memory_order_relaxed))
+        ++g_allocations;
+    if (void *p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+
+void operator delete(void *p) noexcept
+{
+    std::free(p);
+}
+
+void operator delete(void *p, std::size_t) noexcept
+{
+    std::free(p);
+}
 
 namespace {
+
+// A virtual device that keeps only the last report.
+struct SinkDevice : VhidDevice {
+    bool write(const uint8_t *report, int length, int *) override
+    {
+        std::memcpy(last, report, size_t(std::min(length, kVhidReportLength)));
+        return true;
+    }
+    bool setOutputReport(const uint8_t *report, int length, int *error) override
+    {
+        return write(report, length, error);
+    }
+    void releaseAll() override {}
+    uint8_t last[kVhidReportLength] = {};
+};
+
+struct SinkBackend : VhidBackend {
+    bool enumerate(QVector<VhidDeviceInfo> *devices) override
+    {
+        devices->append(VhidDeviceInfo{QLatin1String(kVhidHardwareId), QStringLiteral("sink")});
+        return true;
+    }
+    std::unique_ptr<VhidDevice> open(const QString &, int *) override { return std::make_unique<SinkDevice>(); }
+};
 
 struct PostedMessage {
     uint64_t window;
@@ -74,7 +126,7 @@ struct Rig {
     std::unique_ptr<PenPath> pen;
     int64_t foregroundPid = 0;
 
-    explicit Rig(bool swapped = false, bool legacyOs = false)
+    explicit Rig(bool swapped = false, bool legacyOs = false, bool sinkOnly = false)
     {
         PenPath::ResetSharedState();
         auto v = std::make_unique<RecordingVhidBackend>();
@@ -83,7 +135,10 @@ struct Rig {
         vhid = v.get();
         input = in.get();
         DriverLinkBackends backends;
-        backends.vhid = std::move(v);
+        if (sinkOnly)
+            backends.vhid = std::make_unique<SinkBackend>();
+        else
+            backends.vhid = std::move(v);
         backends.input = std::move(in);
         backends.ipc = std::make_unique<PosixIpcBackend>(ipcDir.path());
         DriverLink::Open(std::move(backends));
@@ -686,4 +741,32 @@ TEST(PenPathWintab, ContextWindowIsFoundByItsHandle)
     EXPECT_EQ(received.at(0).at(1).toLongLong(), 3);
     EXPECT_EQ(received.at(0).at(2).toLongLong(), 0x10001);
     EXPECT_FALSE(WindowBackendPoster(nullptr).PostToWindow(77, 0x7FF5, 3, 0x10001));
+}
+
+TEST(PenPathCost, APacketAllocatesNothing)
+{
+    Rig rig(false, false, true);
+    rig.foregroundPid = 4242;
+    rig.OpenContext(3, 4242, 0x1, 77); // served, pointer on, no messages asked for
+    rig.pen->SetWintabPoster(nullptr);
+    for (uint8_t tablePC : {0, 1}) {
+        rig.Pen0().TablePC = tablePC;
+        rig.Run(Pen(100, 100, 0xA0)); // first use of everything
+        g_allocations = 0;
+        g_countAllocations = true;
+        for (int i = 0; i < 200; ++i) {
+            TabletPacket p = Pen(100 + i * 40, 100 + i * 20, i % 50 == 49 ? 0xC0 : 0xA1, uint16_t(i * 40), 10, -20);
+            rig.Run(p);
+        }
+        g_countAllocations = false;
+        EXPECT_EQ(g_allocations.load(), 0) << "ink " << int(tablePC);
+    }
+    rig.Pen0().RelativeCoords = 1;
+    g_allocations = 0;
+    g_countAllocations = true;
+    for (int i = 0; i < 100; ++i)
+        rig.Run(Pen(100 + i * 40, 100, 0xA0));
+    g_countAllocations = false;
+    EXPECT_EQ(g_allocations.load(), 0) << "mouse mode";
+    EXPECT_EQ(rig.RingPackets().size(), 2u + 400u + 100u);
 }
