@@ -3,6 +3,7 @@
 // version (nothing touched), language group and texts, and the window's basic shape.
 
 #include "app/mainwindow.h"
+#include "config/modeltables.h"
 #include "device/tabletdiscovery.h"
 #include "driverlink/sharedblock.h"
 #include "platform/locale/localebackend.h"
@@ -15,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QMetaType>
 #include <QResource>
@@ -166,6 +168,33 @@ TEST(ExternalResources, StyleSheetAndIcon)
     ASSERT_TRUE(QResource::registerResource(rcc, QStringLiteral("/test")));
     EXPECT_TRUE(QFile::exists(QStringLiteral(":/test/qss/qss/stylesheet.qss")));
     EXPECT_FALSE(QIcon(QStringLiteral(":/test/image/Res/inkora.png")).pixmap(32, 32).isNull());
+    QResource::unregisterResource(rcc, QStringLiteral("/test"));
+}
+
+// Every model the program can find has its pictures: upright, in each orientation, and
+// one per express key with that key marked.
+TEST(ExternalResources, EveryModelHasItsPictures)
+{
+    const QString rcc = qEnvironmentVariable("INKORA_BIN_DIR") + QStringLiteral("/resource.rcc");
+    ASSERT_TRUE(QResource::registerResource(rcc, QStringLiteral("/test")));
+    QStringList keys;
+    for (const UsbModelEntry &m : kUsbModels)
+        keys << QString::fromLatin1(m.model);
+    for (const BleModelEntry &m : kBleModels)
+        keys << QString::fromLatin1(m.model);
+    for (const QString &key : keys) {
+        const QString base = QStringLiteral(":/test/image/tablet/") + key;
+        const QImage upright(base + QStringLiteral(".png"));
+        ASSERT_FALSE(upright.isNull()) << key.toStdString();
+        const QImage quarter(base + QStringLiteral("_K1.png"));
+        EXPECT_EQ(quarter.size(), upright.size().transposed()) << key.toStdString();
+        EXPECT_EQ(QImage(base + QStringLiteral("_K2.png")).size(), upright.size());
+    }
+    EXPECT_TRUE(QFile::exists(QStringLiteral(":/test/image/tablet/HY_InkoraPadM_K1.png")));
+    for (int t = 0; t <= 6; ++t)
+        EXPECT_TRUE(QFile::exists(QStringLiteral(":/test/image/Res/pen%1.png").arg(t)));
+    const QImage cursor(QStringLiteral(":/test/image/Res/leftTop.png"));
+    EXPECT_EQ(cursor.size(), QSize(64, 64)); // hotspot (32, 32) is its centre
     QResource::unregisterResource(rcc, QStringLiteral("/test"));
 }
 
