@@ -58,8 +58,8 @@ void MainWindow::StartAreaSelection()
 {
     if (!m_pSelect)
         m_pSelect = new SelectScreenArea(m_ipc, m_window, m_captions);
-    // A window made while Inkora had no block tries to open it again here, so a later
-    // start works once the block is there.
+    // Every start opens the block anew: a window made while Inkora had no block works
+    // once it is there, and one left open across a restart of Inkora reads its new block.
     if (!m_pSelect->Restart())
         return;
     m_pSelect->raise();

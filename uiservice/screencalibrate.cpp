@@ -18,7 +18,6 @@ ScreenCalibrate::ScreenCalibrate(IpcBackend *ipc, WindowBackend *window, QWidget
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_StyledBackground);
     setStyleSheet(QStringLiteral("background-color: rgb(255, 255, 255);"));
-    m_block.Open();
 }
 
 ScreenCalibrate::~ScreenCalibrate() = default;
@@ -53,7 +52,7 @@ CalibrationResult ScreenCalibrate::Compute(const std::array<QPoint, TargetCount>
 
 bool ScreenCalibrate::Restart()
 {
-    if (!m_block.Open()) {
+    if (!m_block.Reopen()) {
         qWarning() << "Screen calibration: no shared block, nothing shown";
         return false;
     }

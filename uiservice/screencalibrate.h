@@ -33,9 +33,9 @@ public:
     ScreenCalibrate(IpcBackend *ipc, WindowBackend *window, QWidget *parent = nullptr);
     ~ScreenCalibrate() override;
 
-    // Reads the screen from the block again, forgets the points recorded so far and
-    // shows the first cross. Without a block (a second try is made) nothing is shown:
-    // false.
+    // Opens the block (again at every start), reads the screen from it, forgets the
+    // points recorded so far and shows the first cross. Without a block nothing is
+    // shown: false.
     bool Restart();
     bool IsBlockMapped() const { return m_block.IsMapped(); }
     int currentIndex() const { return m_nIndex; }

@@ -31,14 +31,13 @@ SelectScreenArea::SelectScreenArea(IpcBackend *ipc, WindowBackend *window, const
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowOpacity(0.5);
     m_pLrc->OpenCaptionFile(m_captions.path, m_captions.group);
-    m_block.Open();
 }
 
 SelectScreenArea::~SelectScreenArea() = default;
 
 bool SelectScreenArea::Restart()
 {
-    if (!m_block.Open()) {
+    if (!m_block.Reopen()) {
         // Inkora has no block: there is no screen to show and nowhere to answer.
         qWarning() << "Screen area selection: no shared block, nothing shown";
         return false;

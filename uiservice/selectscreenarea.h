@@ -25,8 +25,9 @@ public:
                      QWidget *parent = nullptr);
     ~SelectScreenArea() override;
 
-    // Reads the screen from the block again and shows the window over it, waiting for a
-    // first corner. Without a block (a second try is made) nothing is shown: false.
+    // Opens the block (again at every start), reads the screen from it and shows the
+    // window over it, waiting for a first corner. Without a block nothing is shown:
+    // false.
     bool Restart();
     bool IsBlockMapped() const { return m_block.IsMapped(); }
     bool WaitingForFirstCorner() const { return m_bWaitFirst; }

@@ -35,6 +35,12 @@ bool ServiceBlock::Open()
     return true;
 }
 
+bool ServiceBlock::Reopen()
+{
+    m_block.reset();
+    return Open();
+}
+
 QRect ServiceBlock::Screen() const
 {
     if (!m_block)

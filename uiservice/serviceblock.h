@@ -23,6 +23,10 @@ public:
 
     // Opens the block when it is not open yet. True when it is mapped.
     bool Open();
+    // Drops the view and opens the block again: an Inkora that was restarted since the
+    // last open made a new block under the same name, and the old view would show an
+    // old screen and answer into a block nobody reads. True when it is mapped.
+    bool Reopen();
     bool IsMapped() const { return m_block != nullptr; }
 
     // The screen rectangle Inkora left in SX..SH; an empty rectangle without a block.
