@@ -1,0 +1,29 @@
+#include "online/updateoffer.h"
+
+#include "online/updateserver.h"
+
+#include <QStyle>
+#include <QVariant>
+#include <QWidget>
+
+void SetUpdateRedPoint(QWidget *settingsButton, bool on)
+{
+    if (!settingsButton)
+        return;
+    settingsButton->setProperty("redPoint", on ? QStringLiteral("1") : QStringLiteral("0"));
+    settingsButton->setStyleSheet(
+        on ? QStringLiteral("QPushButton{border-image:url(:/image/Res/btn_setting_r.png);}"
+                            "QPushButton:hover{border-image:url(:/image/Res/btn_setting_r_hover.png);}"
+                            "QPushButton:pressed{border-image:url(:/image/Res/btn_setting_r_pressed.png);}")
+           : QString());
+    // A style sheet may also select on the property: re-polish for the new value.
+    settingsButton->style()->unpolish(settingsButton);
+    settingsButton->style()->polish(settingsButton);
+}
+
+bool ApplyNewDriverOffer(QWidget *settingsButton, bool checkEnabled, const QString &version)
+{
+    const bool newer = UpdateServer::IsNewer(version, UpdateServer::InstalledDriverVersion());
+    SetUpdateRedPoint(settingsButton, newer && checkEnabled);
+    return newer;
+}

@@ -1,0 +1,54 @@
+#pragma once
+// Start-up check for a newer driver package. When "/dataconfig.ini" enables it, a ping
+// fetches the service's clock, then the latest-driver request goes out signed with
+// MD5(MD5(key) + server time). A reply with code 1 is reported through GetNewDriver;
+// the main window decides with IsNewer whether to offer it. Everything runs on the
+// GUI thread through asynchronous replies; every request has a transfer timeout.
+
+#include <QObject>
+#include <QString>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+class UpdateServer : public QObject {
+    Q_OBJECT
+
+public:
+    // The installed driver version that offers are compared with.
+    static const QString &InstalledDriverVersion();
+
+    // installFolder holds "/dataconfig.ini". When the check is on, the ping starts here.
+    explicit UpdateServer(const QString &installFolder, QObject *parent = nullptr);
+    ~UpdateServer() override;
+
+    // The check is on: "CheckUpdate" set and both the host and the signing key given.
+    bool isEnabled() const { return m_bEnabled; }
+
+    // new is newer than current. Versions are dot-separated; the third part may carry
+    // dash-separated pieces ("3.3.6-2" is newer than "3.3.6"). Parts that are no plain
+    // number count as 0.
+    static bool IsNewer(const QString &newVersion, const QString &currentVersion);
+    // Lower-case hex MD5 of (lower-case hex MD5 of key) + serverTime, all Latin-1.
+    static QString Signature(const QString &key, const QString &serverTime);
+
+signals:
+    void GetNewDriver(int flag, QString version, QString downloadLink, QString message);
+    // The check is over, whatever its outcome (after GetNewDriver when there was one).
+    void UpdateCheckEnded();
+
+public slots:
+    void on_PingFinished(QNetworkReply *reply);
+    void on_GetDriverFinished(QNetworkReply *reply);
+
+private:
+    void startPing();
+
+    bool m_bEnabled = false;
+    // 2 for the start-up check: only then does a ping lead to the driver request.
+    int m_nMode = 0;
+    QString m_strHost;
+    QString m_strKey;
+    QNetworkAccessManager *m_pPingManager = nullptr;   // child object
+    QNetworkAccessManager *m_pDriverManager = nullptr; // child object
+};
