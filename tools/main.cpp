@@ -66,6 +66,8 @@ int Replay(const QStringList &args)
         if (a == QLatin1String("--profile")) text = &o.profile;
         else if (a == QLatin1String("--screens")) text = &o.screens;
         else if (a == QLatin1String("--wintab-context")) text = &o.wintabContexts;
+        else if (a == QLatin1String("--foreground")) text = &o.foreground;
+        else if (a == QLatin1String("--foreground-class")) text = &o.foregroundClass;
         if (target || text) {
             if (i + 1 >= args.size()) {
                 std::fprintf(stderr, "replay: %s needs a value\n", qPrintable(a));

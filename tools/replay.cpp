@@ -7,12 +7,15 @@
 #include "tools/hidrecording.h"
 #include "tools/jsonline.h"
 
+#include "action/actioncaption.h"
+#include "action/actionsystem.h"
 #include "action/caction.h"
 #include "action/penpath.h"
 #include "driverlink/cwintabmap.h"
 #include "driverlink/driverlink.h"
 #include "mapping/pressurecurve.h"
 #include "mapping/screentable.h"
+#include "platform/foreground/fixedforegroundbackend.h"
 #include "platform/input/recordinginputinjector.h"
 #include "platform/ipc/linux/posixipcbackend.h"
 #include "platform/vhid/recordingvhid.h"
@@ -28,6 +31,7 @@ const char kReplayHelp[] = R"(usage: inkora-hidtool replay FILE [--pid 0xNNNN] [
                             --max-pressure N --resolution N] [--profile PATH]
                             [--screens "x,y,w,h;..."] [--orientation 0..3]
                             [--foreground-pid N] [--wintab-context INDEX[:OPTIONS],...]
+                            [--foreground PATH] [--foreground-class NAME]
 
 Feeds the reports of a recording through a tablet object as the reading thread does
 and prints one JSON object per line. FILE is hid-recorder text:
@@ -43,6 +47,8 @@ with the linear pressure curve and ink on.
 --screens: the screens in desktop pixels (default one of 1920 x 1080 at 0,0); they
 become the screen table as a display enumeration makes it. --orientation overrides
 the profile's rotation. --foreground-pid: the process of the foreground window.
+--foreground: the executable of the foreground window's process (it selects the
+application profile of that path); --foreground-class: that window's class.
 --wintab-context: the Wintab side has opened these contexts (index 0..49, options as
 a number, default 0x1 system cursor) for the foreground process; context INDEX
 notifies window 0x1000 + INDEX.
@@ -79,6 +85,16 @@ Output events (every object starts with "event"; "line" is the recording line,
       recording's time in ms
   {"event":"post","line":N,"window":W,"msg":M,"wparam":..,"lparam":..}
       a message posted to a Wintab context's window
+  {"event":"key","line":N,"vk":VK,"sc":SC,"down":true|false}
+      a synthetic key event: virtual key and scan code as the profile stores them
+      (SC 256 and above: the 0xE0-extended key SC - 256)
+  with a wheel, "mouse" lines also carry "data": the travel, 120 per notch
+  {"event":"caption","line":N,"text":".."}
+      an action caption
+  {"event":"run","line":N,"program":".."}   {"event":"open","line":N,"url":".."}
+      a program an action starts, a file or link it opens; recorded, never carried out
+  {"event":"wait","line":N,"ms":MS}
+      a fixed pause between injected events (not waited in a replay)
 Within one report the packet comes first, then the other events in the order they
 happened. New event kinds may be added; existing fields keep their names and meaning.
 
@@ -378,6 +394,12 @@ int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray 
             pen.Press = DefaultPressPoints();
             pen.TablePC = 1;
         }
+        // Key number k is entry k - 1, in every key set; the entries do nothing.
+        for (int i = 0; i < kProfileKeys; ++i) {
+            x.CommonAPP.keys[i].Motid = int16_t(i + 1);
+            for (KeyGroupConfig &group : x.CommonAPP.groups)
+                group.keys[i].Motid = int16_t(i + 1);
+        }
     }
     tablet.productId = pid;
     tablet.decodeEnabled = 1;
@@ -428,6 +450,35 @@ int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray 
     for (const ContextOption &c : contexts)
         driverLink.OpenWintabContext(c.index, o.foregroundPid, c.options);
     ReplayPoster poster(sink);
+
+    // The foreground window as the options describe it; programs, files and waits of
+    // the actions are recorded; captions are printed.
+    ForegroundWindow foregroundWindow;
+    foregroundWindow.path = o.foreground;
+    foregroundWindow.windowClass = o.foregroundClass;
+    foregroundWindow.pid = std::max(o.foregroundPid, 0);
+    FixedForegroundBackend foreground(foregroundWindow);
+    RecordingActionSystem actionSystem;
+    actionSystem.SetHandler([&sink](const RecordingActionSystem::Request &r) {
+        switch (r.kind) {
+        case RecordingActionSystem::Request::Run:
+            sink(JsonLine("run").add("line", qint64(g_line)).add("program", r.text).text());
+            break;
+        case RecordingActionSystem::Request::Open:
+            sink(JsonLine("open").add("line", qint64(g_line)).add("url", r.text).text());
+            break;
+        case RecordingActionSystem::Request::Wait:
+            sink(JsonLine("wait").add("line", qint64(g_line)).add("ms", qint64(r.ms)).text());
+            break;
+        }
+    });
+    tablet.action->SetServices(nullptr, &foreground, &actionSystem);
+    QObject::connect(ActionCaption::MyLrc(), &ActionCaption::EmitAction, &tablet,
+                     [&sink](const QString &text) {
+                         sink(JsonLine("caption").add("line", qint64(g_line)).add("text", text).text());
+                     },
+                     Qt::DirectConnection);
+
     tablet.action->Pen().SetWintabPoster(&poster);
     tablet.action->Pen().SetTickFunction(&ReplayTick);
     PenPath::ResetSharedState();
@@ -469,12 +520,20 @@ QByteArray VhidReportEvent(int line, const QByteArray &report, const QString &ev
 
 QByteArray MouseInputEvent(int line, const MouseInput &input)
 {
-    return JsonLine("mouse")
-        .add("line", qint64(line))
-        .add("flags", qint64(input.flags))
-        .add("x", qint64(input.x))
-        .add("y", qint64(input.y))
-        .text();
+    JsonLine event("mouse");
+    event.add("line", qint64(line)).add("flags", qint64(input.flags)).add("x", qint64(input.x)).add("y", qint64(input.y));
+    if (input.flags & MouseWheel)
+        event.add("data", qint64(input.data));
+    return event.text();
+}
+
+QByteArray KeyInputEvent(int line, const KeyInput &input)
+{
+    const int sc = input.scan + ((input.flags & KeyExtended) ? 0x100 : 0);
+    QByteArray text = JsonLine("key").add("line", qint64(line)).add("vk", qint64(input.vk)).add("sc", qint64(sc)).text();
+    text.chop(1); // the closing brace: JsonLine has no booleans
+    text += (input.flags & KeyUp) ? ",\"down\":false}" : ",\"down\":true}";
+    return text;
 }
 
 ReplayDriverLink::ReplayDriverLink(const std::function<void(const QByteArray &)> &sink, const int *line)
@@ -487,6 +546,7 @@ ReplayDriverLink::ReplayDriverLink(const std::function<void(const QByteArray &)>
     });
     auto input = std::make_unique<RecordingInputInjector>();
     input->setMouseHandler([sink, line](const MouseInput &m) { sink(MouseInputEvent(*line, m)); });
+    input->setKeyHandler([sink, line](const KeyInput &k) { sink(KeyInputEvent(*line, k)); });
 
     DriverLinkBackends backends;
     backends.vhid = std::move(vhid);

@@ -22,6 +22,8 @@ struct ReplayOptions {
     int foregroundPid = -1;  // process of the foreground window; -1: none
     int orientation = -1;    // 0..3 overrides the profile's; -1: the profile's
     QString wintabContexts;  // "INDEX[:OPTIONS],...": contexts the Wintab side opened
+    QString foreground;      // executable of the foreground window's process; empty: none
+    QString foregroundClass; // class of the foreground window
 };
 
 // Writes one JSON line per event through `out` (without the newline). Returns 0 on
@@ -32,6 +34,7 @@ int RunReplay(const ReplayOptions &options, const std::function<void(const QByte
 // The --help text of the replay command, including the output schema.
 extern const char kReplayHelp[];
 
+struct KeyInput;
 struct MouseInput;
 class SharedMemory;
 
@@ -56,6 +59,7 @@ private:
     std::unique_ptr<SharedMemory> m_pWintabPeer; // the Wintab side's view of the map
 };
 
-// The "vhid" and "mouse" lines.
+// The "vhid", "mouse" and "key" lines.
 QByteArray VhidReportEvent(int line, const QByteArray &report, const QString &evdev);
 QByteArray MouseInputEvent(int line, const MouseInput &input);
+QByteArray KeyInputEvent(int line, const KeyInput &input);
