@@ -25,6 +25,9 @@ int main(int argc, char **argv)
     UiService::MainWindow messageWindow(&window, &ipc, captions);
     if (!messageWindow.IsRegistered())
         return 1;
-    messageWindow.show();
+    // Inkora finds the message window through the window facility, not on screen: it is
+    // not mapped, so no taskbar or pager lists it and it takes no click. The service
+    // runs until Inkora ends it, whatever windows it has open.
+    app.setQuitOnLastWindowClosed(false);
     return app.exec();
 }

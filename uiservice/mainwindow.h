@@ -1,5 +1,5 @@
 #pragma once
-// The UI service's message window: hidden, registered as the window "InkoraUIService"
+// The UI service's message window: never shown, registered as the window "InkoraUIService"
 // that Inkora sends its start messages to. 1524 opens the area selection, 1526 the
 // calibration, each on the screen Inkora left in the shared block; a repeated start
 // restarts the open window on the rectangle now in the block. Other messages are left

@@ -33,6 +33,8 @@ MyLrc::MyLrc(QWidget *parent)
     setAutoFillBackground(true);
     move(100, 100);
 
+    // The ring captions arrive from the tablets' reading threads through queued calls.
+    qRegisterMetaType<QStringList *>("QStringList*");
     m_timer.setSingleShot(false);
     connect(&m_timer, &QTimer::timeout, this, &MyLrc::handleTimeout);
 }
