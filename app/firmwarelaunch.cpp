@@ -41,8 +41,10 @@ void Restore(WindowBackend *window, const WindowHandle &handle)
 } // namespace
 
 Outcome CheckTablet(const DeviceAttributes &attributes, WindowBackend *window, const QString &programFolder,
-                    bool simulated)
+                    bool simulated, qint64 *startedPid)
 {
+    if (startedPid)
+        *startedPid = 0;
     const QString pid = FixedText(attributes.PidText, sizeof attributes.PidText);
     const QString version = FixedText(attributes.ICVersion, sizeof attributes.ICVersion);
     if (pid != QLatin1String(kUpdatablePid) || version != QLatin1String(kUpdatableVersion))
@@ -89,6 +91,8 @@ Outcome CheckTablet(const DeviceAttributes &attributes, WindowBackend *window, c
         return Outcome::StartFailed;
     }
     qInfo().noquote() << "FwFlasher started:" << program << "pid" << pidOfUpdater;
+    if (startedPid)
+        *startedPid = pidOfUpdater;
     if (!window)
         return Outcome::NoWindow;
 

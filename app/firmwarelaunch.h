@@ -23,7 +23,8 @@ enum class Outcome {
 // Checks the tablet and acts as above. programFolder holds FwFlasher; simulated makes
 // the updater run on its own simulated tablet (Inkora --simulate). Runs on the GUI
 // thread and may wait there up to 500 ms for the start and 60 x 10 ms for the window.
+// *startedPid (when given) is the process id of an updater this call started, else 0.
 Outcome CheckTablet(const DeviceAttributes &attributes, WindowBackend *window, const QString &programFolder,
-                    bool simulated);
+                    bool simulated, qint64 *startedPid = nullptr);
 
 } // namespace FirmwareLaunch

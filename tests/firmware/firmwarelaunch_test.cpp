@@ -5,6 +5,7 @@
 #include "firmware/firmwareupdate.h"
 #include "firmwaretestsupport.h"
 #include "platform/window/fakewindowbackend.h"
+#include "platform/window/linux/localsocketwindowbackend.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,8 @@
 #include <QTest>
 
 #include <cstring>
+
+#include <signal.h>
 
 namespace {
 
@@ -101,4 +104,41 @@ TEST(FirmwareLaunch, StartsTheUpdaterFromTheProgramFolder)
     // No arguments; on simulated tablets the updater is told to simulate its own.
     EXPECT_EQ(written.readAll().trimmed(), QByteArray("args=0 simulate=1"));
     EXPECT_GT(windows.findCount(), 1); // looked for again while it came up
+}
+
+TEST(FirmwareLaunch, RealUpdaterComesUpOnItsOwnSimulatedTablet)
+{
+    const QString binDir = qEnvironmentVariable("INKORA_BIN_DIR");
+    if (!QFile::exists(binDir + QStringLiteral("/FwFlasher")))
+        GTEST_SKIP() << "FwFlasher not built in " << binDir.toStdString();
+    // The updater writes its facts under XDG_CONFIG_HOME: a folder of this test, never
+    // the developer's own.
+    QTemporaryDir config;
+    ASSERT_TRUE(config.isValid());
+    const QByteArray previousConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    FirmwareTestFolders folders;
+    LocalSocketWindowBackend windows;
+
+    qint64 pid = 0;
+    const Outcome outcome = CheckTablet(Tablet("PID_0935", "KPX2000A-A", "20210826"), &windows, binDir, true, &pid);
+    if (previousConfig.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", previousConfig);
+    ASSERT_GT(pid, 0);
+    // On a loaded machine the window may come up after the bounded wait; it still must.
+    EXPECT_TRUE(outcome == Outcome::Started || outcome == Outcome::NoWindow);
+    const bool found = QTest::qWaitFor([&] {
+        return windows.findWindow(QStringLiteral("Qt5QWindowIcon"), QStringLiteral("Firmware Update")).isValid();
+    }, 20000);
+    // The updater opened its simulated tablet and stored what it read from it.
+    const QString factsFile = config.path() + QStringLiteral("/Niblo/InkoraV2.conf");
+    const bool factsStored = QTest::qWaitFor([&] {
+        QSettings facts(factsFile, QSettings::IniFormat);
+        return facts.value(QStringLiteral("Tablet/ICData")).toInt() == 20210826;
+    }, 20000);
+    ::kill(pid_t(pid), SIGTERM);
+    EXPECT_TRUE(found);
+    EXPECT_TRUE(factsStored);
 }
