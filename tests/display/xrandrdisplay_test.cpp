@@ -1,0 +1,118 @@
+// The display facility on a real X server: two monitors made on Xvfb's single output,
+// which the toolkit would see as one screen, and the change notice when they change.
+#include "platform/display/linux/xrandrdisplaybackend.h"
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+class XRandrDisplay : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        xrandr = QStandardPaths::findExecutable(QStringLiteral("xrandr"));
+        if (xvfb.isEmpty() || xrandr.isEmpty())
+            GTEST_SKIP() << "Xvfb or xrandr is not installed (Debian packages xvfb, x11-xserver-utils): "
+                            "no X server to read monitors from";
+        // -displayfd: the server picks a free display number and writes it once it
+        // accepts clients.
+        server.setProgram(xvfb);
+        server.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
+                             QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
+                             QStringLiteral("0"), QStringLiteral("3840x1080x24")});
+        server.start();
+        ASSERT_TRUE(server.waitForStarted(10000));
+        QByteArray number;
+        while (!number.contains('\n') && server.waitForReadyRead(20000))
+            number += server.readAllStandardOutput();
+        ASSERT_TRUE(number.contains('\n')) << "Xvfb did not say its display";
+        display = ":" + number.trimmed();
+    }
+
+    void TearDown() override
+    {
+        if (server.state() != QProcess::NotRunning) {
+            server.terminate();
+            server.waitForFinished(10000);
+        }
+    }
+
+    // Runs xrandr against the test's server; true when it succeeded.
+    bool Xrandr(const QStringList &args)
+    {
+        QProcess p;
+        p.start(xrandr, QStringList{QStringLiteral("--display"), QString::fromLatin1(display)} + args);
+        if (!p.waitForFinished(20000))
+            return false;
+        if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+            ADD_FAILURE() << "xrandr " << args.join(QLatin1Char(' ')).toStdString() << ": "
+                          << p.readAllStandardError().toStdString();
+            return false;
+        }
+        return true;
+    }
+
+    QString xrandr;
+    QProcess server;
+    QByteArray display;
+};
+
+std::vector<QRect> Rects(const std::vector<DisplayScreen> &screens)
+{
+    std::vector<QRect> rects;
+    for (const DisplayScreen &s : screens)
+        rects.push_back(s.geometry);
+    std::sort(rects.begin(), rects.end(), [](const QRect &a, const QRect &b) { return a.x() < b.x(); });
+    return rects;
+}
+
+} // namespace
+
+TEST_F(XRandrDisplay, MonitorsSetByHandAreTheScreens)
+{
+    XRandrDisplayBackend backend(display);
+    ASSERT_TRUE(backend.isAvailable());
+    // Before: the one output is the one monitor.
+    EXPECT_EQ(Rects(backend.physicalScreens()), (std::vector<QRect>{QRect(0, 0, 3840, 1080)}));
+
+    QSignalSpy changed(&backend, &DisplayBackend::displayChanged);
+    // LEFT takes the output over, so the output's own monitor goes away; RIGHT has none.
+    ASSERT_TRUE(Xrandr({QStringLiteral("--setmonitor"), QStringLiteral("LEFT"),
+                        QStringLiteral("1920/508x1080/286+0+0"), QStringLiteral("screen")}));
+    ASSERT_TRUE(Xrandr({QStringLiteral("--setmonitor"), QStringLiteral("RIGHT"),
+                        QStringLiteral("1920/508x1080/286+1920+0"), QStringLiteral("none")}));
+    // The two changes come as one notice once they settle.
+    ASSERT_TRUE(changed.wait(5000));
+    EXPECT_FALSE(changed.wait(XRandrDisplayBackend::kDebounceMs * 2));
+    EXPECT_EQ(changed.count(), 1);
+
+    const std::vector<DisplayScreen> screens = backend.physicalScreens();
+    EXPECT_EQ(Rects(screens), (std::vector<QRect>{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1920, 1080)}));
+    QStringList names;
+    for (const DisplayScreen &s : screens)
+        names << s.name;
+    names.sort();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("LEFT"), QStringLiteral("RIGHT")}));
+
+    // One goes away.
+    ASSERT_TRUE(Xrandr({QStringLiteral("--delmonitor"), QStringLiteral("RIGHT")}));
+    ASSERT_TRUE(changed.wait(5000));
+    EXPECT_EQ(Rects(backend.physicalScreens()), (std::vector<QRect>{QRect(0, 0, 1920, 1080)}));
+}
+
+TEST(XRandrDisplayWithoutServer, NotAvailableAndNoScreensWithoutToolkit)
+{
+    // No X server answers on this name; this test program has no GUI application
+    // object, so the toolkit has no screens to fall back on either.
+    XRandrDisplayBackend backend(QByteArray(":4999"));
+    EXPECT_FALSE(backend.isAvailable());
+    EXPECT_TRUE(backend.physicalScreens().empty());
+    EXPECT_TRUE(backend.logicalScreens().empty());
+}
