@@ -30,6 +30,10 @@ struct ScreenRect {
 
 constexpr int kScreenSlots = 10; // slot 0 + at most nine screens
 
+// Qt's `slots` keyword is a macro wherever <QObject> came first; the member keeps its
+// name for code without Qt objects, and code with them reads it through Slot(i).
+#pragma push_macro("slots")
+#undef slots
 struct ScreenTableData {
     ScreenRect slots[kScreenSlots];
     int count = 0;   // screens in slots 1..count
@@ -37,7 +41,10 @@ struct ScreenTableData {
 
     // The rectangle of slot i, or slot 0 when i is outside 0..count.
     const ScreenRect &Slot(int i) const { return (i < 0 || i > count) ? slots[0] : slots[i]; }
+    // Slot 0: the bounding box of all screens.
+    const ScreenRect &Desktop() const { return slots[0]; }
 };
+#pragma pop_macro("slots")
 
 namespace ScreenTable {
 
