@@ -3,12 +3,14 @@
 #include <dbus/dbus.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace inkble {
 namespace {
 
 constexpr char kBluez[] = "org.bluez";
+constexpr char kDefaultSystemBus[] = "unix:path=/var/run/dbus/system_bus_socket";
 constexpr int kManagedObjectsTimeoutMs = 5000;
 
 // RAII for the library's reference-counted records.
@@ -158,10 +160,20 @@ std::vector<std::string> ListProperty(const PropertyMap &props, const char *name
 
 std::unique_ptr<BluezConnection> BluezConnection::Open()
 {
+    // The address is read on every open: libdbus remembers the first address it saw for
+    // the system bus for the life of the process.
+    const char *address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+    if (!address || !*address)
+        address = kDefaultSystemBus;
     ErrorGuard error;
-    DBusConnection *c = dbus_bus_get_private(DBUS_BUS_SYSTEM, &error.e);
+    DBusConnection *c = dbus_connection_open_private(address, &error.e);
     if (!c)
         return nullptr;
+    if (!dbus_bus_register(c, &error.e)) {
+        dbus_connection_close(c);
+        dbus_connection_unref(c);
+        return nullptr;
+    }
     // A library must never end its host process when the bus goes away.
     dbus_connection_set_exit_on_disconnect(c, FALSE);
     return std::unique_ptr<BluezConnection>(new BluezConnection(c));

@@ -1,6 +1,7 @@
 #include "device/tabletdiscovery.h"
 
 #include "config/modeltables.h"
+#include "device/cbletablet.h"
 #include "device/ctablet.h"
 #include "device/cusbtablet.h"
 #include "device/modelmatch.h"
@@ -132,16 +133,29 @@ int TabletDiscovery::OpenBle(const QString &path, Source source)
     const BleModelEntry *entry = MatchBleModel(path);
     if (!entry)
         return 0;
+    if (SlotOfPath(path) >= 0)
+        return 0; // a repeated notice for the tablet we hold already
     const int slot = TabletTable::GetEmptyTabletArray(true);
-    if (slot < 0)
-        return -1;
+    if (slot < 0) {
+        // One Bluetooth tablet at a time. A second one is refused, but the interfaces
+        // after it (USB tablets) are still examined; only five taken slots end the scan.
+        return tabletCount() >= TabletTable::kSlotCount ? -1 : 0;
+    }
     if (source == Source::Arrival)
         qInfo().noquote() << "BLE BLE BLE:" << path;
-    // The Bluetooth tablet object needs the Bluetooth library, which this build does
-    // not have yet: say so and leave the device alone.
-    qWarning().noquote() << "Bluetooth LE tablets are not available in this build:" << entry->model;
-    qInfo().noquote() << "delete 0228bd_pid:" << path;
-    return 0;
+    auto *tablet = new CBleTablet(slot, m_nameTable, m_bleLibrary);
+    tablet->m_DeviceAttributes.DeviceKind = entry->kind;
+    if (!tablet->OpenBleDevice(path.toLocal8Bit(), entry)) {
+        qInfo().noquote() << "delete 0228bd_pid:" << path;
+        delete tablet; // closes the library's connection
+        return 0;
+    }
+    TabletTable::Set(slot, tablet);
+    emit TabletConnected(tablet, slot);
+    emit UsageRecord(QStringLiteral("BleTabletConnect"), ConnectFields(*tablet));
+    if (source == Source::Arrival)
+        AddToDeviceList(tablet);
+    return 1;
 }
 
 void TabletDiscovery::DeviceArrived(const QString &path)

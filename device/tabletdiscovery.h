@@ -36,6 +36,10 @@ public:
     const QMap<QString, CTablet *> &deviceList() const { return m_deviceList; }
     int tabletCount() const;
 
+    // Where Bluetooth tablets load libInkBLE from (without suffix); empty: the program's
+    // folder.
+    void SetBleLibraryPath(const QString &path) { m_bleLibrary = path; }
+
 signals:
     // A tablet was opened and stored in its slot: make the window's connections.
     void TabletConnected(CTablet *tablet, int slot);
@@ -57,4 +61,5 @@ private:
     HidBackend *m_hid;
     QSettings *m_nameTable;
     QMap<QString, CTablet *> m_deviceList;
+    QString m_bleLibrary;
 };

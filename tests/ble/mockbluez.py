@@ -95,10 +95,11 @@ def _answer_storage(device, value):
             _notify(chrc, reply)
 
 
-@dbus.service.method(MOCK_IFACE, in_signature='sssa(sas)', out_signature='o')
-def AddTablet(self, address, name, service_uuid, characteristics):
-    '''A paired, connected LE device with one GATT service; characteristics are
-    (UUID, flags) in handle order. Returns the device path.'''
+@dbus.service.method(MOCK_IFACE, in_signature='sssasas', out_signature='o')
+def AddTablet(self, address, name, service_uuid, uuids, flags):
+    '''A paired, connected LE device with one GATT service; its characteristics have
+    the UUIDs in handle order and the comma-separated flags beside them. Returns the
+    device path.'''
     path = ADAPTER_PATH + '/dev_' + address.replace(':', '_').upper()
     props = {
         'Address': dbus.String(address, variant_level=1),
@@ -134,13 +135,14 @@ def AddTablet(self, address, name, service_uuid, characteristics):
     self.AddObject(service_path, SERVICE_IFACE, sprops, [])
     self.EmitSignal(OBJECT_MANAGER_IFACE, 'InterfacesAdded', 'oa{sa{sv}}',
                     [dbus.ObjectPath(service_path), {SERVICE_IFACE: sprops}])
-    for uuid, flags in characteristics:
+    for uuid, flag_text in zip(uuids, flags):
+        flag_list = [f for f in str(flag_text).split(',') if f]
         char_path = '%s/char%04x' % (service_path, root.next_handle)
         root.next_handle += 2
         cprops = {
             'UUID': dbus.String(uuid, variant_level=1),
             'Service': dbus.ObjectPath(service_path, variant_level=1),
-            'Flags': dbus.Array(flags, signature='s', variant_level=1),
+            'Flags': dbus.Array(flag_list, signature='s', variant_level=1),
             'Value': dbus.Array([], signature='y', variant_level=1),
             'Notifying': dbus.Boolean(False, variant_level=1),
         }

@@ -2,26 +2,9 @@
 
 #include <QDBusArgument>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QFileInfo>
-
-QDBusArgument &operator<<(QDBusArgument &arg, const MockCharacteristic &c)
-{
-    arg.beginStructure();
-    arg << c.uuid << c.flags;
-    arg.endStructure();
-    return arg;
-}
-
-const QDBusArgument &operator>>(const QDBusArgument &arg, MockCharacteristic &c)
-{
-    arg.beginStructure();
-    arg >> c.uuid >> c.flags;
-    arg.endStructure();
-    return arg;
-}
 
 namespace {
 const QString kService = QStringLiteral("org.bluez");
@@ -35,8 +18,6 @@ QString MockUuid::Base(quint16 value)
 
 bool MockBluez::start()
 {
-    qDBusRegisterMetaType<MockCharacteristic>();
-    qDBusRegisterMetaType<QList<MockCharacteristic>>();
     m_bus = std::make_unique<PrivateBus>();
     if (!m_bus->isRunning()) {
         m_reason = m_bus->reason();
@@ -74,9 +55,15 @@ bool MockBluez::call(const QString &path, const QString &interface, const QStrin
 QString MockBluez::addTablet(const QString &address, const QString &name, const QString &serviceUuid,
                              const QList<MockCharacteristic> &characteristics)
 {
+    QStringList uuids;
+    QStringList flags;
+    for (const MockCharacteristic &c : characteristics) {
+        uuids << c.uuid;
+        flags << c.flags.join(QLatin1Char(','));
+    }
     QVariantList out;
-    if (!call(QStringLiteral("/"), kMock, QStringLiteral("AddTablet"),
-              {address, name, serviceUuid, QVariant::fromValue(characteristics)}, &out)
+    if (!call(QStringLiteral("/"), kMock, QStringLiteral("AddTablet"), {address, name, serviceUuid, uuids, flags},
+              &out)
         || out.isEmpty())
         return QString();
     return qvariant_cast<QDBusObjectPath>(out.first()).path();

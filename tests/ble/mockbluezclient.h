@@ -16,7 +16,6 @@ struct MockCharacteristic {
     QString uuid;
     QStringList flags;
 };
-Q_DECLARE_METATYPE(MockCharacteristic)
 
 namespace MockUuid {
 // 128-bit forms on the Bluetooth base UUID, as BlueZ writes them.
