@@ -205,9 +205,16 @@ void MappingModel::EnumDisplay()
             continue;
         rects.push_back(ScreenRect{s.geometry.x(), s.geometry.y(), s.geometry.width(), s.geometry.height()});
     }
-    if (rects.size() > static_cast<size_t>(kScreenSlots - 1))
-        qWarning() << "EnumDisplay: more than" << kScreenSlots - 1 << "screens, the others are not offered:"
-                   << rects.size();
+    const size_t kept = static_cast<size_t>(kScreenSlots - 1);
+    if (rects.size() > kept) {
+        qWarning() << "EnumDisplay: more than" << kept << "screens, the others are not offered:" << rects.size();
+        // The table keeps the first nine; the primary screen must be among them, or
+        // the repair of a mapping that no longer fits has no primary to fall back on.
+        const auto primary = std::find_if(rects.begin() + static_cast<std::ptrdiff_t>(kept), rects.end(),
+                                          [](const ScreenRect &r) { return r.left == 0 && r.top == 0; });
+        if (primary != rects.end())
+            std::swap(rects[kept - 1], *primary);
+    }
     const ScreenTableData table = ScreenTable::Build(rects);
     ScreenTable::Publish(table);
 

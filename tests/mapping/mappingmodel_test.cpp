@@ -89,6 +89,23 @@ TEST(ScreenEnumeration, ScreensSortedByLeftEdgeAndThePrimaryKeepsItsName)
     EXPECT_EQ(ScreenTable::Current().primary, 1);
 }
 
+TEST(ScreenEnumeration, TenScreensKeepNineWithThePrimaryAmongThem)
+{
+    // A wall of ten screens listed right to left: the primary at (0, 0) comes last.
+    std::vector<QRect> rects;
+    for (int i = 9; i >= 0; --i)
+        rects.push_back(QRect(i * 1920, 0, 1920, 1080));
+    FixedDisplayBackend display(FixedDisplayBackend::FromRects(rects));
+    MappingModel model(&display);
+    model.EnumDisplay();
+    const ScreenTableData &t = ScreenTable::Current();
+    EXPECT_EQ(t.count, 9);
+    ASSERT_EQ(t.primary, 1);
+    EXPECT_EQ(t.Slot(1), (ScreenRect{0, 0, 1920, 1080}));
+    EXPECT_EQ(model.ScreenListTexts().size(), 10);
+    EXPECT_TRUE(model.ScreenListTexts().at(1).endsWith(QLatin1String("Primary")));
+}
+
 TEST(ScreenEnumeration, LogicalCopyAndWintabRectangle)
 {
     QTemporaryDir dir;

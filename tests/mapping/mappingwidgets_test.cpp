@@ -1,5 +1,6 @@
 // The mapping preview, the pressure curve editor and the screen numbers, rendered on the
 // offscreen platform and driven with synthetic mouse events.
+#include "device/ctablet.h"
 #include "mapping/mappingmodel.h"
 #include "mapping/mappingwidget.h"
 #include "mapping/pressurelevels.h"
@@ -158,14 +159,24 @@ TEST(MappingPreview, DrawsWithoutAPictureAndDragsIntoTheProfile)
     const QRect moved = tabletBand.at(0).at(0).toRect();
     EXPECT_EQ(moved.bottomRight() + QPoint(1, 1), QPoint(tf.width(), tf.height()));
 
-    // The preview's report turned into hundredths of an inch lands in the profile range.
+    // The preview's report, turned into hundredths of an inch by the model, reaches the
+    // profile: the left half of the tablet frame is the left half of the tablet.
     FixedDisplayBackend display(FixedDisplayBackend::FromRects({QRect(0, 0, 1920, 1080)}));
     MappingModel model(&display);
     model.EnumDisplay();
+    CTablet tablet(0);
+    tablet.m_DeviceAttributes.WidthInch100 = 15200;
+    tablet.m_DeviceAttributes.HeightInch100 = 9500;
+    model.SetTablet(&tablet);
     QObject::connect(&preview, &mappingwidget::TabletRubberRectChange, &model,
                      &MappingModel::on_TabletRubberRectChange);
-    Drag(&preview, tf.topLeft() + QPoint(5, 5), tf.topLeft() + QPoint(10, 10));
-    EXPECT_TRUE(model.TabletValues().isEmpty()) << "no tablet: nothing to store";
+    preview.SetTabletArea(QRect(0, 0, 1, 1));
+    Drag(&preview, tf.topLeft() + QPoint(1, 1), tf.topLeft() + QPoint(tf.width() / 2, tf.height() - 1));
+    const QRect area(tablet.TabletXMLData->TX, tablet.TabletXMLData->TY, tablet.TabletXMLData->TW,
+                     tablet.TabletXMLData->TH);
+    EXPECT_NEAR(area.width(), 7600, 15200 / tf.width() + 1);
+    EXPECT_NEAR(area.height(), 9500, 2 * 9500 / tf.height() + 1);
+    EXPECT_EQ(model.TabletValues(), area);
 }
 
 TEST(ScreenNumbers, OneShortLivedWindowPerMatchingScreen)
