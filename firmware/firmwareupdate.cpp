@@ -366,18 +366,18 @@ void FirmwareUpdate::on_pushButton_confirm_clicked()
     }
     m_bConfirmPending = true;
 
-    const QString image_path = ImagePath();
+    const QString imagePath = ImagePath();
     if (EntryOf(m_pDevice->Path()) == LoaderEntry) {
-        qInfo().noquote() << "Path" << image_path;
-        SendStart(image_path);
+        qInfo().noquote() << "Path" << imagePath;
+        SendStart(imagePath);
         return;
     }
     if (m_bNeedsUpdate == 1)
         m_pDevice->StringID(200); // the tablet restarts into its loader instead of answering
     if (m_bTabletSeen == 1)
         return; // the loader's arrival sends the Start
-    qInfo().noquote() << "Path" << image_path;
-    SendStart(image_path);
+    qInfo().noquote() << "Path" << imagePath;
+    SendStart(imagePath);
 }
 
 void FirmwareUpdate::on_pushButton_cancel_clicked()
