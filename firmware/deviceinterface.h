@@ -10,14 +10,16 @@
 // run on the notification thread (and, for the scan in RegisterDevNotifyCallBack, on
 // the caller's thread). SendCmd runs on the caller's thread and may overlap reads.
 
-#include <cstdint>
-
 #ifdef __cplusplus
+#include <cstdint>
 #include <memory>
 class HidBackend;
-// Installs the backend every later call uses (null removes it). Not thread-safe against
-// calls in progress: set it before InitLib() and clear it after ReleaseLib().
+// Installs the backend every later call uses (null removes it); calls in progress keep
+// the one they started with. Set it before InitLib() and clear it after ReleaseLib().
 void SetDeviceInterfaceBackend(std::shared_ptr<HidBackend> backend);
+#else
+#include <stdbool.h>
+#include <stdint.h>
 #endif
 
 #define FW_EXPORT __attribute__((visibility("default")))
