@@ -276,11 +276,6 @@ TEST_F(DiagnosisOnSimulatedTablet, ShowsTheTabletAndItsLivePen)
     EXPECT_EQ(label(dialog, "DiagnosisFunction.currentx"), QString::number(last.screenX, 'f', 2));
     EXPECT_EQ(label(dialog, "DiagnosisFunction.currenty"), QString::number(last.screenY, 'f', 2));
     EXPECT_EQ(label(dialog, "DiagnosisFunction.currentz"), QString::number(last.pressure));
-    // Some sample of the stroke pressed the tip: the field showed a pressure above zero.
-    bool pressed = false;
-    for (const MultiData &m : seen)
-        pressed = pressed || m.pressure > 0;
-    EXPECT_TRUE(pressed);
 
     const QImage image = dialog.grab().toImage();
     ASSERT_FALSE(image.isNull());

@@ -77,7 +77,20 @@ public:
 
 DdcutilBackend::DdcutilBackend() : m_pWorker(std::make_unique<Worker>())
 {
+    // Detection takes seconds; it starts now so that the first lookup rarely waits.
+    Job detect;
+    detect.call = [this] { listOnWorker(); };
+    m_jobs.push_back(std::move(detect));
     m_thread = std::thread([this] { run(); });
+}
+
+void DdcutilBackend::listOnWorker()
+{
+    if (m_pWorker->list)
+        return;
+    m_pWorker->detect();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_displayCount = m_pWorker->displays.size();
 }
 
 DdcutilBackend::~DdcutilBackend()
@@ -142,11 +155,7 @@ QVector<DdcDisplay> DdcutilBackend::displays()
 {
     QVector<DdcDisplay> result;
     runOnWorker([this, &result] {
-        if (!m_pWorker->list) {
-            m_pWorker->detect();
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_displayCount = m_pWorker->displays.size();
-        }
+        listOnWorker();
         result = m_pWorker->displays;
     });
     return result;

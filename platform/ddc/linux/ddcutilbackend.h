@@ -40,6 +40,8 @@ private:
     // Runs call on the worker and waits for it.
     void runOnWorker(std::function<void()> call);
     void run();
+    // Worker thread: reads the monitor list once.
+    void listOnWorker();
 
     std::mutex m_mutex;               // guards m_jobs, m_stop, m_displayCount
     std::condition_variable m_wake;
