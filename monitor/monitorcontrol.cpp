@@ -5,6 +5,7 @@
 
 #include "monitor/monitorids.h"
 #include "platform/ddc/ddcbackend.h"
+#include "platform/display/displaybackend.h"
 
 #include <QDebug>
 
@@ -59,6 +60,16 @@ qint64 overlapArea(const QRect &a, const QRect &b)
 }
 
 } // namespace
+
+MonitorControl::OutputProvider MonitorControl::OutputsOf(DisplayBackend &displays)
+{
+    return [&displays] {
+        QVector<MonitorOutput> outputs;
+        for (const DisplayScreen &screen : displays.physicalScreens())
+            outputs.append({screen.name, screen.geometry, screen.edid});
+        return outputs;
+    };
+}
 
 MonitorControl::MonitorControl(DdcBackend &ddc, OutputProvider outputs)
     : m_Ddc(ddc), m_Outputs(std::move(outputs))

@@ -17,6 +17,7 @@
 #include <functional>
 
 class DdcBackend;
+class DisplayBackend;
 struct ScreenTableData;
 
 // One screen output of the desktop: its rectangle in physical pixels, the output's name
@@ -71,6 +72,9 @@ int VcpOfId(int id);
 class MonitorControl {
 public:
     using OutputProvider = std::function<QVector<MonitorOutput>()>;
+    // The display facility's physical screens, read afresh at every lookup and search.
+    // The backend must outlive the provider.
+    static OutputProvider OutputsOf(DisplayBackend &displays);
 
     MonitorControl(DdcBackend &ddc, OutputProvider outputs);
 

@@ -3,6 +3,7 @@
 #include "monitor/monitorcontrol.h"
 #include "monitor/monitorids.h"
 #include "platform/ddc/fakeddcbackend.h"
+#include "platform/display/displaybackend.h"
 
 #include <gtest/gtest.h>
 
@@ -218,4 +219,26 @@ TEST(DisplaySearch, SecondModelOtherModelsAndNone)
     DisplaySearchResult none;
     EXPECT_FALSE(control.FindTheVTDisplay(&none, tableOf(outputs)));
     EXPECT_EQ(none.found, 0);
+}
+
+TEST(DisplaySearch, OnTheDisplayFacilitysScreens)
+{
+    // The pen display as the display facility reports it, RandR's EDID included.
+    std::vector<DisplayScreen> screens = FixedDisplayBackend::FromRects({QRect(0, 0, 1920, 1080), QRect(1920, 0, 1920, 1080)});
+    screens[0].edid = kOtherEdid;
+    screens[1].edid = kPenEdid;
+    screens[1].name = QStringLiteral("DP-2");
+    FixedDisplayBackend displays(screens);
+    FakeDdcBackend ddc({monitorWith(kOtherEdid, 0x05), monitorWith(kPenEdid, 0x08)});
+    MonitorControl control(ddc, MonitorControl::OutputsOf(displays));
+
+    DisplaySearchResult result;
+    ASSERT_TRUE(control.FindTheVTDisplay(&result, ScreenTable::Build({{0, 0, 1920, 1080}, {1920, 0, 1920, 1080}})));
+    EXPECT_EQ(result.screenSlot, 2);
+    EXPECT_EQ(result.deviceName, QStringLiteral("DP-2"));
+    EXPECT_EQ(result.ddcSupported, 1);
+    MonitorSettings settings;
+    ASSERT_TRUE(control.ReadAll(result.currentMode, &settings));
+    EXPECT_EQ(settings.presetId, Preset9300K);
+    EXPECT_EQ(control.CachedDisplay(), 1);
 }

@@ -132,6 +132,7 @@ void DdcutilBackend::run()
             qWarning() << "DDC/CI write of feature" << QStringLiteral("0x%1").arg(job.code, 2, 16, QChar('0')) << "=" << job.value
                        << "failed:" << ddca_rc_name(rc);
     }
+    m_pWorker.reset(); // libddcutil's list goes on the thread that made it
 }
 
 void DdcutilBackend::runOnWorker(std::function<void()> call)
