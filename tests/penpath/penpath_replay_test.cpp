@@ -158,3 +158,65 @@ TEST_F(ReplayStroke, BadScreenAndContextListsAreRefused)
         EXPECT_EQ(RunReplay(o, [](const QByteArray &) {}, &error), 2) << contexts;
     }
 }
+
+TEST_F(ReplayStroke, WintabPacketsAndMessagesOfTheForegroundProcess)
+{
+    ReplayOptions o = StrokeOptions(m_file);
+    o.foregroundPid = 4242;
+    // Context 2 wants a message per packet and one when the cursor enters.
+    o.wintabContexts = QStringLiteral("2:0xD");
+    const Replayed r = Replay(o);
+
+    const auto wintab = r.Of("wintab");
+    ASSERT_EQ(wintab.size(), 4);
+    const int buttons[] = {0, 1, 1, 0};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(Int(wintab[i], "entry"), i);
+        EXPECT_EQ(Int(wintab[i], "context"), 2);
+        EXPECT_EQ(Int(wintab[i], "serial"), i + 1);
+        EXPECT_EQ(Int(wintab[i], "cursor"), 1);
+        EXPECT_EQ(Int(wintab[i], "status"), 0);
+        EXPECT_EQ(Int(wintab[i], "time"), i * 4); // the recording's milliseconds
+        EXPECT_EQ(Int(wintab[i], "buttons"), buttons[i]) << i;
+    }
+    // Hover at screen (500, 150) of 2000 x 600; y counts up from the bottom.
+    EXPECT_EQ(Int(wintab[0], "x"), 500 * 44800 / 2000);
+    EXPECT_EQ(Int(wintab[0], "y"), 29600 - 150 * 29600 / 600);
+    EXPECT_EQ(Int(wintab[0], "altitude"), 900);
+    EXPECT_EQ(Int(wintab[1], "pressure"), 8191);
+    EXPECT_NEAR(Int(wintab[1], "azimuth"), 118, 1);
+    EXPECT_NEAR(Int(wintab[1], "altitude"), 493, 1);
+    // time and serial always; then what moved.
+    EXPECT_EQ(Int(wintab[1], "changed"), 0x4 | 0x10 | 0x40 | 0x400 | 0x1000);
+    EXPECT_EQ(Int(wintab[2], "changed"), 0x4 | 0x10 | 0x80 | 0x100);
+
+    const auto posts = r.Of("post");
+    ASSERT_EQ(posts.size(), 7);
+    for (const QJsonObject &p : posts)
+        EXPECT_EQ(Int(p, "window"), 0x1000 + 2);
+    const int expected[][3] = {
+        {0x7FF5, 2, 0x10001}, {0x7FF7, 0, 2}, {0x7FF0, 0, 2}, // enter with the first packet
+        {0x7FF0, 1, 2}, {0x7FF0, 2, 2},
+        {0x7FF0, 3, 2}, {0x7FF5, 2, 0x10000},                 // leave
+    };
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(Int(posts[i], "msg"), expected[i][0]) << i;
+        EXPECT_EQ(Int(posts[i], "wparam"), expected[i][1]) << i;
+        EXPECT_EQ(Int(posts[i], "lparam"), expected[i][2]) << i;
+    }
+
+    // Each report's lines in the order things happened: the ring packet, its messages,
+    // then the pointer report.
+    QStringList order;
+    for (const QJsonObject &e : r.all) {
+        if (Int(e, "line") == 2)
+            order << e.value(QStringLiteral("event")).toString();
+    }
+    EXPECT_EQ(order.join(QLatin1Char(',')), QStringLiteral("packet,wintab,post,post,post,vhid,multidata"));
+
+    // Without the system-cursor option the Wintab application alone gets the pen.
+    o.wintabContexts = QStringLiteral("2:0x4");
+    const Replayed quiet = Replay(o);
+    EXPECT_EQ(quiet.Of("wintab").size(), 4);
+    EXPECT_TRUE(quiet.Of("vhid").isEmpty());
+}
