@@ -412,10 +412,17 @@ void MainWindow::createTrayIcon()
     m_pTrayIcon->setToolTip(QStringLiteral("Inkora"));
 
     auto *menu = new QMenu(this);
-    QAction *show = menu->addAction(languageText(QStringLiteral("Tray.show"), QStringLiteral("Show")));
-    QAction *quit = menu->addAction(languageText(QStringLiteral("Tray.exit"), QStringLiteral("Exit")));
-    connect(show, &QAction::triggered, this, &MainWindow::OnShowDriver);
-    connect(quit, &QAction::triggered, this, &MainWindow::OnQuiqDriver);
+    m_pShowAction = menu->addAction(QIcon(QStringLiteral(":/image/Res/show.png")),
+                                    languageText(QStringLiteral("Tray.show"), QStringLiteral("Show")));
+    m_pSettingAction = menu->addAction(QIcon(QStringLiteral(":/image/Res/setting.png")),
+                                       languageText(QStringLiteral("Tray.setting"), QStringLiteral("Settings")));
+    m_pUpdateAction = menu->addAction(QIcon(QStringLiteral(":/image/Res/update.png")),
+                                      languageText(QStringLiteral("Tray.update"), QStringLiteral("Check for updates")));
+    menu->addSeparator();
+    m_pQuitAction = menu->addAction(QIcon(QStringLiteral(":/image/Res/close.png")),
+                                    languageText(QStringLiteral("Tray.exit"), QStringLiteral("Exit")));
+    connect(m_pShowAction, &QAction::triggered, this, &MainWindow::OnShowDriver);
+    connect(m_pQuitAction, &QAction::triggered, this, &MainWindow::OnQuiqDriver);
     m_pTrayIcon->setContextMenu(menu);
     connect(m_pTrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
@@ -436,6 +443,7 @@ void MainWindow::OnShowDriver()
 void MainWindow::OnQuiqDriver()
 {
     qInfo() << "Exit from tray";
+    emit UsageRecord(QStringLiteral("ExitDriver"));
     QApplication::quit();
 }
 

@@ -57,9 +57,15 @@ public:
     bool startedMinimised() const { return m_bStartedMinimised; }
     void setStartedMinimised(bool minimised) { m_bStartedMinimised = minimised; }
 
-    // The tray icon with "Show" and "Exit"; made once, later calls do nothing.
+    // The tray icon and its menu; made once, later calls do nothing.
     void createTrayIcon();
     QSystemTrayIcon *trayIcon() const { return m_pTrayIcon; }
+    // The tray menu's entries (null before createTrayIcon). The setting and update
+    // entries are for the dialogs that hang on them.
+    QAction *showAction() const { return m_pShowAction; }
+    QAction *quitAction() const { return m_pQuitAction; }
+    QAction *settingAction() const { return m_pSettingAction; }
+    QAction *updateAction() const { return m_pUpdateAction; }
 
     QString noDeviceText() const;
 
@@ -133,4 +139,8 @@ private:
     SharedBlock *m_pSharedBlock = nullptr; // child object
     std::unique_ptr<WindowEndpoint> m_pMessageWindow;
     QSystemTrayIcon *m_pTrayIcon = nullptr;   // child object
+    QAction *m_pShowAction = nullptr;         // children of the tray menu
+    QAction *m_pQuitAction = nullptr;
+    QAction *m_pSettingAction = nullptr;
+    QAction *m_pUpdateAction = nullptr;
 };
