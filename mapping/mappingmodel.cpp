@@ -513,9 +513,34 @@ void MappingModel::on_TabletRubberRectChange(QRect band, QRect preview)
     emit UsageEvent(QStringLiteral("TabletRubberRectChange"));
 }
 
+void MappingModel::SetPenDisplayMonitor(int screenSlot, int savedOrientation)
+{
+    m_nPenDisplaySlot = screenSlot;
+    m_nPenDisplayOrientation = std::clamp(savedOrientation, 0, 3);
+}
+
+int MappingModel::OwnMonitorOf(const CTablet &tablet) const
+{
+    constexpr int16_t kPenDisplay = 2;
+    if (m_nPenDisplaySlot < 1 || m_nPenDisplaySlot > ScreenTable::Current().count)
+        return -1;
+    return tablet.CopyAttributes().DeviceKind == kPenDisplay ? m_nPenDisplaySlot : -1;
+}
+
 void MappingModel::onResetWorkAreaDefaultSetting(bool resetRotation)
 {
     EnumDisplay();
+    const int own = m_pTablet ? OwnMonitorOf(*m_pTablet) : -1;
+    if (own > 0) {
+        ScreenSelected(own);
+        emit ScreenListChanged(m_ScreenTexts, own);
+        FullScreenClicked();
+        if (Orientation() != m_nPenDisplayOrientation)
+            RotationButtonClicked(m_nPenDisplayOrientation);
+        FullTabletClicked();
+        emit UsageEvent(QStringLiteral("ResetWorkAreaDefaultSetting"));
+        return;
+    }
     // The whole desktop, all of it.
     m_nSelectedScreen = 0;
     const ScreenRect desk = ScreenTable::Current().Desktop();
@@ -551,14 +576,17 @@ void MappingModel::RepairTablet(CTablet &tablet)
     const ScreenTableData &table = ScreenTable::Current();
     int id = 0;
     QRect area;
+    const int own = OwnMonitorOf(tablet);
     if ((tablet.SW == 0 && tablet.SH == 0) || tablet.mappingChanged.load()) {
-        id = 0;
-        area = ToQRect(table.Desktop());
+        id = own > 0 ? own : 0;
+        area = ToQRect(table.Slot(id));
     } else {
         id = tablet.screenIndex;
         area = QRect(tablet.SX, tablet.SY, tablet.SW, tablet.SH);
         if (!Inside(area, table.Desktop()) || id > table.count || id < 0) {
-            if (id > 0)
+            if (own > 0)
+                id = own;
+            else if (id > 0)
                 id = table.primary;
             else
                 id = 0;

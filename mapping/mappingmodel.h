@@ -60,6 +60,12 @@ public:
     // its touch-ring mode decides whether a rotation is sent to the tablet.
     void SetCurrentApp(const QString &appPath) { m_strCurrentApp = appPath; }
 
+    // The screen slot of our pen display's own monitor, as the display search found it
+    // (-1: none), and the orientation saved for that display. A pen display is mapped
+    // onto its own monitor by the reset and the display-change repair.
+    void SetPenDisplayMonitor(int screenSlot, int savedOrientation = 0);
+    int PenDisplayMonitor() const { return m_nPenDisplaySlot; }
+
     // Reads the screens, publishes the screen table (physical and logical), writes the
     // desktop rectangle into the Wintab map and makes the selection list texts.
     void EnumDisplay();
@@ -107,7 +113,8 @@ public slots:
     void on_TabletRubberRectChange(QRect band, QRect preview);
 
     // Enumerates again; the whole desktop, full screen; with resetRotation also
-    // Orientation 0.
+    // Orientation 0. A pen display with an identified monitor gets that monitor, the
+    // whole tablet and the display's saved orientation instead.
     void onResetWorkAreaDefaultSetting(bool resetRotation = true);
     // The system's display-change notice: enumerates again and repairs the mapping of
     // every open tablet.
@@ -145,6 +152,9 @@ private:
     void EmitTablet();
     int TouchRingMode() const;
     void RepairTablet(CTablet &tablet);
+    // The identified monitor's slot when the tablet is a pen display and the slot is in
+    // the table; else -1.
+    int OwnMonitorOf(const CTablet &tablet) const;
     void EndAreaCapture();
 
     DisplayBackend *m_pDisplay;
@@ -152,6 +162,8 @@ private:
     QPointer<CTablet> m_pTablet;
     QPointer<CTablet> m_pCapturing; // tablet marking its area with the pen
     QString m_strCurrentApp;
+    int m_nPenDisplaySlot = -1;
+    int m_nPenDisplayOrientation = 0;
 
     QStringList m_ScreenTexts;
     int m_nSelectedScreen = 0;

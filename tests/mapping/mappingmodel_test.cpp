@@ -315,3 +315,36 @@ TEST_F(MappingModelTest, ResetGoesToTheWholeDesktopUnturned)
     model.onResetWorkAreaDefaultSetting(false);
     EXPECT_EQ(tablet.TabletXMLData->Orientation, 3);
 }
+
+TEST_F(MappingModelTest, PenDisplayKeepsToItsOwnMonitor)
+{
+    display.setScreens(FixedDisplayBackend::FromRects({QRect(0, 0, 2560, 1440), QRect(2560, 0, 1920, 1080)}));
+    model.SetPenDisplayMonitor(2, 1);
+
+    // An opaque tablet is not tied to the pen display's monitor.
+    model.onResetWorkAreaDefaultSetting(true);
+    EXPECT_EQ(tablet.TabletXMLData->ScreenId, 0);
+
+    tablet.m_DeviceAttributes.DeviceKind = 2;
+    model.onResetWorkAreaDefaultSetting(true);
+    EXPECT_EQ(tablet.TabletXMLData->ScreenId, 2);
+    EXPECT_EQ(ScreenArea(*tablet.TabletXMLData), QRect(2560, 0, 1920, 1080));
+    EXPECT_EQ(tablet.TabletXMLData->Orientation, 1);
+    EXPECT_EQ(TabletArea(*tablet.TabletXMLData), QRect(0, 0, 9500, 15200));
+
+    // Its saved mapping no longer fits: back to its own monitor, not to the primary.
+    TabletTable::Set(0, &tablet);
+    tablet.screenIndex = 3;
+    tablet.SX = 4480;
+    tablet.SY = 0;
+    tablet.SW = 1920;
+    tablet.SH = 1080;
+    model.OnDisplayChanged();
+    EXPECT_EQ(tablet.TabletXMLData->ScreenId, 2);
+    EXPECT_EQ(ScreenArea(*tablet.TabletXMLData), QRect(2560, 0, 1920, 1080));
+
+    // The monitor is gone from the table: the ordinary rules apply.
+    display.setScreens(FixedDisplayBackend::FromRects({QRect(0, 0, 2560, 1440)}));
+    EXPECT_EQ(tablet.TabletXMLData->ScreenId, 1);
+    EXPECT_EQ(ScreenArea(*tablet.TabletXMLData), QRect(0, 0, 2560, 1440));
+}
