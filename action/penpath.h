@@ -10,7 +10,9 @@
 // all tablets (mouse mode, last valid position, Wintab change detection) is process-wide
 // and guarded by one short internal lock, never held across a report write.
 //
-// Per packet nothing is allocated and nothing is logged above debug level.
+// Per packet nothing is allocated and nothing is logged above debug level; the one
+// exception is a message to a Wintab context's window, which goes through the window
+// facility only when the context asked for messages.
 
 #include "config/profilerecords.h"
 #include "device/tabletpacket.h"
