@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMutexLocker>
 #include <QSettings>
 #include <QThread>
 
@@ -65,7 +64,7 @@ void JsonServer::SetLanguage(const QString &name)
 
 void JsonServer::AddRecord(const QString &record)
 {
-    QMutexLocker lock(&m_workerMutex);
+    std::lock_guard<std::mutex> lock(m_workerMutex);
     if (m_pWorker)
         m_pWorker->Enqueue(record);
 }
@@ -91,7 +90,7 @@ void JsonServer::StartWorker()
     connect(worker, &JsonServerAction::LoopEnded, worker, [thread] { thread->quit(); }, Qt::DirectConnection);
     connect(worker, &JsonServerAction::PostFinished, this, &JsonServer::PostFinished, Qt::QueuedConnection);
     {
-        QMutexLocker lock(&m_workerMutex);
+        std::lock_guard<std::mutex> lock(m_workerMutex);
         m_pWorker = worker;
     }
     m_pThread->start(QThread::InheritPriority);
@@ -101,16 +100,20 @@ void JsonServer::StopWorker(bool keepQueued)
 {
     JsonServerAction *worker = nullptr;
     {
-        QMutexLocker lock(&m_workerMutex);
+        std::lock_guard<std::mutex> lock(m_workerMutex);
         worker = m_pWorker;
         m_pWorker = nullptr;
     }
     if (!worker)
         return;
-    // Stop cuts a post in flight short, so this wait never lasts a network timeout.
+    // Stop cuts a post in flight short, so this wait never lasts a network timeout. The
+    // thread quits when the loop has ended (never before: quitting would also end the
+    // loop's wait for a reply, and that post would pass for delivered).
     worker->Stop(keepQueued);
-    m_pThread->quit();
     m_pThread->wait();
+    // Taking the worker's lock once more orders its last writes before the delete.
+    if (!worker->HasEnded())
+        qWarning() << "Usage upload thread ended without its loop";
     delete worker;
     delete m_pThread;
     m_pThread = nullptr;

@@ -13,11 +13,11 @@
 #include "online/dataconfig.h"
 #include "online/usagerecord.h"
 
-#include <QMutex>
 #include <QObject>
 #include <QString>
 
 #include <memory>
+#include <mutex>
 
 class JsonServerAction;
 class QSettings;
@@ -63,7 +63,7 @@ private:
     bool m_bEnabled = false;
     std::unique_ptr<QSettings> m_pUserSettings; // per-user "dataconfig.ini"; null when not installed
 
-    mutable QMutex m_workerMutex;
+    mutable std::mutex m_workerMutex;
     JsonServerAction *m_pWorker = nullptr; // owned; lives on m_pThread; guarded by m_workerMutex
     QThread *m_pThread = nullptr;          // owned
 };

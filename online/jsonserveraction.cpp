@@ -6,7 +6,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QMutexLocker>
 #include <QNetworkAccessManager>
 #include <QNetworkInterface>
 #include <QNetworkReply>
@@ -15,13 +14,18 @@
 #include <QSettings>
 #include <QTextCodec>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
+
+#include <chrono>
 
 namespace {
 
 constexpr int kPostTimeoutMs = 15000;
-constexpr unsigned long kIdleWaitMs = 1000;
-constexpr unsigned long kPostPauseMs = 10;
+constexpr std::chrono::milliseconds kIdleWait(1000);
+constexpr std::chrono::milliseconds kPostPause(10);
+// How soon a stop cuts a post in flight short.
+constexpr int kStopCheckMs = 50;
 
 // Pending bodies are stored as GBK text. GB18030 writes the same bytes for everything
 // GBK can hold and also keeps the characters GBK cannot.
@@ -97,35 +101,31 @@ QString JsonServerAction::ClientId(const QString &dataFolder, const QString &int
 
 void JsonServerAction::Enqueue(const QString &record)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_bRunning)
         return;
     m_queue.append(record);
-    m_wake.wakeAll();
+    m_wake.notify_all();
 }
 
 void JsonServerAction::Stop(bool keepQueued)
 {
-    {
-        QMutexLocker lock(&m_mutex);
-        m_bRunning = false;
-        m_bKeepQueued = keepQueued;
-        m_wake.wakeAll();
-    }
-    // Runs on the worker thread, inside the wait for a reply when there is one.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (m_pCurrentReply)
-                m_pCurrentReply->abort();
-        },
-        Qt::QueuedConnection);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bRunning = false;
+    m_bKeepQueued = keepQueued;
+    m_wake.notify_all();
 }
 
 bool JsonServerAction::IsRunning() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_bRunning;
+}
+
+bool JsonServerAction::HasEnded() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_bLoopEnded;
 }
 
 void JsonServerAction::RunLoop()
@@ -134,9 +134,9 @@ void JsonServerAction::RunLoop()
     for (;;) {
         QString record;
         {
-            QMutexLocker lock(&m_mutex);
+            std::unique_lock<std::mutex> lock(m_mutex);
             if (m_bRunning && m_queue.isEmpty())
-                m_wake.wait(&m_mutex, kIdleWaitMs);
+                m_wake.wait_for(lock, kIdleWait);
             if (!m_bRunning)
                 break;
             if (m_queue.isEmpty())
@@ -144,15 +144,15 @@ void JsonServerAction::RunLoop()
             record = m_queue.takeFirst();
         }
         Post(manager, record);
-        QMutexLocker lock(&m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
         if (m_bRunning && m_queue.isEmpty())
-            m_wake.wait(&m_mutex, kPostPauseMs);
+            m_wake.wait_for(lock, kPostPause);
     }
 
     QStringList left;
     bool keep = false;
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         left.swap(m_queue);
         keep = m_bKeepQueued;
     }
@@ -162,6 +162,9 @@ void JsonServerAction::RunLoop()
             KeepBody(BuildBody(m_strMac, QDateTime::currentMSecsSinceEpoch(), record));
     }
     emit LoopEnded();
+    // Last: the owner takes this lock before deleting the worker.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bLoopEnded = true;
 }
 
 QString JsonServerAction::ReadBacklog() const
@@ -191,13 +194,22 @@ void JsonServerAction::Post(QNetworkAccessManager &manager, const QString &recor
     request.setTransferTimeout(kPostTimeoutMs);
     QEventLoop loop;
     QNetworkReply *reply = manager.post(request, payload.toUtf8());
-    m_pCurrentReply = reply;
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    // A stop (program end, collection off) cuts the post short; its body is kept.
+    QTimer stopCheck;
+    stopCheck.setInterval(kStopCheckMs);
+    connect(&stopCheck, &QTimer::timeout, reply, [this, reply] {
+        if (!IsRunning())
+            reply->abort();
+    });
+    stopCheck.start();
     if (!IsRunning())
-        reply->abort(); // stopped before the reply existed
+        reply->abort();
     if (!reply->isFinished())
         loop.exec();
-    m_pCurrentReply = nullptr;
+    stopCheck.stop();
+    if (!reply->isFinished())
+        reply->abort(); // the wait ended some other way: not delivered
 
     const QString answer = reply->isOpen() ? QString::fromUtf8(reply->readAll()) : QString();
     if (reply->error() != QNetworkReply::NoError) {

@@ -5,16 +5,18 @@
 // first record after a successful post carries the whole pending file along as a JSON
 // array, and the file is deleted once such a post succeeds.
 //
-// Ownership: m_queue, m_bRunning and m_bKeepQueued are guarded by m_mutex (the GUI
-// thread adds and stops, the worker takes). m_strLastBody, m_bLastOk, m_bBacklogSent
-// and m_pCurrentReply belong to the worker thread. The URL, the folder paths and the
-// client id are set at construction and only read afterwards.
+// Ownership: m_queue, m_bRunning, m_bKeepQueued and m_bLoopEnded are guarded by m_mutex
+// (the GUI thread adds and stops, the worker takes); standard locks, so thread sanitizer
+// builds see every ordering. m_strLastBody, m_bLastOk and m_bBacklogSent belong to the
+// worker thread. The URL, the folder paths and the client id are set at construction and
+// only read afterwards.
 
-#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QWaitCondition>
+
+#include <condition_variable>
+#include <mutex>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -36,6 +38,8 @@ public:
     // pending file. keepQueued: records still waiting are kept there too (program end)
     // instead of being dropped (collection switched off).
     void Stop(bool keepQueued);
+    // The loop has returned (checked by the owner after the thread ended).
+    bool HasEnded() const;
 
     QString Url() const { return m_strUrl; }
     QString Mac() const { return m_strMac; }
@@ -69,14 +73,14 @@ private:
     const QString m_strPendingPath; // ".../data/TabletData.txt"
     QString m_strMac;
 
-    mutable QMutex m_mutex;
-    QWaitCondition m_wake;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
     QStringList m_queue;
     bool m_bRunning = true;
     bool m_bKeepQueued = false;
+    bool m_bLoopEnded = false;
 
     QString m_strLastBody;
     bool m_bLastOk = true;      // the previous post succeeded
     bool m_bBacklogSent = false; // the last post carried the pending file
-    QNetworkReply *m_pCurrentReply = nullptr;
 };

@@ -1,11 +1,10 @@
 #include "online/usagerecord.h"
 
-#include <QMutex>
-#include <QMutexLocker>
+#include <mutex>
 
 namespace {
 
-QMutex g_sinkMutex;
+std::mutex g_sinkMutex;
 UsageRecordSink *g_pSink = nullptr; // guarded by g_sinkMutex
 
 QString quoted(const QString &text)
@@ -27,13 +26,13 @@ QString quoted(const QString &text)
 
 void SetUsageRecordSink(UsageRecordSink *sink)
 {
-    QMutexLocker lock(&g_sinkMutex);
+    std::lock_guard<std::mutex> lock(g_sinkMutex);
     g_pSink = sink;
 }
 
 void ClearUsageRecordSink(UsageRecordSink *sink)
 {
-    QMutexLocker lock(&g_sinkMutex);
+    std::lock_guard<std::mutex> lock(g_sinkMutex);
     if (g_pSink == sink)
         g_pSink = nullptr;
 }
@@ -64,7 +63,7 @@ void UsageRecord(const QString &record)
 {
     // The sink is called under the lock so it cannot be destroyed meanwhile; AddRecord
     // only appends to a queue.
-    QMutexLocker lock(&g_sinkMutex);
+    std::lock_guard<std::mutex> lock(g_sinkMutex);
     if (g_pSink)
         g_pSink->AddRecord(record);
 }
