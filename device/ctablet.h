@@ -173,7 +173,8 @@ public:
     // any node a packet reaches stays alive until that packet is done. The engine must
     // not keep a node pointer from one packet to the next: appsGeneration changes with
     // every change of the list, so a pointer cached under an older generation is stale.
-    // Field edits of the settings window go to the nodes in place, without the lock.
+    // Field edits of the settings window go to the nodes in place, under appsMutex too:
+    // a packet reads custom texts and action 110 writes SelectID while it runs.
     AppConfigMap apps;
     mutable std::mutex appsMutex;
     uint32_t appsGeneration = 0; // appsMutex

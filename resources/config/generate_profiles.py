@@ -171,7 +171,8 @@ def key_set(x, depth, tag, count, group, **attrs):
             action = NEXT_KEY_GROUP
         else:
             action = KEY_ACTIONS[(k + 4 * (group or 0)) % len(KEY_ACTIONS)]
-        x.leaf(depth + 1, "K%d" % (k + 1), id=0, Show=1, Actid=action, Motid=0)
+        # Motid is the key number the tablet reports for this entry (1-based).
+        x.leaf(depth + 1, "K%d" % (k + 1), id=0, Show=1, Actid=action, Motid=k + 1)
     x.close(depth, tag)
 
 
