@@ -11,6 +11,11 @@
 #include "device/tabletpacket.h"
 #include "driverlink/driverlink.h"
 #include "driverlink/sharedblock.h"
+#include "mapping/mappingmodel.h"
+#include "monitor/monitorids.h"
+#include "online/usagerecord.h"
+#include "platform/display/displaybackend.h"
+#include "platform/display/linux/xrandrdisplaybackend.h"
 #include "platform/input/linux/systeminputinjector.h"
 #include "platform/ipc/linux/posixipcbackend.h"
 #include "platform/hid/hidmonitor.h"
@@ -121,6 +126,26 @@ MainWindow::MainWindow(const QString &installFolder, const LocaleBackend &locale
     m_pLanguageSettings->beginGroup(m_strLanguageGroup);
     qInfo().noquote() << "UI language id" << languageId << ", group" << m_strLanguageGroup;
 
+    // Displays: under --simulate one fixed screen that carries the simulated pen
+    // display's EDID, so the pen display search finds it.
+    if (startupOptions().simulate) {
+        DisplayScreen screen;
+        screen.geometry = QRect(0, 0, 1920, 1080);
+        screen.name = QStringLiteral("SIM-1");
+        screen.primary = true;
+        screen.edid = MonitorIds::SimulatedPenDisplayEdid();
+        m_pDisplay = std::make_unique<FixedDisplayBackend>(std::vector<DisplayScreen>{screen});
+    } else {
+        m_pDisplay = std::make_unique<XRandrDisplayBackend>();
+    }
+    m_pMapping = std::make_unique<MappingModel>(
+        m_pDisplay.get(), [this](const QString &key, const QString &fallback) { return languageText(key, fallback); });
+
+    // Every usage record of the window goes to the one routing function, with the tablet.
+    connect(this, &MainWindow::UsageRecord, this, [this](const QString &name) {
+        ::UsageRecord(UsageRecordText(name, tabletName()));
+    });
+
     buildWindow();
     // The per-packet result record reaches this window from the tablet reading threads
     // through queued signals: registered before any tablet opens.
@@ -137,6 +162,10 @@ MainWindow::MainWindow(const QString &installFolder, const LocaleBackend &locale
     driverLink.input = createSystemInputInjector();
     DriverLink::Open(std::move(driverLink));
 
+    // The screens before the tablets: a profile without a screen area takes the one of
+    // its screen index.
+    m_pMapping->EnumDisplay();
+
     startDevices(hid ? std::move(hid) : CreateHidBackend());
 }
 
@@ -151,6 +180,12 @@ void MainWindow::startDevices(std::unique_ptr<HidBackend> hid)
     connect(m_pDiscovery.get(), &TabletDiscovery::TabletConnected, this, &MainWindow::OnTabletConnected);
     connect(m_pDiscovery.get(), &TabletDiscovery::TabletDisconnecting, this, &MainWindow::OnTabletDisconnecting);
     connect(m_pDiscovery.get(), &TabletDiscovery::NoTabletLeft, this, &MainWindow::RefreshDeviceSelector);
+    connect(m_pDiscovery.get(), &TabletDiscovery::UsageRecord, this, [](const QString &name, const QVariantMap &fields) {
+        UsagePairs pairs;
+        for (auto it = fields.begin(); it != fields.end(); ++it)
+            pairs.append(qMakePair(it.key(), it.value().toString()));
+        ::UsageRecord(name, pairs);
+    });
     if (m_bDeviceStartupOk)
         m_pDiscovery->EnmuTabeltDevice();
 
@@ -205,6 +240,9 @@ bool MainWindow::createSharedBlock()
 void MainWindow::OnTabletConnected(CTablet *tablet, int slot)
 {
     qInfo().noquote() << "Tablet connected in slot" << slot << QString::fromLocal8Bit(tablet->m_DeviceAttributes.DisplayName);
+    tablet->SetScreenRectProvider(&MappingModel::ScreenTableRect);
+    connect(tablet, QOverload<int, int, QString>::of(&CTablet::PostActionMsg), this, &MainWindow::ReceivActionMsg,
+            Qt::QueuedConnection);
 }
 
 void MainWindow::OnTabletDisconnecting(CTablet *tablet, int slot)
@@ -216,6 +254,8 @@ void MainWindow::OnTabletDisconnecting(CTablet *tablet, int slot)
 
 void MainWindow::RefreshDeviceSelector()
 {
+    const QString previous = m_pDeviceSelector->currentText();
+    const QSignalBlocker block(m_pDeviceSelector);
     m_pDeviceSelector->clear();
     const QMap<QString, CTablet *> &list = m_pDiscovery->deviceList();
     for (auto it = list.begin(); it != list.end(); ++it) {
@@ -223,7 +263,17 @@ void MainWindow::RefreshDeviceSelector()
         const QIcon picture = model.isEmpty() ? QIcon() : QIcon(QStringLiteral(":/image/tablet/%1.png").arg(model));
         m_pDeviceSelector->addItem(picture, it.key());
     }
+    const int keep = m_pDeviceSelector->findText(previous);
+    if (keep >= 0)
+        m_pDeviceSelector->setCurrentIndex(keep);
     m_pPages->setCurrentIndex(list.isEmpty() ? 0 : 1);
+    if (!list.isEmpty() && m_pDeviceSelector->currentText() != m_strShownTablet) {
+        m_strShownTablet = m_pDeviceSelector->currentText();
+        onSelectTabletDevice(m_strShownTablet);
+    } else if (list.isEmpty()) {
+        m_strShownTablet.clear();
+        m_pMapping->SetTablet(nullptr);
+    }
     // Only tablets with an on-board profile store (the keypad document) transfer one.
     CTablet *tablet = currentTablet();
     const bool onBoard = tablet && tablet->TabletXMLData && tablet->TabletXMLData->SupportGroupKeys != 0;
@@ -362,13 +412,13 @@ void MainWindow::buildWindow()
     titleLayout->addWidget(minimise);
     titleLayout->addWidget(close);
     connect(minimise, &QPushButton::clicked, this, &QWidget::showMinimized);
-    connect(close, &QPushButton::clicked, this, &QWidget::close);
+    connect(close, &QPushButton::clicked, this, &MainWindow::CloseBtnClicked);
 
     m_pNoDeviceLabel = new QLabel(languageText(QLatin1String(kNoDeviceKey), QLatin1String(kNoDeviceText)), central);
     m_pNoDeviceLabel->setObjectName(QStringLiteral("label_noDevice"));
     m_pNoDeviceLabel->setAlignment(Qt::AlignCenter);
 
-    // Page 1: the connected tablets (the settings pages come with the main window).
+    // Page 1: the connected tablets and their settings pages.
     auto *devicePage = new QWidget(central);
     auto *deviceLayout = new QVBoxLayout(devicePage);
     m_pDeviceSelector = new QComboBox(devicePage);
@@ -392,7 +442,11 @@ void MainWindow::buildWindow()
     settings->setMenu(settingsMenu);
     selectorRow->addWidget(settings);
     deviceLayout->addLayout(selectorRow);
-    deviceLayout->addStretch();
+    deviceLayout->addWidget(buildDevicePage(devicePage), 1);
+    connect(m_pDeviceSelector, QOverload<int>::of(&QComboBox::activated), this, [this](int index) {
+        m_strShownTablet = m_pDeviceSelector->itemText(index);
+        onSelectTabletDevice(m_strShownTablet);
+    });
 
     m_pPages = new QStackedWidget(central);
     m_pPages->addWidget(m_pNoDeviceLabel);
@@ -401,7 +455,7 @@ void MainWindow::buildWindow()
     layout->addWidget(titleBar);
     layout->addWidget(m_pPages, 1);
     setCentralWidget(central);
-    resize(720, 480);
+    resize(960, 680);
 }
 
 void MainWindow::createTrayIcon()

@@ -1,13 +1,42 @@
 #pragma once
 // The main window. It exists for the whole run: its constructor performs the start-up
 // steps (per-user files, language), closing it only hides it into the tray, and its
-// destructor is the program's shutdown. For now it only says that no tablet is
-// connected; the settings pages come with the device layer.
+// destructor is the program's shutdown. It shows one tablet and one application
+// profile at a time: the pages the tablet's capabilities call for, the application bar,
+// Confirm (save every tablet's profiles) and Cancel (reload them all).
+//
+// Edits go to the profile records in memory at once. The reading threads read the
+// records for every packet; the fields the action engine and the pen path take per
+// packet (pen buttons, keys, rings, mouse mode) are written under the tablet's
+// appsMutex, the mapping fields through the mapping model. Profile nodes are never kept
+// across calls: Cancel and import replace them, so the current profile is looked up by
+// its path each time.
 
 #include <QMainWindow>
 #include <QString>
+#include <QVector>
 
+#include "app/pagerules.h"
+#include "device/ctablet.h"
+#include "device/tabletpacket.h"
+
+#include <functional>
 #include <memory>
+
+struct AppConfigNode;
+class DisplayBackend;
+class MappingModel;
+class mappingwidget;
+class QPressAdjustWedget;
+class QAbstractButton;
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QListWidget;
+class QPushButton;
+class QSlider;
+class QSpinBox;
+class QTabWidget;
 
 class CTablet;
 class HidBackend;
@@ -87,6 +116,41 @@ public:
     // The tablet of the device selector's current entry, or null.
     CTablet *currentTablet() const;
 
+    // The application profile being edited: the common profile, or the application
+    // profile of currentAppPath() (null without a tablet).
+    AppConfigNode *currentApp() const;
+    QString currentAppPath() const { return m_strCurrentApp; }
+    int currentPenSlot() const { return m_nCurrentPen; }
+    // Pages of the left-hand list in their order, and the page the stack shows.
+    QVector<SettingsPage> listedPages() const;
+    int shownPage() const;
+    MappingModel *mappingModel() const { return m_pMapping.get(); }
+
+    // The controls, by their design names (tests and the screenshot run drive them).
+    QCheckBox *mouseModeCheckBox() const { return m_pMouseMode; }
+    QCheckBox *windowsInkCheckBox() const { return m_pWindowsInk; }
+    QSlider *speedSlider() const { return m_pSpeed; }
+    QComboBox *penButtonList(int button) const { return m_pPenButtons[button]; }
+    QComboBox *penMenu() const { return m_pPenSet; }
+    QListWidget *applicationBar() const { return m_pAppBar; }
+    QPushButton *addAppButton() const { return m_pAddApp; }
+    QPushButton *deleteAppButton() const { return m_pDeleteApp; }
+    QComboBox *keyList(int key) const { return m_KeyLists.value(key); }
+    QAbstractButton *ringRadio(int id) const;
+    QSlider *tabletLightSlider() const { return m_pLightSlider; }
+    // Selects a page of the list by its page id (no effect when it is not listed).
+    void selectPage(SettingsPage page);
+    // Adds the application profile of an executable (what the add button's file dialog
+    // does after the choice). Done, or why not.
+    bool addApplicationPath(const QString &path);
+
+    // Where the custom function editor comes from. It receives the stored text and the
+    // device's ring and touch-pad counts, and returns true with the new text in *text
+    // when the user accepted. Unset: there is no editor yet, so choosing the custom
+    // entry changes nothing and the list returns to the stored entry.
+    using CustomEditor = std::function<bool(QWidget *parent, QString *text, int rings, int trackPad)>;
+    void setCustomEditor(CustomEditor editor) { m_CustomEditor = std::move(editor); }
+
 signals:
     // A usage record named after the control or action that made it.
     void UsageRecord(QString name);
@@ -97,6 +161,35 @@ public slots:
     void onExportConfigueFile();
     void onImportConfigueFile();
 
+    // The controls' slots (each posts a usage record named after itself).
+    void onSelectTabletDevice(const QString &name);
+    void onSelectAppItem(const QString &path, int index);
+    void checkBoxMousemodeClicked(bool checked);
+    void checkBoxWindowsInkClicked(bool checked);
+    void SliderMspeedValueChanged(int value);
+    void comboBoxPbtn0Activated(int index);
+    void comboBoxPbtn1Activated(int index);
+    void comboBoxPbtn2Activated(int index);
+    void ComboBoxPenSetClicked(int index);
+    void on_horizontalSlider_pressLv_valueChanged(int level);
+    void on_PressSensitivityChange(SPresslvPoints points);
+    void onCheckBoxDisablePress(bool checked);
+    void onCheckBoxDisableSlope(bool checked);
+    void onCheckBoxDisableHotkey(bool checked);
+    void onCheckBoxDisableTipMsg(bool checked);
+    void HotkeyPushButtonClicked(int key);
+    void RingRadioClicked(int id);
+    void WheelComboBoxActivated(int ring, int item, int index);
+    void TouchWheelClicked(bool touch);
+    void HSliderTabletLightChanged(int value);
+    void ConfirmButtonClicked();
+    void CancelButtonClicked();
+    void CloseBtnClicked();
+    void OnAddApplication();
+    void OnDeleteApplication();
+    // Rebuilds everything for the current tablet and application.
+    void UpdateUIByAppChange();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -104,9 +197,27 @@ private slots:
     void OnTabletConnected(CTablet *tablet, int slot);
     void OnTabletDisconnecting(CTablet *tablet, int slot);
     void RefreshDeviceSelector();
+    void ReceivMultiData(CTablet *tablet, MultiData mData);
+    void ReceivActionMsg(int tabletId, int msgId, QString data);
 
 private:
     void buildWindow();
+    QWidget *buildDevicePage(QWidget *parent);
+    QWidget *buildWorkAreaPage();
+    QWidget *buildPenPage();
+    QWidget *buildShortcutKeyPage();
+    QWidget *buildRingPage();
+    QWidget *buildKeyGroupPage();
+    void fillApplicationBar(CTablet *tablet);
+    void rebuildPageList(CTablet *tablet);
+    void updatePenPage(CTablet *tablet);
+    void updateKeyLists(CTablet *tablet);
+    void updateRingPage(CTablet *tablet);
+    void fillActionList(QComboBox *list, const KeyConfig &key);
+    void penButtonActivated(int button, int index);
+    void keyListActivated(int group, int key, int index);
+    void postUsage(const QString &name);
+    QString tabletName() const;
     void startDevices(std::unique_ptr<HidBackend> hid);
     bool createSharedBlock();
 
@@ -124,6 +235,65 @@ private:
     QComboBox *m_pDeviceSelector = nullptr;   // child widget
     QAction *m_pSendProfileAction = nullptr;  // child of the settings menu
     QAction *m_pFetchProfileAction = nullptr;
+
+    // The settings pages (children of the device page).
+    QListWidget *m_pPageList = nullptr;
+    QStackedWidget *m_pPageStack = nullptr;
+    QVector<SettingsPage> m_ListedPages;
+    bool m_bKeyGroupPage = false;
+    QListWidget *m_pAppBar = nullptr;
+    QPushButton *m_pAddApp = nullptr;
+    QPushButton *m_pDeleteApp = nullptr;
+    QString m_strCurrentApp; // empty: the common profile
+    QString m_strShownTablet; // selector entry the pages were last built for
+    int m_nCurrentPen = 0;
+    bool m_bUpdating = false; // controls are being set from the profile: no writes back
+
+    mappingwidget *m_pPreview = nullptr;
+    QComboBox *m_pScreenList = nullptr;
+    QSpinBox *m_pScreenSpins[4] = {};
+    QSpinBox *m_pTabletSpins[4] = {};
+    QButtonGroup *m_pRotation = nullptr;
+    QPushButton *m_pDisplaySettingButton = nullptr;
+
+    QLabel *m_pPenPicture = nullptr;
+    QComboBox *m_pPenSet = nullptr;
+    QPushButton *m_pPenRemove = nullptr;
+    QComboBox *m_pPenButtons[3] = {};
+    QLabel *m_pPenButtonLabels[3] = {};
+    QCheckBox *m_pMouseMode = nullptr;
+    QCheckBox *m_pWindowsInk = nullptr;
+    QSlider *m_pSpeed = nullptr;
+    QLabel *m_pSpeedLabels[2] = {};
+    QSlider *m_pPressLevel = nullptr;
+    QPressAdjustWedget *m_pPressCurve = nullptr;
+    QCheckBox *m_pDisablePress = nullptr;
+    QCheckBox *m_pDisableSlope = nullptr;
+    QCheckBox *m_pDisableHotkey = nullptr;
+    QCheckBox *m_pDisableTipMsg = nullptr;
+    QGroupBox *m_pLightGroup = nullptr;
+    QSlider *m_pLightSlider = nullptr;
+    QVector<int> m_HiddenPens; // pen slots removed from the pen menu (this run only)
+
+    QLabel *m_pTabletPicture = nullptr;
+    QWidget *m_pKeyRows = nullptr;
+    QVector<QComboBox *> m_KeyLists;
+    QVector<QPushButton *> m_KeyButtons;
+    QTabWidget *m_pKeyGroupTabs = nullptr;
+    QVector<QComboBox *> m_GroupKeyLists[kProfileKeyGroups];
+    QButtonGroup *m_pRingRadios = nullptr;
+    QGroupBox *m_pRingGroups[2] = {};
+    QComboBox *m_pRingItems[2][kProfileRingItems] = {};
+    QLabel *m_pRingItemLabels[2][kProfileRingItems] = {};
+    QGroupBox *m_pTouchGroup = nullptr;
+    QAbstractButton *m_pTouchRadio = nullptr;
+    QAbstractButton *m_pWheelRadio = nullptr;
+    QGroupBox *m_pGroupRingBox = nullptr;
+    QComboBox *m_pGroupRingItems[kProfileRingItems] = {};
+
+    CustomEditor m_CustomEditor;
+    std::unique_ptr<DisplayBackend> m_pDisplay;
+    std::unique_ptr<MappingModel> m_pMapping;
 
     // Device layer. Declared last: destroyed first, so every tablet is closed (its
     // reading thread stopped) before the rest of the window goes.

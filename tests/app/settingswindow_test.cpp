@@ -1,0 +1,457 @@
+// The settings pages on simulated tablets with the installation's default profiles:
+// which pages a model gets, the controls' writes into the profile (ink and mouse mode,
+// custom entries, the ring radio numbering), the application bar, Confirm and Cancel
+// against the profile file, and the usage records the controls post.
+
+#include "app/mainwindow.h"
+#include "config/profilerecords.h"
+#include "device/ctablet.h"
+#include "online/usagerecord.h"
+#include "platform/locale/localebackend.h"
+#include "sim/simhidbackend.h"
+#include "sim/simmodel.h"
+#include "sim/simtablet.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QListWidget>
+#include <QMutex>
+#include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+class RecordingSink : public UsageRecordSink {
+public:
+    void AddRecord(const QString &record) override
+    {
+        QMutexLocker lock(&m_mutex);
+        m_records << record;
+    }
+    QStringList records() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_records;
+    }
+
+private:
+    mutable QMutex m_mutex;
+    QStringList m_records;
+};
+
+QByteArray ReadFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// One window on its own data folder with the given simulated tablets plugged in.
+class SettingsWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_savedHome = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", m_home.path().toLocal8Bit());
+    }
+    void TearDown() override
+    {
+        m_window.reset();
+        qputenv("XDG_CONFIG_HOME", m_savedHome);
+    }
+
+    MainWindow &open(std::initializer_list<uint16_t> products)
+    {
+        auto hid = std::make_unique<SimHidBackend>();
+        for (uint16_t pid : products)
+            m_tablets.push_back(hid->plug(*SimModels::find(pid)));
+        m_window = std::make_unique<MainWindow>(qEnvironmentVariable("INKORA_BIN_DIR"), FixedLocaleBackend(1033), std::move(hid));
+        return *m_window;
+    }
+    void reopen(std::initializer_list<uint16_t> products)
+    {
+        m_window.reset();
+        m_tablets.clear();
+        open(products);
+    }
+
+    QTemporaryDir m_home;
+    QByteArray m_savedHome;
+    std::vector<std::shared_ptr<SimTablet>> m_tablets;
+    std::unique_ptr<MainWindow> m_window;
+};
+
+int ListIndexOf(QComboBox *list, int actionId)
+{
+    return list->findData(actionId);
+}
+
+// --- pages by capability ------------------------------------------------------------------
+
+TEST_F(SettingsWindowTest, PagesFollowTheModelsCapabilities)
+{
+    MainWindow &w = open({0x0935});
+    CTablet *tablet = w.currentTablet();
+    ASSERT_NE(tablet, nullptr);
+    EXPECT_EQ(w.listedPages(), (QVector<SettingsPage>{PageWorkArea, PagePen, PageShortcutKey}));
+    EXPECT_EQ(w.shownPage(), int(PageWorkArea));
+
+    // No keys and no rings: only the work area and the pen. The page shown before (the
+    // keys) is gone, so the first one is selected.
+    w.selectPage(PageShortcutKey);
+    EXPECT_EQ(w.shownPage(), int(PageShortcutKey));
+    tablet->TabletXMLData->DeviceKeyNum = 0;
+    tablet->TabletXMLData->DeviceRingNum = 0;
+    w.UpdateUIByAppChange();
+    EXPECT_EQ(w.listedPages(), (QVector<SettingsPage>{PageWorkArea, PagePen}));
+    EXPECT_EQ(w.shownPage(), int(PageWorkArea));
+
+    // A ring on a model with key groups belongs to the key-group page, not the TR item;
+    // a touch pad still brings the TR item. The stack shows the key-group page whatever
+    // item is selected.
+    tablet->TabletXMLData->DeviceRingNum = 1;
+    tablet->TabletXMLData->SupportGroupKeys = 1;
+    w.UpdateUIByAppChange();
+    EXPECT_EQ(w.listedPages(), (QVector<SettingsPage>{PageWorkArea, PagePen}));
+    EXPECT_EQ(w.shownPage(), int(PageKeyGroup));
+    tablet->TabletXMLData->DeviceTrackPad = 1;
+    w.UpdateUIByAppChange();
+    EXPECT_EQ(w.listedPages(), (QVector<SettingsPage>{PageWorkArea, PagePen, PageTR}));
+}
+
+TEST_F(SettingsWindowTest, KeypadHasNoPenPagesAndRingModelsGetTheRingPage)
+{
+    MainWindow &w = open({0x0201});
+    EXPECT_EQ(w.listedPages(), (QVector<SettingsPage>{PageShortcutKey}));
+    EXPECT_EQ(w.shownPage(), int(PageShortcutKey));
+    reopen({0x0074});
+    EXPECT_EQ(m_window->listedPages(), (QVector<SettingsPage>{PageWorkArea, PagePen, PageShortcutKey, PageTR}));
+}
+
+TEST(PageRules, PenButtonListsByPenType)
+{
+    const PenButtonLists shown{true, true};
+    const PenButtonLists hidden{false, false};
+    EXPECT_FALSE(PenButtonVisibility(0, shown).showBtn0);
+    EXPECT_TRUE(PenButtonVisibility(6, hidden).showBtn2);
+    EXPECT_FALSE(PenButtonVisibility(3, shown).showBtn2);
+    EXPECT_TRUE(PenButtonVisibility(4, hidden).showBtn0);
+    EXPECT_FALSE(PenButtonVisibility(4, shown).showBtn2);
+    EXPECT_TRUE(PenButtonVisibility(5, hidden).showBtn2);
+    // Unknown types keep what is there.
+    EXPECT_TRUE(PenButtonVisibility(7, shown).showBtn0);
+    EXPECT_FALSE(PenButtonVisibility(9, hidden).showBtn2);
+}
+
+// --- ring numbering -------------------------------------------------------------------------
+
+TEST_F(SettingsWindowTest, RingRadiosWriteTheirRingByTheNumberingRules)
+{
+    MainWindow &w = open({0x0934}); // two rings
+    CTablet *tablet = w.currentTablet();
+    ASSERT_NE(tablet, nullptr);
+    AppConfigNode *app = w.currentApp();
+    w.selectPage(PageTR);
+    ASSERT_NE(w.ringRadio(6), nullptr);
+    w.ringRadio(6)->click(); // second ring, function III
+    EXPECT_EQ(app->ring2.id, 2);
+    EXPECT_EQ(app->ring.id, 0);
+    w.ringRadio(1)->click();
+    EXPECT_EQ(app->ring.id, 1);
+    EXPECT_EQ(app->ring2.id, 2);
+
+    // With key groups the four buttons count from 8 and all belong to the first ring.
+    tablet->TabletXMLData->SupportGroupKeys = 1;
+    tablet->TabletXMLData->DeviceRingNum = 1;
+    w.UpdateUIByAppChange();
+    w.ringRadio(11)->click();
+    EXPECT_EQ(app->ring.id, 3);
+    EXPECT_EQ(app->ring2.id, 2);
+}
+
+// --- pen page -------------------------------------------------------------------------------
+
+TEST_F(SettingsWindowTest, WindowsInkAndMouseModeExcludeEachOther)
+{
+    MainWindow &w = open({0x0935});
+    const PenConfig &pen = w.currentApp()->pens[0];
+    w.selectPage(PagePen);
+    w.OnShowDriver();
+
+    w.windowsInkCheckBox()->setChecked(false);
+    w.mouseModeCheckBox()->click();
+    EXPECT_EQ(pen.RelativeCoords, 1);
+    EXPECT_EQ(pen.TablePC, 0);
+    EXPECT_TRUE(w.speedSlider()->isEnabled());
+
+    w.windowsInkCheckBox()->click();
+    EXPECT_EQ(pen.TablePC, 1);
+    EXPECT_EQ(pen.RelativeCoords, 0);
+    EXPECT_FALSE(w.mouseModeCheckBox()->isChecked());
+    EXPECT_FALSE(w.speedSlider()->isEnabled());
+
+    w.mouseModeCheckBox()->click();
+    EXPECT_EQ(pen.TablePC, 0);
+    EXPECT_FALSE(w.windowsInkCheckBox()->isChecked());
+
+    // Turning mouse mode off leaves ink off: neither switch turns the other on.
+    w.mouseModeCheckBox()->click();
+    EXPECT_EQ(pen.RelativeCoords, 0);
+    EXPECT_EQ(pen.TablePC, 0);
+    EXPECT_FALSE(w.speedSlider()->isEnabled());
+}
+
+TEST_F(SettingsWindowTest, CustomEntryCancelledLeavesTheButtonAlone)
+{
+    MainWindow &w = open({0x0933});
+    PenButtonConfig &button = w.currentApp()->pens[0].buttons[1];
+    QComboBox *list = w.penButtonList(1);
+    const int custom = list->count() - 1;
+
+    const PenButtonConfig before = button;
+    const int shownBefore = list->currentIndex();
+    // No editor yet, then an editor that is cancelled: nothing changes either way.
+    list->setCurrentIndex(custom);
+    w.comboBoxPbtn1Activated(custom);
+    EXPECT_EQ(list->currentIndex(), shownBefore);
+    int editorCalls = 0;
+    QString preset;
+    w.setCustomEditor([&](QWidget *, QString *text, int, int) {
+        ++editorCalls;
+        preset = *text;
+        *text = QStringLiteral("changed but cancelled");
+        return false;
+    });
+    list->setCurrentIndex(custom);
+    w.comboBoxPbtn1Activated(custom);
+    EXPECT_EQ(editorCalls, 1);
+    EXPECT_EQ(list->currentIndex(), shownBefore);
+    EXPECT_EQ(button.id, before.id);
+    EXPECT_EQ(button.Actid, before.Actid);
+    EXPECT_STREQ(button.custom, before.custom);
+
+    // Accepted: the text is stored as the custom function; a predefined entry later
+    // empties it again.
+    w.setCustomEditor([&](QWidget *, QString *text, int, int) {
+        *text = QStringLiteral("3|Pen/Eraser|3");
+        return true;
+    });
+    w.comboBoxPbtn1Activated(custom);
+    EXPECT_EQ(button.id, 1);
+    EXPECT_STREQ(button.custom, "3|Pen/Eraser|3");
+    // A cancelled edit of a custom entry keeps the custom entry shown.
+    w.setCustomEditor([](QWidget *, QString *, int, int) { return false; });
+    list->setCurrentIndex(0);
+    w.comboBoxPbtn1Activated(custom);
+    EXPECT_EQ(list->currentIndex(), custom);
+    EXPECT_STREQ(button.custom, "3|Pen/Eraser|3");
+
+    const int rightClick = ListIndexOf(list, 207);
+    w.comboBoxPbtn1Activated(rightClick);
+    EXPECT_EQ(button.id, 0);
+    EXPECT_EQ(button.Actid, 207);
+    EXPECT_STREQ(button.custom, "");
+}
+
+TEST_F(SettingsWindowTest, OverlongCustomTextIsCutToTheRecord)
+{
+    MainWindow &w = open({0x0935});
+    PenButtonConfig &button = w.currentApp()->pens[0].buttons[1];
+    // Two-byte characters across the end of the field: the cut lands on a character
+    // boundary and the NUL still fits.
+    w.setCustomEditor([](QWidget *, QString *text, int, int) {
+        *text = QStringLiteral("3|") + QString(2000, QChar(0x00e9));
+        return true;
+    });
+    w.comboBoxPbtn1Activated(w.penButtonList(1)->count() - 1);
+    const QByteArray stored(button.custom);
+    EXPECT_LT(stored.size(), int(sizeof button.custom));
+    EXPECT_GT(stored.size(), int(sizeof button.custom) - 3);
+    EXPECT_TRUE(QString::fromUtf8(stored).toUtf8() == stored);
+}
+
+TEST_F(SettingsWindowTest, PenMenuSelectsAndRemovesPens)
+{
+    MainWindow &w = open({0x0934}); // two pens
+    QComboBox *menu = w.penMenu();
+    ASSERT_EQ(menu->count(), 2);
+    w.ComboBoxPenSetClicked(1);
+    EXPECT_EQ(w.currentPenSlot(), 1);
+    w.mouseModeCheckBox()->click();
+    EXPECT_EQ(w.currentApp()->pens[1].RelativeCoords, 1);
+    EXPECT_EQ(w.currentApp()->pens[0].RelativeCoords, 0);
+
+    // Removing a pen takes it off the menu only; its settings stay in the profile.
+    w.findChild<QPushButton *>(QStringLiteral("pushButton_penRemove"))->click();
+    EXPECT_EQ(menu->count(), 1);
+    EXPECT_EQ(w.currentPenSlot(), 0);
+    EXPECT_EQ(w.currentApp()->pens[1].RelativeCoords, 1);
+    // The last pen cannot be removed.
+    w.findChild<QPushButton *>(QStringLiteral("pushButton_penRemove"))->click();
+    EXPECT_EQ(menu->count(), 1);
+}
+
+TEST_F(SettingsWindowTest, LightSliderOnlyForModelsWithTheLight)
+{
+    MainWindow &w = open({0x0933});
+    w.OnShowDriver();
+    w.selectPage(PagePen);
+    EXPECT_TRUE(w.tabletLightSlider()->isVisibleTo(&w));
+    const int before = m_tablets[0]->commands().size();
+    w.tabletLightSlider()->setValue(3);
+    ASSERT_GT(m_tablets[0]->commands().size(), before);
+    const QByteArray set = m_tablets[0]->commands().last();
+    ASSERT_GE(set.size(), 6);
+    EXPECT_EQ(uchar(set[1]), 0xB4);
+    EXPECT_EQ(uchar(set[4]), 2);   // the tablet light
+    EXPECT_EQ(uchar(set[5]), 150); // three steps of 50
+
+    reopen({0x0935});
+    m_window->OnShowDriver();
+    m_window->selectPage(PagePen);
+    EXPECT_FALSE(m_window->tabletLightSlider()->isVisibleTo(m_window.get()));
+}
+
+TEST_F(SettingsWindowTest, TouchAndWheelTellTheTablet)
+{
+    MainWindow &w = open({0x0074});
+    AppConfigNode *app = w.currentApp();
+    w.currentTablet()->TabletXMLData->Orientation = 1;
+    const int before = m_tablets[0]->commands().size();
+    auto *touch = w.findChild<QAbstractButton *>(QStringLiteral("radioButton_touch"));
+    auto *wheel = w.findChild<QAbstractButton *>(QStringLiteral("radioButton_wheel"));
+    ASSERT_TRUE(touch && wheel);
+    wheel->click();
+    EXPECT_EQ(app->TRMode, 0);
+    touch->click();
+    EXPECT_EQ(app->TRMode, 1);
+    const QVector<QByteArray> commands = m_tablets[0]->commands().mid(before);
+    ASSERT_EQ(commands.size(), 2);
+    EXPECT_EQ(uchar(commands[0][2]), 0x02);
+    EXPECT_EQ(uchar(commands[0][5]), 3); // wheel
+    EXPECT_EQ(uchar(commands[1][5]), 1); // touch, with the orientation
+    EXPECT_EQ(uchar(commands[1][6]), 1);
+}
+
+// --- application bar ------------------------------------------------------------------------
+
+TEST_F(SettingsWindowTest, ApplicationBarRules)
+{
+    MainWindow &w = open({0x0935});
+    QListWidget *bar = w.applicationBar();
+    ASSERT_EQ(bar->count(), 1);
+    EXPECT_FALSE(w.deleteAppButton()->isEnabled());
+
+    ASSERT_TRUE(w.addApplicationPath(QStringLiteral("/usr/bin/paint")));
+    EXPECT_EQ(bar->count(), 2);
+    EXPECT_EQ(w.currentAppPath(), QStringLiteral("/usr/bin/paint"));
+    EXPECT_TRUE(w.deleteAppButton()->isEnabled());
+    // Edits go to the application's profile, not the common one.
+    w.mouseModeCheckBox()->click();
+    EXPECT_EQ(w.currentApp()->pens[0].RelativeCoords, 1);
+
+    // The common entry: delete is off and the common profile is edited.
+    bar->setCurrentRow(0);
+    EXPECT_TRUE(w.currentAppPath().isEmpty());
+    EXPECT_FALSE(w.deleteAppButton()->isEnabled());
+    EXPECT_EQ(w.currentApp()->pens[0].RelativeCoords, 0);
+    w.OnDeleteApplication(); // nothing to delete on the common entry
+    EXPECT_EQ(bar->count(), 2);
+
+    // Seven applications fill the bar: add is off, an eighth is refused.
+    for (int i = 2; i <= 7; ++i)
+        ASSERT_TRUE(w.addApplicationPath(QStringLiteral("/opt/app%1").arg(i)));
+    EXPECT_EQ(bar->count(), 8);
+    EXPECT_FALSE(w.addAppButton()->isEnabled());
+    EXPECT_FALSE(w.addApplicationPath(QStringLiteral("/opt/app8")));
+    EXPECT_FALSE(w.addApplicationPath(QStringLiteral("/opt/app2")));
+
+    w.OnDeleteApplication(); // the last added is current
+    EXPECT_EQ(bar->count(), 7);
+    EXPECT_TRUE(w.addAppButton()->isEnabled());
+    EXPECT_TRUE(w.currentAppPath().isEmpty());
+}
+
+// --- confirm and cancel ---------------------------------------------------------------------
+
+TEST_F(SettingsWindowTest, ConfirmWritesTheFileAndCancelRestoresIt)
+{
+    MainWindow &w = open({0x0935});
+    const QString config = w.configPath();
+    const QByteArray original = ReadFile(config);
+
+    // Cancel: the edit is gone from memory and the file was never touched.
+    w.windowsInkCheckBox()->setChecked(false);
+    w.mouseModeCheckBox()->click();
+    w.findChild<QCheckBox *>(QStringLiteral("checkBox_disablePress"))->click();
+    ASSERT_EQ(w.currentTablet()->TabletXMLData->DisablePressure, 1);
+    w.CancelButtonClicked();
+    EXPECT_EQ(w.currentTablet()->TabletXMLData->DisablePressure, 0);
+    EXPECT_EQ(w.currentApp()->pens[0].RelativeCoords, 0);
+    EXPECT_FALSE(w.mouseModeCheckBox()->isChecked());
+    EXPECT_EQ(ReadFile(config), original);
+
+    // Confirm: written, and a restart reads it back.
+    w.mouseModeCheckBox()->click();
+    w.speedSlider()->setValue(7);
+    w.findChild<QCheckBox *>(QStringLiteral("checkBox_disableSlope"))->click();
+    w.ConfirmButtonClicked();
+    EXPECT_NE(ReadFile(config), original);
+    reopen({0x0935});
+    EXPECT_EQ(m_window->currentTablet()->TabletXMLData->DisableSlope, 1);
+    EXPECT_EQ(m_window->currentApp()->pens[0].RelativeCoords, 1);
+    EXPECT_EQ(m_window->currentApp()->pens[0].Speed, 7);
+    EXPECT_TRUE(m_window->mouseModeCheckBox()->isChecked());
+    EXPECT_EQ(m_window->speedSlider()->value(), 7);
+}
+
+TEST_F(SettingsWindowTest, CancelDropsAnApplicationAddedSinceTheLastConfirm)
+{
+    MainWindow &w = open({0x0935});
+    ASSERT_TRUE(w.addApplicationPath(QStringLiteral("/usr/bin/paint")));
+    w.CancelButtonClicked();
+    EXPECT_EQ(w.applicationBar()->count(), 1);
+    EXPECT_TRUE(w.currentAppPath().isEmpty());
+    // The window edits the reloaded profile, not a freed one.
+    w.mouseModeCheckBox()->click();
+    EXPECT_EQ(w.currentApp(), &w.currentTablet()->TabletXMLData->CommonAPP);
+    EXPECT_EQ(w.currentApp()->pens[0].RelativeCoords, 1);
+}
+
+// --- express keys and usage ---------------------------------------------------------------
+
+TEST_F(SettingsWindowTest, KeyListsStoreTheActionAndPostUsage)
+{
+    RecordingSink sink;
+    SetUsageRecordSink(&sink);
+    MainWindow &w = open({0x0935});
+    KeyConfig &key = w.currentApp()->keys[2];
+    QComboBox *list = w.keyList(2);
+    ASSERT_NE(list, nullptr);
+    const int undo = ListIndexOf(list, 6);
+    list->setCurrentIndex(undo);
+    emit list->activated(undo);
+    EXPECT_EQ(key.id, 0);
+    EXPECT_EQ(key.Actid, 6);
+    EXPECT_EQ(QString::fromUtf8(key.custom), list->itemText(undo));
+    // The fourth key's list exists but the ninth is not shown on an eight-key model.
+    w.OnShowDriver();
+    w.selectPage(PageShortcutKey);
+    EXPECT_TRUE(w.keyList(7)->isVisibleTo(&w));
+    EXPECT_FALSE(w.keyList(8)->isVisibleTo(&w));
+
+    const QStringList records = sink.records();
+    ClearUsageRecordSink(&sink);
+    EXPECT_TRUE(records.contains(UsageRecordText(QStringLiteral("ComboBoxKeyActivated"),
+                                                 QString::fromLatin1(SimModels::find(0x0935)->product))))
+        << records.join(QLatin1Char('\n')).toStdString();
+}
+
+} // namespace
