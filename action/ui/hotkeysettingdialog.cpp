@@ -1,0 +1,111 @@
+#include "action/ui/hotkeysettingdialog.h"
+
+#include "config/profilerecords.h"
+#include "config/profiletext.h"
+#include "device/ctablet.h"
+
+#include <QComboBox>
+#include <QDebug>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+
+#include <mutex>
+
+namespace {
+
+QString UsageValue(const QString &value)
+{
+    QString escaped = value;
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    escaped.replace(QLatin1Char('"'), QLatin1String("\\\""));
+    return QLatin1Char('"') + escaped + QLatin1Char('"');
+}
+
+KeyConfig &KeyOf(AppConfigNode &profile, int key)
+{
+    const int group = std::max(0, std::min(int(profile.SelectID), kProfileKeyGroups - 1));
+    return profile.groups[group].keys[key];
+}
+
+} // namespace
+
+HotkeySettingDialog::HotkeySettingDialog(CTablet *tablet, AppConfigNode *profile, const QString &appPath,
+                                         LanguageLookup texts, QWidget *parent)
+    : QDialog(parent), m_pTablet(tablet), m_pProfile(profile), m_strAppPath(appPath), m_Texts(std::move(texts))
+{
+    setWindowTitle(Text(QStringLiteral("ShortcutKey.Title"), QStringLiteral("Shortcut Keys")));
+    auto *layout = new QGridLayout(this);
+    const int keyCount = tablet && tablet->TabletXMLData
+                             ? std::max(0, std::min(int(tablet->TabletXMLData->DeviceKeyNum), kProfileKeys))
+                             : 0;
+    m_Editor = [this](const QString &current, QString *result) {
+        const ::TabletXMLData &device = *m_pTablet->TabletXMLData;
+        HotKeyWin editor(EditorDeviceCaps{device.DeviceRingNum, device.DeviceTrackPad != 0,
+                                          device.SupportGroupKeys != 0},
+                         m_Texts, this);
+        editor.SetCustomText(current);
+        if (editor.exec() != QDialog::Accepted)
+            return false;
+        *result = editor.AcceptedText();
+        return true;
+    };
+    for (int i = 0; profile && i < keyCount; ++i) {
+        const KeyConfig &key = KeyOf(*profile, i);
+        auto *combo = new QComboBox(this);
+        combo->addItem(Text(QStringLiteral("Actions.%1").arg(key.Actid), QString::number(key.Actid)));
+        combo->addItem(Text(QStringLiteral("ShortcutKey.Item.custom"), QStringLiteral("Custom")));
+        combo->setCurrentIndex(key.id == 1 ? 1 : 0);
+        auto *label = new QLabel(key.id == 1 ? QString::fromUtf8(key.custom) : QString(), this);
+        layout->addWidget(new QLabel(QString::number(i + 1), this), i, 0);
+        layout->addWidget(combo, i, 1);
+        layout->addWidget(label, i, 2);
+        m_Combos << combo;
+        m_Labels << label;
+        connect(combo, qOverload<int>(&QComboBox::activated), this, [this, i](int entry) { OnActivated(i, entry); });
+    }
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::accept);
+    layout->addWidget(buttons, keyCount, 0, 1, 3);
+}
+
+HotkeySettingDialog::~HotkeySettingDialog() = default;
+
+QString HotkeySettingDialog::Text(const QString &key, const QString &fallback) const
+{
+    return m_Texts ? m_Texts(key, fallback) : fallback;
+}
+
+QString HotkeySettingDialog::CustomLabel(int key) const
+{
+    return key >= 0 && key < m_Labels.size() ? m_Labels.at(key)->text() : QString();
+}
+
+void HotkeySettingDialog::OnActivated(int key, int entry)
+{
+    KeyConfig &config = KeyOf(*m_pProfile, key);
+    QString text;
+    if (entry == 1) {
+        if (!m_Editor || !m_Editor(QString::fromUtf8(config.custom), &text)) {
+            // Cancelled: the key keeps what it had.
+            m_Combos.at(key)->setCurrentIndex(config.id == 1 ? 1 : 0);
+            return;
+        }
+        m_Labels.at(key)->setText(text);
+    } else {
+        text = m_Combos.at(key)->itemText(0);
+        m_Labels.at(key)->clear();
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_pTablet->appsMutex);
+        SetProfileText(config.custom, text);
+        config.id = int16_t(entry);
+    }
+    const auto pair = [](const char *k, const QString &v) {
+        return UsageValue(QString::fromLatin1(k)) + QLatin1Char(':') + UsageValue(v);
+    };
+    emit UsageRecord(UsageValue(QStringLiteral("ComboBoxKeyActivated")) + QLatin1String(":{")
+                     + pair("custom", text) + QLatin1Char(',') + pair("id", QString::number(entry)) + QLatin1Char(',')
+                     + pair("curapp", m_strAppPath) + QLatin1Char(',')
+                     + pair("tablet", QString::number(m_pTablet->tabletIndex)) + QLatin1Char('}'));
+}

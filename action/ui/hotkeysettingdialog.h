@@ -1,0 +1,56 @@
+#pragma once
+// The key list of devices with key groups: one combo box per express key of the active
+// group, choosing between the key's predefined action and a custom function (edited in
+// HotKeyWin). GUI thread only; the key records are written under the tablet's
+// appsMutex, since the reading thread runs the keys from them.
+
+#include "action/actionservices.h"
+#include "action/ui/hotkeywin.h"
+
+#include <QDialog>
+#include <QVector>
+
+#include <functional>
+
+class CTablet;
+class QComboBox;
+class QLabel;
+struct AppConfigNode;
+
+class HotkeySettingDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // Opens the custom function editor on a text; true with the new text when accepted.
+    using EditorRunner = std::function<bool(const QString &current, QString *result)>;
+
+    // profile: the application profile shown (its active key group is edited); appPath
+    // its path (empty: the common profile).
+    HotkeySettingDialog(CTablet *tablet, AppConfigNode *profile, const QString &appPath, LanguageLookup texts = {},
+                        QWidget *parent = nullptr);
+    ~HotkeySettingDialog() override;
+
+    // Replaces the modal HotKeyWin (tests).
+    void SetEditorRunner(EditorRunner runner) { m_Editor = std::move(runner); }
+
+    int KeyCount() const { return m_Combos.size(); }
+    QComboBox *Combo(int key) const { return m_Combos.value(key); }
+    QString CustomLabel(int key) const;
+
+signals:
+    // "ComboBoxKeyActivated" usage record text.
+    void UsageRecord(QString text);
+
+private:
+    void OnActivated(int key, int entry);
+    QString Text(const QString &key, const QString &fallback) const;
+
+    CTablet *m_pTablet;
+    AppConfigNode *m_pProfile;
+    QString m_strAppPath;
+    LanguageLookup m_Texts;
+    EditorRunner m_Editor;
+    QVector<QComboBox *> m_Combos; // children
+    QVector<QLabel *> m_Labels;
+};
