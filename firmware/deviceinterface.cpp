@@ -245,38 +245,50 @@ void Notify(const QString &path, bool arrived)
 }
 
 // The notification context: a thread of its own with an event loop, on which the
-// backend's monitor lives and reports every vendor's arrivals and removals.
-class NotifyContext {
+// backend's monitor is made, reports every vendor's arrivals and removals, and is
+// destroyed. Set-up is handed over with standard locks only, so thread sanitizer
+// builds see every ordering.
+class NotifyContext : public QThread {
 public:
-    explicit NotifyContext(const std::shared_ptr<HidBackend> &backend)
+    explicit NotifyContext(std::shared_ptr<HidBackend> backend) : m_backend(std::move(backend))
     {
-        m_thread.setObjectName(QStringLiteral("FwDeviceNotify"));
-        m_thread.start();
-        m_anchor.moveToThread(&m_thread);
-        QMetaObject::invokeMethod(&m_anchor, [this, backend] {
-            m_monitor = backend->createMonitor(0);
-            if (!m_monitor || !m_monitor->start()) {
-                qWarning() << "Device notifications are not available; arrivals go unnoticed";
-                return;
-            }
-            QObject::connect(m_monitor.get(), &HidMonitor::interfaceArrived, m_monitor.get(),
-                             [](const HidDeviceInfo &info) { Notify(info.path, true); }, Qt::DirectConnection);
-            QObject::connect(m_monitor.get(), &HidMonitor::interfaceRemoved, m_monitor.get(),
-                             [](const HidDeviceInfo &info) { Notify(info.path, false); }, Qt::DirectConnection);
-        }, Qt::BlockingQueuedConnection);
+        setObjectName(QStringLiteral("FwDeviceNotify"));
+        start();
+        std::unique_lock<std::mutex> lock(m_lock);
+        m_readyWake.wait(lock, [this] { return m_ready; });
     }
-    ~NotifyContext()
+    ~NotifyContext() override
     {
-        // The monitor is destroyed on the thread it lives on, then the loop ends.
-        QMetaObject::invokeMethod(&m_anchor, [this] { m_monitor.reset(); }, Qt::BlockingQueuedConnection);
-        m_thread.quit();
-        m_thread.wait();
+        quit();
+        wait();
+    }
+
+protected:
+    void run() override
+    {
+        std::unique_ptr<HidMonitor> monitor = m_backend->createMonitor(0);
+        if (!monitor || !monitor->start()) {
+            qWarning() << "Device notifications are not available; arrivals go unnoticed";
+        } else {
+            QObject::connect(monitor.get(), &HidMonitor::interfaceArrived, monitor.get(),
+                             [](const HidDeviceInfo &info) { Notify(info.path, true); }, Qt::DirectConnection);
+            QObject::connect(monitor.get(), &HidMonitor::interfaceRemoved, monitor.get(),
+                             [](const HidDeviceInfo &info) { Notify(info.path, false); }, Qt::DirectConnection);
+        }
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_ready = true;
+        }
+        m_readyWake.notify_all();
+        exec();
+        monitor.reset(); // on the thread it lives on
     }
 
 private:
-    QThread m_thread;
-    QObject m_anchor; // lives on m_thread; runs the set-up and tear-down there
-    std::unique_ptr<HidMonitor> m_monitor; // touched only on m_thread
+    const std::shared_ptr<HidBackend> m_backend;
+    std::mutex m_lock; // guards m_ready
+    std::condition_variable m_readyWake;
+    bool m_ready = false;
 };
 
 std::mutex g_contextLock; // guards g_context

@@ -29,18 +29,13 @@ constexpr qint64 kScRestore = 0xF120;
 constexpr int kPageWaiting = 0;
 constexpr int kPageUpgrading = 1;
 
-// Device interface callback, on the notification thread: handled on the GUI thread.
+// Device interface callback, on the notification thread (or the caller's, for the
+// scan): the notice is queued for the GUI thread.
 void MyDeviceCallBack(const char *path, const char *, int arrived, void *user)
 {
-    auto *window = static_cast<FirmwareUpdate *>(user);
     const QString text = QString::fromUtf8(path);
     qInfo().noquote() << "MyDeviceCallBack" << text << (arrived ? "arrival" : "removal");
-    QMetaObject::invokeMethod(window, [window, text, arrived] {
-        if (arrived)
-            window->DeviceArrived(text);
-        else
-            window->DeviceRemoved(text);
-    }, Qt::QueuedConnection);
+    static_cast<FirmwareUpdate *>(user)->QueueNotice(text, arrived != 0);
 }
 
 QString EntryText(int entry)
@@ -172,6 +167,30 @@ QString FirmwareUpdate::TipsWithName() const
     QString tips = Text("Update.tips");
     tips.replace(QStringLiteral("#123"), QString::fromUtf8(m_Attribute.ProductName));
     return tips;
+}
+
+void FirmwareUpdate::QueueNotice(const QString &path, bool arrived)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_noticeLock);
+        m_notices.append({path, arrived});
+    }
+    QMetaObject::invokeMethod(this, "HandleNotices", Qt::QueuedConnection);
+}
+
+void FirmwareUpdate::HandleNotices()
+{
+    QVector<Notice> notices;
+    {
+        std::lock_guard<std::mutex> lock(m_noticeLock);
+        notices.swap(m_notices);
+    }
+    for (const Notice &n : notices) {
+        if (n.arrived)
+            DeviceArrived(n.path);
+        else
+            DeviceRemoved(n.path);
+    }
 }
 
 bool FirmwareUpdate::StartDevices()

@@ -7,6 +7,7 @@
 // Threads and ownership:
 //  - GUI thread: device arrivals and removals (passed on from the notification thread),
 //    the buttons, the results, the progress bar, and every member not named below.
+//  - The notification thread: QueueNotice, under m_noticeLock.
 //  - The open device's reading thread: ReceivtabletData and the whole image stream.
 //    It reads m_pActiveDevice (atomic; the GUI thread clears it before closing the
 //    device, and closing waits for the reading thread), the erased/done flags (atomics)
@@ -21,8 +22,11 @@
 #include <QString>
 #include <QWidget>
 
+#include <QVector>
+
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 class QLabel;
 class QProgressBar;
@@ -53,6 +57,8 @@ public:
     // Device notices, on the GUI thread.
     void DeviceArrived(const QString &path);
     void DeviceRemoved(const QString &path);
+    // From any thread: the notice is handled on the GUI thread, in order.
+    void QueueNotice(const QString &path, bool arrived);
 
     // What tests look at.
     bool confirmEnabled() const;
@@ -79,6 +85,9 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void HandleNotices();
 
 private:
     enum Entry { NoEntry = -1, TabletEntry = 0, LoaderEntry = 1 };
@@ -127,6 +136,13 @@ private:
     int m_bNeedsUpdate = 0;
     bool m_bConfirmPending = false; // a confirm that has not sent its Start yet
     bool m_bTransferring = false;   // Start sent, no result yet: closing would brick
+
+    struct Notice {
+        QString path;
+        bool arrived;
+    };
+    std::mutex m_noticeLock; // guards m_notices
+    QVector<Notice> m_notices;
 
     QMutex m_imageLock; // guards m_image and m_bImageStreamed
     QByteArray m_image; // the bytes whose size and CRC the Start packet announced
