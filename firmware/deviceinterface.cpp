@@ -276,10 +276,12 @@ protected:
                              [](const HidDeviceInfo &info) { Notify(info.path, false); }, Qt::DirectConnection);
         }
         {
+            // Notified under the lock: the waiter may destroy this object as soon as
+            // it sees m_ready.
             std::lock_guard<std::mutex> lock(m_lock);
             m_ready = true;
+            m_readyWake.notify_all();
         }
-        m_readyWake.notify_all();
         exec();
         monitor.reset(); // on the thread it lives on
     }
