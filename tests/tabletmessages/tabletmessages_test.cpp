@@ -3,6 +3,7 @@
 
 #include "action/actioncaption.h"
 #include "action/caction.h"
+#include "action/ui/batterywidget.h"
 #include "action/ui/jingximode.h"
 #include "action/ui/keypreviewwindow.h"
 #include "app/tabletmessages.h"
@@ -11,6 +12,7 @@
 #include "mapping/screentable.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QSignalSpy>
 
@@ -286,4 +288,35 @@ TEST(TabletMessages, RingFunctionsUsageAndLivePressure)
     ASSERT_EQ(pressure.count(), 1);
     EXPECT_EQ(pressure.at(0).at(0).toInt(), 2047);
     EXPECT_EQ(pressure.at(0).at(1).toInt(), 2047);
+}
+
+// Every paint sends the work area again; outside the box the screen is dimmed, inside
+// the work area it is left clear.
+TEST(FineMode, PaintSendsTheWorkAreaAndDimsTheRest)
+{
+    OneScreen();
+    JingXiMode window(QRect(0, 0, 1920, 1080), QPoint(1000, 500));
+    QSignalSpy rects(&window, &JingXiMode::GetModeRect);
+    const QImage image = window.grab().toImage();
+    ASSERT_GE(rects.count(), 1);
+    EXPECT_EQ(rects.last().at(0).toRect(), QRect(840, 403, 320, 210));
+    EXPECT_EQ(window.LastModeRect(), QRect(840, 403, 320, 210));
+    EXPECT_NEAR(qAlpha(image.pixel(100, 100)), 125, 2);
+    EXPECT_NEAR(qAlpha(image.pixel(1900, 1000)), 125, 2);
+    EXPECT_EQ(qAlpha(image.pixel(1000, 500)), 0);
+    window.grab();
+    EXPECT_GE(rects.count(), 2);
+}
+
+TEST(TabletMessages, BatteryWidgetKeepsItsRange)
+{
+    BatteryWidget widget;
+    widget.SetBattery(140, false);
+    EXPECT_EQ(widget.Level(), 100);
+    widget.SetBattery(-1, false);
+    EXPECT_EQ(widget.Level(), 0);
+    widget.SetBattery(20, false);
+    EXPECT_TRUE(widget.Low());
+    widget.SetBattery(20, true);
+    EXPECT_FALSE(widget.Low());
 }
