@@ -1,32 +1,40 @@
 #pragma once
 // Inkora's side of the on-screen UI service, as the settings page uses it: the two
 // buttons that start an area selection or a calibration on the screen chosen in the
-// screen list, and the results that come back, handed on to whatever stores them in
-// the current tablet's profile (the mapping model). The shared block does the talking:
-// it writes the screen, starts InkoraUIService from the program folder when its window
-// is not there, and reads the results in its finish handlers.
+// screen list, and the results that come back, handed to the mapping model, which stores
+// them in the current tablet's profile. The shared block does the talking: it writes
+// the screen, starts InkoraUIService from the program folder when its window is not
+// there, and reads the results in its finish handlers.
 //
 // GUI thread only.
 
 #include <QObject>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <QVariantMap>
 
+class MappingModel;
 class SharedBlock;
 
 class UiServiceLink : public QObject {
     Q_OBJECT
 
 public:
-    // block: the main window's shared block, which outlives this object.
-    explicit UiServiceLink(SharedBlock *block, QObject *parent = nullptr);
+    // block: the main window's shared block, which outlives this object. model: the
+    // mapping model that gives the chosen screen and takes the results (null: none; the
+    // signals below still carry them).
+    UiServiceLink(SharedBlock *block, MappingModel *model, QObject *parent = nullptr);
+
+    // A request for an explicit screen, in desktop pixels. False when it was dropped
+    // (no screen, no block, or the service not reachable).
+    bool StartAreaSelection(const QRect &screen);
+    bool StartCalibration(const QRect &screen);
 
 public slots:
-    // screen: the rectangle of the entry chosen in the screen list, in desktop pixels.
-    // False when the request was dropped (no block, or the service not reachable).
-    bool SetscreenAreaClicked(const QRect &screen);
-    bool ScreenCalibrateClicked(const QRect &screen);
+    // The buttons: the screen selected in the mapping model's list.
+    bool SetscreenAreaClicked();
+    bool ScreenCalibrateClicked();
 
 signals:
     // The selected area: the mapped screen area SX, SY, SW, SH of the current tablet.
@@ -38,5 +46,8 @@ signals:
     void UsageRecord(const QString &name, const QVariantMap &fields);
 
 private:
+    QRect ChosenScreen() const;
+
     SharedBlock *m_pBlock;
+    QPointer<MappingModel> m_pModel;
 };

@@ -2,10 +2,16 @@
 // test's own: the request starts the service, the test presses on its windows through
 // XTest as the user would, and the answers come back through the shared block.
 //
-// This test program plays Inkora: the same shared block, message window and service
-// link that Inkora's main window uses, on the system's own backends.
+// This test program plays Inkora: the same shared block, message window, service link
+// and mapping model that Inkora's main window uses, on the system's own backends, with
+// one tablet whose profile takes the results.
 #include "app/uiservicelink.h"
+#include "config/profilerecords.h"
+#include "device/ctablet.h"
+#include "device/tablettable.h"
 #include "driverlink/sharedblock.h"
+#include "mapping/mappingmodel.h"
+#include "platform/display/displaybackend.h"
 #include "platform/ipc/linux/posixipcbackend.h"
 #include "platform/window/linux/localsocketwindowbackend.h"
 
@@ -29,6 +35,13 @@ constexpr int kHeight = 1024;
 // The screen Inkora asks for: not at the origin, so a window placed wrongly shows.
 const QRect kScreen(100, 50, 800, 600);
 
+// The service's windows come and go while this test looks at them: a window that went
+// between listing and asking is simply not there.
+int IgnoreXError(Display *, XErrorEvent *)
+{
+    return 0;
+}
+
 class UiServiceOnX : public ::testing::Test {
 protected:
     void SetUp() override
@@ -51,6 +64,7 @@ protected:
         display = ":" + number.trimmed();
         x = XOpenDisplay(display.constData());
         ASSERT_NE(x, nullptr);
+        XSetErrorHandler(IgnoreXError);
 
         // The service this test starts draws on that server; the runtime folder (the
         // block and the windows) is this test program's own.
@@ -64,7 +78,12 @@ protected:
         ASSERT_TRUE(inkora);
         QObject::connect(inkora.get(), &WindowEndpoint::messageReceived, block.get(),
                          [this](quint32 message, qint64, qint64) { block->HandleWindowMessage(message); });
-        link = std::make_unique<UiServiceLink>(block.get());
+        tablet.m_DeviceAttributes.WidthInch100 = 15200;
+        tablet.m_DeviceAttributes.HeightInch100 = 9500;
+        screens.setScreens(FixedDisplayBackend::FromRects({kScreen}));
+        model.EnumDisplay();
+        model.SetTablet(&tablet);
+        link = std::make_unique<UiServiceLink>(block.get(), &model);
     }
 
     void TearDown() override
@@ -72,6 +91,7 @@ protected:
         link.reset();
         block.reset(); // ends the service it started
         inkora.reset();
+        TabletTable::ClearAll();
         if (x)
             XCloseDisplay(x);
         if (server.state() != QProcess::NotRunning) {
@@ -132,6 +152,9 @@ protected:
     LocalSocketWindowBackend window;
     std::unique_ptr<SharedBlock> block;
     std::unique_ptr<WindowEndpoint> inkora;
+    FixedDisplayBackend screens;
+    MappingModel model{&screens};
+    CTablet tablet{0};
     std::unique_ptr<UiServiceLink> link;
 };
 
@@ -142,17 +165,18 @@ TEST_F(UiServiceOnX, TwoClicksSelectAnAreaAndFiveExactClicksCalibrateToOne)
     QSignalSpy selected(link.get(), &UiServiceLink::ScreenAreaSelected);
     QSignalSpy calibrated(link.get(), &UiServiceLink::GetScreenCalibrate);
 
-    ASSERT_TRUE(Request([&] { return link->SetscreenAreaClicked(kScreen); }));
+    ASSERT_TRUE(Request([&] { return link->SetscreenAreaClicked(); }));
     ASSERT_TRUE(WaitForWindow(kScreen, true)) << "no selection window over the screen";
     // Lower right corner first, then the upper left one.
     Click(QPoint(600, 400));
     Click(QPoint(150, 100));
     ASSERT_TRUE(selected.count() > 0 || selected.wait(20000));
     EXPECT_EQ(selected.at(0).at(0).toRect(), QRect(150, 100, 451, 301));
-    EXPECT_EQ(block->Contents().Rect(), QRect(150, 100, 451, 301));
+    const TabletXMLData &profile = *tablet.TabletXMLData;
+    EXPECT_EQ(QRect(profile.SX, profile.SY, profile.SW, profile.SH), QRect(150, 100, 451, 301));
     ASSERT_TRUE(WaitForWindow(kScreen, false)) << "the selection window stayed";
 
-    ASSERT_TRUE(Request([&] { return link->ScreenCalibrateClicked(kScreen); }));
+    ASSERT_TRUE(Request([&] { return link->ScreenCalibrateClicked(); }));
     ASSERT_TRUE(WaitForWindow(kScreen, true)) << "no calibration window over the screen";
     // The crosses: 50 pixels in from each corner, then the centre.
     const int l = kScreen.x(), t = kScreen.y(), r = kScreen.x() + kScreen.width(), b = kScreen.y() + kScreen.height();
@@ -165,5 +189,9 @@ TEST_F(UiServiceOnX, TwoClicksSelectAnAreaAndFiveExactClicksCalibrateToOne)
     EXPECT_EQ(values.at(1).toFloat(), 1.0f);
     EXPECT_EQ(values.at(2).toFloat(), 1.0f);
     EXPECT_EQ(values.at(3).toFloat(), 1.0f);
+    EXPECT_EQ(profile.fKX, 1.0f);
+    EXPECT_EQ(profile.fKY, 1.0f);
+    EXPECT_EQ(profile.fXLC, 1.0f);
+    EXPECT_EQ(profile.fYLC, 1.0f);
     EXPECT_EQ(selected.count(), 1);
 }

@@ -1,7 +1,13 @@
-// Inkora's buttons for the UI service against a recorded service window: what goes out,
-// and that the answers reach the link's receivers.
+// Inkora's buttons for the UI service against a recorded service window: the screen
+// chosen in the mapping model goes out, and the answers end in the current tablet's
+// profile.
 #include "app/uiservicelink.h"
+#include "config/profilerecords.h"
+#include "device/ctablet.h"
+#include "device/tablettable.h"
 #include "driverlink/sharedblock.h"
+#include "mapping/mappingmodel.h"
+#include "platform/display/displaybackend.h"
 #include "platform/ipc/linux/posixipcbackend.h"
 #include "platform/window/fakewindowbackend.h"
 
@@ -21,7 +27,13 @@ protected:
         service = window.createEndpoint(QString::fromLatin1(SharedBlock::WindowClass),
                                         QString::fromLatin1(SharedBlock::ServiceTitle));
         ASSERT_TRUE(service);
+        tablet.m_DeviceAttributes.WidthInch100 = 15200;
+        tablet.m_DeviceAttributes.HeightInch100 = 9500;
+        display.setScreens(FixedDisplayBackend::FromRects({QRect(0, 0, 1920, 1080), QRect(-1920, 0, 1920, 1080)}));
+        model.EnumDisplay();
+        model.SetTablet(&tablet);
     }
+    void TearDown() override { TabletTable::ClearAll(); }
 
     int StartsSent() const
     {
@@ -31,39 +43,50 @@ protected:
         return count;
     }
 
+    // What the service leaves in the block before its finish message.
+    void Answer(const SharedBlockData &data)
+    {
+        std::unique_ptr<SharedMemory> view =
+            ipc.openSharedMemory(QString::fromLatin1(SharedBlock::BlockName), 32, false, nullptr);
+        ASSERT_TRUE(view);
+        data.Write(view->data());
+    }
+
     QTemporaryDir dir;
     PosixIpcBackend ipc{dir.path()};
     FakeWindowBackend window;
     SharedBlock block{&ipc, &window, dir.path()};
     std::unique_ptr<WindowEndpoint> service;
-    UiServiceLink link{&block};
+    FixedDisplayBackend display;
+    MappingModel model{&display};
+    CTablet tablet{0};
+    UiServiceLink link{&block, &model};
 };
 
 } // namespace
 
-TEST_F(Link, NoScreenChosenSendsNothingButTheButtonIsStillCounted)
+TEST_F(Link, NoScreenSendsNothingButTheButtonIsStillCounted)
 {
-    QSignalSpy usage(&link, &UiServiceLink::UsageRecord);
-    EXPECT_FALSE(link.SetscreenAreaClicked(QRect()));
-    EXPECT_FALSE(link.ScreenCalibrateClicked(QRect(0, 0, 1920, 0)));
+    UiServiceLink withoutModel(&block, nullptr);
+    QSignalSpy usage(&withoutModel, &UiServiceLink::UsageRecord);
+    EXPECT_FALSE(withoutModel.SetscreenAreaClicked());
+    EXPECT_FALSE(withoutModel.ScreenCalibrateClicked());
+    EXPECT_FALSE(link.StartCalibration(QRect(0, 0, 1920, 0)));
     EXPECT_EQ(StartsSent(), 0);
     ASSERT_EQ(usage.count(), 2);
     EXPECT_EQ(usage.at(0).at(0).toString(), QStringLiteral("SetscreenAreaClicked"));
     EXPECT_EQ(usage.at(1).at(0).toString(), QStringLiteral("ScreenCalibrateClicked"));
 }
 
-TEST_F(Link, AnswersOfTheServiceReachTheLinksReceivers)
+TEST_F(Link, ChosenScreenGoesOutAndTheAnswersEndInTheTabletsProfile)
 {
-    QSignalSpy area(&link, &UiServiceLink::ScreenAreaSelected);
-    QSignalSpy calibration(&link, &UiServiceLink::GetScreenCalibrate);
     QSignalSpy usage(&link, &UiServiceLink::UsageRecord);
-
-    ASSERT_TRUE(link.SetscreenAreaClicked(QRect(-1920, 0, 1920, 1080)));
+    model.ScreenSelected(1); // the screen left of the primary one
+    ASSERT_TRUE(link.SetscreenAreaClicked());
     ASSERT_EQ(window.messages().size(), 1);
     EXPECT_EQ(window.messages().at(0).message, WM_SCRENNAREA_SELECT_START);
     EXPECT_EQ(block.Contents().Rect(), QRect(-1920, 0, 1920, 1080));
 
-    // What the service leaves in the block and says with its finish messages.
     SharedBlockData answer = block.Contents();
     answer.SX = -1000;
     answer.SY = 10;
@@ -73,20 +96,21 @@ TEST_F(Link, AnswersOfTheServiceReachTheLinksReceivers)
     answer.fKY = 0.98f;
     answer.fXLC = 1.01f;
     answer.fYLC = 0.99f;
-    std::unique_ptr<SharedMemory> view = ipc.openSharedMemory(QString::fromLatin1(SharedBlock::BlockName), 32,
-                                                              false, nullptr);
-    ASSERT_TRUE(view);
-    answer.Write(view->data());
+    Answer(answer);
     block.HandleWindowMessage(WM_SCRENNAREA_SELECT_FINISH);
+    ASSERT_TRUE(link.ScreenCalibrateClicked());
+    EXPECT_EQ(window.messages().last().message, WM_SCREEN_CALIBRATION_START);
     block.HandleWindowMessage(WM_SCREEN_CALIBRATION_FINISH);
 
-    ASSERT_EQ(area.count(), 1);
-    EXPECT_EQ(area.at(0).at(0).toRect(), QRect(-1000, 10, 300, 200));
-    ASSERT_EQ(calibration.count(), 1);
-    EXPECT_EQ(calibration.at(0).at(1).toFloat(), 0.98f);
+    const TabletXMLData &p = *tablet.TabletXMLData;
+    EXPECT_EQ(QRect(p.SX, p.SY, p.SW, p.SH), QRect(-1000, 10, 300, 200));
+    EXPECT_EQ(p.fKX, 1.0f);
+    EXPECT_EQ(p.fKY, 0.98f);
+    EXPECT_EQ(p.fXLC, 1.01f);
+    EXPECT_EQ(p.fYLC, 0.99f);
     QStringList names;
     for (const QList<QVariant> &record : usage)
         names << record.at(0).toString();
     EXPECT_EQ(names, (QStringList{QStringLiteral("SetscreenAreaClicked"), QStringLiteral("SlectScreenFinish"),
-                                  QStringLiteral("ScreenCalibrateFinish")}));
+                                  QStringLiteral("ScreenCalibrateClicked"), QStringLiteral("ScreenCalibrateFinish")}));
 }
