@@ -17,6 +17,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -147,16 +148,16 @@ struct Notice {
 };
 
 std::mutex g_noticeLock;
-QVector<Notice> g_notices;
+std::vector<Notice> g_notices; // deep copies only: the notification thread appends
 
 void CollectNotice(const char *path, const char *devicePath, int arrived, void *)
 {
     EXPECT_STREQ(path, devicePath);
     std::lock_guard<std::mutex> lock(g_noticeLock);
-    g_notices.append({QString::fromUtf8(path), arrived, QThread::currentThread()});
+    g_notices.push_back({QString::fromUtf8(path), arrived, QThread::currentThread()});
 }
 
-QVector<Notice> Notices()
+std::vector<Notice> Notices()
 {
     std::lock_guard<std::mutex> lock(g_noticeLock);
     return g_notices;
@@ -188,7 +189,7 @@ TEST_F(DeviceInterfaceTest, NoticesMatchTheVendorInEitherPathFormWhateverItsCase
     RegisterDevNotifyCallBack(&CollectNotice, nullptr);
 
     // The scan: the USB path and the Bluetooth path with its lower-case "0228bd_pid".
-    QVector<Notice> scan = Notices();
+    const std::vector<Notice> scan = Notices();
     ASSERT_EQ(scan.size(), 2);
     EXPECT_EQ(scan[0].path, kUsbPath.toUpper());
     EXPECT_EQ(scan[1].path, kBlePath.toUpper());
@@ -205,7 +206,7 @@ TEST_F(DeviceInterfaceTest, NoticesMatchTheVendorInEitherPathFormWhateverItsCase
                                   Qt::QueuedConnection);
     }
     ASSERT_TRUE(QTest::qWaitFor([] { return Notices().size() == 3; }, 5000));
-    const Notice removal = Notices().last();
+    const Notice removal = Notices().back();
     EXPECT_EQ(removal.path, kBlePath.toUpper());
     EXPECT_EQ(removal.arrived, 0);
     EXPECT_NE(removal.thread, QThread::currentThread());
