@@ -167,6 +167,18 @@ MainWindow::MainWindow(const QString &installFolder, const LocaleBackend &locale
     m_pMapping->EnumDisplay();
 
     startDevices(hid ? std::move(hid) : CreateHidBackend());
+
+    // The screenshot run (scripts/screenshots): once the window is up, picture every
+    // page and end.
+    const QString screenshots = qEnvironmentVariable("INKORA_SCREENSHOTS");
+    if (!screenshots.isEmpty()) {
+        QTimer::singleShot(1000, this, [this, screenshots] {
+            OnShowDriver();
+            const QStringList files = saveScreenshots(screenshots);
+            qInfo().noquote() << "Screenshots saved:" << files.size();
+            QApplication::quit();
+        });
+    }
 }
 
 void MainWindow::startDevices(std::unique_ptr<HidBackend> hid)
@@ -241,6 +253,10 @@ void MainWindow::OnTabletConnected(CTablet *tablet, int slot)
 {
     qInfo().noquote() << "Tablet connected in slot" << slot << QString::fromLocal8Bit(tablet->m_DeviceAttributes.DisplayName);
     tablet->SetScreenRectProvider(&MappingModel::ScreenTableRect);
+    // The profile was read before the screen table could be asked: a profile without a
+    // screen area is read again, so it takes the area of its screen index.
+    if (tablet->TabletXMLData && (tablet->TabletXMLData->SW <= 0 || tablet->TabletXMLData->SH <= 0))
+        tablet->LoadProfile(tablet->profileKey);
     connect(tablet, QOverload<int, int, QString>::of(&CTablet::PostActionMsg), this, &MainWindow::ReceivActionMsg,
             Qt::QueuedConnection);
 }

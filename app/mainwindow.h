@@ -144,12 +144,18 @@ public:
     // does after the choice). Done, or why not.
     bool addApplicationPath(const QString &path);
 
-    // Where the custom function editor comes from. It receives the stored text and the
-    // device's ring and touch-pad counts, and returns true with the new text in *text
-    // when the user accepted. Unset: there is no editor yet, so choosing the custom
-    // entry changes nothing and the list returns to the stored entry.
+    // Saves a picture of every listed page of every connected tablet (or of the
+    // no-device page) into folder as "<model>-<page>.png"; the files written. Started by
+    // the environment variable INKORA_SCREENSHOTS (the folder), which then ends the run.
+    QStringList saveScreenshots(const QString &folder);
+
+    // The custom function editors of keys and pen buttons (by default HotKeyWin) and of
+    // ring items (by default RollerKey). Each receives the stored text and the device's
+    // ring and touch-pad counts and returns true with the new text in *text when the
+    // user accepted; on false nothing changes and the list returns to the stored entry.
     using CustomEditor = std::function<bool(QWidget *parent, QString *text, int rings, int trackPad)>;
     void setCustomEditor(CustomEditor editor) { m_CustomEditor = std::move(editor); }
+    void setRingEditor(CustomEditor editor) { m_RingEditor = std::move(editor); }
 
 signals:
     // A usage record named after the control or action that made it.
@@ -292,6 +298,7 @@ private:
     QComboBox *m_pGroupRingItems[kProfileRingItems] = {};
 
     CustomEditor m_CustomEditor;
+    CustomEditor m_RingEditor;
     std::unique_ptr<DisplayBackend> m_pDisplay;
     std::unique_ptr<MappingModel> m_pMapping;
 

@@ -3,6 +3,9 @@
 
 #include "app/mainwindow.h"
 
+#include "action/ui/hotkeywin.h"
+#include "action/ui/rollerkey.h"
+
 #include "device/ctablet.h"
 #include "device/tabletdiscovery.h"
 #include "mapping/mappingmodel.h"
@@ -15,7 +18,9 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QApplication>
 #include <QDebug>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileIconProvider>
 #include <QFileInfo>
@@ -81,6 +86,28 @@ QSpinBox *MakeSpin(QWidget *parent, const QString &name)
 
 QWidget *MainWindow::buildDevicePage(QWidget *parent)
 {
+    const LanguageLookup texts = [this](const QString &key, const QString &fallback) { return languageText(key, fallback); };
+    m_CustomEditor = [this, texts](QWidget *parent, QString *text, int rings, int trackPad) {
+        EditorDeviceCaps caps;
+        caps.ringCount = rings;
+        caps.trackPad = trackPad != 0;
+        CTablet *tablet = currentTablet();
+        caps.keyGroups = tablet && tablet->TabletXMLData && tablet->TabletXMLData->SupportGroupKeys != 0;
+        HotKeyWin editor(caps, texts, parent);
+        editor.SetCustomText(*text);
+        if (editor.exec() != QDialog::Accepted)
+            return false;
+        *text = editor.AcceptedText();
+        return true;
+    };
+    m_RingEditor = [texts](QWidget *parent, QString *text, int, int) {
+        RollerKey editor(texts, parent);
+        editor.SetCustomText(*text);
+        if (editor.exec() != QDialog::Accepted)
+            return false;
+        *text = editor.AcceptedText();
+        return true;
+    };
     auto *page = new QWidget(parent);
     auto *layout = new QVBoxLayout(page);
 
@@ -1069,7 +1096,7 @@ void MainWindow::WheelComboBoxActivated(int ring, int item, int index)
     if (index == kRingItemCustom) {
         QString text = StoredText(entry.custom, sizeof entry.custom);
         const TabletXMLData &profile = *tablet->TabletXMLData;
-        if (!m_CustomEditor || !m_CustomEditor(this, &text, profile.DeviceRingNum, profile.DeviceTrackPad)) {
+        if (!m_RingEditor || !m_RingEditor(this, &text, profile.DeviceRingNum, profile.DeviceTrackPad)) {
             list->setCurrentIndex(qBound(0, int(entry.id), kRingItemCustom));
             return;
         }
@@ -1195,4 +1222,37 @@ void MainWindow::ReceivActionMsg(int tabletId, int msgId, QString data)
         }
         ::UsageRecord(data);
     }
+}
+
+// --- pictures of the pages ------------------------------------------------------------------
+
+QStringList MainWindow::saveScreenshots(const QString &folder)
+{
+    QStringList written;
+    QDir().mkpath(folder);
+    const auto save = [&](const QString &name) {
+        QApplication::processEvents();
+        const QString file = QDir(folder).filePath(name + QStringLiteral(".png"));
+        if (grab().save(file))
+            written << file;
+        else
+            qWarning().noquote() << "Screenshot not saved:" << file;
+    };
+    if (m_pDeviceSelector->count() == 0) {
+        save(QStringLiteral("no-device"));
+        return written;
+    }
+    const char *pageNames[5] = {"workarea", "pen", "keys", "ring", "keygroups"};
+    for (int i = 0; i < m_pDeviceSelector->count(); ++i) {
+        m_pDeviceSelector->setCurrentIndex(i);
+        m_strShownTablet = m_pDeviceSelector->itemText(i);
+        onSelectTabletDevice(m_strShownTablet);
+        CTablet *tablet = currentTablet();
+        const QString model = tablet ? QString::fromLatin1(tablet->m_DeviceAttributes.ModelKey) : QString::number(i);
+        for (SettingsPage page : m_ListedPages) {
+            selectPage(page);
+            save(model + QLatin1Char('-') + QLatin1String(pageNames[shownPage()]));
+        }
+    }
+    return written;
 }

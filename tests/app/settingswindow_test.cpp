@@ -217,10 +217,7 @@ TEST_F(SettingsWindowTest, CustomEntryCancelledLeavesTheButtonAlone)
 
     const PenButtonConfig before = button;
     const int shownBefore = list->currentIndex();
-    // No editor yet, then an editor that is cancelled: nothing changes either way.
-    list->setCurrentIndex(custom);
-    w.comboBoxPbtn1Activated(custom);
-    EXPECT_EQ(list->currentIndex(), shownBefore);
+    // The editor changes its text but is cancelled: nothing is stored.
     int editorCalls = 0;
     QString preset;
     w.setCustomEditor([&](QWidget *, QString *text, int, int) {
@@ -232,6 +229,7 @@ TEST_F(SettingsWindowTest, CustomEntryCancelledLeavesTheButtonAlone)
     list->setCurrentIndex(custom);
     w.comboBoxPbtn1Activated(custom);
     EXPECT_EQ(editorCalls, 1);
+    EXPECT_EQ(preset, QString::fromUtf8(before.custom));
     EXPECT_EQ(list->currentIndex(), shownBefore);
     EXPECT_EQ(button.id, before.id);
     EXPECT_EQ(button.Actid, before.Actid);
