@@ -650,7 +650,7 @@ void MappingModel::onSetAreaOk(short x, short y, short w, short h)
 
 void MappingModel::OnScreenAreaSelectFinish(QRect area)
 {
-    qInfo() << "WM_SCRENNAREA_SELECT_FINISH" << area.x() << area.y() << area.width() << area.height();
+    // The shared block logged the message and posts its usage record.
     // A selection that was cancelled leaves no area; a zero width would stop the pen.
     if (!Profile() || area.width() <= 0 || area.height() <= 0) {
         qWarning() << "Screen area selection without an area: mapping kept";
@@ -660,12 +660,11 @@ void MappingModel::OnScreenAreaSelectFinish(QRect area)
     EmitScreen();
     StoreScreenArea(m_ScreenValues);
     emit PreviewChanged();
-    emit UsageEvent(QStringLiteral("ScreenAreaSelectFinish"));
 }
 
 void MappingModel::OnScreenCalibrationFinish(float fKX, float fKY, float fXLC, float fYLC)
 {
-    qInfo() << "WM_SCREEN_CALIBRATION_FINISH" << fKX << fKY << fXLC << fYLC;
+    // The shared block logged the message and posts its usage record.
     ::TabletXMLData *p = Profile();
     // The pen path divides by the scales: a zero or non-finite result would send every
     // sample of a pen display to infinity.
@@ -681,5 +680,4 @@ void MappingModel::OnScreenCalibrationFinish(float fKX, float fKY, float fXLC, f
         p->fXLC = fXLC;
         p->fYLC = fYLC;
     }
-    emit UsageEvent(QStringLiteral("ScreenCalibrationFinish"));
 }

@@ -282,8 +282,10 @@ TEST(Tablet, ProfileReceptionFromTheDevice)
     Feed(tablet, {0x02, 0xB6, 0x00, '<', 'a', 0x00, 0xFF, '>'});
     Feed(tablet, {0x02, 0xB6, 0x00, 'b', 'c', 'd', 'e', 'f', 'g'}); // one byte too many
     Feed(tablet, end);
+    // "<a>bcdef" is no keypad document: not usable, buffer emptied, nothing to apply
     EXPECT_EQ(codes(), QVariantList({5, 10, 6, 50, 8, 1}));
-    EXPECT_EQ(tablet.ReceivedProfileBytes(), QByteArray("<a>bcdef"));
+    EXPECT_TRUE(tablet.ReceivedProfileBytes().isEmpty());
+    EXPECT_FALSE(tablet.ApplyReceivedProfile());
 
     Feed(tablet, header(10, 7)); // another transfer's id
     Feed(tablet, {0x02, 0xB6, 0x00, 'x', 'y'});
