@@ -372,7 +372,11 @@ void TabletMessages::RingFunction(CTablet *tablet, int ring, const QString &path
         return;
     RingConfig &config = ring == 0 ? profile->ring : profile->ring2;
     const int next = (std::max(0, int(config.id)) + 1) % kProfileRingItems;
-    config.id = int16_t(next);
+    {
+        // The reading thread picks the ring's function from this field at every step.
+        std::lock_guard<std::mutex> lock(tablet->appsMutex);
+        config.id = int16_t(next);
+    }
 
     QStringList &lines = m_RingLines[ring];
     lines.clear();
