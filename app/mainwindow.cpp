@@ -11,7 +11,19 @@
 #include "device/tabletpacket.h"
 #include "driverlink/driverlink.h"
 #include "driverlink/sharedblock.h"
+#include "action/actioncaption.h"
+#include "action/actionservices.h"
+#include "action/ui/jingximode.h"
+#include "action/ui/keypreviewwindow.h"
+#include "app/tabletmessages.h"
+#include "app/settingform.h"
+#include "app/uiservicelink.h"
+#include "app/diagnosisfunction.h"
+#include "monitor/monitorcontrol.h"
+#include "platform/ddc/ddcbackend.h"
 #include "mapping/mappingmodel.h"
+#include "online/jsonserver.h"
+#include "uiservice/mylrc.h"
 #include "monitor/monitorids.h"
 #include "online/usagerecord.h"
 #include "platform/display/displaybackend.h"
@@ -23,6 +35,7 @@
 #include "platform/locale/localebackend.h"
 #include "platform/power/linux/logindpowermonitor.h"
 #include "platform/window/linux/localsocketwindowbackend.h"
+#include "sim/simbletablet.h"
 #include "sim/simhidbackend.h"
 #include "platform/vhid/linux/uinputvhidbackend.h"
 
@@ -72,6 +85,14 @@ std::unique_ptr<HidBackend> CreateSimulatedBackend(const QString &list)
             bool isId = false;
             const uint pid = QString(text).remove(QRegularExpression(QStringLiteral("^0[xX]"))).toUInt(&isId, 16);
             const SimModel *found = isId ? SimModels::find(uint16_t(pid)) : nullptr;
+            // Bluetooth models are added by AddSimulatedBluetooth.
+            if (isId && SimBleModels::find(uint16_t(pid)))
+                continue;
+            bool bluetooth = false;
+            for (const SimModel &m : SimBleModels::all())
+                bluetooth = bluetooth || text.compare(QLatin1String(m.modelKey), Qt::CaseInsensitive) == 0;
+            if (bluetooth)
+                continue;
             for (const SimModel &m : SimModels::all()) {
                 if (!found && text.compare(QLatin1String(m.modelKey), Qt::CaseInsensitive) == 0)
                     found = &m;
@@ -93,7 +114,7 @@ std::unique_ptr<HidBackend> CreateHidBackend()
 {
     const StartupOptions &options = startupOptions();
     if (options.simulate)
-        return CreateSimulatedBackend(options.simulateModel);
+        return AddSimulatedBluetooth(CreateSimulatedBackend(options.simulateModel), options.simulateModel);
     return std::make_unique<HidrawBackend>();
 }
 
@@ -143,7 +164,10 @@ MainWindow::MainWindow(const QString &installFolder, const LocaleBackend &locale
 
     // Every usage record of the window goes to the one routing function, with the tablet.
     connect(this, &MainWindow::UsageRecord, this, [this](const QString &name) {
-        ::UsageRecord(UsageRecordText(name, tabletName()));
+        if (name == QLatin1String("ExitDriver"))
+            ::UsageRecord(name, QStringLiteral("1"));
+        else
+            ::UsageRecord(UsageRecordText(name, tabletName()));
     });
 
     buildWindow();
@@ -166,7 +190,28 @@ MainWindow::MainWindow(const QString &installFolder, const LocaleBackend &locale
     // its screen index.
     m_pMapping->EnumDisplay();
 
+    // The engines' services exist before the first tablet (and its engine) does.
+    installActionServices();
+    startServices();
+    RefreshPenDisplay();
+
     startDevices(hid ? std::move(hid) : CreateHidBackend());
+
+    // The UI service link on the shared block, and the caption window of the actions.
+    if (m_pSharedBlock) {
+        m_pUiLink = new UiServiceLink(m_pSharedBlock, m_pMapping.get(), this);
+        connect(m_pAreaSelectButton, &QPushButton::clicked, m_pUiLink, &UiServiceLink::SetscreenAreaClicked);
+        connect(m_pCalibrateButton, &QPushButton::clicked, m_pUiLink, &UiServiceLink::ScreenCalibrateClicked);
+        connect(m_pUiLink, &UiServiceLink::UsageRecord, this, [this](const QString &name, const QVariantMap &fields) {
+            UsagePairs pairs{qMakePair(QStringLiteral("tablet"), tabletName())};
+            for (auto it = fields.begin(); it != fields.end(); ++it)
+                pairs.append(qMakePair(it.key(), it.value().toString()));
+            ::UsageRecord(name, pairs);
+        });
+    }
+    m_pCaption = std::make_unique<MyLrc>();
+    connect(ActionCaption::MyLrc(), &ActionCaption::EmitAction, m_pCaption.get(), &MyLrc::OnEmitAction, Qt::QueuedConnection);
+    connect(ActionCaption::MyLrc(), &ActionCaption::EmitRingLrc, m_pCaption.get(), &MyLrc::OnEmitRingLrc, Qt::QueuedConnection);
 
     // The screenshot run (scripts/screenshots): once the window is up, picture every
     // page and end.
@@ -257,8 +302,11 @@ void MainWindow::OnTabletConnected(CTablet *tablet, int slot)
     // screen area is read again, so it takes the area of its screen index.
     if (tablet->TabletXMLData && (tablet->TabletXMLData->SW <= 0 || tablet->TabletXMLData->SH <= 0))
         tablet->LoadProfile(tablet->profileKey);
-    connect(tablet, QOverload<int, int, QString>::of(&CTablet::PostActionMsg), this, &MainWindow::ReceivActionMsg,
-            Qt::QueuedConnection);
+    connect(tablet, qOverload<int, int, int>(&CTablet::PostActionMsg), m_pMessages,
+            qOverload<int, int, int>(&TabletMessages::ReceivActionMsg), Qt::QueuedConnection);
+    connect(tablet, qOverload<int, int, QString>(&CTablet::PostActionMsg), m_pMessages,
+            qOverload<int, int, QString>(&TabletMessages::ReceivActionMsg), Qt::QueuedConnection);
+    connect(tablet, &CTablet::SentMultiData, m_pMessages, &TabletMessages::ReceivMultiData, Qt::QueuedConnection);
 }
 
 void MainWindow::OnTabletDisconnecting(CTablet *tablet, int slot)
@@ -384,12 +432,19 @@ QStringList MainWindow::deviceSelectorNames() const
 
 MainWindow::~MainWindow()
 {
+    if (m_pJsonServer)
+        ClearUsageRecordSink(m_pJsonServer.get());
+    if (ActionCaption::MyLrc())
+        disconnect(ActionCaption::MyLrc(), nullptr, m_pCaption.get(), nullptr);
+    m_pCaption.reset();
     if (m_pSharedBlock)
         m_pSharedBlock->ReleaseBlock();
     m_pMessageWindow.reset();
     // Every tablet closes first: its reading thread stops before anything it uses goes.
     m_pHidMonitor.reset();
     m_pDiscovery.reset();
+    // No engine is left to use them.
+    ActionServices::Remove();
     // After the tablets closed: no report is written any more.
     DriverLink::Close();
     qInfo() << "InkoraV3 Closed.";
@@ -493,12 +548,21 @@ void MainWindow::createTrayIcon()
                                     languageText(QStringLiteral("Tray.exit"), QStringLiteral("Exit")));
     connect(m_pShowAction, &QAction::triggered, this, &MainWindow::OnShowDriver);
     connect(m_pQuitAction, &QAction::triggered, this, &MainWindow::OnQuiqDriver);
+    connect(m_pSettingAction, &QAction::triggered, this, &MainWindow::OpenSettingForm);
+    // The pen display's own settings, only while one with DDC/CI is attached.
+    m_pDisplayAction = new QAction(QIcon(QStringLiteral(":/image/Res/setting.png")),
+                                   languageText(QStringLiteral("DisplaySetting.Caption"), QStringLiteral("Digital screen settings")), menu);
+    menu->insertAction(m_pUpdateAction, m_pDisplayAction);
+    m_pDisplayAction->setVisible(m_bPenDisplayFound);
+    connect(m_pDisplayAction, &QAction::triggered, this, &MainWindow::OnDisplaySettings);
     m_pTrayIcon->setContextMenu(menu);
     connect(m_pTrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
             OnShowDriver();
     });
     m_pTrayIcon->show();
+    m_pMessages->SetTrayAvailable(true);
+    qInfo() << "Tray icon created, system tray available:" << QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void MainWindow::OnShowDriver()

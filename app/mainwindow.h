@@ -13,6 +13,7 @@
 // its path each time.
 
 #include <QMainWindow>
+#include <QRect>
 #include <QString>
 #include <QVector>
 
@@ -24,7 +25,15 @@
 #include <memory>
 
 struct AppConfigNode;
+class DdcBackend;
+class DiagnosisFunction;
 class DisplayBackend;
+class JsonServer;
+class MonitorControl;
+class MyLrc;
+class SettingForm;
+class TabletMessages;
+class UiServiceLink;
 class MappingModel;
 class mappingwidget;
 class QPressAdjustWedget;
@@ -144,6 +153,14 @@ public:
     // does after the choice). Done, or why not.
     bool addApplicationPath(const QString &path);
 
+    // The services the window wires together.
+    TabletMessages *tabletMessages() const { return m_pMessages; }
+    UiServiceLink *uiServiceLink() const { return m_pUiLink; }
+    // The pen display search: found (with DDC/CI) and the tray entry for its settings.
+    bool penDisplayFound() const { return m_bPenDisplayFound; }
+    QAction *displaySettingAction() const { return m_pDisplayAction; }
+    SettingForm *settingForm() const { return m_pSettingForm.get(); }
+
     // Saves a picture of every listed page of every connected tablet (or of the
     // no-device page) into folder as "<model>-<page>.png"; the files written. Started by
     // the environment variable INKORA_SCREENSHOTS (the folder), which then ends the run.
@@ -196,6 +213,15 @@ public slots:
     // Rebuilds everything for the current tablet and application.
     void UpdateUIByAppChange();
 
+    // The settings form of the tray's setting entry, the diagnosis dialog, the pen
+    // display's settings dialog.
+    void OpenSettingForm();
+    void OpenDiagnosis();
+    void onCloseDiagnosisDlg();
+    void OnDisplaySettings();
+    // The pen display search, at start-up and after every display change.
+    void RefreshPenDisplay();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -204,10 +230,13 @@ private slots:
     void OnTabletDisconnecting(CTablet *tablet, int slot);
     void RefreshDeviceSelector();
     void ReceivMultiData(CTablet *tablet, MultiData mData);
-    void ReceivActionMsg(int tabletId, int msgId, QString data);
 
 private:
     void buildWindow();
+    void installActionServices();
+    void startServices();
+    void connectTabletMessages();
+    void setSwitch(int16_t TabletXMLData::*field, bool on);
     QWidget *buildDevicePage(QWidget *parent);
     QWidget *buildWorkAreaPage();
     QWidget *buildPenPage();
@@ -296,6 +325,22 @@ private:
     QAbstractButton *m_pWheelRadio = nullptr;
     QGroupBox *m_pGroupRingBox = nullptr;
     QComboBox *m_pGroupRingItems[kProfileRingItems] = {};
+
+    QPushButton *m_pAreaSelectButton = nullptr;
+    QPushButton *m_pCalibrateButton = nullptr;
+
+    // Services (created in the constructor, see startServices).
+    std::unique_ptr<JsonServer> m_pJsonServer;
+    TabletMessages *m_pMessages = nullptr; // child object
+    UiServiceLink *m_pUiLink = nullptr;    // child object
+    std::unique_ptr<MyLrc> m_pCaption;     // top-level caption window
+    std::unique_ptr<DdcBackend> m_pDdc;
+    std::unique_ptr<MonitorControl> m_pMonitor;
+    bool m_bPenDisplayFound = false;
+    QRect m_PenDisplayRect;
+    QAction *m_pDisplayAction = nullptr;   // child of the tray menu
+    std::unique_ptr<SettingForm> m_pSettingForm;
+    DiagnosisFunction *m_pDiagnosis = nullptr; // child dialog, deleted on close
 
     CustomEditor m_CustomEditor;
     CustomEditor m_RingEditor;

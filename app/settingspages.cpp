@@ -4,7 +4,10 @@
 #include "app/mainwindow.h"
 
 #include "action/ui/hotkeywin.h"
+#include "action/ui/jingximode.h"
+#include "action/ui/keypreviewwindow.h"
 #include "action/ui/rollerkey.h"
+#include "app/tabletmessages.h"
 
 #include "device/ctablet.h"
 #include "device/tabletdiscovery.h"
@@ -216,7 +219,13 @@ QWidget *MainWindow::buildWorkAreaPage()
     m_pDisplaySettingButton = new QPushButton(languageText(QStringLiteral("DisplaySetting.Caption"), QStringLiteral("Digital screen settings")), page);
     m_pDisplaySettingButton->setObjectName(QStringLiteral("pushButton_displaySetting"));
     m_pDisplaySettingButton->hide();
-    for (QPushButton *b : {fullScreen, fullTablet, scale, select, reset, m_pDisplaySettingButton})
+    m_pAreaSelectButton = new QPushButton(languageText(QStringLiteral("WorkArea.SelectScreenArea"), QStringLiteral("Select screen area")), page);
+    m_pAreaSelectButton->setObjectName(QStringLiteral("pushButton_screenArea"));
+    m_pCalibrateButton = new QPushButton(languageText(QStringLiteral("WorkArea.Calibrate"), QStringLiteral("Calibrate")), page);
+    m_pCalibrateButton->setObjectName(QStringLiteral("pushButton_calibrate"));
+    connect(m_pDisplaySettingButton, &QPushButton::clicked, this, &MainWindow::OnDisplaySettings);
+    for (QPushButton *b : {fullScreen, fullTablet, scale, select, m_pAreaSelectButton, m_pCalibrateButton, reset,
+                           m_pDisplaySettingButton})
         buttonRow->addWidget(b);
     buttonRow->addStretch();
     layout->addLayout(buttonRow);
@@ -286,7 +295,7 @@ QWidget *MainWindow::buildWorkAreaPage()
     connect(scale, &QPushButton::clicked, model, &MappingModel::TabletScreenScalClicked);
     connect(select, &QPushButton::clicked, model, &MappingModel::SelectWorkAreaClicked);
     connect(reset, &QPushButton::clicked, model, [model] { model->onResetWorkAreaDefaultSetting(true); });
-    connect(m_pRotation, QOverload<int>::of(&QButtonGroup::buttonClicked), model, &MappingModel::RotationButtonClicked);
+    connect(m_pRotation, &QButtonGroup::idClicked, model, &MappingModel::RotationButtonClicked);
     connect(m_pPreview, &mappingwidget::ScreenRubberRectChange, model, &MappingModel::on_ScreenRubberRectChange);
     connect(m_pPreview, &mappingwidget::TabletRubberRectChange, model, &MappingModel::on_TabletRubberRectChange);
     return page;
@@ -491,7 +500,7 @@ QWidget *MainWindow::buildRingPage()
     layout->addStretch();
     connect(m_pTouchRadio, &QAbstractButton::clicked, this, [this] { TouchWheelClicked(true); });
     connect(m_pWheelRadio, &QAbstractButton::clicked, this, [this] { TouchWheelClicked(false); });
-    connect(m_pRingRadios, QOverload<int>::of(&QButtonGroup::buttonClicked), this, &MainWindow::RingRadioClicked);
+    connect(m_pRingRadios, &QButtonGroup::idClicked, this, &MainWindow::RingRadioClicked);
     return page;
 }
 
@@ -612,6 +621,7 @@ void MainWindow::onSelectAppItem(const QString &path, int index)
     }
     m_pDeleteApp->setEnabled(!m_strCurrentApp.isEmpty());
     m_pMapping->SetCurrentApp(m_strCurrentApp);
+    m_pMessages->SetCurrentApp(m_strCurrentApp);
     m_nCurrentPen = 0;
     updatePenPage(tablet);
     updateKeyLists(tablet);
@@ -653,8 +663,10 @@ void MainWindow::UpdateUIByAppChange()
 
     // 5. The work area: the model has filled its values from the profile (SetTablet).
     // The display settings button belongs to a pen display mapped onto its own monitor.
-    m_pDisplaySettingButton->setVisible(m_pMapping->PenDisplayMonitor() > 0
+    m_pDisplaySettingButton->setVisible(m_bPenDisplayFound && m_pMapping->PenDisplayMonitor() > 0
                                         && profile.ScreenId == m_pMapping->PenDisplayMonitor());
+    m_pMessages->SetCurrentTablet(tablet);
+    m_pMessages->SetCurrentApp(m_strCurrentApp);
 
     // 6. The tablet light.
     m_pLightGroup->setVisible(profile.DeviceControl != 0);
@@ -990,32 +1002,28 @@ void MainWindow::on_PressSensitivityChange(SPresslvPoints points)
     postUsage(QStringLiteral("on_PressSensitivityChange"));
 }
 
-// The four switches belong to the device profile; the reading thread only tests them.
+// The four switches belong to the device profile; the reading thread tests them per packet.
 void MainWindow::onCheckBoxDisablePress(bool checked)
 {
-    if (CTablet *tablet = currentTablet())
-        tablet->TabletXMLData->DisablePressure = checked ? 1 : 0;
+    setSwitch(&TabletXMLData::DisablePressure, checked);
     postUsage(QStringLiteral("onCheckBoxDisablePress"));
 }
 
 void MainWindow::onCheckBoxDisableSlope(bool checked)
 {
-    if (CTablet *tablet = currentTablet())
-        tablet->TabletXMLData->DisableSlope = checked ? 1 : 0;
+    setSwitch(&TabletXMLData::DisableSlope, checked);
     postUsage(QStringLiteral("onCheckBoxDisableSlope"));
 }
 
 void MainWindow::onCheckBoxDisableHotkey(bool checked)
 {
-    if (CTablet *tablet = currentTablet())
-        tablet->TabletXMLData->DisableQuickKey = checked ? 1 : 0;
+    setSwitch(&TabletXMLData::DisableQuickKey, checked);
     postUsage(QStringLiteral("onCheckBoxDisableHotkey"));
 }
 
 void MainWindow::onCheckBoxDisableTipMsg(bool checked)
 {
-    if (CTablet *tablet = currentTablet())
-        tablet->TabletXMLData->DisableInfo = checked ? 1 : 0;
+    setSwitch(&TabletXMLData::DisableInfo, checked);
     postUsage(QStringLiteral("onCheckBoxDisableTipMsg"));
 }
 
@@ -1128,6 +1136,7 @@ void MainWindow::TouchWheelClicked(bool touch)
     }
     // Second set-light form: 1 with the orientation uses the ring as a touch area, 3 as
     // a wheel.
+    m_pMessages->SetTouchMode(touch);
     if (touch)
         tablet->SentCmd(2, 1, tablet->TabletXMLData->Orientation);
     else
@@ -1208,20 +1217,6 @@ void MainWindow::ReceivMultiData(CTablet *tablet, MultiData mData)
 {
     Q_UNUSED(tablet);
     Q_UNUSED(mData);
-}
-
-void MainWindow::ReceivActionMsg(int tabletId, int msgId, QString data)
-{
-    if (msgId == 99 && m_pDiscovery) {
-        // The action engine's usage record, with the tablet it came from.
-        for (CTablet *tablet : m_pDiscovery->deviceList()) {
-            if (tablet->tabletIndex == tabletId) {
-                ::UsageRecord(UsageRecordWithTablet(QString::fromUtf8(tablet->m_DeviceAttributes.ProductName), data));
-                return;
-            }
-        }
-        ::UsageRecord(data);
-    }
 }
 
 // --- pictures of the pages ------------------------------------------------------------------

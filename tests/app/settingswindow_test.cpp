@@ -428,8 +428,8 @@ TEST_F(SettingsWindowTest, CancelDropsAnApplicationAddedSinceTheLastConfirm)
 TEST_F(SettingsWindowTest, KeyListsStoreTheActionAndPostUsage)
 {
     RecordingSink sink;
-    SetUsageRecordSink(&sink);
     MainWindow &w = open({0x0935});
+    SetUsageRecordSink(&sink); // in place of the window's upload
     KeyConfig &key = w.currentApp()->keys[2];
     QComboBox *list = w.keyList(2);
     ASSERT_NE(list, nullptr);

@@ -1,0 +1,232 @@
+// The services the main window ties together: the action engines' process-wide
+// services, the usage upload, the tablets' messages, the UI service and the caption
+// window, the pen display's DDC/CI settings, the settings form and the diagnosis dialog.
+
+#include "app/mainwindow.h"
+
+#include "action/actioncaption.h"
+#include "action/actionservices.h"
+#include "action/actionsystem.h"
+#include "app/diagnosisfunction.h"
+#include "app/language.h"
+#include "app/settingform.h"
+#include "action/ui/jingximode.h"
+#include "action/ui/keypreviewwindow.h"
+#include "app/tabletmessages.h"
+#include "app/uiservicelink.h"
+#include "device/tabletdiscovery.h"
+#include "mapping/mappingmodel.h"
+#include "mapping/screentable.h"
+#include "monitor/displaysetting.h"
+#include "monitor/monitorcontrol.h"
+#include "monitor/monitorids.h"
+#include "online/jsonserver.h"
+#include "online/usagerecord.h"
+#include "platform/ddc/fakeddcbackend.h"
+#include "platform/ddc/linux/ddcutilbackend.h"
+#include "platform/display/displaybackend.h"
+#include "platform/foreground/fixedforegroundbackend.h"
+#include "platform/foreground/linux/x11foregroundbackend.h"
+#include "app/startupoptions.h"
+#include "uiservice/mylrc.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QSettings>
+#include <QStackedWidget>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+
+#include <mutex>
+
+void MainWindow::installActionServices()
+{
+    ActionServiceBackends backends;
+    backends.foreground = X11ForegroundBackend::open();
+    if (!backends.foreground) {
+        // Wayland or no display: the common profile always.
+        backends.foreground = std::make_unique<FixedForegroundBackend>(ForegroundWindow{});
+    }
+    backends.system = std::make_unique<DesktopActionSystem>();
+    // The reading threads look texts up: a settings object of their own, one at a time.
+    auto language = std::make_shared<QSettings>(m_pLanguageSettings->fileName(), QSettings::IniFormat);
+    language->setIniCodec("UTF-8");
+    language->beginGroup(m_strLanguageGroup);
+    auto lock = std::make_shared<std::mutex>();
+    backends.language = [language, lock](const QString &key, const QString &fallback) {
+        std::lock_guard<std::mutex> hold(*lock);
+        return Language::text(*language, key, fallback);
+    };
+    ActionServices::Install(std::move(backends));
+}
+
+void MainWindow::startServices()
+{
+    // Usage records: the upload decides itself whether it collects.
+    m_pJsonServer = std::make_unique<JsonServer>(m_strInstallFolder, m_strDataFolder, m_strLanguageGroup);
+    SetUsageRecordSink(m_pJsonServer.get());
+
+    // The pen display's monitor: DDC/CI through libddcutil; under --simulate a fake
+    // monitor with the simulated pen display's EDID.
+    if (startupOptions().simulate) {
+        FakeMonitor monitor;
+        monitor.edid = MonitorIds::SimulatedPenDisplayEdid();
+        monitor.values = {{0x10, 50}, {0x12, 50}, {0x14, 0x05}, {0x16, 255}, {0x18, 255}, {0x1A, 255}};
+        monitor.maximums = {{0x16, 255}, {0x18, 255}, {0x1A, 255}};
+        m_pDdc = std::make_unique<FakeDdcBackend>(QVector<FakeMonitor>{monitor});
+    } else {
+        m_pDdc = std::make_unique<DdcutilBackend>();
+    }
+    m_pMonitor = std::make_unique<MonitorControl>(*m_pDdc, MonitorControl::OutputsOf(*m_pDisplay));
+    // After the mapping model's own repair (connected first, in its constructor).
+    connect(m_pDisplay.get(), &DisplayBackend::displayChanged, this, &MainWindow::RefreshPenDisplay);
+
+    m_pMessages = new TabletMessages([this](const QString &key, const QString &fallback) { return languageText(key, fallback); }, this);
+    m_pMessages->SetSettingsWindow(this);
+    connectTabletMessages();
+}
+
+void MainWindow::connectTabletMessages()
+{
+    TabletMessages *messages = m_pMessages;
+    connect(messages, &TabletMessages::ShowSettingsWindow, this, &MainWindow::OnShowDriver);
+    connect(messages, &TabletMessages::UsageRecord, this, [](const QString &text) { ::UsageRecord(text); });
+    connect(messages, &TabletMessages::SelectScreen, this, [this](int index) {
+        m_pScreenList->setCurrentIndex(index);
+        m_pMapping->ScreenSelected(index);
+    });
+    connect(messages, &TabletMessages::TouchRingMode, this, [this](bool touch) {
+        (touch ? m_pTouchRadio : m_pWheelRadio)->setChecked(true);
+        TouchWheelClicked(touch);
+    });
+    connect(messages, &TabletMessages::RingFunctionChanged, this, [this](int ring, int function) {
+        CTablet *tablet = currentTablet();
+        const bool groupKeys = tablet && tablet->TabletXMLData && tablet->TabletXMLData->SupportGroupKeys != 0;
+        if (QAbstractButton *b = m_pRingRadios->button(RingRadioId(ring, function, groupKeys)))
+            b->setChecked(true);
+    });
+    connect(messages, &TabletMessages::KeyGroupSelected, this, [this](int group) {
+        m_pKeyGroupTabs->setCurrentIndex(group);
+    });
+    connect(messages, &TabletMessages::PenListChanged, this, [this] {
+        if (CTablet *tablet = currentTablet())
+            updatePenPage(tablet);
+    });
+    connect(messages, &TabletMessages::TrayMessage, this, [this](const QString &title, const QString &text, int ms) {
+        if (m_pTrayIcon)
+            m_pTrayIcon->showMessage(title, text, QSystemTrayIcon::NoIcon, ms);
+    });
+    connect(m_pPageList, &QListWidget::currentRowChanged, messages, [this](int row) {
+        m_pMessages->SetPenPageShown(row >= 0 && row < m_ListedPages.size() && m_ListedPages[row] == PagePen);
+    });
+}
+
+void MainWindow::RefreshPenDisplay()
+{
+    DisplaySearchResult result;
+    m_pMonitor->FindTheVTDisplay(&result, ScreenTable::Current());
+    m_bPenDisplayFound = result.found != 0 && result.ddcSupported != 0;
+    m_PenDisplayRect = result.currentMode;
+    m_pMapping->SetPenDisplayMonitor(result.found ? result.screenSlot : -1);
+    qInfo().noquote() << "Pen display search: found" << int(result.found) << "slot" << result.screenSlot << "DDC/CI"
+                      << int(result.ddcSupported) << result.deviceName;
+    if (m_pDisplayAction)
+        m_pDisplayAction->setVisible(m_bPenDisplayFound);
+    if (CTablet *tablet = currentTablet()) {
+        m_pDisplaySettingButton->setVisible(m_bPenDisplayFound && m_pMapping->PenDisplayMonitor() > 0
+                                            && tablet->TabletXMLData->ScreenId == m_pMapping->PenDisplayMonitor());
+    }
+}
+
+void MainWindow::OnDisplaySettings()
+{
+    if (!m_bPenDisplayFound)
+        return;
+    auto *dialog = new DisplaySetting(*m_pMonitor, languageSettings(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->OpenForScreen(m_PenDisplayRect);
+    dialog->show();
+    postUsage(QStringLiteral("OnDisplaySettings"));
+}
+
+void MainWindow::setSwitch(int16_t TabletXMLData::*field, bool on)
+{
+    CTablet *tablet = currentTablet();
+    if (!tablet || !tablet->TabletXMLData)
+        return;
+    std::lock_guard<std::mutex> lock(tablet->appsMutex);
+    (*tablet->TabletXMLData).*field = on ? 1 : 0;
+}
+
+void MainWindow::OpenSettingForm()
+{
+    if (!m_pSettingForm) {
+        m_pSettingForm = std::make_unique<SettingForm>(languageSettings());
+        SettingForm *form = m_pSettingForm.get();
+        connect(form, &SettingForm::InputSettings, this, &MainWindow::onImportConfigueFile);
+        connect(form, &SettingForm::OutputSettings, this, &MainWindow::onExportConfigueFile);
+        // The form and the pen page show the same four switches.
+        connect(form, &SettingForm::HotkeyChecked, m_pDisableHotkey, &QAbstractButton::setChecked);
+        connect(form, &SettingForm::HotkeyChecked, this, &MainWindow::onCheckBoxDisableHotkey);
+        connect(form, &SettingForm::TipMessageChecked, m_pDisableTipMsg, &QAbstractButton::setChecked);
+        connect(form, &SettingForm::TipMessageChecked, this, &MainWindow::onCheckBoxDisableTipMsg);
+        connect(form, &SettingForm::DisablePressure, m_pDisablePress, &QAbstractButton::setChecked);
+        connect(form, &SettingForm::DisablePressure, this, &MainWindow::onCheckBoxDisablePress);
+        connect(form, &SettingForm::DisableSlope, m_pDisableSlope, &QAbstractButton::setChecked);
+        connect(form, &SettingForm::DisableSlope, this, &MainWindow::onCheckBoxDisableSlope);
+        connect(form, &SettingForm::OpenDiagnosis, this, &MainWindow::OpenDiagnosis);
+        connect(form, &SettingForm::DriverDownload, this, [this] {
+            if (m_pUpdateAction)
+                m_pUpdateAction->trigger();
+        });
+    }
+    SettingFormStates states;
+    if (CTablet *tablet = currentTablet()) {
+        const TabletXMLData &profile = *tablet->TabletXMLData;
+        states.hotkeyOff = profile.DisableQuickKey != 0;
+        states.tipsOff = profile.DisableInfo != 0;
+        states.pressureOff = profile.DisablePressure != 0;
+        states.tiltOff = profile.DisableSlope != 0;
+    }
+    m_pSettingForm->SetStates(states);
+    m_pSettingForm->show();
+    m_pSettingForm->raise();
+    postUsage(QStringLiteral("OpenSettingForm"));
+}
+
+void MainWindow::OpenDiagnosis()
+{
+    if (m_pDiagnosis) {
+        m_pDiagnosis->raise();
+        return;
+    }
+    m_pDiagnosis = new DiagnosisFunction(languageSettings(), this);
+    m_pDiagnosis->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_pDiagnosis, &QObject::destroyed, this, [this] { m_pDiagnosis = nullptr; });
+    connect(m_pDiagnosis, &DiagnosisFunction::CloseDiagnosisFunction, this, &MainWindow::onCloseDiagnosisDlg);
+    connect(m_pDiagnosis, &DiagnosisFunction::PostUsageRecord, this,
+            [](const QString &name, const QVector<QPair<QString, QString>> &pairs) { ::UsageRecord(name, pairs); });
+    if (m_pDiscovery) {
+        for (CTablet *tablet : m_pDiscovery->deviceList())
+            connect(tablet, &CTablet::SentMultiData, m_pDiagnosis, &DiagnosisFunction::OnMultiData, Qt::QueuedConnection);
+    }
+    m_pDiagnosis->DiagnosisFun(currentTablet(), Diagnosis::CollectEnvironment(installedProfileVersion(),
+                                                                               QCoreApplication::applicationVersion()));
+    m_pMessages->SetDiagnosisOpen(true);
+    m_pDiagnosis->show();
+}
+
+void MainWindow::onCloseDiagnosisDlg()
+{
+    m_pMessages->SetDiagnosisOpen(false);
+    if (m_pDiagnosis)
+        m_pDiagnosis->close();
+}
