@@ -3,11 +3,15 @@
 
 #include "action/ui/hotkeywin.h"
 #include "action/ui/keycapture.h"
+#include "config/appprofiles.h"
+#include "config/profilestore.h"
 #include "platform/input/scancodes.h"
 #include "tests/action/actionharness.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QKeyEvent>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -182,4 +186,45 @@ TEST(HotKeyWinEditor, RoundTripThroughTheActionEngine)
     ASSERT_EQ(m.events.size(), 2);
     EXPECT_EQ(m.events.at(0), QStringLiteral("key 162:29 down"));
     EXPECT_TRUE(m.events.at(1).startsWith(QStringLiteral("mouse")));
+}
+
+// Edit, save into the profile file, load it again and press the key: the stored text
+// is still the captured keys.
+TEST(HotKeyWinEditor, RoundTripThroughTheProfileFile)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("config.xml"));
+    ASSERT_TRUE(QFile::copy(qEnvironmentVariable("INKORA_SOURCE_DIR") + QStringLiteral("/resources/config/config.xml"),
+                            path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    const QString model = QStringLiteral("InkoraPadSPlus"); // a model with express keys
+    const ProfileStore store(path);
+
+    HotKeyWin editor(EditorDeviceCaps{});
+    QKeyEvent shift(QEvent::KeyPress, Qt::Key_Shift, Qt::NoModifier, KEY_LEFTSHIFT + kX11Offset, 0, 0);
+    QApplication::sendEvent(&editor, &shift);
+    TypeKey(&editor, Qt::Key_Bar, KEY_BACKSLASH, QStringLiteral("|"));
+    editor.accept();
+    const QByteArray stored = editor.AcceptedText().toUtf8();
+
+    {
+        ActionHarness first;
+        ASSERT_TRUE(store.LoadConfig(model, first.profile.get(), &first.apps));
+        KeyConfig *keys = CurrentKeySet(*first.profile, first.profile->CommonAPP);
+        ASSERT_NE(keys, nullptr);
+        KeyConfig &key = keys[0];
+        key.id = 1;
+        std::strncpy(key.custom, stored.constData(), sizeof key.custom - 1);
+        ASSERT_TRUE(store.SaveConfig(model, *first.profile, first.apps));
+        FreeApplicationList(*first.profile);
+    }
+
+    ActionHarness h;
+    ASSERT_TRUE(store.LoadConfig(model, h.profile.get(), &h.apps));
+    const KeyConfig &key = CurrentKeySet(*h.profile, h.profile->CommonAPP)[0];
+    EXPECT_STREQ(key.custom, stored.constData());
+    h.key(key.Motid, true);
+    EXPECT_EQ(h.events, (QStringList{"key 16:42 down", "key 220:43 down"}));
+    FreeApplicationList(*h.profile);
 }
