@@ -22,7 +22,10 @@
 #include "monitor/monitorcontrol.h"
 #include "platform/ddc/ddcbackend.h"
 #include "mapping/mappingmodel.h"
+#include "action/ui/batterywidget.h"
+#include "online/installerlauncher.h"
 #include "online/jsonserver.h"
+#include "online/updateserver.h"
 #include "uiservice/mylrc.h"
 #include "monitor/monitorids.h"
 #include "online/usagerecord.h"
@@ -445,6 +448,7 @@ MainWindow::~MainWindow()
     m_pDiscovery.reset();
     // No engine is left to use them.
     ActionServices::Remove();
+    m_pUpdateServer.reset();
     // After the tablets closed: no report is written any more.
     DriverLink::Close();
     qInfo() << "InkoraV3 Closed.";
@@ -499,7 +503,12 @@ void MainWindow::buildWindow()
     selectorRow->addWidget(m_pDeviceSelector, 1);
 
     // Settings files and the on-board profile of tablets that keep one.
+    m_pBattery = new BatteryWidget(devicePage);
+    m_pBattery->setObjectName(QStringLiteral("widget_battery"));
+    m_pBattery->hide();
+    selectorRow->addWidget(m_pBattery);
     auto *settings = new QPushButton(languageText(QStringLiteral("Setting.title"), QStringLiteral("Settings")), devicePage);
+    m_pSettingsButton = settings;
     settings->setObjectName(QStringLiteral("pushButton_setting"));
     auto *settingsMenu = new QMenu(settings);
     connect(settingsMenu->addAction(languageText(QStringLiteral("Setting.item8"), QStringLiteral("Save as"))),
@@ -549,6 +558,7 @@ void MainWindow::createTrayIcon()
     connect(m_pShowAction, &QAction::triggered, this, &MainWindow::OnShowDriver);
     connect(m_pQuitAction, &QAction::triggered, this, &MainWindow::OnQuiqDriver);
     connect(m_pSettingAction, &QAction::triggered, this, &MainWindow::OpenSettingForm);
+    connect(m_pUpdateAction, &QAction::triggered, this, &MainWindow::OnUpdateDriver);
     // The pen display's own settings, only while one with DDC/CI is attached.
     m_pDisplayAction = new QAction(QIcon(QStringLiteral(":/image/Res/setting.png")),
                                    languageText(QStringLiteral("DisplaySetting.Caption"), QStringLiteral("Digital screen settings")), menu);
@@ -579,6 +589,12 @@ void MainWindow::OnQuiqDriver()
     qInfo() << "Exit from tray";
     emit UsageRecord(QStringLiteral("ExitDriver"));
     QApplication::quit();
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    qInfo() << "Main window shown";
+    QMainWindow::showEvent(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

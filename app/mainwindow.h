@@ -34,6 +34,11 @@ class MyLrc;
 class SettingForm;
 class TabletMessages;
 class UiServiceLink;
+class UpdateServer;
+class InstallerLauncher;
+class BatteryWidget;
+class QProgressBar;
+class QTimer;
 class MappingModel;
 class mappingwidget;
 class QPressAdjustWedget;
@@ -221,9 +226,16 @@ public slots:
     void OnDisplaySettings();
     // The pen display search, at start-up and after every display change.
     void RefreshPenDisplay();
+    // The update check offers a newer driver: the settings button shows the red point and
+    // the tray's update entry offers its download.
+    void OnGetNewDriver(int flag, QString version, QString downloadLink, QString message);
+    void OnUpdateDriver();
+    // The usage timer: how long the driver has been in use.
+    void OnUsageTimer();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private slots:
     void OnTabletConnected(CTablet *tablet, int slot);
@@ -339,6 +351,14 @@ private:
     bool m_bPenDisplayFound = false;
     QRect m_PenDisplayRect;
     QAction *m_pDisplayAction = nullptr;   // child of the tray menu
+    std::unique_ptr<UpdateServer> m_pUpdateServer;
+    std::unique_ptr<InstallerLauncher> m_pLauncher;
+    QString m_strDownloadLink; // of the newer driver offered, empty without one
+    QPushButton *m_pSettingsButton = nullptr;
+    BatteryWidget *m_pBattery = nullptr;   // child widget, shown once a level is known
+    QProgressBar *m_pPressureBar = nullptr;
+    QTimer *m_pUsageTimer = nullptr;       // child object
+    qint64 m_nStartMs = 0;                 // window start, ms since the epoch
     std::unique_ptr<SettingForm> m_pSettingForm;
     DiagnosisFunction *m_pDiagnosis = nullptr; // child dialog, deleted on close
 

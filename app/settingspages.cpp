@@ -32,6 +32,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -366,6 +367,13 @@ QWidget *MainWindow::buildPenPage()
     levelRow->addWidget(new QLabel(languageText(QStringLiteral("Pen.Firm"), QStringLiteral("Firm")), pressure));
     pressureLayout->addLayout(levelRow);
     pressureLayout->addWidget(m_pPressCurve, 0, Qt::AlignHCenter);
+    // The pen's live pressure, to try the curve.
+    m_pPressureBar = new QProgressBar(pressure);
+    m_pPressureBar->setObjectName(QStringLiteral("progressBar_pressure"));
+    m_pPressureBar->setRange(0, 8191);
+    m_pPressureBar->setValue(0);
+    m_pPressureBar->setFormat(QStringLiteral("%v"));
+    pressureLayout->addWidget(m_pPressureBar);
     right->addWidget(pressure);
     connect(m_pPressLevel, &QSlider::valueChanged, this, &MainWindow::on_horizontalSlider_pressLv_valueChanged);
     connect(m_pPressCurve, &QPressAdjustWedget::PressSensitivityChange, this, &MainWindow::on_PressSensitivityChange);

@@ -20,7 +20,12 @@
 #include "monitor/displaysetting.h"
 #include "monitor/monitorcontrol.h"
 #include "monitor/monitorids.h"
+#include "action/ui/batterywidget.h"
+#include "online/driverdownload.h"
+#include "online/installerlauncher.h"
 #include "online/jsonserver.h"
+#include "online/updateoffer.h"
+#include "online/updateserver.h"
 #include "online/usagerecord.h"
 #include "platform/ddc/fakeddcbackend.h"
 #include "platform/ddc/linux/ddcutilbackend.h"
@@ -36,6 +41,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QProgressBar>
+#include <QTimer>
 #include <QDebug>
 #include <QListWidget>
 #include <QMenu>
@@ -89,6 +97,18 @@ void MainWindow::startServices()
     // After the mapping model's own repair (connected first, in its constructor).
     connect(m_pDisplay.get(), &DisplayBackend::displayChanged, this, &MainWindow::RefreshPenDisplay);
 
+    // The driver update check (it pings only when the installation switches it on).
+    m_pLauncher = std::make_unique<DesktopInstallerLauncher>();
+    m_pUpdateServer = std::make_unique<UpdateServer>(m_strInstallFolder);
+    connect(m_pUpdateServer.get(), &UpdateServer::GetNewDriver, this, &MainWindow::OnGetNewDriver);
+
+    // Usage time, counted from here.
+    m_nStartMs = QDateTime::currentMSecsSinceEpoch();
+    m_pUsageTimer = new QTimer(this);
+    m_pUsageTimer->setInterval(30 * 60 * 1000);
+    connect(m_pUsageTimer, &QTimer::timeout, this, &MainWindow::OnUsageTimer);
+    m_pUsageTimer->start();
+
     m_pMessages = new TabletMessages([this](const QString &key, const QString &fallback) { return languageText(key, fallback); }, this);
     m_pMessages->SetSettingsWindow(this);
     connectTabletMessages();
@@ -123,6 +143,14 @@ void MainWindow::connectTabletMessages()
     connect(messages, &TabletMessages::TrayMessage, this, [this](const QString &title, const QString &text, int ms) {
         if (m_pTrayIcon)
             m_pTrayIcon->showMessage(title, text, QSystemTrayIcon::NoIcon, ms);
+    });
+    connect(messages, &TabletMessages::BatteryChanged, this, [this](int level, bool charging) {
+        m_pBattery->SetBattery(level, charging);
+        m_pBattery->show();
+    });
+    connect(messages, &TabletMessages::PressureChanged, this, [this](int pressure, int maxPressure) {
+        m_pPressureBar->setRange(0, qMax(1, maxPressure));
+        m_pPressureBar->setValue(qBound(0, pressure, qMax(1, maxPressure)));
     });
     connect(m_pPageList, &QListWidget::currentRowChanged, messages, [this](int row) {
         m_pMessages->SetPenPageShown(row >= 0 && row < m_ListedPages.size() && m_ListedPages[row] == PagePen);
@@ -229,4 +257,30 @@ void MainWindow::onCloseDiagnosisDlg()
     m_pMessages->SetDiagnosisOpen(false);
     if (m_pDiagnosis)
         m_pDiagnosis->close();
+}
+
+void MainWindow::OnGetNewDriver(int flag, QString version, QString downloadLink, QString message)
+{
+    qInfo().noquote() << "OnGetNewDriver" << flag << version << message;
+    if (ApplyNewDriverOffer(m_pSettingsButton, m_pUpdateServer->isEnabled(), version))
+        m_strDownloadLink = downloadLink;
+}
+
+void MainWindow::OnUpdateDriver()
+{
+    DriverDownLoad dialog(languageSettings(), m_pLauncher.get());
+    dialog.setDownloadLink(m_strDownloadLink);
+    dialog.exec();
+    postUsage(QStringLiteral("OnUpdateDriver"));
+}
+
+void MainWindow::OnUsageTimer()
+{
+    qInfo() << "Timer out";
+    if (currentTablet()) {
+        ::UsageRecord(QStringLiteral("DriverUsedMsTime"),
+                      UsagePairs{qMakePair(QStringLiteral("tablet"), tabletName()),
+                                 qMakePair(QStringLiteral("ms"),
+                                           QString::number(QDateTime::currentMSecsSinceEpoch() - m_nStartMs))});
+    }
 }

@@ -4,6 +4,7 @@
 // against the profile file, and the usage records the controls post.
 
 #include "app/mainwindow.h"
+#include "app/settingform.h"
 #include "config/profilerecords.h"
 #include "device/ctablet.h"
 #include "online/usagerecord.h"
@@ -421,6 +422,28 @@ TEST_F(SettingsWindowTest, CancelDropsAnApplicationAddedSinceTheLastConfirm)
     w.mouseModeCheckBox()->click();
     EXPECT_EQ(w.currentApp(), &w.currentTablet()->TabletXMLData->CommonAPP);
     EXPECT_EQ(w.currentApp()->pens[0].RelativeCoords, 1);
+}
+
+// The tray's settings form and the pen page show the same switches of the profile.
+TEST_F(SettingsWindowTest, SettingFormSwitchesWriteTheProfileAndThePenPage)
+{
+    MainWindow &w = open({0x0935});
+    TabletXMLData &profile = *w.currentTablet()->TabletXMLData;
+    profile.DisableInfo = 1;
+    w.OpenSettingForm();
+    SettingForm *form = w.settingForm();
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(form->States().tipsOff);
+    EXPECT_FALSE(form->States().pressureOff);
+
+    form->onDisablePressureClick(true);
+    form->onHotkeyChecked(true);
+    EXPECT_EQ(profile.DisablePressure, 1);
+    EXPECT_EQ(profile.DisableQuickKey, 1);
+    EXPECT_TRUE(w.findChild<QCheckBox *>(QStringLiteral("checkBox_disablePress"))->isChecked());
+    EXPECT_TRUE(w.findChild<QCheckBox *>(QStringLiteral("checkBox_disableHotkey"))->isChecked());
+    form->onTipMessageChecked(false);
+    EXPECT_EQ(profile.DisableInfo, 0);
 }
 
 // --- express keys and usage ---------------------------------------------------------------

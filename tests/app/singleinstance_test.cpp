@@ -105,6 +105,27 @@ TEST_F(SingleInstanceTest, SecondStartShowsTheFirstAndExits)
     }
 }
 
+// "/mini" keeps the window in the tray until the second start asks for it; any other
+// first argument shows it at once.
+TEST_F(SingleInstanceTest, MiniStaysInTheTrayUntilAsked)
+{
+    ASSERT_TRUE(start(m_first, {QStringLiteral("/mini"), QStringLiteral("--simulate")}));
+    ASSERT_TRUE(waitForLog([](const QByteArray &l) { return l.contains("Info:Tray icon created"); }));
+    ASSERT_TRUE(waitForLog([](const QByteArray &l) { return l.contains("simulated tablets requested"); }));
+    EXPECT_FALSE(log().contains("Main window shown"));
+
+    QProcess second;
+    ASSERT_TRUE(start(second));
+    ASSERT_TRUE(second.waitForFinished(15000));
+    EXPECT_TRUE(waitForLog([](const QByteArray &l) { return l.contains("Main window shown"); }));
+    m_first.kill();
+    ASSERT_TRUE(m_first.waitForFinished(10000));
+
+    QFile::remove(m_log);
+    ASSERT_TRUE(start(m_third, {QStringLiteral("/other"), QStringLiteral("--simulate")}));
+    EXPECT_TRUE(waitForLog([](const QByteArray &l) { return l.contains("Main window shown"); }));
+}
+
 TEST_F(SingleInstanceTest, KilledInstanceDoesNotBlockTheNext)
 {
     ASSERT_TRUE(start(m_first));
