@@ -2,6 +2,8 @@
 // which the toolkit would see as one screen, and the change notice when they change.
 #include "platform/display/linux/xrandrdisplaybackend.h"
 
+#include "xvfbserver.h"
+
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -20,32 +22,13 @@ class XRandrDisplay : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
         xrandr = QStandardPaths::findExecutable(QStringLiteral("xrandr"));
-        if (xvfb.isEmpty() || xrandr.isEmpty())
+        if (!server.installed() || xrandr.isEmpty())
             GTEST_SKIP() << "Xvfb or xrandr is not installed (Debian packages xvfb, x11-xserver-utils): "
                             "no X server to read monitors from";
-        // -displayfd: the server picks a free display number and writes it once it
-        // accepts clients.
-        server.setProgram(xvfb);
-        server.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
-                             QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
-                             QStringLiteral("0"), QStringLiteral("3840x1080x24")});
-        server.start();
-        ASSERT_TRUE(server.waitForStarted(10000));
-        QByteArray number;
-        while (!number.contains('\n') && server.waitForReadyRead(20000))
-            number += server.readAllStandardOutput();
-        ASSERT_TRUE(number.contains('\n')) << "Xvfb did not say its display";
-        display = ":" + number.trimmed();
-    }
-
-    void TearDown() override
-    {
-        if (server.state() != QProcess::NotRunning) {
-            server.terminate();
-            server.waitForFinished(10000);
-        }
+        QString why;
+        ASSERT_TRUE(server.Start(QStringLiteral("3840x1080"), &why)) << why.toStdString();
+        display = server.display();
     }
 
     // Runs xrandr against the test's server; true when it succeeded.
@@ -64,7 +47,7 @@ protected:
     }
 
     QString xrandr;
-    QProcess server;
+    XvfbServer server;
     QByteArray display;
 };
 

@@ -4,6 +4,8 @@
 #include "platform/foreground/fixedforegroundbackend.h"
 #include "platform/foreground/linux/x11foregroundbackend.h"
 
+#include "xvfbserver.h"
+
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -23,19 +25,11 @@ class X11Foreground : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-        if (xvfb.isEmpty())
+        QString why;
+        if (!server.installed())
             GTEST_SKIP() << "Xvfb is not installed (Debian package xvfb): no X server to watch";
-        server.setProgram(xvfb);
-        server.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
-                             QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        server.start();
-        ASSERT_TRUE(server.waitForStarted(10000));
-        QByteArray number;
-        while (!number.contains('\n') && server.waitForReadyRead(20000))
-            number += server.readAllStandardOutput();
-        ASSERT_TRUE(number.contains('\n')) << "Xvfb did not say its display";
-        display = ":" + number.trimmed();
+        ASSERT_TRUE(server.Start(QString(), &why)) << why.toStdString();
+        display = server.display();
         wm = XOpenDisplay(display.constData());
         ASSERT_NE(wm, nullptr);
         root = DefaultRootWindow(wm);
@@ -46,10 +40,6 @@ protected:
         backend.reset();
         if (wm)
             XCloseDisplay(wm);
-        if (server.state() != QProcess::NotRunning) {
-            server.terminate();
-            server.waitForFinished(10000);
-        }
     }
 
     // A window of class `windowClass` owned by process pid (0: no _NET_WM_PID).
@@ -81,7 +71,7 @@ protected:
 
     static QString OwnExecutable() { return QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget(); }
 
-    QProcess server;
+    XvfbServer server;
     QByteArray display;
     Display *wm = nullptr;
     Window root = 0;

@@ -1,6 +1,8 @@
 // Injected keys as another X client sees them, on an Xvfb of the test's own.
 #include "platform/input/linux/xtestinjector.h"
 
+#include "xvfbserver.h"
+
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -15,21 +17,11 @@ class XTestKeys : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-        if (xvfb.isEmpty())
+        QString why;
+        if (!server.installed())
             GTEST_SKIP() << "Xvfb is not installed (Debian package xvfb): no X server to inject into";
-        // -displayfd: the server picks a free display and says which once it accepts
-        // clients.
-        server.setProgram(xvfb);
-        server.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
-                             QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        server.start();
-        ASSERT_TRUE(server.waitForStarted(10000));
-        QByteArray number;
-        while (!number.contains('\n') && server.waitForReadyRead(20000))
-            number += server.readAllStandardOutput();
-        ASSERT_TRUE(number.contains('\n')) << "Xvfb did not say its display";
-        display = ":" + number.trimmed();
+        ASSERT_TRUE(server.Start(QString(), &why)) << why.toStdString();
+        display = server.display();
         observer = XOpenDisplay(display.constData());
         ASSERT_NE(observer, nullptr);
     }
@@ -38,10 +30,6 @@ protected:
     {
         if (observer)
             XCloseDisplay(observer);
-        if (server.state() != QProcess::NotRunning) {
-            server.terminate();
-            server.waitForFinished(10000);
-        }
     }
 
     // Whether the server holds X key code `code` down now.
@@ -61,7 +49,7 @@ protected:
         return k;
     }
 
-    QProcess server;
+    XvfbServer server;
     QByteArray display;
     Display *observer = nullptr;
 };

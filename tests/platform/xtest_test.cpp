@@ -1,6 +1,8 @@
 // XTest injection as another X client sees it, on an Xvfb of the test's own.
 #include "platform/input/linux/xtestinjector.h"
 
+#include "xvfbserver.h"
+
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -20,22 +22,11 @@ class XTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-        if (xvfb.isEmpty())
+        QString why;
+        if (!server.installed())
             GTEST_SKIP() << "Xvfb is not installed (Debian package xvfb): no X server to inject into";
-        // -displayfd: the server takes a free display number and writes it once it
-        // accepts clients, so there is nothing to guess or to wait for blindly.
-        server.setProgram(xvfb);
-        server.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
-                             QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
-                             QStringLiteral("0"), QStringLiteral("%1x%2x24").arg(kWidth).arg(kHeight)});
-        server.start();
-        ASSERT_TRUE(server.waitForStarted(10000));
-        QByteArray number;
-        while (!number.contains('\n') && server.waitForReadyRead(20000))
-            number += server.readAllStandardOutput();
-        ASSERT_TRUE(number.contains('\n')) << "Xvfb did not say its display";
-        display = ":" + number.trimmed();
+        ASSERT_TRUE(server.Start(QStringLiteral("%1x%2").arg(kWidth).arg(kHeight), &why)) << why.toStdString();
+        display = server.display();
         observer = XOpenDisplay(display.constData());
         ASSERT_NE(observer, nullptr);
     }
@@ -44,10 +35,6 @@ protected:
     {
         if (observer)
             XCloseDisplay(observer);
-        if (server.state() != QProcess::NotRunning) {
-            server.terminate();
-            server.waitForFinished(10000);
-        }
     }
 
     // Pointer position and button state as this client sees them.
@@ -64,7 +51,7 @@ protected:
         return injector.sendMouse(&input, 1) == 1;
     }
 
-    QProcess server;
+    XvfbServer server;
     QByteArray display;
     Display *observer = nullptr;
 };

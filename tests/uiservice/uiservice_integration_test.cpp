@@ -15,6 +15,8 @@
 #include "platform/ipc/linux/posixipcbackend.h"
 #include "platform/window/linux/localsocketwindowbackend.h"
 
+#include "xvfbserver.h"
+
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -46,22 +48,11 @@ class UiServiceOnX : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-        if (xvfb.isEmpty())
+        QString why;
+        if (!server.installed())
             GTEST_SKIP() << "Xvfb is not installed (Debian package xvfb)";
-        // -displayfd: the server takes a free display number and writes it once it
-        // accepts clients.
-        server.setProgram(xvfb);
-        server.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
-                             QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
-                             QStringLiteral("0"), QStringLiteral("%1x%2x24").arg(kWidth).arg(kHeight)});
-        server.start();
-        ASSERT_TRUE(server.waitForStarted(10000));
-        QByteArray number;
-        while (!number.contains('\n') && server.waitForReadyRead(20000))
-            number += server.readAllStandardOutput();
-        ASSERT_TRUE(number.contains('\n')) << "Xvfb did not say its display";
-        display = ":" + number.trimmed();
+        ASSERT_TRUE(server.Start(QStringLiteral("%1x%2").arg(kWidth).arg(kHeight), &why)) << why.toStdString();
+        display = server.display();
         x = XOpenDisplay(display.constData());
         ASSERT_NE(x, nullptr);
         XSetErrorHandler(IgnoreXError);
@@ -94,10 +85,6 @@ protected:
         TabletTable::ClearAll();
         if (x)
             XCloseDisplay(x);
-        if (server.state() != QProcess::NotRunning) {
-            server.terminate();
-            server.waitForFinished(10000);
-        }
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
 
@@ -145,7 +132,7 @@ protected:
         XSync(x, False);
     }
 
-    QProcess server;
+    XvfbServer server;
     QByteArray display;
     Display *x = nullptr;
     PosixIpcBackend ipc;
