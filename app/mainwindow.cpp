@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/firmwarelaunch.h"
 #include "app/importsettingdialog.h"
 #include "app/language.h"
 #include "app/paths.h"
@@ -274,6 +275,11 @@ void MainWindow::startDevices(std::unique_ptr<HidBackend> hid)
         m_bDeviceStartupOk = false;
 
     RefreshDeviceSelector();
+    // A tablet whose firmware needs the update starts the updater (the window finder
+    // exists from here on; tablets that arrive later are checked as they connect).
+    if (CTablet *tablet = currentTablet())
+        FirmwareLaunch::CheckTablet(tablet->CopyAttributes(), m_pWindowBackend.get(), m_strInstallFolder,
+                                    startupOptions().simulate);
 }
 
 bool MainWindow::createSharedBlock()
@@ -310,6 +316,9 @@ void MainWindow::OnTabletConnected(CTablet *tablet, int slot)
     connect(tablet, qOverload<int, int, QString>(&CTablet::PostActionMsg), m_pMessages,
             qOverload<int, int, QString>(&TabletMessages::ReceivActionMsg), Qt::QueuedConnection);
     connect(tablet, &CTablet::SentMultiData, m_pMessages, &TabletMessages::ReceivMultiData, Qt::QueuedConnection);
+    if (m_pWindowBackend)
+        FirmwareLaunch::CheckTablet(tablet->CopyAttributes(), m_pWindowBackend.get(), m_strInstallFolder,
+                                    startupOptions().simulate);
 }
 
 void MainWindow::OnTabletDisconnecting(CTablet *tablet, int slot)
