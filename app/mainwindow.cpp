@@ -386,6 +386,8 @@ int MainWindow::importConfigFrom(const QString &file)
             tablet->LoadProfile(tablet->profileKey);
     }
     RefreshDeviceSelector();
+    // The pages show the imported values (and no application that is gone).
+    UpdateUIByAppChange();
     emit UsageRecord(QStringLiteral("ImportConfigueFile"));
     return 0;
 }
@@ -429,8 +431,8 @@ void MainWindow::openDeviceTransfer(bool sendToDevice)
                                this);
     QTimer::singleShot(0, &dialog, &ImportSettingDialog::Start);
     const bool ok = dialog.exec() == QDialog::Accepted;
-    if (ok && !sendToDevice)
-        tablet->ApplyReceivedProfile();
+    if (ok && !sendToDevice && tablet->ApplyReceivedProfile())
+        UpdateUIByAppChange();
     emit UsageRecord(sendToDevice ? QStringLiteral("SendProfileToDevice") : QStringLiteral("ReadProfileFromDevice"));
 }
 

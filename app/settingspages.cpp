@@ -483,6 +483,7 @@ QWidget *MainWindow::buildRingPage()
             m_pRingItems[ring][item] = new QComboBox(m_pRingGroups[ring]);
             m_pRingItems[ring][item]->setObjectName(QStringLiteral("comboBox_ring%1_item%2").arg(ring + 1).arg(item + 1));
             m_pRingItemLabels[ring][item] = new QLabel(m_pRingGroups[ring]);
+            m_pRingItemLabels[ring][item]->setObjectName(QStringLiteral("label_ring%1_item%2").arg(ring + 1).arg(item + 1));
             grid->addWidget(radio, item, 0);
             grid->addWidget(m_pRingItems[ring][item], item, 1);
             grid->addWidget(m_pRingItemLabels[ring][item], item, 2);

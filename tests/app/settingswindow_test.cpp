@@ -19,6 +19,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QListWidget>
 #include <QMutex>
 #include <QPushButton>
@@ -409,6 +410,58 @@ TEST_F(SettingsWindowTest, ConfirmWritesTheFileAndCancelRestoresIt)
     EXPECT_EQ(m_window->currentApp()->pens[0].Speed, 7);
     EXPECT_TRUE(m_window->mouseModeCheckBox()->isChecked());
     EXPECT_EQ(m_window->speedSlider()->value(), 7);
+}
+
+TEST_F(SettingsWindowTest, ImportShowsTheImportedValues)
+{
+    MainWindow &w = open({0x0935});
+    const QString saved = m_home.filePath(QStringLiteral("saved.pcfg"));
+    w.findChild<QCheckBox *>(QStringLiteral("checkBox_disablePress"))->click();
+    ASSERT_TRUE(w.addApplicationPath(QStringLiteral("/usr/bin/paint")));
+    w.ConfirmButtonClicked();
+    ASSERT_TRUE(w.exportConfigTo(saved));
+
+    w.findChild<QCheckBox *>(QStringLiteral("checkBox_disablePress"))->click();
+    w.OnDeleteApplication();
+    w.ConfirmButtonClicked();
+    ASSERT_EQ(w.applicationBar()->count(), 1);
+
+    ASSERT_EQ(w.importConfigFrom(saved), 0);
+    EXPECT_EQ(w.currentTablet()->TabletXMLData->DisablePressure, 1);
+    EXPECT_TRUE(w.findChild<QCheckBox *>(QStringLiteral("checkBox_disablePress"))->isChecked());
+    EXPECT_EQ(w.applicationBar()->count(), 2);
+}
+
+TEST_F(SettingsWindowTest, RingItemCustomFunctionShowsItsName)
+{
+    MainWindow &w = open({0x0074});
+    RingItemConfig &item = w.currentApp()->ring.items[1];
+    auto *list = w.findChild<QComboBox *>(QStringLiteral("comboBox_ring1_item2"));
+    auto *label = w.findChild<QLabel *>(QStringLiteral("label_ring1_item2"));
+    ASSERT_TRUE(list && label);
+    const RingItemConfig before = item;
+    w.setRingEditor([](QWidget *, QString *text, int, int) {
+        *text = QStringLiteral("ignored");
+        return false;
+    });
+    list->setCurrentIndex(2);
+    w.WheelComboBoxActivated(0, 1, 2);
+    EXPECT_EQ(list->currentIndex(), before.id);
+    EXPECT_EQ(item.id, before.id);
+    EXPECT_STREQ(item.custom, before.custom);
+
+    w.setRingEditor([](QWidget *, QString *text, int, int) {
+        *text = QStringLiteral("4|Brush|[|]|219:26|221:27");
+        return true;
+    });
+    w.WheelComboBoxActivated(0, 1, 2);
+    EXPECT_EQ(item.id, 2);
+    EXPECT_STREQ(item.custom, "4|Brush|[|]|219:26|221:27");
+    EXPECT_EQ(label->text(), QStringLiteral("Brush"));
+    // The built-in function again: the name goes.
+    w.WheelComboBoxActivated(0, 1, 0);
+    EXPECT_EQ(item.id, 0);
+    EXPECT_TRUE(label->text().isEmpty());
 }
 
 TEST_F(SettingsWindowTest, CancelDropsAnApplicationAddedSinceTheLastConfirm)
