@@ -5,6 +5,8 @@
 
 #include "app/mainwindow.h"
 #include "app/settingform.h"
+#include "app/startupoptions.h"
+#include "mapping/mappingmodel.h"
 #include "config/profilerecords.h"
 #include "device/ctablet.h"
 #include "online/usagerecord.h"
@@ -16,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -497,6 +500,30 @@ TEST_F(SettingsWindowTest, SettingFormSwitchesWriteTheProfileAndThePenPage)
     EXPECT_TRUE(w.findChild<QCheckBox *>(QStringLiteral("checkBox_disableHotkey"))->isChecked());
     form->onTipMessageChecked(false);
     EXPECT_EQ(profile.DisableInfo, 0);
+}
+
+// Under --simulate the fixed screen carries the simulated pen display's EDID and the fake
+// monitor answers DDC/CI: the search finds it and the tray offers its settings.
+TEST_F(SettingsWindowTest, SimulatedPenDisplayIsFoundWithItsSettingsEntry)
+{
+    const StartupOptions saved = startupOptions();
+    StartupOptions simulated = saved;
+    simulated.simulate = true;
+    setStartupOptions(simulated);
+    MainWindow &w = open({0x094B});
+    w.createTrayIcon();
+    EXPECT_TRUE(w.penDisplayFound());
+    ASSERT_NE(w.displaySettingAction(), nullptr);
+    EXPECT_TRUE(w.displaySettingAction()->isVisible());
+    EXPECT_EQ(w.mappingModel()->PenDisplayMonitor(), 1);
+    m_window.reset();
+    setStartupOptions(saved);
+
+    // Without a pen display the entry stays hidden.
+    open({0x0935});
+    m_window->createTrayIcon();
+    EXPECT_FALSE(m_window->penDisplayFound());
+    EXPECT_FALSE(m_window->displaySettingAction()->isVisible());
 }
 
 // --- express keys and usage ---------------------------------------------------------------
