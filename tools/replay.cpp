@@ -6,6 +6,7 @@
 #include "sim/simhidbackend.h"
 #include "tools/hidrecording.h"
 #include "tools/jsonline.h"
+#include "tools/wintab.h"
 
 #include "action/actioncaption.h"
 #include "action/actionsystem.h"
@@ -232,23 +233,9 @@ bool ParseContexts(const QString &text, std::vector<ContextOption> *contexts)
 
 QByteArray WintabEvent(int line, int entry, const WintabPacket &p)
 {
-    return JsonLine("wintab")
-        .add("line", qint64(line))
-        .add("entry", qint64(entry))
-        .add("context", qint64(p.context))
-        .add("status", qint64(p.status))
-        .add("time", qint64(p.time))
-        .add("changed", qint64(p.changed))
-        .add("serial", qint64(p.serial))
-        .add("cursor", qint64(p.cursor))
-        .add("buttons", qint64(p.buttons))
-        .add("x", qint64(p.x))
-        .add("y", qint64(p.y))
-        .add("pressure", qint64(p.pressure))
-        .add("azimuth", qint64(p.azimuth))
-        .add("altitude", qint64(p.altitude))
-        .add("twist", qint64(p.twist))
-        .text();
+    JsonLine event("wintab");
+    event.add("line", qint64(line)).add("entry", qint64(entry));
+    return AddWintabPacket(event, p).text();
 }
 
 // Messages to the Wintab contexts' windows become "post" lines.

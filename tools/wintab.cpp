@@ -80,23 +80,9 @@ void PrintPackets(const uint8_t *map, uint32_t from, uint32_t to, const std::fun
         WintabPacket p;
         if (!WintabLayout::ReadPacket(map, entry, &p))
             continue;
-        out(JsonLine("packet")
-                .add("number", qint64(int32_t(k)))
-                .add("entry", qint64(entry))
-                .add("context", qint64(p.context))
-                .add("status", qint64(p.status))
-                .add("time", qint64(p.time))
-                .add("changed", qint64(p.changed))
-                .add("serial", qint64(p.serial))
-                .add("cursor", qint64(p.cursor))
-                .add("buttons", qint64(p.buttons))
-                .add("x", qint64(p.x))
-                .add("y", qint64(p.y))
-                .add("pressure", qint64(p.pressure))
-                .add("azimuth", qint64(p.azimuth))
-                .add("altitude", qint64(p.altitude))
-                .add("twist", qint64(p.twist))
-                .text());
+        JsonLine line("packet");
+        line.add("number", qint64(int32_t(k))).add("entry", qint64(entry));
+        out(AddWintabPacket(line, p).text());
     }
 }
 
@@ -197,4 +183,21 @@ int WintabCommand(const QStringList &args)
     if (code != 0)
         std::fprintf(stderr, "wintab: %s\n", qPrintable(error));
     return code;
+}
+
+JsonLine &AddWintabPacket(JsonLine &line, const WintabPacket &p)
+{
+    return line.add("context", qint64(p.context))
+        .add("status", qint64(p.status))
+        .add("time", qint64(p.time))
+        .add("changed", qint64(p.changed))
+        .add("serial", qint64(p.serial))
+        .add("cursor", qint64(p.cursor))
+        .add("buttons", qint64(p.buttons))
+        .add("x", qint64(p.x))
+        .add("y", qint64(p.y))
+        .add("pressure", qint64(p.pressure))
+        .add("azimuth", qint64(p.azimuth))
+        .add("altitude", qint64(p.altitude))
+        .add("twist", qint64(p.twist));
 }

@@ -10,6 +10,8 @@
 #include <functional>
 
 class IpcBackend;
+class JsonLine;
+struct WintabPacket;
 
 struct WintabOptions {
     bool watch = false;
@@ -27,3 +29,7 @@ int RunWintab(const WintabOptions &options, IpcBackend &ipc, const std::function
 int WintabCommand(const QStringList &args);
 
 extern const char kWintabHelp[];
+
+// Adds a Wintab packet's fields, in the map's order, to a JSON line (the wintab command's
+// "packet" lines and the replay's "wintab" lines).
+JsonLine &AddWintabPacket(JsonLine &line, const WintabPacket &p);

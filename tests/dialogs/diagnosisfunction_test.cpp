@@ -1,5 +1,7 @@
 // The diagnosis dialog: system description, the Wintab and driver checks, and the live
 // fields fed by a simulated tablet.
+#include "usbtestenv.h"
+
 #include "app/diagnosisfunction.h"
 
 #include "config/modeltables.h"
@@ -223,23 +225,8 @@ TEST(DiagnosisDialog, CloseSignalAndUsageRecord)
 
 // A simulated tablet opened on its own reading thread: its pen records reach the open
 // dialog through the same queued signal the main window uses.
-class DiagnosisOnSimulatedTablet : public ::testing::Test {
+class DiagnosisOnSimulatedTablet : public UsbTestEnv {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_home.isValid());
-        qputenv("XDG_CONFIG_HOME", m_home.path().toLocal8Bit());
-        const QString data = m_home.path() + QStringLiteral("/Inkora V3");
-        ASSERT_TRUE(QDir().mkpath(data));
-        const QString defaults = qEnvironmentVariable("INKORA_BIN_DIR") + QStringLiteral("/config/config.xml");
-        ASSERT_TRUE(QFile::copy(defaults, data + QStringLiteral("/config.xml"))) << defaults.toStdString();
-        m_names = std::make_unique<QSettings>(data + QStringLiteral("/names.ini"), QSettings::IniFormat);
-        TabletTable::ClearAll();
-    }
-    void TearDown() override { TabletTable::ClearAll(); }
-
-    QTemporaryDir m_home;
-    std::unique_ptr<QSettings> m_names;
     SimHidBackend m_backend;
 };
 
