@@ -4,6 +4,7 @@
 #include "app/mainwindow.h"
 #include "app/paths.h"
 #include "app/qtsingleapplication.h"
+#include "app/quitonsignal.h"
 #include "app/startupoptions.h"
 #include "platform/locale/linux/systemlocalebackend.h"
 
@@ -23,6 +24,8 @@ int main(int argc, char *argv[])
 
     QResource::registerResource(Paths::installFolder() + QStringLiteral("/resource.rcc"), QString());
     installLogHandler();
+    // From here on a logout's SIGTERM ends the run as Exit does (handled in the loop).
+    QuitOnSignal quitOnSignal;
 
     const StartupOptions options = parseStartupArguments(QCoreApplication::arguments());
     setStartupOptions(options);
@@ -43,6 +46,11 @@ int main(int argc, char *argv[])
                           << (options.simulateModel.isEmpty() ? QStringLiteral("default") : options.simulateModel);
     app.setActivationWindow(window, false);
     QObject::connect(&app, &QtSingleApplication::messageReceived, window, &MainWindow::OnShowDriver);
+    QObject::connect(&quitOnSignal, &QuitOnSignal::Signalled, window, [window](int number) {
+        qInfo() << "Signal" << number << "received: closing as Exit does";
+        emit window->UsageRecord(QStringLiteral("ExitDriver"));
+        QApplication::quit();
+    });
 
     // Closing the window only hides it into the tray, so the tray is there in both cases.
     window->createTrayIcon();

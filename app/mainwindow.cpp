@@ -40,6 +40,8 @@
 #include "platform/power/linux/logindpowermonitor.h"
 #include "platform/window/linux/localsocketwindowbackend.h"
 #include "sim/simbletablet.h"
+#include "sim/simcontrol.h"
+#include "sim/vhidrecordfile.h"
 #include "sim/simhidbackend.h"
 #include "platform/vhid/linux/uinputvhidbackend.h"
 
@@ -74,7 +76,7 @@ namespace {
 
 // The simulated tablets of --simulate[=LIST]: product ids ("0935", "0x0935") or model
 // keys, comma-separated; "all" for every simulated model; nothing for the default one.
-std::unique_ptr<HidBackend> CreateSimulatedBackend(const QString &list)
+std::unique_ptr<SimHidBackend> CreateSimulatedBackend(const QString &list)
 {
     auto sim = std::make_unique<SimHidBackend>();
     QVector<const SimModel *> models;
@@ -114,12 +116,25 @@ std::unique_ptr<HidBackend> CreateSimulatedBackend(const QString &list)
     return sim;
 }
 
-std::unique_ptr<HidBackend> CreateHidBackend()
+// The virtual device: the system's (uinput), or under --simulate with --vhid-record a
+// file that records every report.
+std::unique_ptr<VhidBackend> CreateVhidBackend()
 {
     const StartupOptions &options = startupOptions();
-    if (options.simulate)
-        return AddSimulatedBluetooth(CreateSimulatedBackend(options.simulateModel), options.simulateModel);
-    return std::make_unique<HidrawBackend>();
+    if (!options.vhidRecordFile.isEmpty()) {
+        if (!options.simulate) {
+            qWarning() << "--vhid-record is taken only together with --simulate";
+        } else {
+            QString why;
+            if (std::unique_ptr<VhidRecordFile> file = VhidRecordFile::Open(options.vhidRecordFile, &why)) {
+                qInfo().noquote() << "simulate: virtual device reports recorded to" << file->fileName();
+                return file;
+            }
+            qWarning().noquote() << "simulate: cannot record the virtual device to" << options.vhidRecordFile << ":"
+                                 << why;
+        }
+    }
+    return std::make_unique<UinputVhidBackend>();
 }
 
 } // namespace
@@ -185,7 +200,7 @@ MainWindow::MainWindow(const QString &installFolder, const LocaleBackend &locale
     // The Wintab map and the virtual HID device, on this system's backends; whether
     // the device was found is CVMultiDriver::IsFound() from here on.
     DriverLinkBackends driverLink;
-    driverLink.vhid = std::make_unique<UinputVhidBackend>();
+    driverLink.vhid = CreateVhidBackend();
     driverLink.ipc = std::make_unique<PosixIpcBackend>();
     driverLink.input = createSystemInputInjector();
     DriverLink::Open(std::move(driverLink));
@@ -199,7 +214,18 @@ MainWindow::MainWindow(const QString &installFolder, const LocaleBackend &locale
     startServices();
     RefreshPenDisplay();
 
-    startDevices(hid ? std::move(hid) : CreateHidBackend());
+    // Under --simulate the simulated tablets, driven through the control socket.
+    const StartupOptions &options = startupOptions();
+    if (!hid && options.simulate) {
+        std::unique_ptr<SimHidBackend> sim = CreateSimulatedBackend(options.simulateModel);
+        m_pSimControl = std::make_unique<SimControl>(sim.get());
+        hid = AddSimulatedBluetooth(std::move(sim), options.simulateModel);
+    } else if (!hid) {
+        hid = std::make_unique<HidrawBackend>();
+    }
+    startDevices(std::move(hid));
+    if (m_pSimControl)
+        m_pSimControl->Listen(SimControl::DefaultSocketPath());
 
     // The UI service link on the shared block, and the caption window of the actions.
     if (m_pSharedBlock) {
@@ -446,6 +472,8 @@ QStringList MainWindow::deviceSelectorNames() const
 
 MainWindow::~MainWindow()
 {
+    // No scripted report is taken while the tablets close.
+    m_pSimControl.reset();
     if (m_pJsonServer)
         ClearUsageRecordSink(m_pJsonServer.get());
     if (ActionCaption::MyLrc())

@@ -59,6 +59,7 @@ class LocaleBackend;
 class IpcBackend;
 class PowerMonitor;
 class SharedBlock;
+class SimControl;
 class WindowBackend;
 class WindowEndpoint;
 class QAction;
@@ -374,6 +375,9 @@ private:
     std::unique_ptr<TabletDiscovery> m_pDiscovery;
     std::unique_ptr<HidMonitor> m_pHidMonitor;
     bool m_bDeviceStartupOk = false;
+    // --simulate: the control socket of the simulated tablets in m_pHid (declared after
+    // it, so it goes first).
+    std::unique_ptr<SimControl> m_pSimControl;
 
     // The UI service link: the shared block and this program's message window.
     std::unique_ptr<WindowBackend> m_pWindowBackend;

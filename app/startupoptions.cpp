@@ -8,6 +8,7 @@ StartupOptions parseStartupArguments(const QStringList &arguments)
 {
     StartupOptions options;
     const QString simulate = QStringLiteral("--simulate");
+    const QString vhidRecord = QStringLiteral("--vhid-record=");
     QStringList rest;
     for (int i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
@@ -16,6 +17,8 @@ StartupOptions parseStartupArguments(const QStringList &arguments)
         } else if (argument.startsWith(simulate + QLatin1Char('='))) {
             options.simulate = true;
             options.simulateModel = argument.mid(simulate.size() + 1);
+        } else if (argument.startsWith(vhidRecord)) {
+            options.vhidRecordFile = argument.mid(vhidRecord.size());
         } else {
             rest.append(argument);
         }

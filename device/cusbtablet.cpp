@@ -245,6 +245,8 @@ void CUSBTablet::CloseDevice()
         m_thread->wait();
         delete m_thread;
         m_thread = nullptr;
+        qInfo().noquote() << "CloseDevice: mode" << kCloseMode << "sent to" << QString::fromLocal8Bit(m_DeviceAttributes.DisplayName)
+                          << ", reading thread stopped";
     }
     decodeEnabled = 0;
     std::lock_guard<std::mutex> lock(m_writeMutex);

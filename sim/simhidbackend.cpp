@@ -171,6 +171,12 @@ void SimHidBackend::unplug(const std::shared_ptr<SimTablet> &tablet)
         m_monitors->notify(interfacesOf(*tablet), false);
 }
 
+QVector<std::shared_ptr<SimTablet>> SimHidBackend::tablets() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_tablets;
+}
+
 QVector<HidDeviceInfo> SimHidBackend::interfacesOf(const SimTablet &t)
 {
     QVector<HidDeviceInfo> list;

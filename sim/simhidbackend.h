@@ -27,6 +27,8 @@ public:
     // Unplugs it: open handles read -1, it leaves the enumeration and started monitors
     // report its interfaces as removed.
     void unplug(const std::shared_ptr<SimTablet> &tablet);
+    // The plugged tablets, in plug order.
+    QVector<std::shared_ptr<SimTablet>> tablets() const;
 
     // The vendor interface text of a plugged tablet.
     static QString interfacePath(const SimTablet &tablet);

@@ -1,5 +1,7 @@
 #include "sim/simtablet.h"
 
+#include <QDebug>
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -37,7 +39,7 @@ int SimTablet::write(const uint8_t *d, int length)
 
     // Keypad form of the mode command: report id 0x03, byte 1 0x01.
     if (d[0] == 0x03 && d[1] == 0x01) {
-        m_mode = d[2];
+        setModeLocked(d[2]);
         replyLocked(QByteArray::fromRawData("\x02\xB0", 2) + char(m_mode) + char(0x01));
         return length;
     }
@@ -60,7 +62,7 @@ int SimTablet::write(const uint8_t *d, int length)
 
     switch (d[1]) {
     case 0xB0:
-        m_mode = d[2];
+        setModeLocked(d[2]);
         replyLocked(QByteArray::fromRawData("\x02\xB0", 2) + char(m_mode) + char(0x01));
         break;
     case 0xB4: {
@@ -192,6 +194,8 @@ int SimTablet::read(uint8_t *buffer, int size, int timeoutMs)
             const QByteArray r = m_queue.dequeue().bytes;
             const int n = std::min(size, int(r.size()));
             std::memcpy(buffer, r.constData(), size_t(n));
+            if (m_readObserver)
+                m_readObserver(buffer, n);
             return n;
         }
         const qint64 left = timeoutMs - waited.elapsed();
@@ -243,6 +247,12 @@ void SimTablet::queueReport(const QByteArray &report, int delayMs)
     m_lastDueMs = std::max(m_lastDueMs, now) + std::max(delayMs, 0);
     m_queue.enqueue(Pending{report, m_lastDueMs});
     m_reportReady.notify_all();
+}
+
+void SimTablet::setReadObserver(ReadObserver observer)
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_readObserver = std::move(observer);
 }
 
 void SimTablet::queuePen(const SimPenSample &sample, int delayMs)
@@ -305,6 +315,15 @@ void SimTablet::setAnswering(bool answering)
 {
     std::unique_lock<std::mutex> lock(m_lock);
     m_answering = answering;
+}
+
+void SimTablet::setModeLocked(int mode)
+{
+    // Logged, so that a run of the program shows what its tablets were told (mode 2 at
+    // close): the simulated tablet outlives nothing the log could be asked about later.
+    if (mode != m_mode)
+        qInfo().noquote() << "simulate: tablet" << QLatin1String(m_model.modelKey) << m_instance << "mode" << mode;
+    m_mode = mode;
 }
 
 int SimTablet::mode() const

@@ -17,6 +17,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 class SimTablet {
@@ -48,6 +49,11 @@ public:
     void unplug();
     // A device that stops answering commands (for time-out paths).
     void setAnswering(bool answering);
+    // Called on the reading thread for each report read() hands out, right before it
+    // returns (the latency benchmark stamps the report there). Runs under the tablet's
+    // lock: it must be quick and must not call back into the tablet. Empty by default.
+    using ReadObserver = std::function<void(const uint8_t *report, int length)>;
+    void setReadObserver(ReadObserver observer);
 
     // --- what tests look at ---
     int mode() const;
@@ -63,6 +69,7 @@ private:
         qint64 dueMs;
     };
     void replyLocked(const QByteArray &report);
+    void setModeLocked(int mode);
     void handleTransferLocked(const uint8_t *d, int length);
     void sendOnboardProfileLocked();
     QByteArray attributePayload(uint8_t attribute) const;
@@ -77,6 +84,7 @@ private:
     qint64 m_lastDueMs = 0;
     bool m_present = true;
     bool m_answering = true;
+    ReadObserver m_readObserver;
     int m_mode = 0;
     int m_tabletLight = 3;
     int m_wheelLight = 3;

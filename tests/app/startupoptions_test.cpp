@@ -39,3 +39,23 @@ TEST(StartupOptions, SimulateAnywhereWithOptionalModel)
 }
 
 } // namespace
+
+namespace {
+
+// The recording file of the virtual device stands anywhere and does not push "/mini"
+// out of the first place; an empty name is kept empty (the program then records nothing).
+TEST(StartupOptions, VhidRecordFileAnywhere)
+{
+    StartupOptions o = parse({QStringLiteral("--vhid-record=/tmp/a b.jsonl"), QStringLiteral("/mini"),
+                              QStringLiteral("--simulate")});
+    EXPECT_EQ(o.vhidRecordFile, QStringLiteral("/tmp/a b.jsonl"));
+    EXPECT_TRUE(o.minimised);
+    EXPECT_TRUE(o.simulate);
+
+    o = parse({QStringLiteral("--vhid-record")});
+    EXPECT_TRUE(o.vhidRecordFile.isEmpty());
+    o = parse({QStringLiteral("--vhid-record=")});
+    EXPECT_TRUE(o.vhidRecordFile.isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,63 @@
+#pragma once
+// The control channel of `Inkora --simulate`: a local socket that takes one command per
+// line and answers each with one line, "ok" (with a value for the queries) or
+// "error: WHY". People (`inkora-hidtool simulate ...`) and the end-to-end tests drive
+// the simulated tablets of a running program through it.
+//
+//   list                                      ok N:MODEL N:MODEL ...
+//   plug MODEL                                ok N        (model key or product id)
+//   unplug T                                  ok
+//   keys T BITS                               ok          (bit 0 is key 1; 0 lets go)
+//   pen T X Y PRESSURE [BUTTONS [INRANGE]]    ok          (one pen report)
+//   stroke T X0 Y0 X1 Y1 STEPS PRESSURE [MS]  ok          (hover, STEPS tip-down samples,
+//                                                          lift, leave; MS between reports)
+//   mode T                                    ok MODE     (the report mode last set)
+//   pending T                                 ok COUNT    (reports not read yet)
+//
+// T is a tablet's number (the "simN" of its interface path, and what plug answers) or
+// a model key (the first tablet of that model). Numbers may be decimal or 0x-hex.
+//
+// Lives on the GUI thread; the simulated tablets take the scripted reports under their
+// own lock, and the reading threads read them from there.
+
+#include <QByteArray>
+#include <QLocalServer>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class QLocalSocket;
+class SimHidBackend;
+class SimTablet;
+
+class SimControl : public QObject {
+    Q_OBJECT
+
+public:
+    // backend: the program's simulated tablets; not owned, outlives this object.
+    explicit SimControl(SimHidBackend *backend, QObject *parent = nullptr);
+    ~SimControl() override;
+
+    // "inkora-simulate" in the user's runtime folder ($XDG_RUNTIME_DIR).
+    static QString DefaultSocketPath();
+
+    // Listens on path (a stale socket file of an earlier run is removed first). False
+    // with a log line when the socket cannot be made.
+    bool Listen(const QString &path);
+    QString socketPath() const { return m_server.fullServerName(); }
+
+    // One command line, without its line end; the answer, without one.
+    QString Execute(const QString &line);
+
+    // Longest command line taken; a longer one ends the connection.
+    static constexpr int kMaxLine = 512;
+
+private:
+    void OnNewConnection();
+    void OnReadyRead(QLocalSocket *socket);
+    std::shared_ptr<SimTablet> FindTablet(const QString &id, QString *why) const;
+
+    SimHidBackend *m_pBackend;
+    QLocalServer m_server;
+};
