@@ -1,6 +1,7 @@
 // Cost of one packet through the whole action engine on the reading thread: the
 // foreground application's profile looked up among seven application profiles, the pen
-// path, and for key packets the key lists, the action, its caption and its usage record.
+// path, for key packets the key lists, the action, its caption and its usage record,
+// and for ring packets the ring's function, its caption and its usage record.
 // Outputs go to sinks that only count (virtual device, keys, mouse), so the engine's
 // own cost shows. Beside it the pen path alone on the same samples, as the baseline.
 #include "action/actionsystem.h"
@@ -212,6 +213,40 @@ void BM_PipelineCustomKeyPacket(benchmark::State &state)
     }
 }
 BENCHMARK(BM_PipelineCustomKeyPacket);
+
+// A ring step of the first ring, turning back and forth: its default function (zoom,
+// Ctrl with + or -), the caption and a usage record.
+void BM_PipelineRingPacket(benchmark::State &state)
+{
+    Pipeline p;
+    TabletPacket packet{};
+    packet.flags = PacketRing;
+    packet.ringIndex = 0;
+    for (auto _ : state) {
+        packet.ringDelta = int16_t(packet.ringDelta == 1 ? -1 : 1);
+        benchmark::DoNotOptimize(p.action->ProcessPacket(packet, p.attributes, *p.profile, p.apps));
+    }
+    state.counters["keys_per_packet"] = double(p.input->keys) / double(state.iterations());
+}
+BENCHMARK(BM_PipelineRingPacket);
+
+// A step of the touch ring (the second ring working as a touch area): Alt with F13 or
+// F14 and a usage record, no caption.
+void BM_PipelineTouchRingPacket(benchmark::State &state)
+{
+    Pipeline p;
+    for (auto &node : p.nodes)
+        node->TRMode = 1;
+    TabletPacket packet{};
+    packet.flags = PacketRing;
+    packet.ringIndex = 1;
+    for (auto _ : state) {
+        packet.ringDelta = int16_t(packet.ringDelta == 1 ? -1 : 1);
+        benchmark::DoNotOptimize(p.action->ProcessPacket(packet, p.attributes, *p.profile, p.apps));
+    }
+    state.counters["keys_per_packet"] = double(p.input->keys) / double(state.iterations());
+}
+BENCHMARK(BM_PipelineTouchRingPacket);
 
 } // namespace
 

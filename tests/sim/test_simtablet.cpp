@@ -137,6 +137,33 @@ TEST(SimTablet, ScriptedReportsKeepOrderAndTiming)
     EXPECT_EQ(t.pendingReports(), 1 + 5 + 2);
 }
 
+// The latency benchmark stamps reports here: exactly the bytes read() hands out, once
+// each, in order; a time-out or an unplugged device hands out nothing.
+TEST(SimTablet, ReadObserverSeesEachReportAsHandedOut)
+{
+    SimTablet t(*SimModels::find(0x0935));
+    QVector<QByteArray> seen;
+    t.setReadObserver([&seen](const uint8_t *r, int n) { seen << QByteArray(reinterpret_cast<const char *>(r), n); });
+    SimPenSample s;
+    s.x = 0x1234;
+    t.queuePen(s);
+    t.queueKeys(0x2);
+    const QByteArray pen = readOne(t);
+    uint8_t shortBuffer[4];
+    ASSERT_EQ(t.read(shortBuffer, sizeof shortBuffer, 0), 4); // cut to the buffer
+    EXPECT_TRUE(readOne(t, 0).isEmpty());
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_EQ(seen[0], pen);
+    EXPECT_EQ(quint8(seen[0][2]), 0x34);
+    EXPECT_EQ(seen[1], SimReports::keysAndRing(t.model(), 0x2, 0).left(4));
+
+    t.setReadObserver(nullptr);
+    t.queueKeys(0x0);
+    EXPECT_FALSE(readOne(t).isEmpty());
+    t.unplug();
+    EXPECT_EQ(seen.size(), 2);
+}
+
 TEST(SimTablet, UnplugEndsAWaitingReader)
 {
     auto tablet = std::make_shared<SimTablet>(*SimModels::find(0x0935));

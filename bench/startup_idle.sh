@@ -1,0 +1,220 @@
+#!/usr/bin/env bash
+# Start-up to the tray, idle memory and idle wake-ups of the real program, on a private
+# X server with a tray host, with a simulated tablet.
+#
+#   bench/startup_idle.sh [PROGRAM]        PROGRAM defaults to build/bin/Inkora
+#   RUNS=5 SETTLE=30 WINDOW=20 bench/startup_idle.sh build-rel/bin/Inkora
+#
+# Each run starts "PROGRAM /mini --simulate" with a fresh HOME, XDG_CONFIG_HOME and
+# XDG_RUNTIME_DIR (so every run is a first start that copies the default profile) and
+# takes two times from the exec:
+#   icon docked  the program's tray icon window is reparented into the tray host: seen
+#                on the X server's root (xev, substructure events), stamped as it comes
+#   log line     "Tray icon created, system tray available: true" is in the log file
+#                (looked for every 10 ms, so up to 10 ms late)
+# The last run then stays idle SETTLE seconds; over the next WINDOW seconds it reads
+# VmRSS/VmHWM, the CPU time and the growth of voluntary + involuntary context switches
+# of every thread (/proc/PID/task/*/status): each switch away and back is a wake-up.
+# Needs Xvfb, trayer, xev, xwininfo, xprop, xdpyinfo. Prints Markdown tables.
+set -u
+
+BIN=${1:-build/bin/Inkora}
+RUNS=${RUNS:-5}
+SETTLE=${SETTLE:-30}
+WINDOW=${WINDOW:-20}
+TIMEOUT_S=30
+
+for tool in Xvfb trayer xev xwininfo xprop xdpyinfo; do
+    command -v "$tool" >/dev/null || { echo "startup_idle: $tool is missing" >&2; exit 2; }
+done
+[ -x "$BIN" ] || { echo "startup_idle: no program at $BIN" >&2; exit 2; }
+BIN=$(cd "$(dirname "$BIN")" && pwd)/$(basename "$BIN")
+
+WORK=$(mktemp -d)
+PIDS=()
+cleanup() {
+    # Only what this script started, by process id.
+    local p
+    for p in "${PIDS[@]}"; do
+        kill "$p" 2>/dev/null
+    done
+    for p in "${PIDS[@]}"; do
+        wait "$p" 2>/dev/null
+    done
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+# A free display number, tried from 90 + pid % 50 on.
+DISPLAY_NUMBER=
+for n in $(seq $((90 + $$ % 50)) 250); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+        DISPLAY_NUMBER=$n
+        break
+    fi
+done
+[ -n "$DISPLAY_NUMBER" ] || { echo "startup_idle: no free display" >&2; exit 2; }
+export DISPLAY=:$DISPLAY_NUMBER
+Xvfb "$DISPLAY" -noreset -screen 0 1920x1080x24 >"$WORK/xvfb.log" 2>&1 &
+PIDS+=($!)
+for _ in $(seq 100); do
+    xdpyinfo >/dev/null 2>&1 && break
+    sleep 0.1
+done
+xdpyinfo >/dev/null 2>&1 || { echo "startup_idle: Xvfb did not start" >&2; exit 1; }
+ROOT=$(xwininfo -root | awk '/Window id:/ {print $4}')
+
+trayer --edge bottom --align right --widthtype request --height 32 --SetDockType false >"$WORK/trayer.log" 2>&1 &
+PIDS+=($!)
+for _ in $(seq 100); do
+    xwininfo -root -tree 2>/dev/null | grep -qi '"panel"\|trayer' && break
+    sleep 0.1
+done
+sleep 0.5
+
+# Root substructure events, each line stamped with the wall clock as it arrives.
+XEV_LOG=$WORK/xev.log
+(stdbuf -oL xev -root -event substructure 2>/dev/null | while IFS= read -r line; do
+    printf '%s %s\n' "$EPOCHREALTIME" "$line"
+done) >"$XEV_LOG" &
+PIDS+=($!)
+sleep 0.5
+
+# Seconds (float) of the first ReparentNotify after $1 whose new parent is not the root;
+# empty while there is none.
+docked_at() {
+    local since=$1 stamp="" reparent=0 line
+    local -a lines
+    mapfile -t lines <"$XEV_LOG"
+    for line in "${lines[@]}"; do
+        if [[ $line == *"ReparentNotify event"* ]]; then
+            stamp=${line%% *}
+            reparent=1
+        elif ((reparent)) && [[ $line == *" parent "* ]]; then
+            reparent=0
+            local parent=${line##*parent }
+            parent=${parent%%,*}
+            if [[ $parent != "$ROOT" ]] && awk -v a="$stamp" -v b="$since" 'BEGIN { exit !(a > b) }'; then
+                echo "$stamp"
+                return
+            fi
+        fi
+    done
+}
+
+log_has() {
+    local -a lines
+    [ -f "$1" ] || return 1
+    mapfile -t lines <"$1"
+    [[ "${lines[*]}" == *"$2"* ]]
+}
+
+ms_between() {
+    awk -v a="$1" -v b="$2" 'BEGIN { printf "%.0f", (b - a) * 1000 }'
+}
+
+ICON_MS=()
+LOG_MS=()
+PID=
+for run in $(seq "$RUNS"); do
+    HOME_DIR=$WORK/run$run
+    mkdir -p "$HOME_DIR/config" "$HOME_DIR/runtime"
+    chmod 700 "$HOME_DIR/runtime"
+    LOG_FILE="$HOME_DIR/config/Inkora V3/log.txt"
+    T0=$EPOCHREALTIME
+    HOME=$HOME_DIR XDG_CONFIG_HOME=$HOME_DIR/config XDG_RUNTIME_DIR=$HOME_DIR/runtime \
+        "$BIN" /mini --simulate >"$HOME_DIR/output.txt" 2>&1 &
+    PID=$!
+    PIDS+=($PID)
+    ICON=
+    LOGLINE=
+    deadline=$((SECONDS + TIMEOUT_S))
+    while [ $SECONDS -lt $deadline ] && { [ -z "$ICON" ] || [ -z "$LOGLINE" ]; }; do
+        [ -z "$ICON" ] && ICON=$(docked_at "$T0")
+        if [ -z "$LOGLINE" ] && log_has "$LOG_FILE" "Tray icon created, system tray available: true"; then
+            LOGLINE=$EPOCHREALTIME
+        fi
+        kill -0 "$PID" 2>/dev/null || break
+        sleep 0.01
+    done
+    if [ -z "$ICON" ] || [ -z "$LOGLINE" ]; then
+        echo "startup_idle: run $run: tray icon not seen (icon '$ICON', log '$LOGLINE'); log:" >&2
+        cat "$LOG_FILE" "$HOME_DIR/output.txt" >&2 2>/dev/null
+        exit 1
+    fi
+    ICON_MS+=("$(ms_between "$T0" "$ICON")")
+    LOG_MS+=("$(ms_between "$T0" "$LOGLINE")")
+    if [ "$run" -lt "$RUNS" ]; then
+        kill -TERM "$PID"
+        wait "$PID" 2>/dev/null
+    fi
+done
+
+stats() {
+    printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { printf "%d | %d | %d", v[int((NR + 1) / 2)], v[1], v[NR] }'
+}
+
+echo "Start-up to the tray, $RUNS runs of $(basename "$BIN") /mini --simulate (first start each)"
+echo
+echo "| from exec to | median ms | min ms | max ms | runs |"
+echo "|---|---|---|---|---|"
+echo "| tray icon docked in the tray host | $(stats "${ICON_MS[@]}") | ${ICON_MS[*]} |"
+echo "| log line \"Tray icon created\" seen | $(stats "${LOG_MS[@]}") | ${LOG_MS[*]} |"
+echo
+
+# --- idle ---------------------------------------------------------------------------
+sleep "$SETTLE"
+
+# tid name switches cpu_ticks, one line per thread
+snapshot() {
+    local task tid name vol invol ticks
+    for task in /proc/"$PID"/task/*; do
+        tid=${task##*/}
+        name=$(tr ' ' '_' <"$task/comm" 2>/dev/null) || continue
+        vol=$(awk '/^voluntary_ctxt_switches/ {print $2}' "$task/status" 2>/dev/null)
+        invol=$(awk '/^nonvoluntary_ctxt_switches/ {print $2}' "$task/status" 2>/dev/null)
+        ticks=$(awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "$task/stat" 2>/dev/null)
+        [ -n "$vol" ] && echo "$tid $name $((vol + invol)) $ticks"
+    done
+}
+
+RSS_BEFORE=$(awk '/^VmRSS/ {print $2}' /proc/"$PID"/status)
+snapshot >"$WORK/before.txt"
+T_BEFORE=$EPOCHREALTIME
+sleep "$WINDOW"
+snapshot >"$WORK/after.txt"
+T_AFTER=$EPOCHREALTIME
+RSS=$(awk '/^VmRSS/ {print $2}' /proc/"$PID"/status)
+HWM=$(awk '/^VmHWM/ {print $2}' /proc/"$PID"/status)
+THREADS=$(wc -l <"$WORK/after.txt")
+HZ=$(getconf CLK_TCK)
+
+echo "Idle after ${SETTLE} s, measured over ${WINDOW} s"
+echo
+echo "| what | value |"
+echo "|---|---|"
+echo "| VmRSS at the start / end of the window | $((RSS_BEFORE / 1024)) MiB / $((RSS / 1024)) MiB ($RSS kB) |"
+echo "| VmHWM (peak RSS) | $((HWM / 1024)) MiB ($HWM kB) |"
+echo "| threads | $THREADS |"
+awk -v secs="$(awk -v a="$T_BEFORE" -v b="$T_AFTER" 'BEGIN { print b - a }')" -v hz="$HZ" '
+    NR == FNR { sw[$1] = $3; cpu[$1] = $4; next }
+    { d = $3 - ($1 in sw ? sw[$1] : 0); c = $4 - ($1 in cpu ? cpu[$1] : 0)
+      total += d; ticks += c; byName[$2] += d; count[$2]++ }
+    END {
+        printf "| wake-ups per second, all threads | %.1f |\n", total / secs
+        printf "| CPU time while idle | %.2f %% of one core |\n\n", ticks / hz / secs * 100
+        print "| thread | count | wake-ups per second |"
+        print "|---|---|---|"
+        n = 0
+        for (name in byName) names[n++] = name
+        for (i = 0; i < n; i++) for (j = i + 1; j < n; j++)
+            if (byName[names[j]] > byName[names[i]]) { t = names[i]; names[i] = names[j]; names[j] = t }
+        for (i = 0; i < n; i++) printf "| %s | %d | %.1f |\n", names[i], count[names[i]], byName[names[i]] / secs
+    }' "$WORK/before.txt" "$WORK/after.txt"
+
+# Shutdown on SIGTERM, as a logout ends the program.
+T_TERM=$EPOCHREALTIME
+kill -TERM "$PID"
+wait "$PID" 2>/dev/null
+echo
+echo "SIGTERM to exit: $(ms_between "$T_TERM" "$EPOCHREALTIME") ms; last log line: $(tail -n 1 "$WORK/run$RUNS/config/Inkora V3/log.txt" | tr -d '\r')"
