@@ -80,7 +80,7 @@ bool CUSBTablet::OpenUsbDevice(const QByteArray &path, const UsbModelEntry *entr
     return true;
 }
 
-void CUSBTablet::SendMode(int newMode)
+bool CUSBTablet::SendMode(int newMode)
 {
     quint8 r[kReportSize] = {};
     if (m_keypadModeForm) {
@@ -91,16 +91,15 @@ void CUSBTablet::SendMode(int newMode)
         r[1] = 0xB0;
     }
     r[2] = quint8(newMode);
-    Write(r, kCommandLength);
+    return Write(r, kCommandLength);
 }
 
-void CUSBTablet::Write(const quint8 *report, int length)
+bool CUSBTablet::Write(const quint8 *report, int length)
 {
     std::lock_guard<std::mutex> lock(m_writeMutex);
     // Write errors are not acted on: a device that is gone is noticed by its reading
-    // thread and its removal notice.
-    if (m_device)
-        m_device->write(report, length);
+    // thread and its removal notice. The result only tells the close's log line.
+    return m_device && m_device->write(report, length) >= 0;
 }
 
 void CUSBTablet::SentCmd(int type, int a, int b)
@@ -239,13 +238,15 @@ void CUSBTablet::CloseDevice()
 {
     if (m_thread) {
         m_thread->requestInterruption();
-        if (m_device)
-            SendMode(kCloseMode);
+        const bool modeSent = m_device && SendMode(kCloseMode);
         m_thread->quit();
         m_thread->wait();
         delete m_thread;
         m_thread = nullptr;
-        qInfo().noquote() << "CloseDevice: mode" << kCloseMode << "sent to" << QString::fromLocal8Bit(m_DeviceAttributes.DisplayName)
+        // A tablet unplugged mid-use cannot take the mode any more: said so, not claimed.
+        qInfo().noquote() << "CloseDevice:" << QString::fromLocal8Bit(m_DeviceAttributes.DisplayName)
+                          << (modeSent ? QStringLiteral("mode %1 sent").arg(kCloseMode)
+                                       : QStringLiteral("mode %1 not taken (device gone)").arg(kCloseMode))
                           << ", reading thread stopped";
     }
     decodeEnabled = 0;

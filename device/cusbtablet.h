@@ -44,10 +44,11 @@ public:
     static constexpr int kTransferChunk = 29;
 
 private:
-    // Writes the first `length` bytes of a zero-padded 64-byte report.
-    void Write(const quint8 *report, int length);
+    // Writes the first `length` bytes of a zero-padded 64-byte report. False when the
+    // device did not take it (gone, or closed).
+    bool Write(const quint8 *report, int length);
     bool TakeProfile();
-    void SendMode(int mode);
+    bool SendMode(int mode);
 
     HidBackend *m_hid;
     QSettings *m_nameTable;
