@@ -3,6 +3,7 @@
 #include "tools/hidrecord.h"
 #include "tools/profiledump.h"
 #include "tools/replay.h"
+#include "tools/simulatecommand.h"
 #include "tools/wintab.h"
 
 #include <QCoreApplication>
@@ -25,6 +26,9 @@ commands:
   wintab        what the Wintab map holds, as JSON lines; --watch follows it
   profile dump --profile PATH --model KEY
                 the model's profile as loaded from a profile file, as JSON
+  simulate COMMAND...
+                one command to the simulated tablets of a running Inkora --simulate
+                (keys, stroke, pen, plug, unplug, mode...; see simulate --help)
 )";
 
 int Usage(FILE *to, int code)
@@ -126,6 +130,8 @@ int main(int argc, char **argv)
         return HidInfoCommand(args);
     if (command == QLatin1String("record"))
         return HidRecordCommand(args);
+    if (command == QLatin1String("simulate"))
+        return SimulateCommand(args);
     if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help"))
         return Usage(stdout, 0);
     std::fprintf(stderr, "inkora-hidtool: unknown command %s\n", qPrintable(command));
