@@ -233,6 +233,17 @@ TEST_F(Scenario, ExpressKeyTypesShowsItsCaptionAndPostsItsUsageRecord)
         }
         return false;
     })) << upload.bodies.join("\n").constData();
+
+    // The run ends (a logout): its "ExitDriver" record is posted, or kept in the pending
+    // file for the next run, never lost.
+    ASSERT_EQ(::kill(pid_t(program->processId()), SIGTERM), 0);
+    ASSERT_TRUE(InkoraRun::WaitFor([&] { return program->state() == QProcess::NotRunning; }));
+    QFile pending(m_run.dataFolder() + QStringLiteral("/data/TabletData.txt"));
+    const QByteArray kept = pending.open(QIODevice::ReadOnly) ? pending.readAll() : QByteArray();
+    bool posted = false;
+    for (const QByteArray &body : upload.bodies)
+        posted = posted || body.contains("ExitDriver");
+    EXPECT_TRUE(posted || kept.contains("ExitDriver")) << upload.bodies.join("\n").constData();
 }
 
 // --- pen stroke and unplug ----------------------------------------------------------
