@@ -28,8 +28,7 @@ QString Error(const QString &why)
     return QStringLiteral("error: ") + why;
 }
 
-// Pen coordinates of the widest model (24-bit), pressure of the 13-bit field.
-constexpr qint64 kMaxCoordinate = 0xFFFFFF;
+// Pressure is a 13-bit field of the pen report.
 constexpr qint64 kMaxPressure = 8191;
 // Keys 1..40 of the key report.
 constexpr qint64 kMaxKeyBits = (qint64(1) << 40) - 1;
@@ -194,10 +193,13 @@ QString SimControl::Execute(const QString &line)
         tablet->queueKeys(uint64_t(v[0]));
         return QStringLiteral("ok");
     }
+    // Coordinates are 16 bits on the wire, 24 in the 12-byte pen report: a larger one
+    // would reach the program cut short, as no tablet sends it.
+    const qint64 maxCoordinate = tablet->model().penReportLength >= 12 ? 0xFFFFFF : 0xFFFF;
     if (command == QLatin1String("pen")) {
         v[3] = 0;
         v[4] = 1;
-        if (!numbers({kMaxCoordinate, kMaxCoordinate, kMaxPressure, 0x0F, 1}))
+        if (!numbers({maxCoordinate, maxCoordinate, kMaxPressure, 0x0F, 1}))
             return Error(why);
         SimPenSample sample;
         sample.x = int(v[0]);
@@ -210,7 +212,7 @@ QString SimControl::Execute(const QString &line)
     }
     if (command == QLatin1String("stroke")) {
         v[6] = 0;
-        if (!numbers({kMaxCoordinate, kMaxCoordinate, kMaxCoordinate, kMaxCoordinate, kMaxSteps, kMaxPressure,
+        if (!numbers({maxCoordinate, maxCoordinate, maxCoordinate, maxCoordinate, kMaxSteps, kMaxPressure,
                       kMaxIntervalMs}))
             return Error(why);
         if (v[4] < 2)

@@ -101,11 +101,17 @@ TEST_F(SimControlTest, MalformedCommandsAreRefusedAndQueueNothing)
         {"stroke 0 0 0 9 9 1 100", "error: a stroke has at least 2 steps"},
         {"stroke 0 0 0 9 9 10001 100", "error: bad number 10001"},
         {"stroke 0 0 0 9 9 5 100 1001", "error: bad number 1001"},
-        {"stroke 0 0 0 0x1000000 9 5 100", "error: bad number 0x1000000"},
+        {"stroke 0 0 0 0x10000 9 5 100", "error: bad number 0x10000"}, // 16-bit x of this model
+        {"pen 0 1 65536 0", "error: bad number 65536"},
     };
     for (const auto &c : refused)
         EXPECT_EQ(m_control.Execute(QString::fromLatin1(c[0])), QString::fromLatin1(c[1])) << c[0];
     EXPECT_EQ(t->pendingReports(), 0);
+
+    // The 12-byte pen report carries 24-bit coordinates.
+    m_backend.plug(*SimModels::find(0x094B));
+    EXPECT_EQ(m_control.Execute(QStringLiteral("pen 1 344520 193800 0")), QStringLiteral("ok"));
+    EXPECT_EQ(m_control.Execute(QStringLiteral("pen 1 0x1000000 0 0")), QStringLiteral("error: bad number 0x1000000"));
 }
 
 // Over the socket: lines answered in order, several in one write; an endless line ends
