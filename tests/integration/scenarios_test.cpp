@@ -449,12 +449,19 @@ TEST_F(Scenario, ExitFromTheTrayMenuClosesTheTablets)
                                   "Info:CloseDevice: Inkora Pad M mode 2 sent , reading thread stopped"}));
 }
 
-// A logout's SIGTERM ends the run the way Exit does.
+// A logout's SIGTERM ends the run the way Exit does, also in the middle of a stroke:
+// the pen does not stay down on the virtual device.
 TEST_F(Scenario, SigtermClosesTheTabletsAsExitDoes)
 {
-    QProcess *program = StartSimulated({QStringLiteral("/mini")});
+    const QString record = m_run.root() + QStringLiteral("/vhid.jsonl");
+    QProcess *program = StartSimulated({QStringLiteral("/mini"), QStringLiteral("--vhid-record=") + record});
     ASSERT_TRUE(program);
     ASSERT_TRUE(m_run.WaitForLog("Info:Tablet connected in slot 0"));
+    ASSERT_EQ(m_run.Command(QStringLiteral("stroke 0 1000 1000 40000 25000 100 5000 20")), QStringLiteral("ok"));
+    ASSERT_TRUE(InkoraRun::WaitFor([&] {
+        const QVector<PenLine> lines = RecordedReports(record);
+        return !lines.isEmpty() && lines.last().pen && (lines.last().status & 0x01);
+    }));
     ASSERT_EQ(::kill(pid_t(program->processId()), SIGTERM), 0);
     ASSERT_TRUE(program->waitForFinished(InkoraRun::kTimeoutMs));
     EXPECT_EQ(program->exitStatus(), QProcess::NormalExit);
@@ -462,6 +469,17 @@ TEST_F(Scenario, SigtermClosesTheTabletsAsExitDoes)
     EXPECT_TRUE(LogEndsWithClose({"Info:Signal 15 received: closing as Exit does",
                                   "Info:simulate: tablet InkoraPadM 0 mode 2",
                                   "Info:CloseDevice: Inkora Pad M mode 2 sent , reading thread stopped"}));
+
+    const QVector<PenLine> lines = RecordedReports(record);
+    int lastDown = -1;
+    for (int i = 0; i < lines.size(); ++i) {
+        if (lines[i].pen && (lines[i].status & 0x01))
+            lastDown = i;
+    }
+    bool lifted = false;
+    for (int i = lastDown + 1; i < lines.size(); ++i)
+        lifted = lifted || (lines[i].release && lines[i].events.contains(QStringLiteral("pen BTN_TOUCH 0")));
+    EXPECT_TRUE(lifted);
 }
 
 } // namespace
