@@ -17,24 +17,19 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <iostream>
 
 namespace {
-
-// Xvfb missing is the one reason to skip; anything else that does not come up fails.
-#define START_XVFB(xvfb)                                                                    \
-    do {                                                                                    \
-        if (!(xvfb).installed())                                                            \
-            GTEST_SKIP() << "Xvfb is not installed (Debian package xvfb)";                  \
-        QString why_;                                                                       \
-        ASSERT_TRUE((xvfb).Start(QStringLiteral("1920x1080"), &why_)) << why_.toStdString(); \
-    } while (0)
 
 class Scenario : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        START_XVFB(m_xvfb);
+        // Xvfb missing is the one reason to skip; anything else that does not come up fails.
+        if (!m_xvfb.installed())
+            GTEST_SKIP() << "Xvfb is not installed (Debian package xvfb)";
         QString why;
+        ASSERT_TRUE(m_xvfb.Start(QStringLiteral("1920x1080"), &why)) << why.toStdString();
         ASSERT_TRUE(m_run.Prepare(&why)) << why.toStdString();
         m_run.SetDisplay(m_xvfb.display());
         ASSERT_TRUE(m_x.Open(m_xvfb.display()));
@@ -56,7 +51,7 @@ protected:
         return program;
     }
 
-    // Lines of the log in which each text appears, in this order, with the last line last.
+    // Each text is in a line of the log, in this order, and the close is the last line.
     bool LogEndsWithClose(const QList<QByteArray> &inOrder)
     {
         const QList<QByteArray> lines = m_run.LogLines();
