@@ -15,7 +15,9 @@
 # The last run then stays idle SETTLE seconds; over the next WINDOW seconds it reads
 # VmRSS/VmHWM, the CPU time and the growth of voluntary + involuntary context switches
 # of every thread (/proc/PID/task/*/status): each switch away and back is a wake-up.
-# Needs Xvfb, trayer, xev, xwininfo, xprop, xdpyinfo. Prints Markdown tables.
+# A session bus of its own stands for the logon session's (without one the program's
+# D-Bus use would start one through X11 autolaunch on the first run only).
+# Needs Xvfb, trayer, xev, xwininfo, xprop, xdpyinfo, dbus-daemon. Prints Markdown tables.
 set -u
 
 BIN=${1:-build/bin/Inkora}
@@ -24,7 +26,7 @@ SETTLE=${SETTLE:-30}
 WINDOW=${WINDOW:-20}
 TIMEOUT_S=30
 
-for tool in Xvfb trayer xev xwininfo xprop xdpyinfo; do
+for tool in Xvfb trayer xev xwininfo xprop xdpyinfo dbus-daemon; do
     command -v "$tool" >/dev/null || { echo "startup_idle: $tool is missing" >&2; exit 2; }
 done
 [ -x "$BIN" ] || { echo "startup_idle: no program at $BIN" >&2; exit 2; }
@@ -44,6 +46,16 @@ cleanup() {
     rm -rf "$WORK"
 }
 trap cleanup EXIT
+
+dbus-daemon --session --nofork --print-address=3 3>"$WORK/bus.address" >/dev/null 2>&1 &
+PIDS+=($!)
+for _ in $(seq 50); do
+    [ -s "$WORK/bus.address" ] && break
+    sleep 0.1
+done
+DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$WORK/bus.address")
+[ -n "$DBUS_SESSION_BUS_ADDRESS" ] || { echo "startup_idle: no session bus" >&2; exit 1; }
+export DBUS_SESSION_BUS_ADDRESS
 
 # A free display number, tried from 90 + pid % 50 on.
 DISPLAY_NUMBER=
