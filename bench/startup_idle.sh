@@ -198,6 +198,8 @@ snapshot >"$WORK/after.txt"
 T_AFTER=$EPOCHREALTIME
 RSS=$(awk '/^VmRSS/ {print $2}' /proc/"$PID"/status)
 HWM=$(awk '/^VmHWM/ {print $2}' /proc/"$PID"/status)
+RSS_ANON=$(awk '/^RssAnon/ {print $2}' /proc/"$PID"/status)
+RSS_FILE=$(awk '/^RssFile/ {print $2}' /proc/"$PID"/status)
 THREADS=$(wc -l <"$WORK/after.txt")
 HZ=$(getconf CLK_TCK)
 
@@ -207,6 +209,7 @@ echo "| what | value |"
 echo "|---|---|"
 echo "| VmRSS at the start / end of the window | $((RSS_BEFORE / 1024)) MiB / $((RSS / 1024)) MiB ($RSS kB) |"
 echo "| VmHWM (peak RSS) | $((HWM / 1024)) MiB ($HWM kB) |"
+echo "| of it: anonymous / file-backed (libraries, resources) | $((RSS_ANON / 1024)) MiB / $((RSS_FILE / 1024)) MiB |"
 echo "| threads | $THREADS |"
 awk -v secs="$(awk -v a="$T_BEFORE" -v b="$T_AFTER" 'BEGIN { print b - a }')" -v hz="$HZ" '
     NR == FNR { sw[$1] = $3; cpu[$1] = $4; next }
