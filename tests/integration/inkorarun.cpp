@@ -106,14 +106,24 @@ QProcess *InkoraRun::Start(const QStringList &arguments, const QString &program)
     process->setProcessEnvironment(m_env);
     process->setWorkingDirectory(m_root.path());
     // The program's own output (Qt's warnings) is kept in a file for a failing test.
+    process->setProcessChannelMode(QProcess::MergedChannels);
     process->setStandardOutputFile(m_root.filePath(QStringLiteral("output-%1.txt").arg(m_processes.size())));
-    process->setStandardErrorFile(m_root.filePath(QStringLiteral("output-%1.txt").arg(m_processes.size())),
-                                  QIODevice::Append);
     process->start(installFolder() + QLatin1Char('/') + program, arguments);
     if (!process->waitForStarted(10000))
         return nullptr;
     m_processes.push_back(std::move(process));
     return m_processes.back().get();
+}
+
+QByteArray InkoraRun::Output() const
+{
+    QByteArray all;
+    for (size_t i = 0; i < m_processes.size(); ++i) {
+        QFile file(m_root.filePath(QStringLiteral("output-%1.txt").arg(i)));
+        if (file.open(QIODevice::ReadOnly))
+            all += "--- program " + QByteArray::number(qulonglong(i)) + " ---\n" + file.readAll();
+    }
+    return all;
 }
 
 QByteArray InkoraRun::Log() const

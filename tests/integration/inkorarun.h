@@ -41,6 +41,8 @@ public:
     // Owned here.
     QProcess *Start(const QStringList &arguments, const QString &program = QStringLiteral("Inkora"));
 
+    // What the programs started here printed (Qt's own warnings), one after the other.
+    QByteArray Output() const;
     QByteArray Log() const;
     // The log's lines without their CR LF.
     QList<QByteArray> LogLines() const;

@@ -37,8 +37,10 @@ protected:
 
     void TearDown() override
     {
-        if (HasFailure())
-            std::cerr << "--- log of the program ---\n" << m_run.Log().constData() << std::endl;
+        if (HasFailure()) {
+            std::cerr << "--- log of the program ---\n" << m_run.Log().constData() << m_run.Output().constData()
+                      << std::endl;
+        }
     }
 
     // The program with the default simulated tablet, once its control socket listens.

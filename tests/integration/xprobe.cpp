@@ -131,6 +131,9 @@ bool XProbe::CatchKeys()
             QThread::msleep(10);
     }
     XSetInputFocus(dpy, m_catcher, RevertToPointerRoot, CurrentTime);
+    // A key the program holds down for long on a busy machine must not come back as
+    // the server's repeats: what arrives is what the program sent.
+    XAutoRepeatOff(dpy);
     // A grab may be refused while another client holds one for a moment.
     while (timer.elapsed() < 5000) {
         if (XGrabKeyboard(dpy, m_catcher, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess) {

@@ -36,8 +36,8 @@ public:
     QVector<TopLevel> ViewableOf(qint64 pid) const;
 
     // A window of the test's own that grabs the keyboard: from now on every key event
-    // of the server comes here, wherever the program puts the input focus. False when
-    // the grab was refused for 5 s.
+    // of the server comes here, wherever the program puts the input focus, and the
+    // server repeats no key. False when the grab was refused for 5 s.
     bool CatchKeys();
     // Key events that arrived since the last call.
     QVector<KeyEvent> TakeKeys();
