@@ -14,6 +14,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+namespace {
+// The device answers every step within milliseconds; one that stays silent this long is
+// gone or stuck, and the transfer is over.
+constexpr int kReplyTimeoutMs = 10000;
+} // namespace
+
 ImportSettingDialog::ImportSettingDialog(CTablet *tablet, Direction direction, const QString &appPath,
                                          TextLookup text, QWidget *parent)
     : QDialog(parent)
@@ -24,6 +30,10 @@ ImportSettingDialog::ImportSettingDialog(CTablet *tablet, Direction direction, c
 {
     setModal(true);
     setObjectName(QStringLiteral("ImportSettingDialog"));
+    m_pReplyTimer = new QTimer(this);
+    m_pReplyTimer->setSingleShot(true);
+    m_pReplyTimer->setInterval(kReplyTimeoutMs);
+    connect(m_pReplyTimer, &QTimer::timeout, this, &ImportSettingDialog::OnReplyTimeout);
     setWindowTitle(QStringLiteral("Inkora"));
 
     auto *layout = new QVBoxLayout(this);
@@ -98,6 +108,7 @@ void ImportSettingDialog::Start()
         ShowResult(false, m_text(QStringLiteral("DiagnosisFunction.fail"), QStringLiteral("Fail")));
         return;
     }
+    m_pReplyTimer->start();
     if (m_direction == SendToDevice) {
         // The tablet keeps the document and announces its length; the device answers
         // with code 1 when it is ready for the chunks.
@@ -111,6 +122,8 @@ void ImportSettingDialog::Start()
 
 void ImportSettingDialog::ImportSaveProcessBar(int code, int value)
 {
+    if (m_pReplyTimer->isActive())
+        m_pReplyTimer->start(); // the device is still there: its next answer is due anew
     switch (code) {
     case TransferStarted:
         if (value == 0 && m_direction == SendToDevice)
@@ -161,6 +174,7 @@ void ImportSettingDialog::SendPreparedBytes()
         if (!m_pTablet)
             break; // the tablet went away while we waited
         m_pTablet->SendProfileChunk(3, reinterpret_cast<const quint8 *>(chunks[i].constData()), kProfileChunkBytes);
+        m_pReplyTimer->start();
         emit ChunkSent(i, chunks[i]);
         const int percent = ProfileChunkPercent(i, chunks.size());
         m_pPercent->setText(QStringLiteral("%1%").arg(percent));
@@ -169,13 +183,31 @@ void ImportSettingDialog::SendPreparedBytes()
     }
     if (m_pTablet) {
         m_pTablet->SendProfileChunk(2, nullptr, 0);
+        m_pReplyTimer->start(); // now the device's answer to the end is due
         Pause(10);
     }
     m_bSending = false;
 }
 
+void ImportSettingDialog::setReplyTimeout(int ms)
+{
+    m_pReplyTimer->setInterval(ms);
+}
+
+void ImportSettingDialog::OnReplyTimeout()
+{
+    if (m_bSending) {
+        m_pReplyTimer->start(); // our own chunks are still going out
+        return;
+    }
+    qWarning().noquote() << "ImportSettingDialog: no answer from the device within"
+                         << m_pReplyTimer->interval() << "ms";
+    ShowResult(false, m_text(QStringLiteral("DiagnosisFunction.fail"), QStringLiteral("Fail")));
+}
+
 void ImportSettingDialog::ShowResult(bool ok, const QString &text)
 {
+    m_pReplyTimer->stop();
     m_pPages->setCurrentIndex(1);
     m_pBar->setValue(0);
     m_pResult->setText(text);

@@ -12,6 +12,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QStackedWidget;
+class QTimer;
 
 class ImportSettingDialog : public QDialog {
     Q_OBJECT
@@ -31,6 +32,9 @@ public:
 
     // Pause between two chunks, in ms (the device needs it to take them; tests shorten it).
     void setChunkPause(int ms) { m_nChunkPauseMs = ms; }
+    // How long the device may stay silent during a transfer before it counts as failed
+    // (a tablet unplugged half way never answers again).
+    void setReplyTimeout(int ms);
 
     // Texts shown now, for tests and the log.
     QString statusText() const;
@@ -48,6 +52,7 @@ private:
     void SendPreparedBytes();
     void ShowResult(bool ok, const QString &text);
     void Pause(int ms);
+    void OnReplyTimeout();
 
     QPointer<CTablet> m_pTablet;
     Direction m_direction;
@@ -57,6 +62,7 @@ private:
     bool m_bSending = false;
     bool m_bSpecificFailure = false; // code 9 or 10 seen in this run
     int m_nChunkPauseMs = 50;
+    QTimer *m_pReplyTimer = nullptr; // child; runs while an answer of the device is due
 
     QStackedWidget *m_pPages = nullptr;
     QLabel *m_pPercent = nullptr;

@@ -262,7 +262,7 @@ void MainWindow::onCloseDiagnosisDlg()
 void MainWindow::OnGetNewDriver(int flag, QString version, QString downloadLink, QString message)
 {
     qInfo().noquote() << "OnGetNewDriver" << flag << version << message;
-    if (ApplyNewDriverOffer(m_pSettingsButton, m_pUpdateServer->isEnabled(), version))
+    if (ApplyNewDriverOffer(m_pSettingsButton, m_pUpdateServer->isEnabled(), version, downloadLink))
         m_strDownloadLink = downloadLink;
 }
 

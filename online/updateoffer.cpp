@@ -2,6 +2,7 @@
 
 #include "online/updateserver.h"
 
+#include <QDebug>
 #include <QStyle>
 #include <QVariant>
 #include <QWidget>
@@ -21,9 +22,14 @@ void SetUpdateRedPoint(QWidget *settingsButton, bool on)
     settingsButton->style()->polish(settingsButton);
 }
 
-bool ApplyNewDriverOffer(QWidget *settingsButton, bool checkEnabled, const QString &version)
+bool ApplyNewDriverOffer(QWidget *settingsButton, bool checkEnabled, const QString &version,
+                         const QString &link)
 {
-    const bool newer = UpdateServer::IsNewer(version, UpdateServer::InstalledDriverVersion());
-    SetUpdateRedPoint(settingsButton, newer && checkEnabled);
-    return newer;
+    bool offered = UpdateServer::IsNewer(version, UpdateServer::InstalledDriverVersion());
+    if (offered && !UpdateServer::IsDownloadLink(link)) {
+        qWarning().noquote() << "Driver offer" << version << "without a usable download link ignored";
+        offered = false;
+    }
+    SetUpdateRedPoint(settingsButton, offered && checkEnabled);
+    return offered;
 }

@@ -11,5 +11,7 @@ class QWidget;
 void SetUpdateRedPoint(QWidget *settingsButton, bool on);
 
 // Applies the offer to the settings button; true when version is newer than the
-// installed driver, so the caller keeps the link for the update dialog.
-bool ApplyNewDriverOffer(QWidget *settingsButton, bool checkEnabled, const QString &version);
+// installed driver and the link is one the download can fetch, so the caller keeps the
+// link for the update dialog. An offer without a usable link shows no red point.
+bool ApplyNewDriverOffer(QWidget *settingsButton, bool checkEnabled, const QString &version,
+                         const QString &link);

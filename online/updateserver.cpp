@@ -107,6 +107,13 @@ bool UpdateServer::IsNewer(const QString &newVersion, const QString &currentVers
     return c.size() < n.size();
 }
 
+bool UpdateServer::IsDownloadLink(const QString &link)
+{
+    const QUrl url(link.trimmed(), QUrl::StrictMode);
+    return url.isValid() && !url.isRelative() && !url.host().isEmpty()
+        && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
+}
+
 QString UpdateServer::Signature(const QString &key, const QString &serverTime)
 {
     const QByteArray inner =

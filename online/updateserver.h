@@ -29,6 +29,9 @@ public:
     // dash-separated pieces ("3.3.6-2" is newer than "3.3.6"). Parts that are no plain
     // number count as 0.
     static bool IsNewer(const QString &newVersion, const QString &currentVersion);
+    // A link the download can fetch: an absolute http or https URL with a host. The
+    // service's reply is outside input; anything else is never offered.
+    static bool IsDownloadLink(const QString &link);
     // Lower-case hex MD5 of (lower-case hex MD5 of key) + serverTime, all Latin-1.
     static QString Signature(const QString &key, const QString &serverTime);
 

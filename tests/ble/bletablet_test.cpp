@@ -201,4 +201,49 @@ TEST_F(BleTablet, MissingLibraryLeavesEverythingInert)
     EXPECT_EQ(CountLines(log.lines(), QStringLiteral("CBleTablet::SentCmd...")), 0);
 }
 
+TEST_F(BleTablet, MalformedNotificationsAreDroppedAndTheTabletGoesOn)
+{
+    auto sim = Pair(0x0801, QStringLiteral("Air Noise"));
+    ASSERT_TRUE(sim);
+    const BleModelEntry entry = Entry(0x0801, "Air Noise");
+    CBleTablet tablet(0, m_names.get(), Library());
+    ASSERT_TRUE(tablet.OpenBleDevice(QByteArrayLiteral("p"), &entry));
+    const DeviceAttributes before = tablet.CopyAttributes();
+    const QString notifying = sim->characteristics()[2];
+
+    const QList<QByteArray> noise = {
+        QByteArray(),
+        Hex("02"),
+        Hex("0206"),                               // attribute reply without its id
+        Hex("0206640110"),                         // size reply far too short
+        Hex("02060201") + QByteArray(300, 'N'),    // product name longer than its field
+        QByteArray(512, char(0xFF)),               // oversized, unknown id
+        Hex("027e0102030405060708090a"),           // unknown report
+        Hex("55aa"),
+        Hex("0420050000000004deadbeef"),           // storage chunk nobody asked for
+        Hex("0467"),                               // storage access reply cut short
+        Hex("02f20010"),                           // battery report one byte short
+        Hex("02b6000101000000"),                   // profile header cut before its id
+    };
+    for (const QByteArray &n : noise)
+        ASSERT_TRUE(m_mock->notify(notifying, n)) << n.toHex().constData();
+    // Notifications are handled in order on the event thread: once this one shows, every
+    // one before it has been through the tablet.
+    ASSERT_TRUE(m_mock->notify(notifying, Hex("02f2002a00")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tablet.batteryLevel.load() == 42; }, 5000));
+
+    const DeviceAttributes after = tablet.CopyAttributes();
+    EXPECT_EQ(QByteArray(after.ProductName), QByteArray(sizeof after.ProductName - 1, 'N'));
+    EXPECT_EQ(after.MaxX, before.MaxX);
+    EXPECT_EQ(after.MaxY, before.MaxY);
+    EXPECT_EQ(after.MaxPressure, before.MaxPressure);
+    EXPECT_TRUE(tablet.isOpen());
+    EXPECT_FALSE(tablet.ApplyReceivedProfile());
+
+    // Still answering: the device description is asked for again and filled in.
+    tablet.SentCmd(11, 0, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QByteArray(tablet.CopyAttributes().ProductName) != after.ProductName; },
+                                5000));
+}
+
 } // namespace

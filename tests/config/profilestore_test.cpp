@@ -19,6 +19,11 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <grp.h>
+#include <unistd.h>
+
+#include <functional>
 
 namespace {
 
@@ -536,6 +541,71 @@ TEST_F(ProfileFileTest, FailedWriteKeepsTheOldFile)
 
     // And once the disk has room again the same save goes through.
     EXPECT_TRUE(store.SaveConfig(QStringLiteral("InkoraPadM"), p.data(), p.apps()));
+    EXPECT_NE(ReadAll(path), before);
+}
+
+// Runs save in a child process that lacks the rights root has: as "nobody" when the
+// test itself runs as root (root writes through any mode bits). The child's exit code:
+// 0 the failure was reported with ProfileWriteFailed, 1 success was reported, 2 another
+// outcome, 3 the rights could not be dropped.
+static int SaveWithoutRootRights(const std::function<int()> &save)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (geteuid() == 0
+            && (setgroups(0, nullptr) != 0 || setresgid(65534, 65534, 65534) != 0
+                || setresuid(65534, 65534, 65534) != 0))
+            _exit(3);
+        _exit(save());
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+TEST_F(ProfileFileTest, ReadOnlyFileOrFolderIsAReportedFailureAndTheFileStaysWhole)
+{
+    const QByteArray before = ReadAll(DefaultConfigPath());
+    const QString path = put(before);
+    const ProfileStore store(path);
+    DeviceProfile p;
+    ASSERT_TRUE(store.LoadConfig(QStringLiteral("InkoraPadM"), &p.data(), &p.apps()));
+    p.data().SX = 321;
+    const auto save = [&] {
+        int code = 0;
+        if (store.SaveConfig(QStringLiteral("InkoraPadM"), p.data(), p.apps(), &code))
+            return 1;
+        return code == ProfileWriteFailed ? 0 : 2;
+    };
+    using P = QFile::Permission;
+    const QFile::Permissions readable = P::ReadOwner | P::ReadGroup | P::ReadOther;
+    const QFile::Permissions enterable = readable | P::ExeOwner | P::ExeGroup | P::ExeOther;
+    const QFile::Permissions writable = readable | P::WriteOwner | P::WriteGroup | P::WriteOther;
+    const QFile::Permissions all = enterable | writable;
+
+    struct Case {
+        const char *what;
+        QFile::Permissions file;
+        QFile::Permissions folder;
+    };
+    const Case cases[] = {
+        {"read-only file in a writable folder", readable, all},
+        {"writable file in a read-only folder", writable, enterable},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(QFile::setPermissions(path, c.file));
+        ASSERT_TRUE(QFile::setPermissions(m_dir.path(), c.folder));
+        EXPECT_EQ(SaveWithoutRootRights(save), 0);
+        ASSERT_TRUE(QFile::setPermissions(m_dir.path(), all));
+        EXPECT_EQ(ReadAll(path), before);
+        EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("config.xml")});
+    }
+
+    // Writable again: the same save goes through.
+    ASSERT_TRUE(QFile::setPermissions(path, all));
+    EXPECT_EQ(SaveWithoutRootRights(save), 1);
     EXPECT_NE(ReadAll(path), before);
 }
 

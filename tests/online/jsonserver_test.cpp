@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -266,6 +267,42 @@ TEST_F(JsonServerTest, SwitchedOffByTheUserStoresTheChoiceAndDropsRecords)
     upload.AddRecord(UsageRecordText(QStringLiteral("OpenDriver"), QStringLiteral("2")));
     ASSERT_TRUE(waitForRequests(1));
     EXPECT_TRUE(bodyOf(0).contains(R"("OpenDriver":"2")"));
+}
+
+TEST_F(JsonServerTest, RefusedOrSilentServiceKeepsEveryBodyForLater)
+{
+    // Nothing listens at the collection address.
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const QByteArray closed = "http://127.0.0.1:" + QByteArray::number(probe.serverPort()) + "/receive/data";
+    probe.close();
+    // The comment keeps this file's size apart from the next one's: settings files of the
+    // same size and time are taken from the process's cache.
+    writeFile(m_install.path() + QStringLiteral("/dataconfig.ini"),
+              "[config]\n; nothing listens here\nData=true\nURL=" + closed + "\n");
+    {
+        JsonServer upload(m_install.path(), m_data.path(), kChinese);
+        QSignalSpy posted(&upload, &JsonServer::PostFinished);
+        upload.AddRecord(UsageRecordText(QStringLiteral("Refused"), QStringLiteral("1")));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return posted.size() == 1; }, 20000));
+        EXPECT_FALSE(posted.at(0).at(0).toBool());
+    }
+    const QByteArray afterRefused = readFile(pending());
+    EXPECT_TRUE(afterRefused.contains("Refused")) << afterRefused.constData();
+    EXPECT_TRUE(afterRefused.endsWith(",\n"));
+
+    // A service that takes the request and never answers: the post's time limit ends it,
+    // and its body joins the one kept before.
+    install();
+    m_bHang = true;
+    JsonServer upload(m_install.path(), m_data.path(), kChinese);
+    QSignalSpy posted(&upload, &JsonServer::PostFinished);
+    upload.AddRecord(UsageRecordText(QStringLiteral("Silent"), QStringLiteral("2")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return posted.size() == 1; }, 40000));
+    EXPECT_FALSE(posted.at(0).at(0).toBool());
+    const QByteArray afterSilent = readFile(pending());
+    EXPECT_TRUE(afterSilent.startsWith(afterRefused));
+    EXPECT_TRUE(afterSilent.contains("Silent"));
 }
 
 TEST(JsonServerClientId, InterfaceAddressElseStoredElseGeneratedOnce)

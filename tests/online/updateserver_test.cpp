@@ -10,6 +10,7 @@
 #include <QNetworkAccessManager>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrlQuery>
@@ -25,6 +26,17 @@ HttpResponse json(const QByteArray &body, int status = 200)
     response.addHeader("Content-Type", "application/json");
     response.body = body;
     return response;
+}
+
+// The address of a port on this machine where nothing listens (any more).
+QByteArray ClosedPortUrl()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0))
+        return QByteArray("http://127.0.0.1:1");
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return "http://127.0.0.1:" + QByteArray::number(port);
 }
 
 void writeDataConfig(const QString &folder, const QByteArray &text)
@@ -171,6 +183,39 @@ TEST_F(UpdateServerTest, DriverReplyCodeDecidesTheOfferEvenWithoutData)
     }
 }
 
+TEST_F(UpdateServerTest, RefusedOrSilentServiceEndsTheCheckWithoutAnOffer)
+{
+    {
+        SCOPED_TRACE("connection refused");
+        // The comment keeps this file's size apart from the next one's: settings files
+        // of the same size and time are taken from the process's cache.
+        writeDataConfig(m_install.path(), "[config]\n; nothing listens here\nCheckUpdate=true\nUpdateHost="
+                                              + ClosedPortUrl() + "\nUpdateKey=" + kKey + "\n");
+        UpdateServer update(m_install.path());
+        QSignalSpy offers(&update, &UpdateServer::GetNewDriver);
+        QSignalSpy ended(&update, &UpdateServer::UpdateCheckEnded);
+        ASSERT_TRUE(update.isEnabled());
+        ASSERT_TRUE(ended.wait(10000));
+        EXPECT_EQ(ended.size(), 1);
+        EXPECT_TRUE(offers.isEmpty());
+    }
+    {
+        // The ping is answered, the driver request never is: the request's own time
+        // limit ends the check (the program never waits on it).
+        SCOPED_TRACE("silent driver request");
+        m_driver.hang = true;
+        enable();
+        UpdateServer update(m_install.path());
+        QSignalSpy offers(&update, &UpdateServer::GetNewDriver);
+        QSignalSpy ended(&update, &UpdateServer::UpdateCheckEnded);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !ended.isEmpty(); }, 40000));
+        EXPECT_EQ(ended.size(), 1);
+        EXPECT_TRUE(offers.isEmpty());
+        ASSERT_EQ(m_server.requestCount(), 2);
+        EXPECT_TRUE(m_server.requests().last().target.startsWith("/api/getlastdriver"));
+    }
+}
+
 TEST(UpdateVersion, NewerThanTheInstalledDriver)
 {
     const QString installed = UpdateServer::InstalledDriverVersion();
@@ -187,17 +232,36 @@ TEST(UpdateVersion, NewerThanTheInstalledDriver)
 
 TEST(UpdateVersion, RedPointOnlyForANewerDriverWhileTheCheckIsOn)
 {
+    const QString link = QStringLiteral("https://dl.example/Inkora_3.4.exe");
     QPushButton button;
-    EXPECT_TRUE(ApplyNewDriverOffer(&button, true, QStringLiteral("3.4")));
+    EXPECT_TRUE(ApplyNewDriverOffer(&button, true, QStringLiteral("3.4"), link));
     EXPECT_EQ(button.property("redPoint").toString(), QStringLiteral("1"));
     EXPECT_TRUE(button.styleSheet().contains(QStringLiteral(":/image/Res/btn_setting_r.png")));
 
-    EXPECT_FALSE(ApplyNewDriverOffer(&button, true, QStringLiteral("3.3.6")));
+    EXPECT_FALSE(ApplyNewDriverOffer(&button, true, QStringLiteral("3.3.6"), link));
     EXPECT_EQ(button.property("redPoint").toString(), QStringLiteral("0"));
     EXPECT_TRUE(button.styleSheet().isEmpty());
 
-    EXPECT_TRUE(ApplyNewDriverOffer(&button, false, QStringLiteral("3.4")));
+    EXPECT_TRUE(ApplyNewDriverOffer(&button, false, QStringLiteral("3.4"), link));
     EXPECT_EQ(button.property("redPoint").toString(), QStringLiteral("0"));
+}
+
+TEST(UpdateVersion, NewerDriverWithoutAFetchableLinkIsNoOffer)
+{
+    // The service's reply decides the link: only an absolute web address is offered.
+    QPushButton button;
+    for (const char *bad : {"", "   ", "dl.example/x.exe", "/x.exe", "ftp://dl.example/x.exe", "file:///etc/passwd",
+                            "javascript:alert(1)", "http://", "https:///x.exe", "http://exa mple/x"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_FALSE(UpdateServer::IsDownloadLink(QLatin1String(bad)));
+        EXPECT_FALSE(ApplyNewDriverOffer(&button, true, QStringLiteral("9.9.9"), QLatin1String(bad)));
+        EXPECT_EQ(button.property("redPoint").toString(), QStringLiteral("0"));
+    }
+    for (const char *good : {"http://dl.example/x.exe", "https://dl.example:8443/a/b.exe?x=1", " https://h/x "}) {
+        SCOPED_TRACE(good);
+        EXPECT_TRUE(UpdateServer::IsDownloadLink(QLatin1String(good)));
+        EXPECT_TRUE(ApplyNewDriverOffer(&button, true, QStringLiteral("9.9.9"), QLatin1String(good)));
+    }
 }
 
 } // namespace

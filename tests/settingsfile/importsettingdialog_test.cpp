@@ -106,3 +106,37 @@ TEST_F(Transfer, ADeviceWithoutAStoredProfileSaysSoAndOffersRetry)
     ASSERT_TRUE(RunUntilResult(fetch));
     EXPECT_EQ(fetch.statusText(), QStringLiteral("Fail"));
 }
+
+TEST_F(Transfer, TabletGoneHalfWayEndsInFailureAndKeepsBothProfiles)
+{
+    const QByteArray stored = m_sim->onboardProfile();
+    AppConfigNode &common = m_tablet->TabletXMLData->CommonAPP;
+    std::strcpy(common.groups[1].keys[4].custom, "1|Copy|17:29+46:46");
+    const QByteArray local = WriteKeypadDocument(common);
+    ASSERT_NE(local, stored);
+
+    // Sending: the tablet is pulled out after the third 29-byte chunk.
+    ImportSettingDialog send(m_tablet.get(), ImportSettingDialog::SendToDevice, QString(), English);
+    send.setChunkPause(1);
+    send.setReplyTimeout(300);
+    QObject::connect(&send, &ImportSettingDialog::ChunkSent, [&](int index, const QByteArray &) {
+        if (index == 2)
+            m_backend.unplug(m_sim);
+    });
+    send.Start();
+    ASSERT_TRUE(RunUntilResult(send)) << send.statusText().toStdString();
+    EXPECT_EQ(send.statusText(), QStringLiteral("Fail"));
+    EXPECT_FALSE(send.succeeded());
+    EXPECT_EQ(m_sim->onboardProfile(), stored); // a cut upload never replaces the stored one
+    EXPECT_EQ(WriteKeypadDocument(common), local);
+
+    // Fetching from a tablet that is gone: no answer at all is a failure too, and the
+    // profile here stays as it was.
+    ImportSettingDialog fetch(m_tablet.get(), ImportSettingDialog::FetchFromDevice, QString(), English);
+    fetch.setReplyTimeout(300);
+    fetch.Start();
+    ASSERT_TRUE(RunUntilResult(fetch)) << fetch.statusText().toStdString();
+    EXPECT_EQ(fetch.statusText(), QStringLiteral("Fail"));
+    EXPECT_FALSE(m_tablet->ApplyReceivedProfile());
+    EXPECT_EQ(WriteKeypadDocument(common), local);
+}
