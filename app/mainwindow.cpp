@@ -189,11 +189,13 @@ MainWindow::MainWindow(const QString &installFolder, const LocaleBackend &locale
             ::UsageRecord(UsageRecordText(name, tabletName()));
     });
 
+    // Before the widgets exist: changing the flags re-parents the window, which polishes
+    // every widget under it again with the style sheet.
+    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint);
     buildWindow();
     // The per-packet result record reaches this window from the tablet reading threads
     // through queued signals: registered before any tablet opens.
     qRegisterMetaType<MultiData>("MultiData");
-    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint);
     setWindowTitle(QStringLiteral("Inkora"));
     setWindowIcon(QIcon(QStringLiteral(":/image/Res/inkora.png")));
 
@@ -528,12 +530,15 @@ void MainWindow::buildWindow()
     connect(minimise, &QPushButton::clicked, this, &QWidget::showMinimized);
     connect(close, &QPushButton::clicked, this, &MainWindow::CloseBtnClicked);
 
-    m_pNoDeviceLabel = new QLabel(languageText(QLatin1String(kNoDeviceKey), QLatin1String(kNoDeviceText)), central);
+    // Every widget is made under its final parent: moving a built subtree under another
+    // parent repolishes all of it with the application's style sheet.
+    m_pPages = new QStackedWidget(central);
+    m_pNoDeviceLabel = new QLabel(languageText(QLatin1String(kNoDeviceKey), QLatin1String(kNoDeviceText)), m_pPages);
     m_pNoDeviceLabel->setObjectName(QStringLiteral("label_noDevice"));
     m_pNoDeviceLabel->setAlignment(Qt::AlignCenter);
 
     // Page 1: the connected tablets and their settings pages.
-    auto *devicePage = new QWidget(central);
+    auto *devicePage = new QWidget(m_pPages);
     auto *deviceLayout = new QVBoxLayout(devicePage);
     m_pDeviceSelector = new QComboBox(devicePage);
     m_pDeviceSelector->setObjectName(QStringLiteral("comboBox_device"));
@@ -567,7 +572,6 @@ void MainWindow::buildWindow()
         onSelectTabletDevice(m_strShownTablet);
     });
 
-    m_pPages = new QStackedWidget(central);
     m_pPages->addWidget(m_pNoDeviceLabel);
     m_pPages->addWidget(devicePage);
 

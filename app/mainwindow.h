@@ -251,11 +251,11 @@ private:
     void connectTabletMessages();
     void setSwitch(int16_t TabletXMLData::*field, bool on);
     QWidget *buildDevicePage(QWidget *parent);
-    QWidget *buildWorkAreaPage();
-    QWidget *buildPenPage();
-    QWidget *buildShortcutKeyPage();
-    QWidget *buildRingPage();
-    QWidget *buildKeyGroupPage();
+    QWidget *buildWorkAreaPage(QWidget *parent);
+    QWidget *buildPenPage(QWidget *parent);
+    QWidget *buildShortcutKeyPage(QWidget *parent);
+    QWidget *buildRingPage(QWidget *parent);
+    QWidget *buildKeyGroupPage(QWidget *parent);
     void fillApplicationBar(CTablet *tablet);
     void rebuildPageList(CTablet *tablet);
     void updatePenPage(CTablet *tablet);

@@ -147,11 +147,11 @@ QWidget *MainWindow::buildDevicePage(QWidget *parent)
     m_pPageList->setFixedWidth(150);
     m_pPageStack = new QStackedWidget(page);
     m_pPageStack->setObjectName(QStringLiteral("stackedWidget_pages"));
-    m_pPageStack->addWidget(buildWorkAreaPage());
-    m_pPageStack->addWidget(buildPenPage());
-    m_pPageStack->addWidget(buildShortcutKeyPage());
-    m_pPageStack->addWidget(buildRingPage());
-    m_pPageStack->addWidget(buildKeyGroupPage());
+    m_pPageStack->addWidget(buildWorkAreaPage(m_pPageStack));
+    m_pPageStack->addWidget(buildPenPage(m_pPageStack));
+    m_pPageStack->addWidget(buildShortcutKeyPage(m_pPageStack));
+    m_pPageStack->addWidget(buildRingPage(m_pPageStack));
+    m_pPageStack->addWidget(buildKeyGroupPage(m_pPageStack));
     body->addWidget(m_pPageList);
     body->addWidget(m_pPageStack, 1);
     layout->addLayout(body, 1);
@@ -175,9 +175,9 @@ QWidget *MainWindow::buildDevicePage(QWidget *parent)
     return page;
 }
 
-QWidget *MainWindow::buildWorkAreaPage()
+QWidget *MainWindow::buildWorkAreaPage(QWidget *parent)
 {
-    auto *page = new QWidget;
+    auto *page = new QWidget(parent);
     page->setObjectName(QStringLiteral("page_WorkArea"));
     auto *layout = new QVBoxLayout(page);
     m_pPreview = new mappingwidget(page);
@@ -302,9 +302,9 @@ QWidget *MainWindow::buildWorkAreaPage()
     return page;
 }
 
-QWidget *MainWindow::buildPenPage()
+QWidget *MainWindow::buildPenPage(QWidget *parent)
 {
-    auto *page = new QWidget;
+    auto *page = new QWidget(parent);
     page->setObjectName(QStringLiteral("page_Pen"));
     auto *layout = new QHBoxLayout(page);
 
@@ -432,9 +432,9 @@ QWidget *MainWindow::buildPenPage()
     return page;
 }
 
-QWidget *MainWindow::buildShortcutKeyPage()
+QWidget *MainWindow::buildShortcutKeyPage(QWidget *parent)
 {
-    auto *page = new QWidget;
+    auto *page = new QWidget(parent);
     page->setObjectName(QStringLiteral("page_ShortcutKey"));
     auto *layout = new QHBoxLayout(page);
     m_pTabletPicture = new QLabel(page);
@@ -445,6 +445,9 @@ QWidget *MainWindow::buildShortcutKeyPage()
     scroll->setWidgetResizable(true);
     m_pKeyRows = new QWidget(scroll);
     m_pKeyRows->setObjectName(QStringLiteral("widget_keyRows"));
+    // Set before the rows are made: setWidget moves the widget, and moving a subtree
+    // polishes all of it again with the style sheet.
+    scroll->setWidget(m_pKeyRows);
     auto *grid = new QGridLayout(m_pKeyRows);
     for (int k = 0; k < kProfileKeys; ++k) {
         auto *button = new QPushButton(QString::number(k + 1), m_pKeyRows);
@@ -460,14 +463,13 @@ QWidget *MainWindow::buildShortcutKeyPage()
         connect(list, QOverload<int>::of(&QComboBox::activated), this, [this, k](int index) { keyListActivated(-1, k, index); });
     }
     grid->setRowStretch(kProfileKeys, 1);
-    scroll->setWidget(m_pKeyRows);
     layout->addWidget(scroll, 1);
     return page;
 }
 
-QWidget *MainWindow::buildRingPage()
+QWidget *MainWindow::buildRingPage(QWidget *parent)
 {
-    auto *page = new QWidget;
+    auto *page = new QWidget(parent);
     page->setObjectName(QStringLiteral("page_TR"));
     auto *layout = new QVBoxLayout(page);
     m_pRingRadios = new QButtonGroup(this);
@@ -513,18 +515,22 @@ QWidget *MainWindow::buildRingPage()
     return page;
 }
 
-QWidget *MainWindow::buildKeyGroupPage()
+QWidget *MainWindow::buildKeyGroupPage(QWidget *parent)
 {
-    auto *page = new QWidget;
+    auto *page = new QWidget(parent);
     page->setObjectName(QStringLiteral("page_KeyGroup"));
     auto *layout = new QVBoxLayout(page);
     m_pKeyGroupTabs = new QTabWidget(page);
     m_pKeyGroupTabs->setObjectName(QStringLiteral("tabWidget_keyGroups"));
     const QStringList numerals{QStringLiteral("I"), QStringLiteral("II"), QStringLiteral("III"), QStringLiteral("IV")};
     for (int g = 0; g < kProfileKeyGroups; ++g) {
+        // The tab and the scrolled widget are in place before the rows are made (see
+        // buildShortcutKeyPage).
         auto *scroll = new QScrollArea(m_pKeyGroupTabs);
         scroll->setWidgetResizable(true);
+        m_pKeyGroupTabs->addTab(scroll, languageText(QStringLiteral("KeyGroup.Group"), QStringLiteral("Group")) + QLatin1Char(' ') + numerals[g]);
         auto *rows = new QWidget(scroll);
+        scroll->setWidget(rows);
         auto *grid = new QGridLayout(rows);
         for (int k = 0; k < kProfileKeys; ++k) {
             auto *list = new QComboBox(rows);
@@ -535,8 +541,6 @@ QWidget *MainWindow::buildKeyGroupPage()
             connect(list, QOverload<int>::of(&QComboBox::activated), this, [this, g, k](int index) { keyListActivated(g, k, index); });
         }
         grid->setRowStretch(kProfileKeys, 1);
-        scroll->setWidget(rows);
-        m_pKeyGroupTabs->addTab(scroll, languageText(QStringLiteral("KeyGroup.Group"), QStringLiteral("Group")) + QLatin1Char(' ') + numerals[g]);
     }
     layout->addWidget(m_pKeyGroupTabs, 1);
     // Models with key groups have one ring; its radio buttons are numbered from 8.

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -151,6 +152,38 @@ TEST_F(MainWindowStartTest, WindowShapeAndShow)
     QSystemTrayIcon *tray = window.trayIcon();
     window.createTrayIcon();
     EXPECT_EQ(window.trayIcon(), tray);
+}
+
+// Each widget of the window is styled once while it is built. Moving a built subtree
+// under another parent (or changing the window's flags once its widgets exist) sends
+// every widget under it a style change and polishes it again with the application's
+// style sheet: that doubled the work before the tray icon appeared, and made every
+// combo box build its popup at start-up.
+TEST_F(MainWindowStartTest, BuildingTheWindowStylesNoWidgetTwice)
+{
+    struct StyleChanges : QObject {
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            if (event->type() == QEvent::StyleChange && watched->isWidgetType())
+                ++count;
+            return false;
+        }
+        int count = 0;
+    } changes;
+    const QString sheet = qApp->styleSheet();
+    qApp->setStyleSheet(QStringLiteral("QPushButton { padding: 2px; }"));
+    qApp->installEventFilter(&changes);
+    int widgets = 0;
+    {
+        MainWindow window(m_install, FixedLocaleBackend(1033), std::make_unique<SimHidBackend>());
+        qApp->removeEventFilter(&changes);
+        widgets = window.findChildren<QWidget *>().size();
+    }
+    qApp->setStyleSheet(sheet);
+    EXPECT_GT(widgets, 300); // the settings pages are built at start-up
+    // About one style change per widget, when it is made; a subtree styled again shows
+    // as several per widget (and a combo box styled again makes its popup early).
+    EXPECT_LT(changes.count, widgets * 3 / 2) << widgets << " widgets";
 }
 
 // The compiled-in qt.conf keeps the platform's DPI setting with CR LF line ends.
