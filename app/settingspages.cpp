@@ -670,7 +670,8 @@ void MainWindow::UpdateUIByAppChange()
     updatePenPage(tablet);
 
     // 4. The page selected before when it is still listed, else the first.
-    const int row = m_ListedPages.indexOf(SettingsPage(previous));
+    // -1 is no SettingsPage value: converting it would be undefined, so it is not asked.
+    const int row = previous >= 0 ? m_ListedPages.indexOf(SettingsPage(previous)) : -1;
     m_pPageList->setCurrentRow(-1);
     m_pPageList->setCurrentRow(row >= 0 ? row : 0);
 
