@@ -211,9 +211,11 @@ def profile(x, key, kind, f):
     for _ in range(4):
         x.leaf(4, "Rect", X=0, Y=0, W=0, H=0)
     x.close(3, "ScreenRects")
-    # Pen displays are calibrated on screen; tablets have no calibration.
+    # Pen displays are calibrated on screen; tablets have no calibration. 1, 1, 1, 1 is
+    # the identity (what exact presses on the calibration targets give); offsets of 0
+    # would move the pen by half the display.
     if kind == 2:
-        x.leaf(3, "SC", fKX=1, fKY=1, fXLC=0, fYLC=0)
+        x.leaf(3, "SC", fKX=1, fKY=1, fXLC=1, fYLC=1)
     x.close(2, "Common")
 
     x.open(2, "CommonAPP")
