@@ -6,7 +6,10 @@
 // baseline of the same set-up, and the latency from a report leaving the simulated
 // device (its read() handing it out) to the virtual-device write of that report.
 //
-// Usage: bench_multitablet [--seconds N] [--rate N] [--unbridged]
+// Usage: bench_multitablet [--seconds N] [--rate N] [--unbridged] [--live]
+// --live: every tablet also sends each packet's record to the GUI thread (emitToUi, a
+// queued signal, as the settings window's live values would need), and this thread
+// runs an event loop that receives them.
 // The default profile file comes from the source tree (INKORA_DEFAULT_PROFILE); a
 // private per-user folder holds the copy the tablets load.
 #include "action/actionservices.h"
@@ -24,10 +27,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QMap>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
@@ -184,6 +189,7 @@ int main(int argc, char **argv)
     int seconds = 10;
     int rate = 1000;
     bool bridged = true;
+    bool live = false;
     for (int i = 1; i < argc; ++i) {
         const QByteArray a(argv[i]);
         if (a == "--seconds" && i + 1 < argc)
@@ -192,8 +198,10 @@ int main(int argc, char **argv)
             rate = std::clamp(QByteArray(argv[++i]).toInt(), 1, 1000);
         else if (a == "--unbridged")
             bridged = false;
+        else if (a == "--live")
+            live = true;
         else {
-            std::fprintf(stderr, "usage: bench_multitablet [--seconds N] [--rate N] [--unbridged]\n");
+            std::fprintf(stderr, "usage: bench_multitablet [--seconds N] [--rate N] [--unbridged] [--live]\n");
             return 2;
         }
     }
@@ -272,7 +280,14 @@ int main(int argc, char **argv)
     TabletDiscovery &discovery = *discoveryOwned;
     // As the main window does once the screens are known: a profile without a screen
     // area takes the area of its screen.
-    QObject::connect(&discovery, &TabletDiscovery::TabletConnected, &discovery, [](CTablet *tablet, int) {
+    QObject receiver;
+    int64_t received = 0; // this thread only
+    QObject::connect(&discovery, &TabletDiscovery::TabletConnected, &discovery, [&](CTablet *tablet, int) {
+        if (live) {
+            QObject::connect(tablet, &CTablet::SentMultiData, &receiver, [&received](CTablet *, MultiData) { ++received; },
+                             Qt::QueuedConnection);
+            tablet->emitToUi = 1;
+        }
         tablet->SetScreenRectProvider([](int, QRect *rect) {
             *rect = QRect(0, 0, 1920, 1080);
             return true;
@@ -316,7 +331,20 @@ int main(int argc, char **argv)
     const int64_t loadCpu0 = ProcessCpuNs();
     const QMap<QString, int64_t> loadThreads0 = ThreadCpuNs();
     bool complete = false;
-    {
+    if (live) {
+        // The queued records need this thread's event loop; a 20 ms timer looks for the end.
+        QEventLoop loop;
+        QTimer check;
+        check.setInterval(20);
+        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+            std::lock_guard<std::mutex> lock(lat.mutex);
+            complete = int64_t(lat.all.size()) >= lat.expected;
+            if (complete || NowNs() - loadWall0 > int64_t(seconds + 10) * 1000000000)
+                loop.quit();
+        });
+        check.start();
+        loop.exec();
+    } else {
         std::unique_lock<std::mutex> lock(lat.mutex);
         complete = lat.done.wait_for(lock, std::chrono::seconds(seconds + 10),
                                      [&lat] { return int64_t(lat.all.size()) >= lat.expected; });
@@ -346,8 +374,11 @@ int main(int argc, char **argv)
     const double addedPerSecond = loadCpuPerSecond - idleCpuPerSecond;
     const double reportsPerSecond = double(all.size()) / (double(loadWall) / 1e9);
 
-    std::printf("Five simulated tablets, %d pen reports/s each, %d s of input, virtual device %s\n\n", rate,
+    std::printf("Five simulated tablets, %d pen reports/s each, %d s of input, virtual device %s\n", rate,
                 seconds, bridged ? "bridged to evdev events" : "recording only");
+    if (live)
+        std::printf("Live values on: %lld records reached the GUI thread's event loop\n", (long long)received);
+    std::printf("\n");
     std::printf("| tablets | reports written | per second | unmatched writes | input complete | log lines at open / during input |\n");
     std::printf("|---|---|---|---|---|---|\n");
     std::printf("| %d | %lld of %lld | %.0f | %lld | %s | %d / %d |\n\n", int(sims.size()), (long long)all.size(),

@@ -31,6 +31,9 @@ done
 echo "## bench_multitablet"
 "$BUILD/bench/bench_multitablet" --seconds "${SECONDS_OF_INPUT:-10}"
 echo
+echo "## bench_multitablet --live"
+"$BUILD/bench/bench_multitablet" --seconds "${SECONDS_OF_INPUT:-10}" --live
+echo
 
 echo "## startup_idle.sh"
 "$HERE/startup_idle.sh" "$BUILD/bin/Inkora"
