@@ -121,6 +121,17 @@ log_has() {
     [[ "${lines[*]}" == *"$2"* ]]
 }
 
+# SIGTERM, as a logout ends the program; SIGKILL after 10 s so the script never hangs.
+stop_program() {
+    kill -TERM "$1" 2>/dev/null
+    for _ in $(seq 1000); do
+        kill -0 "$1" 2>/dev/null || break
+        sleep 0.01
+    done
+    kill -0 "$1" 2>/dev/null && { echo "startup_idle: no exit 10 s after SIGTERM, killed" >&2; kill -KILL "$1"; }
+    wait "$1" 2>/dev/null
+}
+
 ms_between() {
     awk -v a="$1" -v b="$2" 'BEGIN { printf "%.0f", (b - a) * 1000 }'
 }
@@ -156,10 +167,7 @@ for run in $(seq "$RUNS"); do
     fi
     ICON_MS+=("$(ms_between "$T0" "$ICON")")
     LOG_MS+=("$(ms_between "$T0" "$LOGLINE")")
-    if [ "$run" -lt "$RUNS" ]; then
-        kill -TERM "$PID"
-        wait "$PID" 2>/dev/null
-    fi
+    [ "$run" -lt "$RUNS" ] && stop_program "$PID"
 done
 
 stats() {
@@ -229,7 +237,6 @@ awk -v secs="$(awk -v a="$T_BEFORE" -v b="$T_AFTER" 'BEGIN { print b - a }')" -v
 
 # Shutdown on SIGTERM, as a logout ends the program.
 T_TERM=$EPOCHREALTIME
-kill -TERM "$PID"
-wait "$PID" 2>/dev/null
+stop_program "$PID"
 echo
 echo "SIGTERM to exit: $(ms_between "$T_TERM" "$EPOCHREALTIME") ms; last log line: $(tail -n 1 "$WORK/run$RUNS/config/Inkora V3/log.txt" | tr -d '\r')"
