@@ -66,7 +66,7 @@ TEST_F(UsbTestEnv, FiveTabletsAtOnceEachReportWrittenOnceWholeAndInOrder)
     SimHidBackend hid;
     QVector<std::shared_ptr<SimTablet>> sims;
     for (const SimModel &m : SimModels::all()) {
-        if (m.kind == 1 || m.kind == 2)
+        if ((m.kind == 1 || m.kind == 2) && sims.size() < 5) // five slots
             sims << hid.plug(m);
     }
     ASSERT_EQ(sims.size(), 5) << "the test needs five simulated pen models";
