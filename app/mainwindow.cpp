@@ -638,6 +638,32 @@ void MainWindow::showEvent(QShowEvent *event)
 {
     qInfo() << "Main window shown";
     QMainWindow::showEvent(event);
+    updateLiveData();
+}
+
+void MainWindow::hideEvent(QHideEvent *event)
+{
+    QMainWindow::hideEvent(event);
+    updateLiveData();
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        updateLiveData();
+}
+
+void MainWindow::updateLiveData()
+{
+    if (!m_pDiscovery)
+        return;
+    // Each live record is a queued signal per packet, which doubles the work of a
+    // streaming tablet: only the tablet shown sends them, and only while they are seen.
+    const bool seen = (isVisible() && !isMinimized()) || m_pDiagnosis != nullptr;
+    CTablet *current = currentTablet();
+    for (CTablet *tablet : m_pDiscovery->deviceList())
+        tablet->emitToUi = (seen && tablet == current) ? 1 : 0;
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

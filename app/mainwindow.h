@@ -237,6 +237,8 @@ public slots:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private slots:
     void OnTabletConnected(CTablet *tablet, int slot);
@@ -245,6 +247,9 @@ private slots:
     void ReceivMultiData(CTablet *tablet, MultiData mData);
 
 private:
+    // Turns the live values (SentMultiData per packet) on for the current tablet while
+    // the window or the diagnosis dialog can show them, and off for every other tablet.
+    void updateLiveData();
     void buildWindow();
     void installActionServices();
     void startServices();

@@ -681,6 +681,7 @@ void MainWindow::UpdateUIByAppChange()
                                         && profile.ScreenId == m_pMapping->PenDisplayMonitor());
     m_pMessages->SetCurrentTablet(tablet);
     m_pMessages->SetCurrentApp(m_strCurrentApp);
+    updateLiveData();
 
     // 6. The tablet light.
     m_pLightGroup->setVisible(profile.DeviceControl != 0);

@@ -238,7 +238,10 @@ void MainWindow::OpenDiagnosis()
     }
     m_pDiagnosis = new DiagnosisFunction(languageSettings(), this);
     m_pDiagnosis->setAttribute(Qt::WA_DeleteOnClose);
-    connect(m_pDiagnosis, &QObject::destroyed, this, [this] { m_pDiagnosis = nullptr; });
+    connect(m_pDiagnosis, &QObject::destroyed, this, [this] {
+        m_pDiagnosis = nullptr;
+        updateLiveData();
+    });
     connect(m_pDiagnosis, &DiagnosisFunction::CloseDiagnosisFunction, this, &MainWindow::onCloseDiagnosisDlg);
     connect(m_pDiagnosis, &DiagnosisFunction::PostUsageRecord, this,
             [](const QString &name, const QVector<QPair<QString, QString>> &pairs) { ::UsageRecord(name, pairs); });
@@ -250,6 +253,7 @@ void MainWindow::OpenDiagnosis()
                                                                                QCoreApplication::applicationVersion()));
     m_pMessages->SetDiagnosisOpen(true);
     m_pDiagnosis->show();
+    updateLiveData();
 }
 
 void MainWindow::onCloseDiagnosisDlg()

@@ -4,6 +4,7 @@
 
 #include "app/mainwindow.h"
 #include "config/modeltables.h"
+#include "device/ctablet.h"
 #include "device/tabletdiscovery.h"
 #include "driverlink/sharedblock.h"
 #include "platform/locale/localebackend.h"
@@ -22,6 +23,7 @@
 #include <QMetaType>
 #include <QResource>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
@@ -259,6 +261,57 @@ TEST(MainWindowDevices, SelectorFollowsTabletsFoundArrivedAndRemoved)
         sim->unplug(keypad);
         ASSERT_TRUE(QTest::qWaitFor([&] { return window.deviceSelectorNames().isEmpty(); }, 5000));
         EXPECT_EQ(window.discovery()->tabletCount(), 0);
+    }
+    qputenv("XDG_CONFIG_HOME", saved);
+}
+
+// Live values cost a queued signal per packet: only the tablet the window shows sends
+// them, and only while the window (or the diagnosis dialog) can show them.
+TEST(MainWindowDevices, LiveValuesOnlyFromTheShownTabletWhileSeen)
+{
+    QTemporaryDir home;
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+    {
+        auto hid = std::make_unique<SimHidBackend>();
+        SimHidBackend *sim = hid.get();
+        auto first = sim->plug(*SimModels::find(0x0935));
+        auto second = sim->plug(*SimModels::find(0x0074));
+        MainWindow window(qEnvironmentVariable("INKORA_BIN_DIR"), FixedLocaleBackend(1033), std::move(hid));
+        ASSERT_EQ(window.discovery()->tabletCount(), 2);
+        const auto sending = [&] {
+            QVector<CTablet *> list;
+            for (CTablet *tablet : window.discovery()->deviceList()) {
+                if (tablet->emitToUi)
+                    list << tablet;
+            }
+            return list;
+        };
+        EXPECT_TRUE(sending().isEmpty()) << "hidden at start";
+
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        ASSERT_EQ(sending().size(), 1);
+        CTablet *shown = sending().first();
+        EXPECT_EQ(QString::fromUtf8(shown->m_DeviceAttributes.ProductName), window.deviceSelectorNames().value(0));
+
+        // A pen sample of the shown tablet reaches the window.
+        QSignalSpy live(shown, &CTablet::SentMultiData);
+        std::shared_ptr<SimTablet> shownSim = shown->productId == 0x0935 ? first : second;
+        SimPenSample sample;
+        sample.x = 1000;
+        sample.y = 1000;
+        sample.pressure = 2000;
+        sample.buttons = 1;
+        shownSim->queuePen(sample);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return live.count() > 0; }, 5000));
+
+        window.hide();
+        EXPECT_TRUE(sending().isEmpty()) << "hidden into the tray";
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        window.showMinimized();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return sending().isEmpty(); }, 2000)) << "minimised";
     }
     qputenv("XDG_CONFIG_HOME", saved);
 }
