@@ -241,6 +241,7 @@ void CUSBTablet::CloseDevice()
         const bool modeSent = m_device && SendMode(kCloseMode);
         m_thread->quit();
         m_thread->wait();
+        m_thread->JoinEnd();
         delete m_thread;
         m_thread = nullptr;
         // A tablet unplugged mid-use cannot take the mode any more: said so, not claimed.

@@ -11,6 +11,7 @@ DeviceThread::DeviceThread(HidDevice *device, QObject *parent)
 
 void DeviceThread::run()
 {
+    const std::lock_guard<std::mutex> running(m_runMutex);
     quint8 buffer[kReportSize];
     while (!isInterruptionRequested()) {
         const int n = m_device->readTimeout(buffer, kReportSize, kReadTimeoutMs);

@@ -6,7 +6,9 @@
 
 #include <QThread>
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 
 class HidDevice;
 
@@ -25,6 +27,11 @@ public:
     // True once the device went away under the thread (the thread then ended).
     bool deviceGone() const { return m_deviceGone.load(); }
 
+    // Called after wait(): orders everything the thread did before whatever the caller
+    // does next (closing the device, freeing what the thread read) in a way race checkers
+    // see too; QThread::wait() orders it inside Qt, where they do not look.
+    void JoinEnd() { std::lock_guard<std::mutex> lock(m_runMutex); }
+
 signals:
     void MySentTabletPackets(quint8 *packets, int length);
 
@@ -34,4 +41,5 @@ protected:
 private:
     HidDevice *m_device;
     std::atomic<bool> m_deviceGone{false};
+    std::mutex m_runMutex; // held by run() from its start to its end
 };
