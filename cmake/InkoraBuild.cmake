@@ -9,12 +9,15 @@ if(INKORA_WERROR)
     target_compile_options(inkora_options INTERFACE -Werror)
 endif()
 
+# Debian's gcc links --as-needed except with a sanitizer; asked for again, the sanitizer
+# builds keep the normal build's libraries, so a tool does not load libddcutil (which
+# prints to standard output on machines without DRM) just because the core links it.
 if(INKORA_SANITIZE STREQUAL "address")
     add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
-    add_link_options(-fsanitize=address,undefined)
+    add_link_options(-fsanitize=address,undefined -Wl,--as-needed)
 elseif(INKORA_SANITIZE STREQUAL "thread")
     add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
-    add_link_options(-fsanitize=thread)
+    add_link_options(-fsanitize=thread -Wl,--as-needed)
 elseif(NOT INKORA_SANITIZE STREQUAL "")
     message(FATAL_ERROR "INKORA_SANITIZE must be empty, 'address' or 'thread'")
 endif()
