@@ -360,6 +360,14 @@ void ReadCommon(Reader &r, const QDomElement &common, TabletXMLData &p)
         if (c.hasAttribute(name))
             r.F32(&(p.*f.field), c.attribute(name), c, name);
     }
+    // Earlier default profiles shipped scales 1 with offsets 0, which moves the pen by half
+    // the display; no calibration on screen gives that. It is read as the identity, and
+    // the next save stores it so.
+    if (p.fKX == 1.0f && p.fKY == 1.0f && p.fXLC == 0.0f && p.fYLC == 0.0f) {
+        p.fXLC = 1.0f;
+        p.fYLC = 1.0f;
+        qInfo() << "calibration 1 1 0 0 of an earlier default profile read as the identity";
+    }
 }
 
 void ReadPen(Reader &r, const QDomElement &e, PenConfig &pen)

@@ -319,6 +319,22 @@ TEST(ProfileWalk, DeviceCommonAndCalibrationByPosition)
     ASSERT_TRUE(LoadConfigFromData(ProfileDocument(Model("M", "", "", "", noSC)), QStringLiteral("M"),
                                    &keep->profile.data(), &keep->profile.apps()));
     EXPECT_FLOAT_EQ(keep->profile.data().fKY, 0.25f);
+
+    // Scales 1 with offsets 0, as earlier default profiles shipped them, would move the
+    // pen by half the display: read as the identity. Any other calibration stays as stored.
+    const auto calibration = [](const char *sc) {
+        const QByteArray common = QByteArray("<Common><ScreenMapping/><TabletPannel/><A/><B/><C/><D/><Rects/>") + sc
+                                  + "</Common>";
+        auto loaded = std::make_unique<Loaded>();
+        EXPECT_TRUE(LoadConfigFromData(ProfileDocument(Model("M", "", "", "", common)), QStringLiteral("M"),
+                                       &loaded->profile.data(), &loaded->profile.apps()));
+        const TabletXMLData &d = loaded->profile.data();
+        return QVector<float>{d.fKX, d.fKY, d.fXLC, d.fYLC};
+    };
+    EXPECT_EQ(calibration("<SC fKX=\"1\" fKY=\"1\" fXLC=\"0\" fYLC=\"0\"/>"), (QVector<float>{1, 1, 1, 1}));
+    EXPECT_EQ(calibration("<SC fKX=\"1\" fKY=\"1\" fXLC=\"0\" fYLC=\"0.5\"/>"), (QVector<float>{1, 1, 0, 0.5f}));
+    EXPECT_EQ(calibration("<SC fKX=\"1.02\" fKY=\"0.98\" fXLC=\"1.01\" fYLC=\"0.99\"/>"),
+              (QVector<float>{1.02f, 0.98f, 1.01f, 0.99f}));
 }
 
 TEST(ProfileWalk, KeySetsWithAndWithoutGroups)
