@@ -7,8 +7,10 @@
 #include <QDebug>
 #include <QDomDocument>
 #include <QFile>
+#include <QHash>
 #include <QSaveFile>
 #include <QTextStream>
+#include <QXmlStreamReader>
 
 #include <algorithm>
 #include <cmath>
@@ -834,14 +836,108 @@ void WriteModel(QDomDocument &doc, QDomElement model, const TabletXMLData &p, co
     WriteApps(doc, model, c.nextSiblingElement(), p, apps);
 }
 
-QByteArray Serialise(const QDomDocument &doc)
+// Attribute names per element name in the order the text first shows them. The DOM keeps
+// an element's attributes in a hash whose order changes with every run of the program,
+// so a saved file would differ from the last one in every line.
+using AttributeOrder = QHash<QString, QStringList>;
+
+AttributeOrder AttributeOrderOf(const QByteArray &data)
+{
+    AttributeOrder order;
+    QXmlStreamReader reader(data);
+    while (!reader.atEnd()) {
+        if (reader.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        QStringList &names = order[reader.qualifiedName().toString()];
+        for (const QXmlStreamAttribute &attribute : reader.attributes()) {
+            const QString name = attribute.qualifiedName().toString();
+            if (!names.contains(name))
+                names << name;
+        }
+    }
+    return order;
+}
+
+// Rewrites one start tag ("<K1 Actid=\"3\" id=\"0\"/>") with its attributes in order;
+// names the order does not know follow in alphabetical order. Values stay as written:
+// the writer escapes every quote and "<" inside them.
+QString OrderedTag(const QString &tag, const QStringList &order)
+{
+    int i = 1;
+    while (i < tag.size() && !tag.at(i).isSpace() && tag.at(i) != QLatin1Char('/') && tag.at(i) != QLatin1Char('>'))
+        ++i;
+    const QString name = tag.mid(1, i - 1);
+    QVector<QPair<QString, QString>> attributes; // name, name="value"
+    int tail = i;
+    for (;;) {
+        while (i < tag.size() && tag.at(i).isSpace())
+            ++i;
+        const int equals = tag.indexOf(QLatin1Char('='), i);
+        if (i >= tag.size() || tag.at(i) == QLatin1Char('/') || tag.at(i) == QLatin1Char('>') || equals < 0
+            || equals + 1 >= tag.size())
+            break;
+        const QChar quote = tag.at(equals + 1);
+        const int close = tag.indexOf(quote, equals + 2);
+        if (close < 0)
+            return tag; // not a tag this writer makes: leave it alone
+        attributes.append({tag.mid(i, equals - i).trimmed(), tag.mid(i, close + 1 - i)});
+        i = close + 1;
+        tail = i;
+    }
+    if (attributes.size() < 2)
+        return tag;
+    const auto rank = [&order](const QString &attribute) {
+        const int at = order.indexOf(attribute);
+        return at < 0 ? order.size() : at;
+    };
+    std::stable_sort(attributes.begin(), attributes.end(), [&](const QPair<QString, QString> &a, const QPair<QString, QString> &b) {
+        const int ra = rank(a.first);
+        const int rb = rank(b.first);
+        return ra != rb ? ra < rb : (ra == order.size() && a.first < b.first);
+    });
+    QString out = QLatin1Char('<') + name;
+    for (const QPair<QString, QString> &attribute : attributes)
+        out += QLatin1Char(' ') + attribute.second;
+    return out + tag.mid(tail);
+}
+
+// The serialised document with every start tag's attributes in the given order; the
+// rest of the text is kept character for character.
+QByteArray OrderAttributes(const QByteArray &bytes, const AttributeOrder &order)
+{
+    const QString text = QString::fromUtf8(bytes);
+    if (text.toUtf8() != bytes)
+        return bytes; // not UTF-8: ours always is, anything else is written as it comes
+    QString out;
+    out.reserve(text.size());
+    int copied = 0;
+    QXmlStreamReader reader(text);
+    while (!reader.atEnd()) {
+        if (reader.readNext() != QXmlStreamReader::StartElement || reader.attributes().size() < 2)
+            continue;
+        // The tag ends at or before the reader's position and holds no other "<".
+        const int end = text.lastIndexOf(QLatin1Char('>'), int(reader.characterOffset()) - 1) + 1;
+        const int start = end > 0 ? text.lastIndexOf(QLatin1Char('<'), end - 1) : -1;
+        if (start < copied || end <= start)
+            continue;
+        out += text.midRef(copied, start - copied);
+        out += OrderedTag(text.mid(start, end - start), order.value(reader.qualifiedName().toString()));
+        copied = end;
+    }
+    if (reader.hasError())
+        return bytes;
+    out += text.midRef(copied);
+    return out.toUtf8();
+}
+
+QByteArray Serialise(const QDomDocument &doc, const AttributeOrder &order)
 {
     QByteArray bytes;
     QTextStream stream(&bytes, QIODevice::WriteOnly);
     // The encoding the document declares (UTF-8 for ours).
     doc.save(stream, 2, QDomNode::EncodingFromDocument);
     stream.flush();
-    return bytes;
+    return OrderAttributes(bytes, order);
 }
 
 bool WriteFile(const QString &path, const QByteArray &bytes, int *code)
@@ -908,6 +1004,27 @@ bool LoadConfigFromData(const QByteArray &data, const QString &key, TabletXMLDat
     return true;
 }
 
+QStringList UnreadableModels(const QByteArray &data, const QStringList &keys)
+{
+    QDomDocument doc;
+    if (!ParseDocument(data, &doc, "", nullptr))
+        return keys;
+    QHash<QString, QDomElement> models;
+    for (QDomElement m = doc.documentElement().firstChildElement(); !m.isNull(); m = m.nextSiblingElement()) {
+        if (!models.contains(m.tagName()))
+            models.insert(m.tagName(), m); // the loader takes the first of a name too
+    }
+    QStringList unreadable;
+    for (const QString &key : keys) {
+        const QDomElement model = models.value(key);
+        DeviceProfile scratch;
+        std::vector<std::unique_ptr<AppConfigNode>> nodes;
+        if (model.isNull() || !ReadModel(model, scratch.data(), &nodes))
+            unreadable << key;
+    }
+    return unreadable;
+}
+
 bool SaveConfigToData(QByteArray *document, const std::vector<ProfileEntry> &entries, int *code, int *written)
 {
     SetCode(code, ProfileOk);
@@ -916,6 +1033,7 @@ bool SaveConfigToData(QByteArray *document, const std::vector<ProfileEntry> &ent
     QDomDocument doc;
     if (!ParseDocument(*document, &doc, "", code))
         return false;
+    const AttributeOrder order = AttributeOrderOf(*document);
     int found = 0;
     for (const ProfileEntry &entry : entries) {
         int entryCode = ProfileOk;
@@ -931,7 +1049,7 @@ bool SaveConfigToData(QByteArray *document, const std::vector<ProfileEntry> &ent
         *written = found;
     if (found == 0)
         return false;
-    *document = Serialise(doc);
+    *document = Serialise(doc, order);
     return found == int(entries.size());
 }
 

@@ -17,6 +17,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -30,6 +31,7 @@ enum ProfileCode {
     ProfileBadValue = 107,      // a number that is not one or does not fit its field
     ProfileBadRecord = 108,     // the target record already owns an application list
     ProfileWriteFailed = 109,   // the new file could not be written; the old one stays
+    ProfileImportIncomplete = 110, // a settings file lacks the profile of a model the defaults hold
 };
 
 // One tablet's records for SaveAll.
@@ -71,6 +73,10 @@ private:
 // the tests call them directly).
 bool LoadConfigFromData(const QByteArray &data, const QString &key, TabletXMLData *profile,
                         AppConfigMap *apps, int *code = nullptr);
+
+// The keys whose model element the document lacks or whose profile does not read (one
+// parse for all of them).
+QStringList UnreadableModels(const QByteArray &data, const QStringList &keys);
 
 // Rewrites the entries' model elements in *document (serialised again with an indent
 // of 2). *written counts the entries whose model element was found.

@@ -16,6 +16,7 @@
 #include <QDomDocument>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -271,6 +272,49 @@ TEST_F(ProfileFileTest, SavingOneModelLeavesTheOthersAsTheyWere)
     }
     int code = -1;
     EXPECT_EQ(GetConfigXMLFileVersion(path, &code), QStringLiteral("1.3"));
+}
+
+// Attribute names per tag, first seen first.
+static QHash<QString, QStringList> AttributeOrders(const QByteArray &document)
+{
+    QHash<QString, QStringList> orders;
+    QXmlStreamReader reader(document);
+    while (!reader.atEnd()) {
+        if (reader.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        QStringList &names = orders[reader.qualifiedName().toString()];
+        for (const QXmlStreamAttribute &a : reader.attributes()) {
+            if (!names.contains(a.qualifiedName().toString()))
+                names << a.qualifiedName().toString();
+        }
+    }
+    return orders;
+}
+
+// The DOM keeps attributes in a hash whose order changes with the hash seed of each
+// run: saves must not reorder them (noisy diffs for users who keep the file under
+// version control). Two runs give the same bytes, in the default file's order.
+TEST_F(ProfileFileTest, SavesKeepTheAttributeOrderOfTheFile)
+{
+    const QByteArray shipped = ReadAll(DefaultConfigPath());
+    const QString path = put(shipped);
+    const ProfileStore store(path);
+    DeviceProfile edited;
+    ASSERT_TRUE(store.LoadConfig(QStringLiteral("InkoraPadGlowW"), &edited.data(), &edited.apps()));
+    EditLikeTheSettingsWindow(edited, true);
+    QByteArray saves[2];
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_TRUE(WriteAll(path, shipped));
+        qSetGlobalQHashSeed(run + 1); // as two runs of the program
+        EXPECT_TRUE(store.SaveConfig(QStringLiteral("InkoraPadGlowW"), edited.data(), edited.apps()));
+        saves[run] = ReadAll(path);
+    }
+    qSetGlobalQHashSeed(-1);
+    EXPECT_EQ(saves[0], saves[1]);
+    const QHash<QString, QStringList> expected = AttributeOrders(shipped);
+    const QHash<QString, QStringList> saved = AttributeOrders(saves[0]);
+    for (auto it = expected.begin(); it != expected.end(); ++it)
+        EXPECT_EQ(saved.value(it.key()), it.value()) << qPrintable(it.key());
 }
 
 // ---------------------------------------------------------------------------
