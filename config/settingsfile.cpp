@@ -1,7 +1,9 @@
 #include "config/settingsfile.h"
 
 #include "config/configversion.h"
+#include "config/modeltables.h"
 #include "config/profilestore.h"
+#include "config/xmlguard.h"
 
 #include <QDebug>
 #include <QDir>
@@ -37,6 +39,28 @@ bool CopyReplacing(const QString &source, const QString &target)
     return true;
 }
 
+QByteArray ReadAllOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.read(kXmlMaxFileBytes + 1) : QByteArray();
+}
+
+// Models of the model tables whose profile the default file holds and the chosen file
+// does not.
+QStringList ModelsLackingFrom(const QString &defaultFile, const QString &chosen)
+{
+    QStringList keys;
+    for (const UsbModelEntry &entry : kUsbModels)
+        keys << QString::fromLatin1(entry.model);
+    for (const BleModelEntry &entry : kBleModels)
+        keys << QString::fromLatin1(entry.model);
+    keys.removeDuplicates();
+    const QStringList notShipped = UnreadableModels(ReadAllOf(defaultFile), keys);
+    for (const QString &key : notShipped)
+        keys.removeAll(key);
+    return UnreadableModels(ReadAllOf(chosen), keys);
+}
+
 } // namespace
 
 QString DefaultExportName(const QString &folder, const QDate &date)
@@ -51,13 +75,32 @@ bool ExportConfigFile(const QString &profileFile, const QString &target)
     return CopyReplacing(profileFile, target);
 }
 
-int ImportConfigFile(const QString &defaultFile, const QString &chosen, const QString &profileFile)
+int ImportConfigFile(const QString &defaultFile, const QString &chosen, const QString &profileFile,
+                     QStringList *missing, const QString &backupFile)
 {
+    if (missing)
+        missing->clear();
     int code = 0;
     QString defaultVersion;
     if (!compareVersion(defaultFile, chosen, &code, &defaultVersion)) {
         qWarning().noquote() << "GetConfigXMLFileVersion Error" << code;
         return code;
+    }
+    // The right root and version say nothing about the content: a file without the
+    // profile of a model would leave every such tablet unable to open.
+    const QStringList lacking = ModelsLackingFrom(defaultFile, chosen);
+    if (!lacking.isEmpty()) {
+        qWarning().noquote() << "onImportConfigueFile: refused, no profile for" << lacking.join(QLatin1Char(' '));
+        if (missing)
+            *missing = lacking;
+        return ProfileImportIncomplete;
+    }
+    if (!backupFile.isEmpty() && QFile::exists(profileFile)) {
+        if (!CopyReplacing(profileFile, backupFile)) {
+            qWarning().noquote() << "onImportConfigueFile: refused, the current file could not be kept as" << backupFile;
+            return ProfileWriteFailed;
+        }
+        qInfo().noquote() << "onImportConfigueFile: the current file is kept as" << backupFile;
     }
     if (!CopyReplacing(chosen, profileFile))
         return ProfileWriteFailed;

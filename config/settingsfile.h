@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QDate>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 // "Inkora_Config_yyyy-MM-dd.pcfg" in folder.
@@ -17,10 +18,14 @@ QString DefaultExportName(const QString &folder, const QDate &date);
 bool ExportConfigFile(const QString &profileFile, const QString &target);
 
 // Puts the chosen file in place of the user's profile file when its configuration
-// version equals the default file's. Returns 0 on success, else the version reader's
-// code (101-105; logged as "GetConfigXMLFileVersion Error") or 109 when the copy
-// failed. On any failure the user's file is unchanged.
-int ImportConfigFile(const QString &defaultFile, const QString &chosen, const QString &profileFile);
+// version equals the default file's and it holds a readable profile for every model of
+// the model tables that the default file holds. Before the replacement the user's file
+// is copied to backupFile (when given). Returns 0 on success, else the version reader's
+// code (101-105; logged as "GetConfigXMLFileVersion Error"), 110 with the models it
+// lacks in *missing, or 109 when the backup or the copy failed. On any failure the
+// user's file is unchanged.
+int ImportConfigFile(const QString &defaultFile, const QString &chosen, const QString &profileFile,
+                     QStringList *missing = nullptr, const QString &backupFile = QString());
 
 // The chunks of a profile document sent to a tablet: bytes / 29 + 1 chunks of exactly
 // 29 bytes, the last one padded with zero bytes (all zero when the size is a multiple).
