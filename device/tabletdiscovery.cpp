@@ -83,7 +83,7 @@ bool TabletDiscovery::EnmuTabeltDevice()
             qInfo().noquote() << "Function EnmuTabeltDevice other:" << path;
         }
         if (result < 0)
-            break; // all five slots are taken: the rest is not examined
+            Wait(path); // all five slots are taken: it opens when one frees
         opened = opened || result > 0;
     }
     for (int i = 0; i < TabletTable::kSlotCount; ++i) {
@@ -160,10 +160,47 @@ int TabletDiscovery::OpenBle(const QString &path, Source source)
 
 void TabletDiscovery::DeviceArrived(const QString &path)
 {
+    int result = 0;
     if (IsUsbTabletPath(path))
-        OpenUsb(path, Source::Arrival);
+        result = OpenUsb(path, Source::Arrival);
     else if (IsBleTabletPath(path))
-        OpenBle(path, Source::Arrival);
+        result = OpenBle(path, Source::Arrival);
+    if (result < 0)
+        Wait(path);
+}
+
+void TabletDiscovery::Wait(const QString &path)
+{
+    for (const QString &waiting : m_waiting) {
+        if (waiting.compare(path, Qt::CaseInsensitive) == 0)
+            return;
+    }
+    qWarning().noquote() << QStringLiteral("No free tablet slot (%1 tablets are open), waiting for one to leave:")
+                                .arg(TabletTable::kSlotCount)
+                         << path;
+    m_waiting << path;
+    emit TabletWaiting(path);
+}
+
+void TabletDiscovery::OpenWaiting()
+{
+    // In the order they came; one that finds no slot again keeps its place.
+    const QStringList waiting = m_waiting;
+    m_waiting.clear();
+    for (int i = 0; i < waiting.size(); ++i) {
+        const QString &path = waiting.at(i);
+        int result = 0;
+        if (IsUsbTabletPath(path))
+            result = OpenUsb(path, Source::Arrival);
+        else
+            result = OpenBle(path, Source::Arrival);
+        if (result < 0) {
+            m_waiting = waiting.mid(i);
+            return;
+        }
+        if (result > 0)
+            qInfo().noquote() << "A tablet slot freed: opened the waiting tablet" << path;
+    }
 }
 
 void TabletDiscovery::DeviceRemoved(const QString &path)
@@ -172,8 +209,14 @@ void TabletDiscovery::DeviceRemoved(const QString &path)
     if (!usb && !IsBleTabletPath(path))
         return;
     const int slot = SlotOfPath(path);
-    if (slot < 0)
+    if (slot < 0) {
+        // A waiting tablet that leaves before it got a slot is forgotten.
+        for (int i = m_waiting.size() - 1; i >= 0; --i) {
+            if (m_waiting.at(i).compare(path, Qt::CaseInsensitive) == 0)
+                m_waiting.removeAt(i);
+        }
         return;
+    }
     CTablet *t = TabletTable::At(slot);
     emit UsageRecord(usb ? QStringLiteral("UsbTabletDisconnect") : QStringLiteral("BleTabletDisconnect"),
                      ConnectFields(*t));
@@ -182,6 +225,7 @@ void TabletDiscovery::DeviceRemoved(const QString &path)
     else
         qInfo().noquote() << "BLE disconnected" << path;
     CloseSlot(slot); // also takes it out of the device list
+    OpenWaiting();
     if (tabletCount() == 0)
         emit NoTabletLeft();
 }

@@ -6,6 +6,7 @@
 #include <QMap>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVariantMap>
 
 class CTablet;
@@ -35,6 +36,9 @@ public:
     // is in a slot.
     const QMap<QString, CTablet *> &deviceList() const { return m_deviceList; }
     int tabletCount() const;
+    // Interfaces of supported tablets that found all five slots taken, in the order they
+    // came; each opens when a slot frees (and is forgotten when it leaves first).
+    QStringList waitingTablets() const { return m_waiting; }
 
     // Where Bluetooth tablets load libInkBLE from (without suffix); empty: the program's
     // folder.
@@ -49,6 +53,8 @@ signals:
     void NoTabletLeft();
     // Usage records ("UsbTabletConnect", "UsbTabletDisconnect", ...).
     void UsageRecord(const QString &name, const QVariantMap &fields);
+    // A tablet found no free slot: it waits and opens when a slot frees.
+    void TabletWaiting(const QString &path);
 
 private:
     enum class Source { Enumeration, Arrival };
@@ -57,9 +63,12 @@ private:
     int OpenBle(const QString &path, Source source);
     void AddToDeviceList(CTablet *tablet);
     void CloseSlot(int slot);
+    void Wait(const QString &path);
+    void OpenWaiting();
 
     HidBackend *m_hid;
     QSettings *m_nameTable;
     QMap<QString, CTablet *> m_deviceList;
+    QStringList m_waiting;
     QString m_bleLibrary;
 };

@@ -25,13 +25,14 @@ int Modes(const SimTablet &sim)
 
 } // namespace
 
-TEST_F(Discovery, FillsFiveSlotsAndIgnoresTheSixthAtStartAndOnArrival)
+TEST_F(Discovery, FillsFiveSlotsAndTheSixthWaitsForAFreeOne)
 {
     QVector<std::shared_ptr<SimTablet>> sims;
     for (int i = 0; i < 6; ++i)
         sims << m_backend.plug(*SimModels::find(i % 2 ? 0x0935 : 0x0074));
     TabletDiscovery discovery(&m_backend, m_names.get());
     QSignalSpy connected(&discovery, &TabletDiscovery::TabletConnected);
+    QSignalSpy waiting(&discovery, &TabletDiscovery::TabletWaiting);
     EXPECT_TRUE(discovery.EnmuTabeltDevice());
     EXPECT_EQ(discovery.tabletCount(), 5);
     EXPECT_EQ(connected.count(), 5);
@@ -40,11 +41,28 @@ TEST_F(Discovery, FillsFiveSlotsAndIgnoresTheSixthAtStartAndOnArrival)
     // the sixth was never opened
     EXPECT_TRUE(sims[5]->commands().isEmpty());
 
-    // an arrival while every slot is taken is ignored as well
+    EXPECT_EQ(waiting.count(), 1);
+
+    // an arrival while every slot is taken waits as well
     auto late = m_backend.plug(*SimModels::find(0x0935));
     discovery.DeviceArrived(SimHidBackend::interfacePath(*late));
     EXPECT_EQ(discovery.tabletCount(), 5);
     EXPECT_TRUE(late->commands().isEmpty());
+    EXPECT_EQ(discovery.waitingTablets(),
+              (QStringList{SimHidBackend::interfacePath(*sims[5]), SimHidBackend::interfacePath(*late)}));
+
+    // a freed slot opens the first waiting tablet in it; one that leaves while waiting
+    // is forgotten
+    const QString first = SimHidBackend::interfacePath(*sims[0]);
+    m_backend.unplug(sims[0]);
+    discovery.DeviceRemoved(first);
+    EXPECT_EQ(discovery.tabletCount(), 5);
+    EXPECT_FALSE(sims[5]->commands().isEmpty());
+    ASSERT_NE(TabletTable::At(0), nullptr);
+    EXPECT_EQ(QString::fromLocal8Bit(TabletTable::At(0)->m_DeviceAttributes.DevicePath),
+              SimHidBackend::interfacePath(*sims[5]));
+    discovery.DeviceRemoved(SimHidBackend::interfacePath(*late));
+    EXPECT_TRUE(discovery.waitingTablets().isEmpty());
 }
 
 TEST_F(Discovery, RemovingOneOfTwoKeepsTheOtherInItsSlot)
