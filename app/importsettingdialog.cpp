@@ -87,6 +87,11 @@ ImportSettingDialog::ImportSettingDialog(CTablet *tablet, Direction direction, c
     if (m_pTablet) {
         connect(m_pTablet.data(), &CTablet::PostDeviceOperatorMsg, this, &ImportSettingDialog::ImportSaveProcessBar,
                 Qt::QueuedConnection);
+        // Unplugged during the transfer: it has failed now, not when the reply is overdue.
+        connect(m_pTablet.data(), &QObject::destroyed, this, [this] {
+            if (!m_bSucceeded)
+                ShowResult(false, m_text(QStringLiteral("DiagnosisFunction.fail"), QStringLiteral("Fail")));
+        });
     }
 }
 

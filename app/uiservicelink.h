@@ -14,6 +14,7 @@
 #include <QString>
 #include <QVariantMap>
 
+class CTablet;
 class MappingModel;
 class SharedBlock;
 
@@ -44,10 +45,18 @@ signals:
     // Usage records of the two buttons and of both results; the receiver adds the
     // tablet's description.
     void UsageRecord(const QString &name, const QVariantMap &fields);
+    // A result came back after the tablet it was asked for had left (or another tablet
+    // is shown now): it was dropped.
+    void ResultDropped();
 
 private:
     QRect ChosenScreen() const;
+    bool Request(bool started);
+    bool ForRequestingTablet();
 
     SharedBlock *m_pBlock;
     QPointer<MappingModel> m_pModel;
+    // The mapping model's tablet when the last request went out; a result belongs to it.
+    QPointer<CTablet> m_pRequestTablet;
+    bool m_bRequested = false;
 };

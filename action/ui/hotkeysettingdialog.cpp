@@ -40,6 +40,8 @@ HotkeySettingDialog::HotkeySettingDialog(CTablet *tablet, AppConfigNode *profile
                              ? std::max(0, std::min(int(tablet->TabletXMLData->DeviceKeyNum), kProfileKeys))
                              : 0;
     m_Editor = [this](const QString &current, QString *result) {
+        if (!m_pTablet)
+            return false;
         const ::TabletXMLData &device = *m_pTablet->TabletXMLData;
         HotKeyWin editor(EditorDeviceCaps{device.DeviceRingNum, device.DeviceTrackPad != 0,
                                           device.SupportGroupKeys != 0},
@@ -76,6 +78,15 @@ QString HotkeySettingDialog::Text(const QString &key, const QString &fallback) c
     return m_Texts ? m_Texts(key, fallback) : fallback;
 }
 
+bool HotkeySettingDialog::TabletStillHere()
+{
+    if (m_pTablet)
+        return true;
+    qWarning() << "Shortcut key dialog: the tablet has left, the change is dropped";
+    reject();
+    return false;
+}
+
 QString HotkeySettingDialog::CustomLabel(int key) const
 {
     return key >= 0 && key < m_Labels.size() ? m_Labels.at(key)->text() : QString();
@@ -83,10 +94,16 @@ QString HotkeySettingDialog::CustomLabel(int key) const
 
 void HotkeySettingDialog::OnActivated(int key, int entry)
 {
+    if (!TabletStillHere())
+        return;
     KeyConfig &config = KeyOf(*m_pProfile, key);
     QString text;
     if (entry == 1) {
-        if (!m_Editor || !m_Editor(QString::fromUtf8(config.custom), &text)) {
+        const bool accepted = m_Editor && m_Editor(QString::fromUtf8(config.custom), &text);
+        // The editor ran its own event loop: the profile is the tablet's, gone with it.
+        if (!TabletStillHere())
+            return;
+        if (!accepted) {
             // Cancelled: the key keeps what it had.
             m_Combos.at(key)->setCurrentIndex(config.id == 1 ? 1 : 0);
             return;

@@ -8,6 +8,7 @@
 #include "action/ui/hotkeywin.h"
 
 #include <QDialog>
+#include <QPointer>
 #include <QVector>
 
 #include <functional>
@@ -44,9 +45,10 @@ signals:
 
 private:
     void OnActivated(int key, int entry);
+    bool TabletStillHere();
     QString Text(const QString &key, const QString &fallback) const;
 
-    CTablet *m_pTablet;
+    QPointer<CTablet> m_pTablet; // null once the tablet has left: the dialog then edits nothing
     AppConfigNode *m_pProfile;
     QString m_strAppPath;
     LanguageLookup m_Texts;

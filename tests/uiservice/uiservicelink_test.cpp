@@ -114,3 +114,31 @@ TEST_F(Link, ChosenScreenGoesOutAndTheAnswersEndInTheTabletsProfile)
     EXPECT_EQ(names, (QStringList{QStringLiteral("SetscreenAreaClicked"), QStringLiteral("SlectScreenFinish"),
                                   QStringLiteral("ScreenCalibrateClicked"), QStringLiteral("ScreenCalibrateFinish")}));
 }
+
+// The service's window stays up while the user works in it; a tablet unplugged
+// meanwhile leaves the window showing another one, which must not take the result.
+TEST_F(Link, AnAnswerForATabletThatLeftIsDropped)
+{
+    auto leaving = std::make_unique<CTablet>(1);
+    model.SetTablet(leaving.get());
+    QSignalSpy dropped(&link, &UiServiceLink::ResultDropped);
+    ASSERT_TRUE(link.SetscreenAreaClicked());
+    leaving.reset();
+    model.SetTablet(&tablet);
+    const TabletXMLData before = *tablet.TabletXMLData;
+
+    SharedBlockData answer = block.Contents();
+    answer.SX = 5;
+    answer.SY = 6;
+    answer.SW = 70;
+    answer.SH = 80;
+    answer.fKX = 2.0f;
+    answer.fKY = 2.0f;
+    Answer(answer);
+    block.HandleWindowMessage(WM_SCRENNAREA_SELECT_FINISH);
+    block.HandleWindowMessage(WM_SCREEN_CALIBRATION_FINISH);
+    EXPECT_EQ(dropped.count(), 2);
+    const TabletXMLData &p = *tablet.TabletXMLData;
+    EXPECT_EQ(QRect(p.SX, p.SY, p.SW, p.SH), QRect(before.SX, before.SY, before.SW, before.SH));
+    EXPECT_EQ(p.fKX, before.fKX);
+}
