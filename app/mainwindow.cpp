@@ -6,6 +6,8 @@
 #include "app/paths.h"
 #include "app/profilesetup.h"
 #include "app/startupoptions.h"
+#include "config/configversion.h"
+#include "config/profilestore.h"
 #include "config/settingsfile.h"
 #include "device/ctablet.h"
 #include "device/tabletdiscovery.h"
@@ -51,6 +53,7 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDebug>
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -166,6 +169,28 @@ MainWindow::MainWindow(const QString &installFolder, const LocaleBackend &locale
     m_pLanguageSettings->beginGroup(m_strLanguageGroup);
     qInfo().noquote() << "UI language id" << languageId << ", group" << m_strLanguageGroup;
 
+    // The user's file was replaced by the defaults: said once, in the run that did it.
+    if (profile.copied && profile.code != ProfileOpenFailed) {
+        const QString backup = QDir::toNativeSeparators(m_strConfigPath + QStringLiteral(".bak"));
+        if (!profile.backedUp)
+            notifyUser(languageText(QStringLiteral("Message.profileLost"),
+                                    QStringLiteral("Your settings file could not be used and was replaced by the "
+                                                   "default settings; it could not be kept.")),
+                       NoticeWay::Tray);
+        else if (profile.code == ConfigVersionDiffers)
+            notifyUser(languageText(QStringLiteral("Message.profileUpgraded"),
+                                    QStringLiteral("Your settings were replaced by the default settings of this "
+                                                   "version. The previous settings file was kept as %1."))
+                           .arg(backup),
+                       NoticeWay::Tray);
+        else
+            notifyUser(languageText(QStringLiteral("Message.profileDamaged"),
+                                    QStringLiteral("Your settings file was damaged and has been replaced by the "
+                                                   "default settings. The damaged file was kept as %1."))
+                           .arg(backup),
+                       NoticeWay::Tray);
+    }
+
     // Displays: under --simulate one fixed screen that carries the simulated pen
     // display's EDID, so the pen display search finds it.
     if (startupOptions().simulate) {
@@ -234,6 +259,7 @@ MainWindow::MainWindow(const QString &installFolder, const LocaleBackend &locale
         m_pUiLink = new UiServiceLink(m_pSharedBlock, m_pMapping.get(), this);
         connect(m_pAreaSelectButton, &QPushButton::clicked, m_pUiLink, &UiServiceLink::SetscreenAreaClicked);
         connect(m_pCalibrateButton, &QPushButton::clicked, m_pUiLink, &UiServiceLink::ScreenCalibrateClicked);
+        connect(m_pUiLink, &UiServiceLink::ResultDropped, this, &MainWindow::tellEditDropped);
         connect(m_pUiLink, &UiServiceLink::UsageRecord, this, [this](const QString &name, const QVariantMap &fields) {
             UsagePairs pairs{qMakePair(QStringLiteral("tablet"), tabletName())};
             for (auto it = fields.begin(); it != fields.end(); ++it)
@@ -269,6 +295,15 @@ void MainWindow::startDevices(std::unique_ptr<HidBackend> hid)
     connect(m_pDiscovery.get(), &TabletDiscovery::TabletConnected, this, &MainWindow::OnTabletConnected);
     connect(m_pDiscovery.get(), &TabletDiscovery::TabletDisconnecting, this, &MainWindow::OnTabletDisconnecting);
     connect(m_pDiscovery.get(), &TabletDiscovery::NoTabletLeft, this, &MainWindow::RefreshDeviceSelector);
+    connect(m_pDiscovery.get(), &TabletDiscovery::TabletWaiting, this, [this] {
+        if (m_bTabletLimitTold)
+            return; // once a run: the log names every tablet that waits
+        m_bTabletLimitTold = true;
+        notifyUser(languageText(QStringLiteral("Message.tabletLimit"),
+                                QStringLiteral("Inkora works with up to five tablets at a time. Another tablet is "
+                                               "connected; it will be used as soon as one of the five is unplugged.")),
+                   NoticeWay::Tray);
+    });
     connect(m_pDiscovery.get(), &TabletDiscovery::UsageRecord, this, [](const QString &name, const QVariantMap &fields) {
         UsagePairs pairs;
         for (auto it = fields.begin(); it != fields.end(); ++it)
@@ -404,7 +439,30 @@ bool MainWindow::exportConfigTo(const QString &target)
 
 int MainWindow::importConfigFrom(const QString &file)
 {
-    const int code = ImportConfigFile(m_strInstallFolder + QStringLiteral("/config/config.xml"), file, m_strConfigPath);
+    // A dated name: an earlier import's backup, or the one kept at a version change, stays.
+    const QString backup = m_strConfigPath + QLatin1Char('.')
+                           + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_hh-mm-ss")) + QStringLiteral(".bak");
+    const int code = replaceConfigWith(file, backup);
+    if (code == 0)
+        m_strImportBackup = backup;
+    return code;
+}
+
+int MainWindow::restoreConfigBeforeImport()
+{
+    if (m_strImportBackup.isEmpty())
+        return ProfileOpenFailed;
+    const int code = replaceConfigWith(m_strImportBackup, QString());
+    qInfo().noquote() << "Settings before the import restored from" << m_strImportBackup << "code" << code;
+    if (code == 0)
+        m_strImportBackup.clear();
+    return code;
+}
+
+int MainWindow::replaceConfigWith(const QString &file, const QString &backup)
+{
+    const int code = ImportConfigFile(m_strInstallFolder + QStringLiteral("/config/config.xml"), file, m_strConfigPath,
+                                      &m_ImportMissing, backup);
     if (code != 0)
         return code;
     // Every open tablet takes its settings from the new file, also the ones whose edits
@@ -443,9 +501,34 @@ void MainWindow::onImportConfigueFile()
     if (name.isEmpty())
         return;
     const int code = importConfigFrom(name);
-    if (code != 0) {
+    if (code == ProfileImportIncomplete) {
+        QStringList names = m_ImportMissing.mid(0, 3);
+        if (m_ImportMissing.size() > 3)
+            names << languageText(QStringLiteral("Import.andMore"), QStringLiteral("%1 more")).arg(m_ImportMissing.size() - 3);
+        QMessageBox::warning(this, languageText(QStringLiteral("Common.error"), QStringLiteral("Error")),
+                             languageText(QStringLiteral("Import.noProfile"),
+                                          QStringLiteral("This settings file holds no settings for %1, so it was not "
+                                                         "imported. Your settings are unchanged."))
+                                 .arg(names.join(QStringLiteral(", "))));
+    } else if (code != 0) {
         QMessageBox::warning(this, languageText(QStringLiteral("Common.error"), QStringLiteral("Error")),
                              languageText(QStringLiteral("Error.%1").arg(code), QStringLiteral("ERROR:%1").arg(code)));
+    } else {
+        // The replaced file stays beside the new one; the user may take it back at once.
+        QMessageBox box(QMessageBox::Information, languageText(QStringLiteral("Common.information"), QStringLiteral("Information")),
+                        languageText(QStringLiteral("Import.done"),
+                                     QStringLiteral("The settings were imported. Your previous settings were kept as %1."))
+                            .arg(QDir::toNativeSeparators(m_strImportBackup)),
+                        QMessageBox::Ok, this);
+        QPushButton *restore = box.addButton(languageText(QStringLiteral("Import.restore"), QStringLiteral("Restore previous settings")),
+                                             QMessageBox::ResetRole);
+        box.exec();
+        if (box.clickedButton() == restore) {
+            const int restored = restoreConfigBeforeImport();
+            if (restored != 0)
+                QMessageBox::warning(this, languageText(QStringLiteral("Common.error"), QStringLiteral("Error")),
+                                     languageText(QStringLiteral("Error.%1").arg(restored), QStringLiteral("ERROR:%1").arg(restored)));
+        }
     }
 }
 
@@ -458,7 +541,12 @@ void MainWindow::openDeviceTransfer(bool sendToDevice)
                                QString(), [this](const QString &key, const QString &fallback) { return languageText(key, fallback); },
                                this);
     QTimer::singleShot(0, &dialog, &ImportSettingDialog::Start);
+    const QPointer<CTablet> editing(tablet);
+    const AppConfigNode *app = currentApp();
     const bool ok = dialog.exec() == QDialog::Accepted;
+    // A send has shown its failure in the dialog; a fetched profile has nowhere to go.
+    if (!editTargetStillHere(editing, app, "profile transfer", ok && !sendToDevice))
+        return;
     if (ok && !sendToDevice && tablet->ApplyReceivedProfile())
         UpdateUIByAppChange();
     emit UsageRecord(sendToDevice ? QStringLiteral("SendProfileToDevice") : QStringLiteral("ReadProfileFromDevice"));
@@ -616,6 +704,44 @@ void MainWindow::createTrayIcon()
     m_pTrayIcon->show();
     m_pMessages->SetTrayAvailable(true);
     qInfo() << "Tray icon created, system tray available:" << QSystemTrayIcon::isSystemTrayAvailable();
+    const QStringList waiting = m_TrayNoticesWaiting;
+    m_TrayNoticesWaiting.clear();
+    for (const QString &text : waiting)
+        showTrayOrBox(text);
+}
+
+void MainWindow::notifyUser(const QString &text, NoticeWay way)
+{
+    qInfo().noquote() << "Told the user:" << text;
+    m_UserNotices << text;
+    if (way == NoticeWay::Tray && !m_pTrayIcon) {
+        m_TrayNoticesWaiting << text; // start-up: the tray icon comes after the window
+        return;
+    }
+    if (way == NoticeWay::Tray)
+        showTrayOrBox(text);
+    else
+        showNoticeBox(text);
+}
+
+void MainWindow::showTrayOrBox(const QString &text)
+{
+    // Without a tray host a tray message would go nowhere.
+    if (m_pTrayIcon && QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages())
+        m_pTrayIcon->showMessage(QStringLiteral("Inkora"), text, QSystemTrayIcon::Information, 10000);
+    else
+        showNoticeBox(text);
+}
+
+void MainWindow::showNoticeBox(const QString &text)
+{
+    // Not exec(): a notice must not start another event loop inside the caller's.
+    auto *box = new QMessageBox(QMessageBox::Information,
+                                languageText(QStringLiteral("Common.information"), QStringLiteral("Information")), text,
+                                QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("noticeBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void MainWindow::OnShowDriver()

@@ -13,6 +13,7 @@
 // its path each time.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <QVector>
@@ -124,8 +125,14 @@ public:
 
     // Settings files without the file dialogs (the slots below ask for the name).
     // Export: true when the copy is complete. Import: 0, or the code the user is shown.
+    // An import refuses a file that lacks the profile of a model the defaults hold (110,
+    // the models in importMissing()); a successful one keeps the replaced file beside it
+    // (importBackup()), which restoreConfigBeforeImport() puts back.
     bool exportConfigTo(const QString &target);
     int importConfigFrom(const QString &file);
+    int restoreConfigBeforeImport();
+    QString importBackup() const { return m_strImportBackup; }
+    QStringList importMissing() const { return m_ImportMissing; }
     // Opens the device transfer dialog for the selected tablet (modal).
     void openDeviceTransfer(bool sendToDevice);
     // The tablet of the device selector's current entry, or null.
@@ -158,6 +165,9 @@ public:
     // Adds the application profile of an executable (what the add button's file dialog
     // does after the choice). Done, or why not.
     bool addApplicationPath(const QString &path);
+
+    // Messages the window gave the user this run, oldest first (each is also logged).
+    QStringList userNotices() const { return m_UserNotices; }
 
     // The services the window wires together.
     TabletMessages *tabletMessages() const { return m_pMessages; }
@@ -270,8 +280,22 @@ private:
     void penButtonActivated(int button, int index);
     void keyListActivated(int group, int key, int index);
     void postUsage(const QString &name);
+    // A modal editor runs an event loop of its own: meanwhile the tablet it was opened
+    // for may leave (and be freed) and the window switch to another one. True when the
+    // tablet is still here and shown with the same profile; otherwise the edit is
+    // dropped, and the user told so when the editor had a result (withResult).
+    bool editTargetStillHere(const QPointer<CTablet> &tablet, const AppConfigNode *app, const char *editor,
+                             bool withResult);
+    void tellEditDropped();
+    // Tells the user: in a tray message when asked and a tray is there (one given before
+    // the tray exists waits for it), otherwise in a message box that does not block.
+    enum class NoticeWay { Box, Tray };
+    void notifyUser(const QString &text, NoticeWay way);
+    void showTrayOrBox(const QString &text);
+    void showNoticeBox(const QString &text);
     QString tabletName() const;
     void startDevices(std::unique_ptr<HidBackend> hid);
+    int replaceConfigWith(const QString &file, const QString &backup);
     bool createSharedBlock();
 
     QString m_strInstallFolder;
@@ -279,6 +303,8 @@ private:
     QString m_strConfigPath;
     QString m_strInstalledVersion;
     int m_nProfileCheckCode = 0;
+    QString m_strImportBackup;  // the file the last import replaced, until restored
+    QStringList m_ImportMissing; // models the last refused import lacked
     QString m_strLanguageGroup;
     std::unique_ptr<QSettings> m_pNameSettings;
     std::unique_ptr<QSettings> m_pLanguageSettings;
@@ -370,6 +396,9 @@ private:
 
     CustomEditor m_CustomEditor;
     CustomEditor m_RingEditor;
+    QStringList m_UserNotices;
+    QStringList m_TrayNoticesWaiting; // given before the tray icon existed
+    bool m_bTabletLimitTold = false;
     std::unique_ptr<DisplayBackend> m_pDisplay;
     std::unique_ptr<MappingModel> m_pMapping;
 

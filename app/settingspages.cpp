@@ -608,6 +608,25 @@ void MainWindow::postUsage(const QString &name)
     emit UsageRecord(name);
 }
 
+bool MainWindow::editTargetStillHere(const QPointer<CTablet> &tablet, const AppConfigNode *app, const char *editor,
+                                     bool withResult)
+{
+    if (tablet && tablet == currentTablet() && currentApp() == app)
+        return true;
+    qWarning().noquote() << "The tablet left while its" << editor << "was open: the change is dropped";
+    if (withResult)
+        tellEditDropped(); // a cancelled editor had nothing to lose
+    return false;
+}
+
+void MainWindow::tellEditDropped()
+{
+    notifyUser(languageText(QStringLiteral("Message.editDropped"),
+                            QStringLiteral("The tablet was disconnected while its settings were being edited. "
+                                           "The change was not applied.")),
+               NoticeWay::Box);
+}
+
 // --- rebuilding -----------------------------------------------------------------------
 
 void MainWindow::onSelectTabletDevice(const QString &name)
@@ -962,7 +981,11 @@ void MainWindow::penButtonActivated(int button, int index)
     if (action == kCustomEntry) {
         QString text = StoredText(entry.custom, sizeof entry.custom);
         const TabletXMLData &profile = *tablet->TabletXMLData;
-        if (!m_CustomEditor || !m_CustomEditor(this, &text, profile.DeviceRingNum, profile.DeviceTrackPad)) {
+        const QPointer<CTablet> editing(tablet);
+        const bool accepted = m_CustomEditor && m_CustomEditor(this, &text, profile.DeviceRingNum, profile.DeviceTrackPad);
+        if (!editTargetStillHere(editing, app, "pen button editor", accepted))
+            return; // entry, list and tablet may all belong to a tablet that is gone
+        if (!accepted) {
             // Cancelled (or no editor): the list shows the stored entry again.
             list->setCurrentIndex(entry.id == 1 ? list->count() - 1 : qMax(0, list->findData(int(entry.Actid))));
             return;
@@ -1073,7 +1096,11 @@ void MainWindow::keyListActivated(int group, int key, int index)
     if (action == kCustomEntry) {
         QString text = StoredText(entry.custom, sizeof entry.custom);
         const TabletXMLData &profile = *tablet->TabletXMLData;
-        if (!m_CustomEditor || !m_CustomEditor(this, &text, profile.DeviceRingNum, profile.DeviceTrackPad)) {
+        const QPointer<CTablet> editing(tablet);
+        const bool accepted = m_CustomEditor && m_CustomEditor(this, &text, profile.DeviceRingNum, profile.DeviceTrackPad);
+        if (!editTargetStillHere(editing, app, "express key editor", accepted))
+            return;
+        if (!accepted) {
             list->setCurrentIndex(entry.id == 1 ? list->count() - 1 : qMax(0, list->findData(int(entry.Actid))));
             return;
         }
@@ -1119,7 +1146,11 @@ void MainWindow::WheelComboBoxActivated(int ring, int item, int index)
     if (index == kRingItemCustom) {
         QString text = StoredText(entry.custom, sizeof entry.custom);
         const TabletXMLData &profile = *tablet->TabletXMLData;
-        if (!m_RingEditor || !m_RingEditor(this, &text, profile.DeviceRingNum, profile.DeviceTrackPad)) {
+        const QPointer<CTablet> editing(tablet);
+        const bool accepted = m_RingEditor && m_RingEditor(this, &text, profile.DeviceRingNum, profile.DeviceTrackPad);
+        if (!editTargetStillHere(editing, app, "ring editor", accepted))
+            return;
+        if (!accepted) {
             list->setCurrentIndex(qBound(0, int(entry.id), kRingItemCustom));
             return;
         }
@@ -1179,9 +1210,13 @@ bool MainWindow::addApplicationPath(const QString &path)
 
 void MainWindow::OnAddApplication()
 {
+    const QPointer<CTablet> editing(currentTablet());
+    const AppConfigNode *app = currentApp();
     const QString path = QFileDialog::getOpenFileName(this, languageText(QStringLiteral("HotKeySetting.selectexe"), QStringLiteral("Select EXE")),
                                                       QDir::rootPath());
-    if (!path.isEmpty())
+    // The application belongs to the tablet the dialog was opened for, not to the one
+    // shown after that tablet left.
+    if (!path.isEmpty() && editTargetStillHere(editing, app, "application chooser", true))
         addApplicationPath(QDir::toNativeSeparators(path));
 }
 

@@ -81,6 +81,7 @@ TEST_F(MainWindowStartTest, FirstRunCreatesTheDataFolder)
     EXPECT_EQ(window.installedProfileVersion(), QStringLiteral("1.2"));
     EXPECT_EQ(read(data("config.xml")), profileXml("1.2.0", "<Default/>"));
     EXPECT_FALSE(QFile::exists(data("config.xml.bak")));
+    EXPECT_TRUE(window.userNotices().isEmpty()); // a first run replaces nothing
     EXPECT_EQ(window.nameSettings()->value(QStringLiteral("Common/PID_0935")).toString(), QStringLiteral("Tablet M"));
 }
 
@@ -104,6 +105,9 @@ TEST_F(MainWindowStartTest, BrokenProfileIsKeptToo)
     MainWindow window(m_install, FixedLocaleBackend(1033), std::make_unique<SimHidBackend>());
     EXPECT_EQ(window.profileCheckCode(), 102);
     EXPECT_EQ(read(data("config.xml.bak")), QByteArray("<InkoraConfig version=\"1.2.0\"><unclosed>"));
+    // Told once, with where the old file is; the message waits for the tray.
+    ASSERT_EQ(window.userNotices().size(), 1);
+    EXPECT_TRUE(window.userNotices().first().contains(data("config.xml.bak"))) << qPrintable(window.userNotices().first());
 }
 
 TEST_F(MainWindowStartTest, MatchingVersionLeavesUserFilesAlone)

@@ -3,6 +3,7 @@
 // custom entries, the ring radio numbering), the application bar, Confirm and Cancel
 // against the profile file, and the usage records the controls post.
 
+#include "app/importsettingdialog.h"
 #include "app/mainwindow.h"
 #include "app/settingform.h"
 #include "app/startupoptions.h"
@@ -24,12 +25,15 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMutex>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -75,6 +79,7 @@ protected:
     MainWindow &open(std::initializer_list<uint16_t> products)
     {
         auto hid = std::make_unique<SimHidBackend>();
+        m_sim = hid.get();
         for (uint16_t pid : products)
             m_tablets.push_back(hid->plug(*SimModels::find(pid)));
         m_window = std::make_unique<MainWindow>(qEnvironmentVariable("INKORA_BIN_DIR"), FixedLocaleBackend(1033), std::move(hid));
@@ -90,6 +95,7 @@ protected:
     QTemporaryDir m_home;
     QByteArray m_savedHome;
     std::vector<std::shared_ptr<SimTablet>> m_tablets;
+    SimHidBackend *m_sim = nullptr; // owned by the window
     std::unique_ptr<MainWindow> m_window;
 };
 
@@ -415,6 +421,52 @@ TEST_F(SettingsWindowTest, ConfirmWritesTheFileAndCancelRestoresIt)
     EXPECT_EQ(m_window->speedSlider()->value(), 7);
 }
 
+// Each editor the window opens for a tablet runs an event loop of its own, and the
+// tablet may be unplugged meanwhile: the window then shows the other tablet, the result
+// is dropped with a notice, and neither the freed tablet nor the shown one is written.
+TEST_F(SettingsWindowTest, EditorsWhoseTabletIsUnpluggedDropTheirResult)
+{
+    const QByteArray edited("1|Edited|Ctrl+E|17:29+69:18");
+    const std::vector<std::function<void(MainWindow &)>> editors = {
+        [](MainWindow &w) { w.comboBoxPbtn1Activated(w.penButtonList(1)->count() - 1); },
+        [](MainWindow &w) { emit w.keyList(0)->activated(w.keyList(0)->count() - 1); },
+        [](MainWindow &w) { w.WheelComboBoxActivated(0, 1, 2); },
+        [](MainWindow &w) { w.openDeviceTransfer(false); },
+    };
+    for (size_t i = 0; i < editors.size(); ++i) {
+        reopen({0x0933, 0x0935}); // Glow L is shown first
+        MainWindow &w = *m_window;
+        ASSERT_EQ(w.currentTablet()->productId, 0x0933);
+        const auto unplugShown = [&] {
+            m_sim->unplug(m_tablets[0]);
+            return QTest::qWaitFor([&] { return w.currentTablet() && w.currentTablet()->productId == 0x0935; }, 5000);
+        };
+        const MainWindow::CustomEditor editor = [&](QWidget *, QString *text, int, int) {
+            EXPECT_TRUE(unplugShown());
+            *text = QString::fromLatin1(edited);
+            return true;
+        };
+        w.setCustomEditor(editor);
+        w.setRingEditor(editor);
+        if (i == 3) {
+            QTimer::singleShot(0, &w, [&] { // runs inside the transfer dialog's loop
+                auto *transfer = w.findChild<ImportSettingDialog *>();
+                ASSERT_NE(transfer, nullptr);
+                EXPECT_TRUE(unplugShown());
+                EXPECT_EQ(transfer->statusText(), w.languageText(QStringLiteral("DiagnosisFunction.fail"), QString()))
+                    << "at once, not after the reply time";
+                transfer->done(QDialog::Accepted); // the worst case: a result was there
+            });
+        }
+        editors[i](w);
+        EXPECT_EQ(w.userNotices().size(), 1) << "editor " << i;
+        EXPECT_NE(w.findChild<QMessageBox *>(QStringLiteral("noticeBox")), nullptr);
+        const AppConfigNode &shown = *w.currentApp();
+        EXPECT_STRNE(shown.keys[0].custom, edited.constData());
+        EXPECT_STRNE(shown.pens[0].buttons[1].custom, edited.constData());
+    }
+}
+
 TEST_F(SettingsWindowTest, ImportShowsTheImportedValues)
 {
     MainWindow &w = open({0x0935});
@@ -429,10 +481,31 @@ TEST_F(SettingsWindowTest, ImportShowsTheImportedValues)
     w.ConfirmButtonClicked();
     ASSERT_EQ(w.applicationBar()->count(), 1);
 
+    // Right root and version but no tablet profile: refused, naming the models it lacks;
+    // the file and the tablet stay as they were.
+    const QByteArray current = ReadFile(w.configPath());
+    const QString hello = m_home.filePath(QStringLiteral("hello.pcfg"));
+    {
+        QFile file(hello);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("<InkoraConfig version=\"1.3.0\"><Hello>world</Hello></InkoraConfig>");
+    }
+    EXPECT_EQ(w.importConfigFrom(hello), 110);
+    EXPECT_TRUE(w.importMissing().contains(QStringLiteral("InkoraPadM")));
+    EXPECT_EQ(ReadFile(w.configPath()), current);
+    EXPECT_TRUE(w.importBackup().isEmpty());
+
     ASSERT_EQ(w.importConfigFrom(saved), 0);
     EXPECT_EQ(w.currentTablet()->TabletXMLData->DisablePressure, 1);
     EXPECT_TRUE(w.findChild<QCheckBox *>(QStringLiteral("checkBox_disablePress"))->isChecked());
     EXPECT_EQ(w.applicationBar()->count(), 2);
+
+    // The replaced file is kept beside it and can be put back.
+    EXPECT_EQ(ReadFile(w.importBackup()), current);
+    ASSERT_EQ(w.restoreConfigBeforeImport(), 0);
+    EXPECT_EQ(ReadFile(w.configPath()), current);
+    EXPECT_EQ(w.currentTablet()->TabletXMLData->DisablePressure, 0);
+    EXPECT_EQ(w.applicationBar()->count(), 1);
 }
 
 TEST_F(SettingsWindowTest, RingItemCustomFunctionShowsItsName)
