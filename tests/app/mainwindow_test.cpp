@@ -9,6 +9,8 @@
 #include "driverlink/sharedblock.h"
 #include "platform/locale/localebackend.h"
 #include "sim/simhidbackend.h"
+#include "sim/simmodel.h"
+#include "sim/simtablet.h"
 
 #include <gtest/gtest.h>
 
@@ -319,6 +321,41 @@ TEST(MainWindowDevices, LiveValuesOnlyFromTheShownTabletWhileSeen)
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
         window.showMinimized();
         EXPECT_TRUE(QTest::qWaitFor([&] { return sending().isEmpty(); }, 2000)) << "minimised";
+    }
+    qputenv("XDG_CONFIG_HOME", saved);
+}
+
+// Six tablets, five slots: the sixth waits, the user is told once, and it opens in the
+// slot the next unplugged tablet frees.
+TEST(MainWindowDevices, TheSixthTabletOpensWhenASlotFrees)
+{
+    QTemporaryDir home;
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+    {
+        auto hid = std::make_unique<SimHidBackend>();
+        SimHidBackend *sim = hid.get();
+        std::vector<std::shared_ptr<SimTablet>> tablets;
+        for (const SimModel &model : SimModels::all())
+            tablets.push_back(sim->plug(model));
+        ASSERT_EQ(tablets.size(), 6u);
+        MainWindow window(qEnvironmentVariable("INKORA_BIN_DIR"), FixedLocaleBackend(1033), std::move(hid));
+        const auto opened = [&](const char *modelKey) {
+            for (CTablet *tablet : window.discovery()->deviceList()) {
+                if (qstrcmp(tablet->m_DeviceAttributes.ModelKey, modelKey) == 0)
+                    return true;
+            }
+            return false;
+        };
+        EXPECT_EQ(window.deviceSelectorNames().size(), 5);
+        EXPECT_FALSE(opened(tablets.back()->model().modelKey));
+        ASSERT_EQ(window.userNotices().size(), 1);
+        EXPECT_TRUE(window.userNotices().first().contains(QStringLiteral("five")));
+
+        sim->unplug(tablets.front());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return opened(tablets.back()->model().modelKey); }, 5000));
+        EXPECT_EQ(window.deviceSelectorNames().size(), 5);
+        EXPECT_EQ(window.userNotices().size(), 1);
     }
     qputenv("XDG_CONFIG_HOME", saved);
 }
