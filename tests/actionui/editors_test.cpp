@@ -15,8 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include <cstring>
 #include <linux/input-event-codes.h>
 
@@ -70,26 +68,6 @@ TEST(InputKeyFormEditor, HandsTitlesAndPairsToTheEditor)
     ASSERT_EQ(keys.count(), 1);
     EXPECT_EQ(keys.at(0).at(0).toString(), QStringLiteral("Alt+F4"));
     EXPECT_EQ(keys.at(0).at(1).toString(), QStringLiteral("18:56+115:62"));
-}
-
-// The editor runs an event loop of its own: a tablet unplugged meanwhile is not written
-// (nor asked for its index), and the dialog closes.
-TEST(HotkeySettingDialogEditor, ATabletThatLeavesDuringTheEditorIsNotWritten)
-{
-    auto tablet = std::make_unique<CTablet>(3);
-    tablet->TabletXMLData->SupportGroupKeys = 1;
-    tablet->TabletXMLData->DeviceKeyNum = 3;
-    HotkeySettingDialog dialog(tablet.get(), &tablet->TabletXMLData->CommonAPP, QString());
-    QSignalSpy usage(&dialog, &HotkeySettingDialog::UsageRecord);
-    QSignalSpy closed(&dialog, &QDialog::rejected);
-    dialog.SetEditorRunner([&](const QString &, QString *result) {
-        tablet.reset();
-        *result = QStringLiteral("1|Paste|Ctrl+V|17:29+86:47");
-        return true;
-    });
-    emit dialog.Combo(0)->activated(1);
-    EXPECT_EQ(usage.count(), 0);
-    EXPECT_EQ(closed.count(), 1);
 }
 
 TEST(HotkeySettingDialogEditor, CustomEntryStoresOnlyWhenTheEditorIsAccepted)

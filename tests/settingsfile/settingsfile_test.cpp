@@ -91,28 +91,6 @@ TEST_F(SettingsFile, ImportReplacesTheProfileFileOnlyWhenTheVersionMatches)
     EXPECT_EQ(Read(m_user), Read(same));
 }
 
-// A well-formed file of the right version without a model's profile would leave that
-// tablet unable to open: refused, naming the model. A file taken keeps the old one.
-TEST_F(SettingsFile, ImportRefusesAFileLackingAModelAndKeepsTheReplacedFile)
-{
-    const QByteArray before = Read(m_user);
-    const QString backup = m_dir.filePath(QStringLiteral("config.xml.bak"));
-    const QString hello = m_dir.filePath(QStringLiteral("hello.pcfg"));
-    ASSERT_TRUE(Write(hello, "<Config version=\"1.3.0\"><Hello>world</Hello></Config>"));
-    QStringList missing;
-    EXPECT_EQ(ImportConfigFile(m_default, hello, m_user, &missing, backup), ProfileImportIncomplete);
-    EXPECT_EQ(missing, QStringList{QStringLiteral("InkoraPadM")});
-    EXPECT_EQ(Read(m_user), before);
-    EXPECT_FALSE(QFile::exists(backup));
-
-    const QString same = m_dir.filePath(QStringLiteral("same.pcfg"));
-    ASSERT_TRUE(Write(same, Profile("1.3.0") + "<!-- exported elsewhere -->\n"));
-    EXPECT_EQ(ImportConfigFile(m_default, same, m_user, &missing, backup), 0);
-    EXPECT_TRUE(missing.isEmpty());
-    EXPECT_EQ(Read(backup), before);
-    EXPECT_EQ(Read(m_user), Read(same));
-}
-
 TEST(ProfileChunks, AreWholeChunksPlusOnePaddedWithZeroBytes)
 {
     QByteArray doc(58, 'x');
