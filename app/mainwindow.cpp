@@ -604,7 +604,7 @@ void MainWindow::createTrayIcon()
     connect(m_pUpdateAction, &QAction::triggered, this, &MainWindow::OnUpdateDriver);
     // The pen display's own settings, only while one with DDC/CI is attached.
     m_pDisplayAction = new QAction(QIcon(QStringLiteral(":/image/Res/setting.png")),
-                                   languageText(QStringLiteral("DisplaySetting.Caption"), QStringLiteral("Digital screen settings")), menu);
+                                   languageText(QStringLiteral("DisplaySetting.Caption"), QStringLiteral("Display Settings")), menu);
     menu->insertAction(m_pUpdateAction, m_pDisplayAction);
     m_pDisplayAction->setVisible(m_bPenDisplayFound);
     connect(m_pDisplayAction, &QAction::triggered, this, &MainWindow::OnDisplaySettings);

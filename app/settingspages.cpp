@@ -217,7 +217,7 @@ QWidget *MainWindow::buildWorkAreaPage(QWidget *parent)
     select->setObjectName(QStringLiteral("pushButton_selectArea"));
     auto *reset = new QPushButton(languageText(QStringLiteral("WorkArea.Reset"), QStringLiteral("Default")), page);
     reset->setObjectName(QStringLiteral("pushButton_resetArea"));
-    m_pDisplaySettingButton = new QPushButton(languageText(QStringLiteral("DisplaySetting.Caption"), QStringLiteral("Digital screen settings")), page);
+    m_pDisplaySettingButton = new QPushButton(languageText(QStringLiteral("DisplaySetting.Caption"), QStringLiteral("Display Settings")), page);
     m_pDisplaySettingButton->setObjectName(QStringLiteral("pushButton_displaySetting"));
     m_pDisplaySettingButton->hide();
     m_pAreaSelectButton = new QPushButton(languageText(QStringLiteral("WorkArea.SelectScreenArea"), QStringLiteral("Select screen area")), page);
