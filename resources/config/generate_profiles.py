@@ -65,7 +65,7 @@ MODELS = {
     "InkoraPadTrioPen": m(keys=8, pens=3, pen=1),
     "InkoraPadQuadPen": m(keys=8, rings=1, pens=4, pen=1),
     # shortcut keypads: no pen
-    "InkoraKeysK12": m(keys=12, pens=0, pen=3),
+    "InkoraKeysK12": m(keys=10, rings=1, pens=0, pen=3),  # twelve key bytes, the last two its dial
     "InkoraKeysK20": m(keys=20, pens=0, pen=3),
     "InkoraKeysDial": m(keys=10, rings=1, pens=0, pen=3),
     "InkoraKeysMini": m(keys=6, pens=0, pen=3),
