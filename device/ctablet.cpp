@@ -702,10 +702,10 @@ void CTablet::CaptureArea()
         }
     }
     if (!second) {
-        ActionCaption::MyLrc()->ShowLanguageCaption(QStringLiteral("Device.TabeltHelpInfo2"));
+        ActionCaption::MyLrc()->ShowLanguageCaption(QStringLiteral("Device.TabeltHelpInfo2"), QStringLiteral("Now touch the opposite corner."));
         return;
     }
-    ActionCaption::MyLrc()->ShowLanguageCaption(QStringLiteral("Device.TabeltHelpInfo3"));
+    ActionCaption::MyLrc()->ShowLanguageCaption(QStringLiteral("Device.TabeltHelpInfo3"), QStringLiteral("The tablet area is set."));
 
     int32_t resolution = m_DeviceAttributes.Resolution;
     if (resolution <= 0)
