@@ -555,9 +555,10 @@ void MainWindow::buildWindow()
     m_pSettingsButton = settings;
     settings->setObjectName(QStringLiteral("pushButton_setting"));
     auto *settingsMenu = new QMenu(settings);
-    connect(settingsMenu->addAction(languageText(QStringLiteral("Setting.item8"), QStringLiteral("Save as"))),
+    // The same names as the tray's settings panel; the file dialogs keep their own titles.
+    connect(settingsMenu->addAction(languageText(QStringLiteral("Setting.item2"), QStringLiteral("Export settings"))),
             &QAction::triggered, this, &MainWindow::onExportConfigueFile);
-    connect(settingsMenu->addAction(languageText(QStringLiteral("Setting.item7"), QStringLiteral("Please choose config file"))),
+    connect(settingsMenu->addAction(languageText(QStringLiteral("Setting.item1"), QStringLiteral("Import settings"))),
             &QAction::triggered, this, &MainWindow::onImportConfigueFile);
     m_pSendProfileAction = settingsMenu->addAction(languageText(QStringLiteral("Setting.sendToDevice"), QStringLiteral("Send profile to device")));
     m_pFetchProfileAction = settingsMenu->addAction(languageText(QStringLiteral("Setting.fetchFromDevice"), QStringLiteral("Read profile from device")));
