@@ -1,5 +1,7 @@
 #include "action/actioncaption.h"
 
+#include "action/actionservices.h"
+
 #include <QCoreApplication>
 #include <QThread>
 
@@ -18,9 +20,7 @@ ActionCaption *ActionCaption::MyLrc()
     return caption;
 }
 
-void ActionCaption::ShowLanguageCaption(const QString &languageKey)
+void ActionCaption::ShowLanguageCaption(const QString &languageKey, const QString &fallback)
 {
-    // The language file lookup (with its English fallback) is not wired in yet: until it
-    // is, the caption shows the language key itself.
-    emit EmitAction(languageKey);
+    emit EmitAction(ActionServices::Text(languageKey, fallback));
 }

@@ -16,9 +16,9 @@ public:
     // thread. Safe to call from any thread.
     static ActionCaption *MyLrc();
 
-    // Shows the caption whose text is the language entry 'languageKey'
-    // (e.g. "Device.TabeltHelpInfo2").
-    void ShowLanguageCaption(const QString &languageKey);
+    // Shows the caption whose text is the language entry 'languageKey' (e.g.
+    // "Device.TabeltHelpInfo2"), or 'fallback', the built-in English text, without one.
+    void ShowLanguageCaption(const QString &languageKey, const QString &fallback);
 
 signals:
     void EmitAction(QString text);

@@ -643,9 +643,10 @@ void MainWindow::buildWindow()
     m_pSettingsButton = settings;
     settings->setObjectName(QStringLiteral("pushButton_setting"));
     auto *settingsMenu = new QMenu(settings);
-    connect(settingsMenu->addAction(languageText(QStringLiteral("Setting.item8"), QStringLiteral("Save as"))),
+    // The same names as the tray's settings panel; the file dialogs keep their own titles.
+    connect(settingsMenu->addAction(languageText(QStringLiteral("Setting.item2"), QStringLiteral("Export settings"))),
             &QAction::triggered, this, &MainWindow::onExportConfigueFile);
-    connect(settingsMenu->addAction(languageText(QStringLiteral("Setting.item7"), QStringLiteral("Please choose config file"))),
+    connect(settingsMenu->addAction(languageText(QStringLiteral("Setting.item1"), QStringLiteral("Import settings"))),
             &QAction::triggered, this, &MainWindow::onImportConfigueFile);
     m_pSendProfileAction = settingsMenu->addAction(languageText(QStringLiteral("Setting.sendToDevice"), QStringLiteral("Send profile to device")));
     m_pFetchProfileAction = settingsMenu->addAction(languageText(QStringLiteral("Setting.fetchFromDevice"), QStringLiteral("Read profile from device")));
@@ -692,7 +693,7 @@ void MainWindow::createTrayIcon()
     connect(m_pUpdateAction, &QAction::triggered, this, &MainWindow::OnUpdateDriver);
     // The pen display's own settings, only while one with DDC/CI is attached.
     m_pDisplayAction = new QAction(QIcon(QStringLiteral(":/image/Res/setting.png")),
-                                   languageText(QStringLiteral("DisplaySetting.Caption"), QStringLiteral("Digital screen settings")), menu);
+                                   languageText(QStringLiteral("DisplaySetting.Caption"), QStringLiteral("Display Settings")), menu);
     menu->insertAction(m_pUpdateAction, m_pDisplayAction);
     m_pDisplayAction->setVisible(m_bPenDisplayFound);
     connect(m_pDisplayAction, &QAction::triggered, this, &MainWindow::OnDisplaySettings);

@@ -18,6 +18,7 @@
 #include <QString>
 #include <QVector>
 
+#include "action/actioncatalogue.h"
 #include "app/pagerules.h"
 #include "device/ctablet.h"
 #include "device/tabletpacket.h"
@@ -276,7 +277,11 @@ private:
     void updatePenPage(CTablet *tablet);
     void updateKeyLists(CTablet *tablet);
     void updateRingPage(CTablet *tablet);
-    void fillActionList(QComboBox *list, const KeyConfig &key);
+    // Fills an action list with what the model offers at place (ActionOffered) and the
+    // custom entry, and shows the stored choice.
+    void fillActionList(QComboBox *list, int id, int actid, const QString &custom, ActionPlace place);
+    // The custom entry of an action list: "Custom", with the function's name once it has one.
+    QString CustomEntryText(const QString &custom) const;
     void penButtonActivated(int button, int index);
     void keyListActivated(int group, int key, int index);
     void postUsage(const QString &name);
@@ -360,7 +365,10 @@ private:
     QVector<QPushButton *> m_KeyButtons;
     QTabWidget *m_pKeyGroupTabs = nullptr;
     QVector<QComboBox *> m_GroupKeyLists[kProfileKeyGroups];
-    QButtonGroup *m_pRingRadios = nullptr;
+    // The ring function radio buttons: one exclusive group per ring, and the ring of the
+    // key-group page (ids as RingRadioId gives them).
+    QButtonGroup *m_pRingRadios[2] = {};
+    QButtonGroup *m_pGroupRingRadios = nullptr;
     QGroupBox *m_pRingGroups[2] = {};
     QComboBox *m_pRingItems[2][kProfileRingItems] = {};
     QLabel *m_pRingItemLabels[2][kProfileRingItems] = {};

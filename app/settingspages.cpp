@@ -8,6 +8,7 @@
 #include "action/ui/keypreviewwindow.h"
 #include "action/ui/rollerkey.h"
 #include "app/tabletmessages.h"
+#include "config/modeltables.h"
 
 #include "device/ctablet.h"
 #include "device/tabletdiscovery.h"
@@ -76,6 +77,16 @@ void StoreText(char *field, size_t size, const QString &text)
     field[bytes.size()] = '\0';
 }
 
+// What a custom function text is called: its name field, or its keys (the keyboard
+// form's titles) or data when it has no name.
+QString CustomFunctionName(const QString &text)
+{
+    const QStringList fields = text.split(QLatin1Char('|'));
+    if (fields.size() < 3)
+        return QString();
+    return fields.at(1).isEmpty() ? fields.at(2) : fields.at(1);
+}
+
 QSpinBox *MakeSpin(QWidget *parent, const QString &name)
 {
     auto *spin = new QSpinBox(parent);
@@ -92,11 +103,10 @@ QWidget *MainWindow::buildDevicePage(QWidget *parent)
 {
     const LanguageLookup texts = [this](const QString &key, const QString &fallback) { return languageText(key, fallback); };
     m_CustomEditor = [this, texts](QWidget *parent, QString *text, int rings, int trackPad) {
-        EditorDeviceCaps caps;
+        CTablet *tablet = currentTablet();
+        EditorDeviceCaps caps = tablet && tablet->TabletXMLData ? ActionCapsOf(*tablet->TabletXMLData) : EditorDeviceCaps{};
         caps.ringCount = rings;
         caps.trackPad = trackPad != 0;
-        CTablet *tablet = currentTablet();
-        caps.keyGroups = tablet && tablet->TabletXMLData && tablet->TabletXMLData->SupportGroupKeys != 0;
         HotKeyWin editor(caps, texts, parent);
         editor.SetCustomText(*text);
         if (editor.exec() != QDialog::Accepted)
@@ -217,7 +227,7 @@ QWidget *MainWindow::buildWorkAreaPage(QWidget *parent)
     select->setObjectName(QStringLiteral("pushButton_selectArea"));
     auto *reset = new QPushButton(languageText(QStringLiteral("WorkArea.Reset"), QStringLiteral("Default")), page);
     reset->setObjectName(QStringLiteral("pushButton_resetArea"));
-    m_pDisplaySettingButton = new QPushButton(languageText(QStringLiteral("DisplaySetting.Caption"), QStringLiteral("Digital screen settings")), page);
+    m_pDisplaySettingButton = new QPushButton(languageText(QStringLiteral("DisplaySetting.Caption"), QStringLiteral("Display Settings")), page);
     m_pDisplaySettingButton->setObjectName(QStringLiteral("pushButton_displaySetting"));
     m_pDisplaySettingButton->hide();
     m_pAreaSelectButton = new QPushButton(languageText(QStringLiteral("WorkArea.SelectScreenArea"), QStringLiteral("Select screen area")), page);
@@ -380,8 +390,12 @@ QWidget *MainWindow::buildPenPage(QWidget *parent)
 
     auto *modeBox = new QGroupBox(languageText(QStringLiteral("Pen.Mode"), QStringLiteral("Pen mode")), page);
     auto *modeLayout = new QGridLayout(modeBox);
-    m_pWindowsInk = new QCheckBox(languageText(QStringLiteral("Pen.WindowsInk"), QStringLiteral("Windows Ink")), modeBox);
+    // The pen mode of the design's Windows Ink switch: on, the pen device with pressure
+    // and tilt; off, an absolute mouse.
+    m_pWindowsInk = new QCheckBox(languageText(QStringLiteral("Pen.WindowsInk"), QStringLiteral("Pressure and tilt for applications")), modeBox);
     m_pWindowsInk->setObjectName(QStringLiteral("checkBox_WindowsInk"));
+    m_pWindowsInk->setToolTip(languageText(QStringLiteral("Pen.WindowsInkTip"),
+                                           QStringLiteral("On: applications get a pen with pressure and tilt. Off: they get a mouse pointer without pressure.")));
     m_pMouseMode = new QCheckBox(languageText(QStringLiteral("Pen.MouseMode"), QStringLiteral("Mouse mode")), modeBox);
     m_pMouseMode->setObjectName(QStringLiteral("checkBox_Mousemode"));
     m_pSpeed = new QSlider(Qt::Horizontal, modeBox);
@@ -472,7 +486,8 @@ QWidget *MainWindow::buildRingPage(QWidget *parent)
     auto *page = new QWidget(parent);
     page->setObjectName(QStringLiteral("page_TR"));
     auto *layout = new QVBoxLayout(page);
-    m_pRingRadios = new QButtonGroup(this);
+    m_pRingRadios[0] = new QButtonGroup(this);
+    m_pRingRadios[1] = new QButtonGroup(this);
     const QStringList numerals{QStringLiteral("I"), QStringLiteral("II"), QStringLiteral("III"), QStringLiteral("IV")};
     for (int ring = 0; ring < 2; ++ring) {
         m_pRingGroups[ring] = new QGroupBox(languageText(QStringLiteral("TR.Ring"), QStringLiteral("Ring")), page);
@@ -481,7 +496,7 @@ QWidget *MainWindow::buildRingPage(QWidget *parent)
         for (int item = 0; item < kProfileRingItems; ++item) {
             auto *radio = new QRadioButton(numerals[item], m_pRingGroups[ring]);
             radio->setObjectName(QStringLiteral("radioButton_ring%1_%2").arg(ring + 1).arg(item + 1));
-            m_pRingRadios->addButton(radio, RingRadioId(ring, item, false));
+            m_pRingRadios[ring]->addButton(radio, RingRadioId(ring, item, false));
             m_pRingItems[ring][item] = new QComboBox(m_pRingGroups[ring]);
             m_pRingItems[ring][item]->setObjectName(QStringLiteral("comboBox_ring%1_item%2").arg(ring + 1).arg(item + 1));
             m_pRingItemLabels[ring][item] = new QLabel(m_pRingGroups[ring]);
@@ -511,7 +526,8 @@ QWidget *MainWindow::buildRingPage(QWidget *parent)
     layout->addStretch();
     connect(m_pTouchRadio, &QAbstractButton::clicked, this, [this] { TouchWheelClicked(true); });
     connect(m_pWheelRadio, &QAbstractButton::clicked, this, [this] { TouchWheelClicked(false); });
-    connect(m_pRingRadios, &QButtonGroup::idClicked, this, &MainWindow::RingRadioClicked);
+    for (QButtonGroup *radios : m_pRingRadios)
+        connect(radios, &QButtonGroup::idClicked, this, &MainWindow::RingRadioClicked);
     return page;
 }
 
@@ -546,11 +562,13 @@ QWidget *MainWindow::buildKeyGroupPage(QWidget *parent)
     // Models with key groups have one ring; its radio buttons are numbered from 8.
     m_pGroupRingBox = new QGroupBox(languageText(QStringLiteral("TR.Ring"), QStringLiteral("Ring")), page);
     m_pGroupRingBox->setObjectName(QStringLiteral("groupBox_groupRing"));
+    m_pGroupRingRadios = new QButtonGroup(this);
+    connect(m_pGroupRingRadios, &QButtonGroup::idClicked, this, &MainWindow::RingRadioClicked);
     auto *ringLayout = new QGridLayout(m_pGroupRingBox);
     for (int item = 0; item < kProfileRingItems; ++item) {
         auto *radio = new QRadioButton(numerals[item], m_pGroupRingBox);
         radio->setObjectName(QStringLiteral("radioButton_groupRing%1").arg(item + 1));
-        m_pRingRadios->addButton(radio, RingRadioId(0, item, true));
+        m_pGroupRingRadios->addButton(radio, RingRadioId(0, item, true));
         m_pGroupRingItems[item] = new QComboBox(m_pGroupRingBox);
         m_pGroupRingItems[item]->setObjectName(QStringLiteral("comboBox_groupRing_item%1").arg(item + 1));
         ringLayout->addWidget(radio, 0, item * 2);
@@ -587,7 +605,11 @@ int MainWindow::shownPage() const
 
 QAbstractButton *MainWindow::ringRadio(int id) const
 {
-    return m_pRingRadios->button(id);
+    for (QButtonGroup *radios : {m_pRingRadios[0], m_pRingRadios[1], m_pGroupRingRadios}) {
+        if (QAbstractButton *b = radios->button(id))
+            return b;
+    }
+    return nullptr;
 }
 
 void MainWindow::selectPage(SettingsPage page)
@@ -756,20 +778,41 @@ void MainWindow::rebuildPageList(CTablet *tablet)
     m_bKeyGroupPage = plan.keyGroupPage;
     const char *keys[4] = {"WorkArea", "Pen", "ShortcutKey", "TR"};
     const char *fallbacks[4] = {"Work Area", "Pen", "Express Keys", "Ring"};
-    for (SettingsPage page : m_ListedPages)
-        m_pPageList->addItem(languageText(QLatin1String(keys[page]), QLatin1String(fallbacks[page])));
+    // The keypad's ring is its dial.
+    const bool keypad = tablet->m_DeviceAttributes.DeviceKind == kKindKeypad;
+    for (SettingsPage page : m_ListedPages) {
+        if (page == PageTR && keypad)
+            m_pPageList->addItem(languageText(QStringLiteral("TR.Dial"), QStringLiteral("Dial")));
+        else
+            m_pPageList->addItem(languageText(QLatin1String(keys[page]), QLatin1String(fallbacks[page])));
+    }
 }
 
-void MainWindow::fillActionList(QComboBox *list, const KeyConfig &key)
+void MainWindow::fillActionList(QComboBox *list, int id, int actid, const QString &custom, ActionPlace place)
 {
+    CTablet *tablet = currentTablet();
+    const ActionDeviceCaps caps = tablet && tablet->TabletXMLData ? ActionCapsOf(*tablet->TabletXMLData) : ActionDeviceCaps{};
     list->clear();
-    for (int action : kListedActions)
-        list->addItem(languageText(QStringLiteral("Actions.%1").arg(action), QStringLiteral("Action %1").arg(action)), action);
-    list->addItem(languageText(QStringLiteral("ShortcutKey.Item.custom"), QStringLiteral("Custom")), kCustomEntry);
-    const int index = key.id == 1 ? list->count() - 1 : list->findData(int(key.Actid));
+    list->setSizeAdjustPolicy(QComboBox::AdjustToContents); // action names are never cut
+    for (int action : kListedActions) {
+        // What the model cannot use is not offered; a stored choice is still shown as it is.
+        if (ActionOffered(action, caps, place) || (id == 0 && action == actid))
+            list->addItem(languageText(QStringLiteral("Actions.%1").arg(action), QStringLiteral("Action %1").arg(action)), action);
+    }
+    list->addItem(CustomEntryText(id == 1 ? custom : QString()), kCustomEntry);
+    const int index = id == 1 ? list->count() - 1 : list->findData(actid);
     list->setCurrentIndex(index >= 0 ? index : list->findData(108));
-    if (key.id == 1)
-        list->setToolTip(StoredText(key.custom, sizeof key.custom));
+    list->setToolTip(id == 1 ? custom : QString());
+    // A combo box keeps the minimum width of its first (empty) filling: ask for the
+    // width of the longest entry, so the layouts never cut one ("Mouse R").
+    list->setMinimumWidth(list->sizeHint().width());
+}
+
+QString MainWindow::CustomEntryText(const QString &custom) const
+{
+    const QString entry = languageText(QStringLiteral("ShortcutKey.Item.custom"), QStringLiteral("Custom"));
+    const QString name = CustomFunctionName(custom);
+    return name.isEmpty() ? entry : entry + QStringLiteral(": ") + name;
 }
 
 void MainWindow::updatePenPage(CTablet *tablet)
@@ -802,12 +845,8 @@ void MainWindow::updatePenPage(CTablet *tablet)
     const PenConfig &pen = app->pens[m_nCurrentPen];
     for (int b = 0; b < 3; ++b) {
         const PenButtonConfig &button = pen.buttons[b];
-        KeyConfig asKey{};
-        asKey.id = button.id;
-        asKey.Actid = button.Actid;
-        QComboBox *list = m_pPenButtons[b];
-        fillActionList(list, asKey);
-        list->setToolTip(button.id == 1 ? StoredText(button.custom, sizeof button.custom) : QString());
+        fillActionList(m_pPenButtons[b], button.id, button.Actid, StoredText(button.custom, sizeof button.custom),
+                       b == 0 ? ActionPlace::EraserEnd : ActionPlace::PenButton);
     }
     m_pMouseMode->setChecked(pen.RelativeCoords != 0);
     m_pWindowsInk->setChecked(pen.TablePC != 0);
@@ -838,15 +877,18 @@ void MainWindow::updateKeyLists(CTablet *tablet)
         if (!shown)
             continue;
         m_KeyButtons[k]->setIcon(QIcon(QStringLiteral(":/image/tablet/HY_%1_K%2.png").arg(model).arg(k + 1)));
-        fillActionList(m_KeyLists[k], app->keys[k]);
+        const KeyConfig &key = app->keys[k];
+        fillActionList(m_KeyLists[k], key.id, key.Actid, StoredText(key.custom, sizeof key.custom), ActionPlace::Key);
     }
     for (int g = 0; g < kProfileKeyGroups; ++g) {
         for (int k = 0; k < kProfileKeys; ++k) {
             const bool shown = profile.SupportGroupKeys != 0 && k < keys;
             QComboBox *list = m_GroupKeyLists[g][k];
             list->setVisible(shown);
-            if (shown)
-                fillActionList(list, app->groups[g].keys[k]);
+            if (shown) {
+                const KeyConfig &key = app->groups[g].keys[k];
+                fillActionList(list, key.id, key.Actid, StoredText(key.custom, sizeof key.custom), ActionPlace::Key);
+            }
         }
     }
     if (profile.SupportGroupKeys != 0)
@@ -882,6 +924,8 @@ void MainWindow::updateRingPage(CTablet *tablet)
         m_pRingGroups[ring]->setVisible(shown);
         if (rings == 2)
             m_pRingGroups[ring]->setTitle(languageText(QStringLiteral("TR.Ring"), QStringLiteral("Ring")) + QLatin1Char(' ') + QString::number(ring + 1));
+        else if (tablet->m_DeviceAttributes.DeviceKind == kKindKeypad)
+            m_pRingGroups[ring]->setTitle(languageText(QStringLiteral("TR.Dial"), QStringLiteral("Dial")));
         else
             m_pRingGroups[ring]->setTitle(languageText(QStringLiteral("TR.Ring"), QStringLiteral("Ring")));
         if (!shown)
@@ -895,10 +939,11 @@ void MainWindow::updateRingPage(CTablet *tablet)
             fillItem(m_pGroupRingItems[item], nullptr, item, app->ring.items[item]);
     }
     const int selected = qBound(0, int(app->ring.id), 3);
-    if (QAbstractButton *b = m_pRingRadios->button(RingRadioId(0, selected, groupKeys)))
+    // Each ring opens with its own stored function.
+    if (QAbstractButton *b = ringRadio(RingRadioId(0, selected, groupKeys)))
         b->setChecked(true);
     if (!groupKeys && rings == 2) {
-        if (QAbstractButton *b = m_pRingRadios->button(RingRadioId(1, qBound(0, int(app->ring2.id), 3), false)))
+        if (QAbstractButton *b = ringRadio(RingRadioId(1, qBound(0, int(app->ring2.id), 3), false)))
             b->setChecked(true);
     }
     m_pTouchGroup->setVisible(profile.DeviceTrackPad != 0);
@@ -990,15 +1035,19 @@ void MainWindow::penButtonActivated(int button, int index)
             list->setCurrentIndex(entry.id == 1 ? list->count() - 1 : qMax(0, list->findData(int(entry.Actid))));
             return;
         }
-        std::lock_guard<std::mutex> lock(tablet->appsMutex);
-        entry.id = 1;
-        StoreText(entry.custom, sizeof entry.custom, text);
+        {
+            std::lock_guard<std::mutex> lock(tablet->appsMutex);
+            entry.id = 1;
+            StoreText(entry.custom, sizeof entry.custom, text);
+        }
+        list->setItemText(list->count() - 1, CustomEntryText(text));
         list->setToolTip(text);
     } else {
         std::lock_guard<std::mutex> lock(tablet->appsMutex);
         entry.id = 0;
         entry.Actid = int16_t(action);
         entry.custom[0] = '\0';
+        list->setItemText(list->count() - 1, CustomEntryText(QString()));
         list->setToolTip(QString());
     }
     postUsage(QStringLiteral("comboBoxPbtn%1Activated").arg(button));
@@ -1104,10 +1153,16 @@ void MainWindow::keyListActivated(int group, int key, int index)
             list->setCurrentIndex(entry.id == 1 ? list->count() - 1 : qMax(0, list->findData(int(entry.Actid))));
             return;
         }
-        std::lock_guard<std::mutex> lock(tablet->appsMutex);
-        entry.id = 1;
-        StoreText(entry.custom, sizeof entry.custom, text);
+        {
+            std::lock_guard<std::mutex> lock(tablet->appsMutex);
+            entry.id = 1;
+            StoreText(entry.custom, sizeof entry.custom, text);
+        }
+        list->setItemText(list->count() - 1, CustomEntryText(text));
+        list->setToolTip(text);
     } else {
+        list->setItemText(list->count() - 1, CustomEntryText(QString()));
+        list->setToolTip(QString());
         std::lock_guard<std::mutex> lock(tablet->appsMutex);
         entry.id = 0;
         entry.Actid = int16_t(action);

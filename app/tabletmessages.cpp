@@ -359,7 +359,7 @@ void TabletMessages::ToggleKeyPreview(CTablet *tablet, const QString &path)
     }
     if (!m_pKeyPreview)
         m_pKeyPreview = new KeyPreviewWindow(m_Texts);
-    m_pKeyPreview->SetKeyLayout(device.DeviceKeyNum, device.DeviceKeyNum);
+    m_pKeyPreview->SetKeyLayout(device.DeviceKeyNum);
     m_pKeyPreview->SetProfile(*profile, device.SupportGroupKeys != 0);
     m_pKeyPreview->move(place);
     m_pKeyPreview->show();

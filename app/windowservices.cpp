@@ -130,7 +130,7 @@ void MainWindow::connectTabletMessages()
     connect(messages, &TabletMessages::RingFunctionChanged, this, [this](int ring, int function) {
         CTablet *tablet = currentTablet();
         const bool groupKeys = tablet && tablet->TabletXMLData && tablet->TabletXMLData->SupportGroupKeys != 0;
-        if (QAbstractButton *b = m_pRingRadios->button(RingRadioId(ring, function, groupKeys)))
+        if (QAbstractButton *b = ringRadio(RingRadioId(ring, function, groupKeys)))
             b->setChecked(true);
     });
     connect(messages, &TabletMessages::KeyGroupSelected, this, [this](int group) {

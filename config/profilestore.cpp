@@ -684,11 +684,14 @@ QString GroupTag(int g)
     return g == 0 ? QStringLiteral("K") : QStringLiteral("K_%1").arg(g);
 }
 
+void NewRing(QDomDocument &doc, QDomElement app, const QString &tag);
+
 void WriteApp(QDomElement e, const AppConfigNode &app, const TabletXMLData &p, bool isApp)
 {
     const bool groups = p.SupportGroupKeys != 0;
     const int keyCount = std::clamp<int>(p.DeviceKeyNum, 0, kProfileKeys);
     bool groupSeen[kProfileKeyGroups] = {};
+    bool ringSeen = false;
     for (QDomElement c = e.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
         const QString tag = c.tagName();
         if (tag == kPath) {
@@ -713,12 +716,20 @@ void WriteApp(QDomElement e, const AppConfigNode &app, const TabletXMLData &p, b
             }
         } else if (tag == QLatin1String("R")) {
             WriteRing(c, app.ring);
+            ringSeen = true;
         } else if (tag == QLatin1String("R2")) {
             WriteRing(c, app.ring2);
         } else if (tag == QLatin1String("TR")) {
             WriteRing(c, app.ring2);
             c.setAttribute(QStringLiteral("mode"), Number(int(app.TRMode)));
         }
+    }
+    // A model whose ring an earlier file did not know of (the keypad's dial) keeps its
+    // ring function from now on.
+    if (!ringSeen && p.DeviceRingNum >= 1) {
+        QDomDocument doc = e.ownerDocument();
+        NewRing(doc, e, QStringLiteral("R"));
+        WriteRing(e.lastChildElement(QStringLiteral("R")), app.ring);
     }
     // A model with key groups keeps all four, even when the element came from a
     // template that had only the first.

@@ -555,6 +555,20 @@ void CTablet::ApplyLoadDefaults(::TabletXMLData &profile)
     if (profile.TH == 0)
         profile.TH = static_cast<int16_t>(std::clamp<int32_t>(a.HeightInch100, 0, INT16_MAX));
 
+    // The reports decide what keys and rings there are. Earlier default profiles of the
+    // keypad listed its dial as keys 11 and 12, whose actions could never run: the dial
+    // is ring 0 (its ring record is read as stored or, when the file has none, is the
+    // built-in first function; a save adds the ring element). The model facts are never
+    // written back, so this is applied at every load.
+    const ReportRule rule = ReportRuleOf(productId);
+    if (profile.DeviceKeyNum > rule.keys || profile.DeviceRingNum < rule.fixedRings) {
+        qInfo() << "profile" << profileKey << "keys" << profile.DeviceKeyNum << "rings" << profile.DeviceRingNum
+                << "read as the reports give them:" << std::min<int>(profile.DeviceKeyNum, rule.keys)
+                << std::max<int>(profile.DeviceRingNum, rule.fixedRings);
+        profile.DeviceKeyNum = static_cast<int16_t>(std::min<int>(profile.DeviceKeyNum, rule.keys));
+        profile.DeviceRingNum = static_cast<int16_t>(std::max<int>(profile.DeviceRingNum, rule.fixedRings));
+    }
+
     // An empty screen area is the whole screen of the profile's screen index.
     QRect screen;
     if (profile.SW == 0 && profile.SH == 0 && m_ScreenRectProvider
@@ -688,10 +702,10 @@ void CTablet::CaptureArea()
         }
     }
     if (!second) {
-        ActionCaption::MyLrc()->ShowLanguageCaption(QStringLiteral("Device.TabeltHelpInfo2"));
+        ActionCaption::MyLrc()->ShowLanguageCaption(QStringLiteral("Device.TabeltHelpInfo2"), QStringLiteral("Now touch the opposite corner."));
         return;
     }
-    ActionCaption::MyLrc()->ShowLanguageCaption(QStringLiteral("Device.TabeltHelpInfo3"));
+    ActionCaption::MyLrc()->ShowLanguageCaption(QStringLiteral("Device.TabeltHelpInfo3"), QStringLiteral("The tablet area is set."));
 
     int32_t resolution = m_DeviceAttributes.Resolution;
     if (resolution <= 0)

@@ -179,13 +179,19 @@ void DecodeKeypad(const uint8_t *d, DecoderState &state, TabletPacket &packet)
         if (i != kKeypadRingUp && i != kKeypadRingDown)
             held = true;
     }
+    // The dial bytes are ring steps, not key states: kept out of the key history, a
+    // dial step would otherwise read as a release of key 11 or 12 at the next key report.
+    const bool dialUp = cur[kKeypadRingUp] != 0;
+    const bool dialDown = cur[kKeypadRingDown] != 0;
+    cur[kKeypadRingUp] = 0;
+    cur[kKeypadRingDown] = 0;
     if (!ApplyKeys(cur, pressed, held, state, packet))
         return;
-    if (cur[kKeypadRingUp]) {
+    if (dialUp) {
         packet.ringIndex = 0;
         packet.ringDelta = +1;
         packet.flags |= PacketRing;
-    } else if (cur[kKeypadRingDown]) {
+    } else if (dialDown) {
         packet.ringIndex = 0;
         packet.ringDelta = -1;
         packet.flags |= PacketRing;
@@ -195,6 +201,14 @@ void DecodeKeypad(const uint8_t *d, DecoderState &state, TabletPacket &packet)
 }
 
 } // namespace
+
+ReportRule ReportRuleOf(int productId)
+{
+    if (productId == kProductKeypad)
+        return {kKeypadKeys - 2, 1, 1};
+    // 0xF0: 40 key bits; its ring byte names steps of rings 0 and 1.
+    return {kTabletKeyCount, 2, 0};
+}
 
 int LastRingByte()
 {

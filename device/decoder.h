@@ -29,6 +29,16 @@ constexpr int kProductReversedRing = 0x0074; // ring steps A and B swapped
 bool DecodeReport(const uint8_t *d, int length, int productId, DecoderState &state,
                   TabletPacket &packet);
 
+// What the key and ring reports of a product can carry: express keys numbered 1..keys,
+// up to 'rings' rings, of which 'fixedRings' are always there (the keypad's twelve key
+// bytes end with its dial, ring 0). A profile may describe no more than this.
+struct ReportRule {
+    int keys;
+    int rings;
+    int fixedRings;
+};
+ReportRule ReportRuleOf(int productId);
+
 // The ring byte of the last 0xF0 report, shared by every tablet of the process
 // (-1 before the first one). Exposed for diagnostics.
 int LastRingByte();

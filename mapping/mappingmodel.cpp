@@ -607,7 +607,7 @@ void MappingModel::SelectWorkAreaClicked()
     if (!m_pTablet)
         return;
     EndAreaCapture();
-    ActionCaption::MyLrc()->ShowLanguageCaption(QStringLiteral("Device.TabeltHelpInfo1"));
+    ActionCaption::MyLrc()->ShowLanguageCaption(QStringLiteral("Device.TabeltHelpInfo1"), QStringLiteral("Touch one corner of the area with the pen tip."));
     m_pCapturing = m_pTablet;
     // Emitted on the reading thread: queued to this (GUI) thread.
     connect(m_pTablet, &CTablet::SetAreaOk, this, &MappingModel::onSetAreaOk, Qt::QueuedConnection);

@@ -29,10 +29,11 @@ DisplaySetting::DisplaySetting(MonitorControl &monitor, const QSettings *languag
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_Monitor(monitor), m_pLanguage(language)
 {
     setObjectName(QStringLiteral("DisplaySetting"));
-    setWindowTitle(QStringLiteral("DisplaySetting"));
+    const QString title = text(QStringLiteral("DisplaySetting.Caption"), QStringLiteral("Display Settings"));
+    setWindowTitle(title);
 
     auto *layout = new QVBoxLayout(this);
-    auto *caption = new QLabel(text(QStringLiteral("DisplaySetting.Caption"), QStringLiteral("Digital screen settings")), this);
+    auto *caption = new QLabel(title, this);
     caption->setObjectName(QStringLiteral("label_caption"));
     caption->setMinimumHeight(kDragBandHeight - 20);
     caption->setAlignment(Qt::AlignCenter);

@@ -13,7 +13,7 @@ static const QVector<SimModel> kModels = {
     {0x0933, 2, 1, 1, "InkoraPadGlowL",   "Inkora Pad Glow L",     60960, 38100, 8191, 5080, 10, 2,  12,   1, true,  true,  true,  false, false, false, "GLW0933-C",   "20230105"},
     {0x0934, 1, 0, 1, "InkoraPadGlowW",   "Inkora Pad Glow W",     60960, 38100, 8191, 5080, 10, 2,  12,   2, false, true,  true,  true,  false, true,  "GLW0934-A",   "20230517"},
     {0x094B, 2, 1, 2, "InkoraStudio16",   "Inkora Studio 16",     344520,193800, 8191, 5080, 12, 1,   8,   1, true,  false, true,  false, false, false, "STD094B-D",   "20240219"},
-    {0x0201, 1, 0, 4, "InkoraKeysK12",    "Inkora Keys K12",           0,     0,    0,    0,  8, 0,  12,   0, false, false, false, true,  true,  true,  "KPD0201-A",   "20220930"},
+    {0x0201, 1, 0, 4, "InkoraKeysK12",    "Inkora Keys K12",           0,     0,    0,    0,  8, 0,  10,   1, false, false, false, true,  true,  true,  "KPD0201-A",   "20220930"},
 };
 
 const QVector<SimModel> &all()

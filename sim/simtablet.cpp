@@ -262,8 +262,17 @@ void SimTablet::queuePen(const SimPenSample &sample, int delayMs)
 
 void SimTablet::queueKeys(uint64_t keyBits, uint8_t ring, int delayMs)
 {
-    if (m_model.productId == 0x0201)
-        queueReport(SimReports::keypad(uint16_t(keyBits)), delayMs);
+    if (m_model.productId == 0x0201) {
+        // The keypad's dial is its key bytes 10 (+1) and 11 (-1).
+        uint16_t bits = uint16_t(keyBits & 0x3FF);
+        if (ring == 0x01)
+            bits |= 1u << 10;
+        else if (ring == 0x02 || ring == 0xFF)
+            bits |= 1u << 11;
+        else
+            bits = uint16_t(keyBits);
+        queueReport(SimReports::keypad(bits), delayMs);
+    }
     else
         queueReport(SimReports::keysAndRing(m_model, keyBits, ring), delayMs);
 }

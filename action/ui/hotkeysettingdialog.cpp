@@ -43,9 +43,7 @@ HotkeySettingDialog::HotkeySettingDialog(CTablet *tablet, AppConfigNode *profile
         if (!m_pTablet)
             return false;
         const ::TabletXMLData &device = *m_pTablet->TabletXMLData;
-        HotKeyWin editor(EditorDeviceCaps{device.DeviceRingNum, device.DeviceTrackPad != 0,
-                                          device.SupportGroupKeys != 0},
-                         m_Texts, this);
+        HotKeyWin editor(ActionCapsOf(device), m_Texts, this);
         editor.SetCustomText(current);
         if (editor.exec() != QDialog::Accepted)
             return false;

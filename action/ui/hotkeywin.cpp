@@ -113,13 +113,8 @@ HotKeyWin::HotKeyWin(const EditorDeviceCaps &caps, LanguageLookup texts, QWidget
             stored = n + 4; // next key group (110), key preview (111)
         auto *button = new QRadioButton(FunctionLabel(stored), functionBox);
         m_pFunctions->addButton(button, stored);
-        bool shown = true;
-        if (n == 5)
-            shown = m_Caps.ringCount >= 1;
-        else if (n == 6)
-            shown = m_Caps.keyGroups || m_Caps.ringCount >= 2 || (m_Caps.ringCount >= 1 && m_Caps.trackPad);
-        else if (n == 7)
-            shown = m_Caps.keyGroups || m_Caps.trackPad;
+        // Function n is action 100 + n; a custom function may sit on any key or button.
+        const bool shown = ActionOffered(100 + stored, m_Caps, ActionPlace::Key);
         button->setVisible(shown);
         if (shown) {
             functionLayout->addWidget(button, 1 + cell / 3, cell % 3);
@@ -144,7 +139,7 @@ HotKeyWin::HotKeyWin(const EditorDeviceCaps &caps, LanguageLookup texts, QWidget
     m_pTitles->setReadOnly(true);
     keyLayout->addWidget(m_pTitles, 1, 0, 1, 3);
     auto *win = new QPushButton(Text(QStringLiteral("Common.winTips"),
-                                     QStringLiteral("Add key combination with windows key")), keyBox);
+                                     QStringLiteral("Add key combination with the Super key")), keyBox);
     win->setObjectName(QStringLiteral("pushButton_win"));
     auto *clear = new QPushButton(Text(QStringLiteral("Common.clear"), QStringLiteral("Clear")), keyBox);
     clear->setObjectName(QStringLiteral("pushButton_clear"));
@@ -199,12 +194,17 @@ QString HotKeyWin::Text(const QString &key, const QString &fallback) const
 
 QString HotKeyWin::FunctionLabel(int n) const
 {
-    if (n == 1 || n == 10 || n == 11)
-        return Text(QStringLiteral("Actions.%1").arg(100 + n),
-                    n == 1 ? QStringLiteral("Open Settings")
-                           : n == 10 ? QStringLiteral("Switch Key Group") : QStringLiteral("Key Preview"));
+    // The labels are the action names of the key lists, so one function reads the same
+    // everywhere; the built-in labels are the fallback.
+    const QString key = QStringLiteral("Actions.%1").arg(100 + n);
+    if (n == 1)
+        return Text(key, QStringLiteral("Open Settings"));
+    if (n == 10)
+        return Text(key, QStringLiteral("Next Key Group"));
+    if (n == 11)
+        return Text(key, QStringLiteral("Show Key Layout"));
     if (n >= 2 && n <= 9)
-        return QString::fromLatin1(kFunctionLabels[n]);
+        return Text(key, QString::fromLatin1(kFunctionLabels[n]));
     return QString();
 }
 
@@ -351,9 +351,11 @@ QString HotKeyWin::AutoName() const
         QAbstractButton *b = m_pFunctions->checkedButton();
         return b ? b->text() : QString();
     }
-    case KeyboardMode:
-        return Text(QString::fromLatin1(kModeLabels[3].key), QString::fromLatin1(kModeLabels[3].fallback))
-               + m_Capture.Titles();
+    case KeyboardMode: {
+        // The mode's label, a space and the keys, as the program mode names its program.
+        const QString label = Text(QString::fromLatin1(kModeLabels[3].key), QString::fromLatin1(kModeLabels[3].fallback));
+        return m_Capture.Titles().isEmpty() ? label : label + QLatin1Char(' ') + m_Capture.Titles();
+    }
     default:
         return QString();
     }
@@ -448,7 +450,10 @@ void HotKeyWin::SetCustomText(const QString &text)
     // A stored name other than the one the choices make was the user's own.
     m_pCustomName->setChecked(false);
     UpdateName();
-    if (!name.isEmpty() && name != AutoName()) {
+    // Keyboard names made before the space came between label and keys were made too.
+    const QString label = Text(QString::fromLatin1(kModeLabels[3].key), QString::fromLatin1(kModeLabels[3].fallback));
+    const bool earlierAutoName = CurrentMode() == KeyboardMode && name == label + m_Capture.Titles();
+    if (!name.isEmpty() && name != AutoName() && !earlierAutoName) {
         m_pCustomName->setChecked(true);
         m_pName->setText(name);
     }

@@ -7,6 +7,7 @@
 //
 // GUI thread only.
 
+#include "action/actioncatalogue.h"
 #include "action/actionservices.h"
 #include "action/ui/keycapture.h"
 
@@ -20,12 +21,9 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// What the device offers; decides which function buttons the editor shows.
-struct EditorDeviceCaps {
-    int ringCount = 0;       // DeviceRingNum
-    bool trackPad = false;   // DeviceTrackPad
-    bool keyGroups = false;  // SupportGroupKeys: buttons 6 and 7 become 110 and 111
-};
+// What the device offers; decides which function buttons the editor shows (the rule
+// of every action list). With key groups buttons 6 and 7 become 110 and 111.
+using EditorDeviceCaps = ActionDeviceCaps;
 
 class HotKeyWin : public QDialog
 {

@@ -23,7 +23,7 @@ InputKeyForm::InputKeyForm(LanguageLookup texts, QWidget *parent) : QDialog(pare
     m_pField = new KeyCaptureEdit(this);
     layout->addWidget(m_pField);
     auto *row = new QHBoxLayout;
-    auto *win = new QPushButton(Lookup(texts, "Common.winTips", "Add key combination with windows key"), this);
+    auto *win = new QPushButton(Lookup(texts, "Common.winTips", "Add key combination with the Super key"), this);
     auto *clear = new QPushButton(Lookup(texts, "Common.clear", "Clear"), this);
     auto *remove = new QPushButton(Lookup(texts, "Common.delete", "Delete"), this);
     for (QPushButton *b : {win, clear, remove}) {

@@ -20,21 +20,26 @@ class KeyPreviewWindow : public QWidget
 public:
     static constexpr int PreviewWidth = 800;
     static constexpr int PreviewHeight = 450;
+    // The band at the bottom of the screen where the action captions show: the preview
+    // stays above it.
+    static constexpr int CaptionBand = 64;
 
     explicit KeyPreviewWindow(LanguageLookup texts = {}, QWidget *parent = nullptr);
     ~KeyPreviewWindow() override;
 
-    // The key layout of the device: number of keys and the picture variant
+    // The key layout of the device: its number of keys, which also names the picture
     // (":/image/tablet/Pre_Keypad_H_%d.png").
-    void SetKeyLayout(int keyCount, int picture);
+    void SetKeyLayout(int keyCount);
     // Writes the keys of profile (its active key group when the device has groups).
     void SetProfile(const AppConfigNode &profile, bool keyGroups);
 
-    // The text on each key, in key order.
+    // The text on each key, in key order, and the labels that carry it (on their keys).
     QStringList KeyTexts() const { return m_KeyTexts; }
+    QVector<QLabel *> KeyLabels() const { return m_KeyLabels; }
 
-    // The preview's top-left corner for a cursor at 'cursor': the window stays inside
-    // 'screen' (the logical screen rectangle of the cursor).
+    // The preview's top-left corner for a cursor at 'cursor': centred below the cursor, or
+    // above it where below there is no room, inside 'screen' (the logical screen rectangle
+    // of the cursor) and above its caption band.
     static QPoint Placement(const QPoint &cursor, const QRect &screen);
 
 private:
@@ -42,6 +47,7 @@ private:
 
     LanguageLookup m_Texts;
     int m_nKeyCount = 0;
+    QLabel *m_pTitle = nullptr; // child
     QStringList m_KeyTexts;
     QLabel *m_pPicture = nullptr; // children
     QVector<QLabel *> m_KeyLabels;

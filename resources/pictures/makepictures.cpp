@@ -5,6 +5,7 @@
 //
 //   inkora-make-pictures OUTDIR DEFAULT_CONFIG_XML
 
+#include "action/keypreviewlayout.h"
 #include "config/modeltables.h"
 #include "config/profilestore.h"
 
@@ -234,32 +235,28 @@ QImage Cursor(bool topLeft)
     return image;
 }
 
-// The key preview of the keypad: 800 x 450, the keys in a row of pads.
-QImage KeypadPreview(int group)
+// The key layout picture for a model with keyCount keys (action 111): the pad with its
+// numbered keys, where the window writes each key's action.
+QImage KeypadPreview(int keyCount)
 {
-    QImage image(800, 450, QImage::Format_ARGB32_Premultiplied);
+    QImage image(KeyPreviewLayout::kWidth, KeyPreviewLayout::kHeight, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(kBodyEdge, 2));
     p.setBrush(kBody);
-    p.drawRoundedRect(QRectF(10, 60, 780, 330), 24, 24);
-    p.setPen(QPen(kKey, 26));
-    p.setBrush(Qt::NoBrush);
-    p.drawEllipse(QPointF(130, 225), 80, 80);
-    for (int k = 0; k < 11; ++k) {
-        const int row = k < 6 ? 0 : 1;
-        const int column = row == 0 ? k : k - 6;
-        const QRectF key(250 + column * 88, 110 + row * 130, 76, 100);
+    p.drawRoundedRect(KeyPreviewLayout::Pad(), 24, 24);
+    QFont font = p.font();
+    font.setPixelSize(13);
+    p.setFont(font);
+    const QVector<QRectF> keys = KeyPreviewLayout::Keys(keyCount);
+    for (int k = 0; k < keys.size(); ++k) {
         p.setPen(Qt::NoPen);
         p.setBrush(kKey);
-        p.drawRoundedRect(key, 8, 8);
+        p.drawRoundedRect(keys[k], 8, 8);
+        p.setPen(kAccent);
+        p.drawText(keys[k].adjusted(7, 4, -7, -4), Qt::AlignLeft | Qt::AlignTop, QString::number(k + 1));
     }
-    QFont font = p.font();
-    font.setPixelSize(22);
-    p.setFont(font);
-    p.setPen(kAccent);
-    p.drawText(QRectF(10, 10, 780, 40), Qt::AlignCenter, QStringLiteral("%1").arg(group + 1));
     return image;
 }
 
@@ -312,6 +309,7 @@ int main(int argc, char **argv)
     };
 
     std::set<QString> done;
+    std::set<int> keyCounts;
     const auto model = [&](const char *key, int kind) {
         const QString name = QString::fromLatin1(key);
         if (!done.insert(name).second)
@@ -323,13 +321,15 @@ int main(int argc, char **argv)
             save(Rotated(upright, o), QStringLiteral("image/tablet/%1_K%2.png").arg(name).arg(o));
         for (int k = 1; k <= s.keys; ++k)
             save(DrawModel(s, k), QStringLiteral("image/tablet/HY_%1_K%2.png").arg(name).arg(k));
+        if (s.keys > 0)
+            keyCounts.insert(s.keys);
     };
     for (const UsbModelEntry &m : kUsbModels)
         model(m.model, m.kind);
     for (const BleModelEntry &m : kBleModels)
         model(m.model, m.kind);
-    for (int g = 0; g < 4; ++g)
-        save(KeypadPreview(g), QStringLiteral("image/tablet/Pre_Keypad_H_%1.png").arg(g));
+    for (int keys : keyCounts)
+        save(KeypadPreview(keys), QStringLiteral("image/tablet/Pre_Keypad_H_%1.png").arg(keys));
     for (int t = 0; t <= 6; ++t)
         save(DrawPen(t), QStringLiteral("image/Res/pen%1.png").arg(t));
     for (const char *icon : {"show", "close", "setting", "update", "btn_setting_r"})

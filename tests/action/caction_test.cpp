@@ -2,6 +2,9 @@
 // and usage records.
 #include "actionharness.h"
 
+#include "action/actioncaption.h"
+#include "action/actionservices.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -360,12 +363,21 @@ TEST(Action, MouseActions)
     EXPECT_EQ(h.events, Split("mouse 0x8 0;mouse 0x10 0"));
 }
 
-TEST(Action, CaptionObjectIsSharedAndShowsTheKey)
+// A caption shows the language text of its key, or its English text: never the key.
+TEST(Action, CaptionObjectIsSharedAndShowsTheText)
 {
     ActionCaption *caption = ActionCaption::MyLrc();
     EXPECT_EQ(caption, ActionCaption::MyLrc());
     QSignalSpy spy(caption, &ActionCaption::EmitAction);
-    caption->ShowLanguageCaption(QStringLiteral("Actions.110"));
-    ASSERT_EQ(spy.count(), 1);
-    EXPECT_EQ(spy.at(0).at(0).toString(), QStringLiteral("Actions.110"));
+    caption->ShowLanguageCaption(QStringLiteral("Device.TabeltHelpInfo2"), QStringLiteral("Now the other corner."));
+    ActionServiceBackends backends;
+    backends.language = [](const QString &key, const QString &fallback) {
+        return key == QLatin1String("Device.TabeltHelpInfo2") ? QStringLiteral("Jetzt die andere Ecke.") : fallback;
+    };
+    ActionServices::Install(std::move(backends));
+    caption->ShowLanguageCaption(QStringLiteral("Device.TabeltHelpInfo2"), QStringLiteral("Now the other corner."));
+    ActionServices::Remove();
+    ASSERT_EQ(spy.count(), 2);
+    EXPECT_EQ(spy.at(0).at(0).toString(), QStringLiteral("Now the other corner."));
+    EXPECT_EQ(spy.at(1).at(0).toString(), QStringLiteral("Jetzt die andere Ecke."));
 }

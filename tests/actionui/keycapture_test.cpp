@@ -47,8 +47,12 @@ TEST(KeyCapture, ModifierJoinsTheNextKeyAndPlainKeysFormASequence)
 
     EXPECT_EQ(editor.Capture().Pairs(), QStringLiteral("17:29+67:46,86:47"));
     EXPECT_EQ(editor.KeyTitles(), QStringLiteral("Ctrl+C,V"));
-    EXPECT_EQ(editor.CustomText(), QStringLiteral("1|Input from keyboard directly (Maximum 20 characters)Ctrl+C,V"
+    EXPECT_EQ(editor.CustomText(), QStringLiteral("1|Input from keyboard directly (Maximum 20 characters) Ctrl+C,V"
                                                   "|Ctrl+C,V|17:29+67:46,86:47"));
+    // A name stored before label and keys were parted is still the automatic one.
+    HotKeyWin earlier(EditorDeviceCaps{});
+    earlier.SetCustomText(QStringLiteral("1|Input from keyboard directly (Maximum 20 characters)Ctrl+C|Ctrl+C|17:29+67:46"));
+    EXPECT_EQ(earlier.Name(), QStringLiteral("Input from keyboard directly (Maximum 20 characters) Ctrl+C"));
 
     // A custom name survives further keys; without it the name follows them.
     editor.SetCustomName(true, QStringLiteral("Copy and V"));

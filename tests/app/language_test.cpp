@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDirIterator>
+#include <QFile>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -48,6 +51,58 @@ TEST(LanguageText, FallsBackToBuiltInEnglish)
     EXPECT_EQ(Language::text(settings, QStringLiteral("Tray.exit"), QStringLiteral("Exit")), QStringLiteral("Beenden"));
     EXPECT_EQ(Language::text(settings, QStringLiteral("Tray.show"), QStringLiteral("Show")), QStringLiteral("Show"));
     EXPECT_EQ(Language::text(settings, QStringLiteral("Tray.none"), QStringLiteral("None")), QStringLiteral("None"));
+}
+
+// Every language key in the program's code shows a text: the call carries its English
+// text as the next argument, or the shipped language file has the key in its English
+// group ("%1" in a key stands for any part). A key with neither would be shown raw.
+TEST(LanguageText, EveryKeyInTheCodeHasAFallbackOrAnEntry)
+{
+    const QString top = qEnvironmentVariable("INKORA_SOURCE_DIR");
+    ASSERT_FALSE(top.isEmpty());
+    QSettings file(top + QStringLiteral("/resources/config/language.ini"), QSettings::IniFormat);
+    file.setIniCodec("UTF-8");
+    file.beginGroup(QStringLiteral("English"));
+    const QStringList entries = file.childKeys();
+    ASSERT_GT(entries.size(), 100);
+
+    // A key: "Group.Name" and more parts; file names are no keys.
+    const QRegularExpression key(QStringLiteral(R"re("([A-Z][A-Za-z0-9]*(?:\.[A-Za-z0-9_%]+)+)")re"));
+    const QRegularExpression fileName(QStringLiteral(R"re(\.(ini|txt|png|xml|json)$)re"));
+    // After the key's closing quote: ")" and ".arg(...)" calls, then a non-empty literal.
+    const QRegularExpression fallback(
+        QStringLiteral(R"re(^"\)?(?:\.arg\((?:[^()]|\([^()]*\))*\))*\s*,\s*(?:[A-Za-z_:]+\()?\s*"[^"]+")re"));
+    const auto inFile = [&](const QString &k) {
+        if (!k.contains(QLatin1Char('%')))
+            return entries.contains(k);
+        const QRegularExpression any(QRegularExpression::anchoredPattern(
+            QRegularExpression::escape(k).replace(QStringLiteral("\\%1"), QStringLiteral(".+")).replace(QStringLiteral("%1"), QStringLiteral(".+"))));
+        return !entries.filter(any).isEmpty();
+    };
+    int looked = 0;
+    QStringList raw;
+    for (const char *folder : {"app", "action", "mapping", "device", "monitor", "online", "uiservice", "firmware",
+                               "config", "driverlink", "blelib", "tools", "sim"}) {
+        QDirIterator it(top + QLatin1Char('/') + QLatin1String(folder), {QStringLiteral("*.cpp"), QStringLiteral("*.h")},
+                        QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QFile source(it.next());
+            ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+            const QString text = QString::fromUtf8(source.readAll());
+            for (auto m = key.globalMatch(text); m.hasNext();) {
+                const QRegularExpressionMatch match = m.next();
+                const QString k = match.captured(1);
+                if (fileName.match(k).hasMatch())
+                    continue;
+                ++looked;
+                const QStringRef after = text.midRef(match.capturedEnd() - 1, 200);
+                if (!fallback.match(after).hasMatch() && !inFile(k))
+                    raw << it.fileName() + QStringLiteral(": ") + k;
+            }
+        }
+    }
+    EXPECT_GT(looked, 150);
+    EXPECT_TRUE(raw.isEmpty()) << qPrintable(raw.join(QLatin1Char('\n')));
 }
 
 TEST(LocaleBackend, CountryVariantsAndDefaults)

@@ -137,13 +137,51 @@ TEST_F(SettingsWindowTest, PagesFollowTheModelsCapabilities)
     EXPECT_EQ(w.listedPages(), (QVector<SettingsPage>{PageWorkArea, PagePen, PageTR}));
 }
 
+// The keypad: no pen pages, ten keys and its dial (the last two key bytes of its report)
+// with the ring functions.
 TEST_F(SettingsWindowTest, KeypadHasNoPenPagesAndRingModelsGetTheRingPage)
 {
     MainWindow &w = open({0x0201});
-    EXPECT_EQ(w.listedPages(), (QVector<SettingsPage>{PageShortcutKey}));
+    EXPECT_EQ(w.listedPages(), (QVector<SettingsPage>{PageShortcutKey, PageTR}));
     EXPECT_EQ(w.shownPage(), int(PageShortcutKey));
+    EXPECT_FALSE(w.keyList(9)->isHidden());
+    EXPECT_TRUE(w.keyList(10)->isHidden());
+    EXPECT_EQ(w.findChild<QListWidget *>(QStringLiteral("listWidget_pages"))->item(1)->text(), QStringLiteral("Dial"));
+    w.selectPage(PageTR);
+    ASSERT_NE(w.ringRadio(2), nullptr);
+    w.ringRadio(2)->click();
+    EXPECT_EQ(w.currentApp()->ring.id, 2);
     reopen({0x0074});
     EXPECT_EQ(m_window->listedPages(), (QVector<SettingsPage>{PageWorkArea, PagePen, PageShortcutKey, PageTR}));
+}
+
+// Every action list offers what the model has: ring functions with the ring, the touch-pad
+// mode with the touch pad, the next key group with key groups, the eraser default on the
+// eraser end only.
+TEST_F(SettingsWindowTest, ActionListsOfferWhatTheModelHas)
+{
+    const auto offers = [](QComboBox *list, std::initializer_list<int> actions) {
+        QString got;
+        for (int a : actions)
+            got += list->findData(a) >= 0 ? QLatin1Char('+') : QLatin1Char('-');
+        return got;
+    };
+    //                                  27  103 104 105 106 107 110 111
+    const std::initializer_list<int> a{27, 103, 104, 105, 106, 107, 110, 111};
+    MainWindow &w = open({0x0935}); // keys, no ring, no touch pad
+    EXPECT_EQ(offers(w.keyList(0), a), QStringLiteral("-++----+"));
+    EXPECT_EQ(offers(w.penButtonList(1), a), QStringLiteral("-++----+"));
+    EXPECT_EQ(offers(w.penButtonList(0), a), QStringLiteral("+++----+"));
+    EXPECT_FALSE(w.penButtonList(1)->itemText(w.penButtonList(1)->findData(208)).isEmpty());
+    reopen({0x0933}); // a ring and the touch pad
+    EXPECT_EQ(offers(m_window->keyList(0), a), QStringLiteral("-+++++-+"));
+    reopen({0x0201}); // the keypad: its dial; pen and fine mode act on the other tablets
+    EXPECT_EQ(offers(m_window->keyList(0), a), QStringLiteral("-+++---+"));
+    // A stored action the model does not offer is still shown as it is.
+    m_window->currentApp()->keys[0].Actid = 110;
+    m_window->UpdateUIByAppChange();
+    EXPECT_EQ(m_window->keyList(0)->currentData().toInt(), 110);
+    EXPECT_EQ(m_window->keyList(1)->findData(110), -1);
 }
 
 TEST(PageRules, PenButtonListsByPenType)
@@ -177,6 +215,13 @@ TEST_F(SettingsWindowTest, RingRadiosWriteTheirRingByTheNumberingRules)
     w.ringRadio(1)->click();
     EXPECT_EQ(app->ring.id, 1);
     EXPECT_EQ(app->ring2.id, 2);
+    // One group per ring: each shows its own choice, also when the page opens again.
+    EXPECT_TRUE(w.ringRadio(6)->isChecked());
+    EXPECT_TRUE(w.ringRadio(1)->isChecked());
+    app->ring.id = 3;
+    w.UpdateUIByAppChange();
+    EXPECT_TRUE(w.ringRadio(3)->isChecked());
+    EXPECT_TRUE(w.ringRadio(6)->isChecked());
 
     // With key groups the four buttons count from 8 and all belong to the first ring.
     tablet->TabletXMLData->SupportGroupKeys = 1;
@@ -255,6 +300,7 @@ TEST_F(SettingsWindowTest, CustomEntryCancelledLeavesTheButtonAlone)
     w.comboBoxPbtn1Activated(custom);
     EXPECT_EQ(button.id, 1);
     EXPECT_STREQ(button.custom, "3|Pen/Eraser|3");
+    EXPECT_EQ(list->itemText(custom), QStringLiteral("Custom: Pen/Eraser")); // its name, not just "Custom"
     // A cancelled edit of a custom entry keeps the custom entry shown.
     w.setCustomEditor([](QWidget *, QString *, int, int) { return false; });
     list->setCurrentIndex(0);

@@ -7,6 +7,7 @@
 #include "config/profilestore.h"
 #include "config/profiletext.h"
 #include "config/xmlguard.h"
+#include "device/decoder.h"
 #include "sim/simmodel.h"
 #include "tests/config/profiletestsupport.h"
 
@@ -114,6 +115,29 @@ TEST(DefaultProfiles, EveryModelOfBothTablesLoads)
                 EXPECT_EQ(g.enabled, 1) << qPrintable(key.first);
         }
     }
+}
+
+// Every model's keys and rings are what its key and ring reports can carry: no key the
+// settings offer that never reports, and the keypad's dial (the last two of its twelve
+// key bytes) is its ring, not keys 11 and 12.
+TEST(DefaultProfiles, KeysAndRingsFollowTheReportRules)
+{
+    const QByteArray file = ReadAll(DefaultConfigPath());
+    const auto check = [&](int productId, const char *model) {
+        auto l = Load(file, QString::fromLatin1(model));
+        ASSERT_TRUE(l->ok) << model;
+        const TabletXMLData &p = l->profile.data();
+        const ReportRule rule = ReportRuleOf(productId);
+        EXPECT_LE(p.DeviceKeyNum, rule.keys) << model;
+        EXPECT_LE(p.DeviceRingNum, rule.rings) << model;
+        EXPECT_GE(p.DeviceRingNum, rule.fixedRings) << model;
+    };
+    for (const UsbModelEntry &e : kUsbModels)
+        check(e.productId, e.model);
+    for (const BleModelEntry &e : kBleModels)
+        check(e.productId, e.model);
+    EXPECT_EQ(ReportRuleOf(0x0201).keys, 10);
+    EXPECT_EQ(ReportRuleOf(0x0201).fixedRings, 1);
 }
 
 TEST(DefaultProfiles, SimulatedModelsAgreeWithTheirProfiles)

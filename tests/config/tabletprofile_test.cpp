@@ -116,6 +116,37 @@ TEST_F(TabletProfileTest, CancelReloadsAndConfirmSaves)
     EXPECT_EQ(later->TabletXMLData->Orientation, 1);
 }
 
+// A keypad profile from before its dial was a ring (twelve keys, no ring element) is read
+// as ten keys and the dial, and the ring function chosen for it is saved.
+TEST_F(TabletProfileTest, KeypadDialOfAnEarlierProfileIsItsRing)
+{
+    QByteArray file = ReadAll(m_path);
+    const int at = file.indexOf("<InkoraKeysK12>");
+    const int end = file.indexOf("</InkoraKeysK12>", at);
+    ASSERT_GT(at, 0);
+    QByteArray model = file.mid(at, end - at);
+    const int ring = model.indexOf("<R id=");
+    model.remove(ring, model.indexOf("</R>", ring) + 4 - ring);
+    model.replace("<DeviceRingNum>1</DeviceRingNum>", "<DeviceRingNum>0</DeviceRingNum>");
+    model.replace("<DeviceKeyNum>10</DeviceKeyNum>", "<DeviceKeyNum>12</DeviceKeyNum>");
+    ASSERT_TRUE(WriteAll(m_path, file.replace(at, end - at, model)));
+
+    auto t = tablet();
+    t->productId = 0x0201;
+    ASSERT_TRUE(t->LoadProfile(QStringLiteral("InkoraKeysK12")));
+    EXPECT_EQ(t->TabletXMLData->DeviceKeyNum, 10);
+    EXPECT_EQ(t->TabletXMLData->DeviceRingNum, 1);
+    t->TabletXMLData->CommonAPP.ring.id = 2;
+    ASSERT_TRUE(t->SaveProfile());
+
+    auto later = tablet();
+    later->productId = 0x0201;
+    ASSERT_TRUE(later->LoadProfile(QStringLiteral("InkoraKeysK12")));
+    EXPECT_EQ(later->TabletXMLData->DeviceKeyNum, 10);
+    EXPECT_EQ(later->TabletXMLData->DeviceRingNum, 1);
+    EXPECT_EQ(later->TabletXMLData->CommonAPP.ring.id, 2);
+}
+
 TEST_F(TabletProfileTest, SecondTabletOfAModelOwnsItsCopy)
 {
     auto first = tablet();

@@ -210,8 +210,8 @@ TEST(Tablet, AreaCaptureInEveryOrientation)
         EXPECT_EQ(tablet.action->ProcessedPackets(), 0u); // the engine saw none of it
     }
     ASSERT_EQ(captions.count(), 10);
-    EXPECT_EQ(captions.at(0).at(0).toString(), "Device.TabeltHelpInfo2");
-    EXPECT_EQ(captions.at(1).at(0).toString(), "Device.TabeltHelpInfo3");
+    EXPECT_EQ(captions.at(0).at(0).toString(), "Now touch the opposite corner.");
+    EXPECT_EQ(captions.at(1).at(0).toString(), "The tablet area is set.");
 }
 
 TEST(Tablet, RepliesFromTheReadingThreadWakeTheSender)

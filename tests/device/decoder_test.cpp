@@ -203,6 +203,13 @@ TEST(Decoder, KeypadReportsOneBytePerKeyAndTheDialAsRing)
     ASSERT_TRUE(dec.feed(keypad(11, 1)));
     EXPECT_EQ(dec.packet.flags, PacketRing);
     EXPECT_EQ(dec.packet.ringDelta, -1);
+    // The dial is no key: the next key report sees no key 12 released.
+    ASSERT_TRUE(dec.feed(keypad(3, 1)));
+    EXPECT_EQ(dec.packet.flags, PacketKeys);
+    EXPECT_EQ(dec.packet.prevKeys[11], 0);
+    EXPECT_EQ(dec.packet.keys[11], 0);
+    ASSERT_TRUE(dec.feed(keypad(-1, 0)));
+    EXPECT_EQ(dec.packet.flags, PacketKeys);
     ASSERT_TRUE(dec.feed(keypad(-1, 0)));
     EXPECT_EQ(dec.packet.flags, 0);
 

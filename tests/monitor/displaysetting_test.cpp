@@ -166,7 +166,7 @@ TEST_F(DisplaySettingTest, LanguageTextsAndBuiltInFallbacks)
         texts << l->text();
     EXPECT_TRUE(texts.contains(QStringLiteral("Rot")));
     EXPECT_TRUE(texts.contains(QStringLiteral("Blue")));
-    EXPECT_TRUE(texts.contains(QStringLiteral("Digital screen settings")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("Display Settings")));
     EXPECT_EQ(translated.findChild<QAbstractButton *>(QStringLiteral("pushButton_restore"))->text(),
               QStringLiteral("恢复出厂设置"));
 }

@@ -5,6 +5,7 @@
 #include "action/caction.h"
 #include "action/ui/batterywidget.h"
 #include "action/ui/jingximode.h"
+#include "action/keypreviewlayout.h"
 #include "action/ui/keypreviewwindow.h"
 #include "app/tabletmessages.h"
 #include "device/ctablet.h"
@@ -139,8 +140,11 @@ TEST(TabletMessages, LowBatteryIsToldOncePerEpisode)
 TEST(TabletMessages, KeyPreviewStaysInsideTheScreenAndToggles)
 {
     OneScreen();
-    EXPECT_EQ(KeyPreviewWindow::Placement(QPoint(1900, 1060), QRect(0, 0, 1920, 1080)), QPoint(1120, 630));
-    EXPECT_EQ(KeyPreviewWindow::Placement(QPoint(100, 50), QRect(0, 0, 1920, 1080)), QPoint(100, 50));
+    // Centred under the cursor, above it when there is no room below, and never over the
+    // captions at the bottom of the screen.
+    EXPECT_EQ(KeyPreviewWindow::Placement(QPoint(1900, 1060), QRect(0, 0, 1920, 1080)), QPoint(1120, 566));
+    EXPECT_EQ(KeyPreviewWindow::Placement(QPoint(100, 50), QRect(0, 0, 1920, 1080)), QPoint(0, 74));
+    EXPECT_EQ(KeyPreviewWindow::Placement(QPoint(2900, 700), QRect(1920, 0, 1920, 1080)), QPoint(2500, 226));
 
     TabletMessages messages;
     messages.SetCursorSource([] { return QPoint(1900, 1060); });
@@ -153,8 +157,13 @@ TEST(TabletMessages, KeyPreviewStaysInsideTheScreenAndToggles)
     messages.ReceivActionMsg(0, kMsgKeyPreview, QString());
     ASSERT_NE(messages.KeyPreview(), nullptr);
     EXPECT_TRUE(messages.KeyPreview()->isVisible());
-    EXPECT_EQ(messages.KeyPreview()->pos(), QPoint(1120, 630));
+    EXPECT_EQ(messages.KeyPreview()->pos(), QPoint(1120, 566));
     EXPECT_EQ(messages.KeyPreview()->KeyTexts().value(1), QStringLiteral("Copy"));
+    // Each text is written on its key of the picture.
+    const QVector<QRectF> keys = KeyPreviewLayout::Keys(2);
+    ASSERT_EQ(messages.KeyPreview()->KeyLabels().size(), 2);
+    for (int k = 0; k < 2; ++k)
+        EXPECT_TRUE(keys[k].contains(messages.KeyPreview()->KeyLabels()[k]->geometry())) << k;
     messages.ReceivActionMsg(0, kMsgKeyPreview, QString());
     EXPECT_FALSE(messages.KeyPreview()->isVisible());
 }
