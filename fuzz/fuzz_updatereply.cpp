@@ -49,6 +49,15 @@ private:
 
 } // namespace
 
+// Qt 5.15's JSON parser loses the first value of a key that appears twice in one object
+// when that value is an object or an array ({"data":{},"data":1}): a plain program that
+// only calls QJsonDocument::fromJson on such a text leaks the same way. The update
+// replies are parsed by Qt, so the leak is Qt's and is suppressed by that name.
+extern "C" const char *__lsan_default_suppressions()
+{
+    return "leak:QJsonDocument::fromJson\n";
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static int argc = 1;
