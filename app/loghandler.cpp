@@ -77,6 +77,10 @@ struct LogFiles {
 // file calls below would otherwise re-enter and deadlock on the non-recursive mutex.
 thread_local bool t_inHandler = false;
 
+// File names in the data folder; set by installLogHandler before the first line.
+const char *g_logName = "log.txt";
+const char *g_oldLogName = "oldlog.txt";
+
 void messageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     if (type == QtDebugMsg || t_inHandler)
@@ -90,7 +94,8 @@ void messageHandler(QtMsgType type, const QMessageLogContext &context, const QSt
     // Computed once, under the mutex, on the first line that is written.
     static const LogFiles files = [] {
         const QString folder = Paths::dataFolder();
-        return LogFiles{folder + QStringLiteral("/log.txt"), folder + QStringLiteral("/oldlog.txt")};
+        return LogFiles{folder + QLatin1Char('/') + QLatin1String(g_logName),
+                        folder + QLatin1Char('/') + QLatin1String(g_oldLogName)};
     }();
 
     appendLogLine(formatLogLine(type, context, message, QDateTime::currentDateTime()),
@@ -100,7 +105,9 @@ void messageHandler(QtMsgType type, const QMessageLogContext &context, const QSt
 
 } // namespace
 
-void installLogHandler()
+void installLogHandler(const char *logName, const char *oldLogName)
 {
+    g_logName = logName;
+    g_oldLogName = oldLogName;
     qInstallMessageHandler(messageHandler);
 }

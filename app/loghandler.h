@@ -34,6 +34,8 @@ bool rotateLogIfNeeded(const QString &logPath, const QString &oldLogPath);
 // when the file could not be opened or written; the line is then lost.
 bool appendLogLine(const QByteArray &line, const QString &logPath, const QString &oldLogPath);
 
-// Installs the handler for the whole process. Its paths are computed on its first call
-// from Paths::dataFolder() and kept for the life of the process.
-void installLogHandler();
+// Installs the handler for the whole process, before any other thread logs. Its paths
+// are computed on its first call from Paths::dataFolder() and the two names (the
+// firmware updater keeps a log of its own beside Inkora's), kept for the life of the
+// process.
+void installLogHandler(const char *logName = "log.txt", const char *oldLogName = "oldlog.txt");

@@ -3,6 +3,7 @@
 #include "app/loghandler.h"
 #include "app/mainwindow.h"
 #include "app/paths.h"
+#include "app/programstart.h"
 #include "app/qtsingleapplication.h"
 #include "app/quitonsignal.h"
 #include "app/startupoptions.h"
@@ -13,8 +14,23 @@
 #include <QFont>
 #include <QResource>
 
+namespace {
+const char kHelp[] = R"(usage: Inkora [/mini] [--simulate[=MODELS]] [--vhid-record=FILE]
+  /mini               start hidden in the tray (first argument only)
+  --simulate[=MODELS] simulated tablets instead of the connected ones; MODELS: model
+                      keys or product ids separated by commas, or "all"
+  --vhid-record=FILE  with --simulate: append the virtual device's reports to FILE
+                      (one JSON line each) instead of using /dev/uinput
+  --help              this text
+  --version           the program's version
+)";
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    const int early = CheckProgramStart(argc, argv, {"Inkora", kHelp});
+    if (early >= 0)
+        return early;
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, true);
     QtSingleApplication app(QStringLiteral("InkoraV3"), argc, argv);
     if (app.isRunning()) {

@@ -720,6 +720,8 @@ void MainWindow::UpdateUIByAppChange()
     // The display settings button belongs to a pen display mapped onto its own monitor.
     m_pDisplaySettingButton->setVisible(m_bPenDisplayFound && m_pMapping->PenDisplayMonitor() > 0
                                         && profile.ScreenId == m_pMapping->PenDisplayMonitor());
+    // The pen mapping applies a calibration to pen displays only.
+    m_pCalibrateButton->setVisible(tablet->m_DeviceAttributes.DeviceKind == 2);
     m_pMessages->SetCurrentTablet(tablet);
     m_pMessages->SetCurrentApp(m_strCurrentApp);
     updateLiveData();

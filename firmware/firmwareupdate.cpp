@@ -117,6 +117,10 @@ void FirmwareUpdate::BuildWindow()
     progressLayout->addWidget(m_pUpgradingTips);
     m_pResult = new QLabel(upgrading);
     m_pResult->setObjectName(QStringLiteral("label_result"));
+    m_pResult->setWordWrap(true);
+    m_pVersions = new QLabel(upgrading);
+    m_pVersions->setObjectName(QStringLiteral("label_versions"));
+    m_pVersions->hide();
     m_pClose = new QPushButton(QStringLiteral("Close"), upgrading);
     m_pClose->setObjectName(QStringLiteral("pushButton_close"));
     m_pClose->hide();
@@ -124,6 +128,7 @@ void FirmwareUpdate::BuildWindow()
     upgradingLayout->addWidget(m_pUpgrading);
     upgradingLayout->addWidget(m_pProgressArea);
     upgradingLayout->addWidget(m_pResult);
+    upgradingLayout->addWidget(m_pVersions);
     upgradingLayout->addStretch();
     upgradingLayout->addWidget(m_pClose, 0, Qt::AlignRight);
 
@@ -139,6 +144,14 @@ QString FirmwareUpdate::Text(const char *key) const
 {
     return m_pLanguage->value(QLatin1String(key)).toString();
 }
+
+namespace {
+// A text of the language file, or the built-in English one when it has none.
+QString TextOr(const QString &text, const char *english)
+{
+    return text.isEmpty() ? QString::fromUtf8(english) : text;
+}
+} // namespace
 
 void FirmwareUpdate::LoadTexts()
 {
@@ -291,6 +304,13 @@ void FirmwareUpdate::DeviceArrived(const QString &path)
         const int date = FirmwareImage::FirmwareDate(dateText);
         qInfo().noquote() << "Firmware date" << dateText;
         StoreFacts(version, date);
+        if (m_bDone.load() == 1) {
+            // The updated tablet is back in normal mode: its firmware is the new one.
+            m_strNewFirmware = version + QLatin1Char(' ') + dateText;
+            ShowVersions();
+            return;
+        }
+        m_strOldFirmware = version + QLatin1Char(' ') + dateText;
         if (FirmwareImage::NeedsUpdate(version, date)) {
             qInfo().noquote() << "KPX2000A-A need update" << dateText;
             m_bNeedsUpdate = 1;
@@ -304,6 +324,9 @@ void FirmwareUpdate::DeviceArrived(const QString &path)
         ConnectWindowSignals();
         QSettings facts(QStringLiteral("Niblo"), QStringLiteral("InkoraV2"));
         const int stored = facts.value(QStringLiteral("Tablet/ICData"), 0).toInt();
+        if (m_strOldFirmware.isEmpty() && stored > 0)
+            m_strOldFirmware = facts.value(QStringLiteral("Tablet/ICVersion")).toString() + QLatin1Char(' ')
+                               + QString::number(stored);
         if (stored <= FirmwareImage::kLastOutdatedDate) {
             if (!OpenDevice(path))
                 return;
@@ -335,8 +358,10 @@ void FirmwareUpdate::DeviceRemoved(const QString &path)
     CloseDevice();
     if (loader) {
         // Read after the close, so a stream that was still running has ended.
-        if (m_bErased.load() == 1 && m_bDone.load() == 0)
+        if (m_bErased.load() == 1 && m_bDone.load() == 0) {
             emit UpdataResult(99);
+            ShowInterrupted();
+        }
         m_bTransferring = false; // nothing more can be written to it
         // The loader leaving after success is not "no device": the tips stay.
         disconnect(this, &FirmwareUpdate::showUpdate, this, &FirmwareUpdate::OnShowUpdate);
@@ -348,6 +373,13 @@ void FirmwareUpdate::DeviceRemoved(const QString &path)
 
 void FirmwareUpdate::OnShowUpdate(bool show)
 {
+    const QString problem = show ? ImageProblem() : QString();
+    if (!problem.isEmpty()) {
+        // Nothing to offer: the tablet must not be sent into its loader for nothing.
+        m_pConfirm->setEnabled(false);
+        m_pTips->setText(problem);
+        return;
+    }
     m_pConfirm->setEnabled(show);
     if (show) {
         m_pTips->setText(TipsWithName());
@@ -439,6 +471,44 @@ bool FirmwareUpdate::ReadImage(const QString &path, QByteArray *image, int *code
     return true;
 }
 
+QString FirmwareUpdate::ImageProblem()
+{
+    QByteArray image;
+    int code = 0;
+    if (ReadImage(ImagePath(), &image, &code))
+        return QString();
+    if (image.isEmpty())
+        return TextOr(Text("Update.NoImage"), "No firmware update image is installed, so there is nothing to update.");
+    return TextOr(Text("Update.BadImage"), "The installed firmware update image cannot be used; nothing is updated.");
+}
+
+void FirmwareUpdate::ShowVersions()
+{
+    if (m_bDone.load() != 1)
+        return;
+    const QString unknown = QStringLiteral("?");
+    m_pVersions->setText(
+        TextOr(Text("Update.OldFirmware"), "Firmware before the update:") + QLatin1Char(' ')
+        + (m_strOldFirmware.isEmpty() ? unknown : m_strOldFirmware) + QLatin1Char('\n')
+        + TextOr(Text("Update.NewFirmware"), "Firmware now:") + QLatin1Char(' ')
+        + (m_strNewFirmware.isEmpty() ? TextOr(Text("Update.WaitRestart"), "read when the tablet has restarted")
+                                      : m_strNewFirmware));
+    m_pVersions->show();
+}
+
+void FirmwareUpdate::ShowInterrupted()
+{
+    // The image was erased and not replaced: the tablet stays in its loader until an
+    // update finishes, which the next start of the updater offers.
+    m_pUpgrading->hide();
+    m_pProgress->hide();
+    m_pUpgradingTips->hide();
+    m_pResult->setText(TextOr(Text("Update.Interrupted"),
+                              "The tablet left before the update finished. Plug it in again and start the "
+                              "firmware update again."));
+    m_pClose->show();
+}
+
 void FirmwareUpdate::SendStart(const QString &path)
 {
     if (!m_bConfirmPending) {
@@ -518,6 +588,8 @@ bool FirmwareUpdate::SendImage(UpdateDevice *device)
     FirmwareImage::ProgressCounter progress(image.size());
     int failed = 0;
     for (int offset = 0; offset < image.size(); offset += FirmwareImage::kDataBytesPerPacket) {
+        if (m_pActiveDevice.load() != device)
+            break; // the device left; its removal reports the result
         if (!device->SendCmd(FirmwareImage::DataPacket(image, offset)))
             ++failed;
         int percent = 0;
@@ -543,11 +615,13 @@ void FirmwareUpdate::OnUpdataResult(int code)
     if (code == 99)
         return; // logged; the screen stays as it is
     if (code == 1) {
-        const QString text = Text("Update.UpgradeComplete");
-        m_pResult->setText(text.isEmpty() ? QStringLiteral("Upgrade complete.") : text);
+        m_pResult->setText(TextOr(Text("Update.UpgradeComplete"), "Update complete."));
+        ShowVersions();
     } else {
         m_pResult->setText(QStringLiteral("Error Code:%1").arg(code));
     }
+    // The result stands alone: the "Updating..." heading is over too.
+    m_pUpgrading->hide();
     m_pProgress->hide();
     m_pUpgradingTips->hide();
     m_pClose->show();
@@ -590,6 +664,11 @@ QString FirmwareUpdate::tipsText() const
 QString FirmwareUpdate::resultText() const
 {
     return m_pResult->text();
+}
+
+QString FirmwareUpdate::versionsText() const
+{
+    return m_pVersions->isHidden() ? QString() : m_pVersions->text();
 }
 
 bool FirmwareUpdate::closeVisible() const

@@ -67,6 +67,7 @@ public:
     bool progressVisible() const;
     QString tipsText() const;
     QString resultText() const;
+    QString versionsText() const; // old and new firmware after a finished update
     bool closeVisible() const;
     bool deviceOpen() const { return m_pDevice != nullptr; }
 
@@ -104,6 +105,10 @@ private:
     void StoreFacts(const QString &version, int date);
     QString ImagePath() const;
     bool ReadImage(const QString &path, QByteArray *image, int *code);
+    // Empty when the installed image can be sent; otherwise what to tell the user.
+    QString ImageProblem();
+    void ShowVersions();
+    void ShowInterrupted();
     void SendStart(const QString &path);
     bool SendImage(UpdateDevice *device);
     void HandleSystemCommand(quint32 message, qint64 wParam);
@@ -122,13 +127,15 @@ private:
     QProgressBar *m_pProgress = nullptr;
     QLabel *m_pUpgradingTips = nullptr;
     QLabel *m_pResult = nullptr;
+    QLabel *m_pVersions = nullptr;
     QPushButton *m_pClose = nullptr;
     std::unique_ptr<WindowEndpoint> m_pEndpoint;
 
     std::unique_ptr<UpdateDevice> m_pDevice;        // the open device; null when none
     std::atomic<UpdateDevice *> m_pActiveDevice{nullptr}; // the same, for the reading thread
     FwDeviceAttribute m_Attribute{};
-
+    QString m_strOldFirmware; // "version date" before the update, as the tablet or the facts said
+    QString m_strNewFirmware; // the same once the updated tablet is back
     std::atomic<int> m_bErased{0};
     std::atomic<int> m_bDone{0};
     int m_bOpened = 0;

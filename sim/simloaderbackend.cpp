@@ -6,8 +6,10 @@
 #include <QDebug>
 #include <QMetaObject>
 
+#include <chrono>
 #include <deque>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -29,6 +31,7 @@ struct SimLoaderState {
     std::shared_ptr<SimLoader> loader;
     std::shared_ptr<SimLoader> lastLoader;
     int leaveAfterPackets = -1;
+    int dataPacketDelayMs = 0;
     QVector<SimLoaderMonitor *> monitors;
 
     std::shared_ptr<SimTablet> plugTabletLocked(const QString &date);
@@ -144,12 +147,17 @@ public:
     {
         const int n = m_loader->write(data, length);
         int leaveAfter = -1;
+        int delayMs = 0;
         {
             std::lock_guard<std::mutex> lock(m_state->lock);
             leaveAfter = m_state->leaveAfterPackets;
+            delayMs = m_state->dataPacketDelayMs;
             if (leaveAfter >= 0 && m_loader->dataPacketsReceived() >= leaveAfter && m_state->loader == m_loader)
                 m_state->unplugLoaderLocked();
         }
+        // A slow flash, outside the lock so an unplug can come in meanwhile.
+        if (n > 0 && delayMs > 0 && length >= 3 && data[2] == 0x03)
+            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
         return n;
     }
     int readTimeout(uint8_t *buffer, int size, int timeoutMs) override
@@ -271,6 +279,12 @@ void SimLoaderBackend::setLoaderLeavesAfterDataPackets(int packets)
 {
     std::lock_guard<std::mutex> lock(m_state->lock);
     m_state->leaveAfterPackets = packets;
+}
+
+void SimLoaderBackend::setDataPacketDelayMs(int ms)
+{
+    std::lock_guard<std::mutex> lock(m_state->lock);
+    m_state->dataPacketDelayMs = ms;
 }
 
 std::shared_ptr<SimTablet> SimLoaderBackend::tablet() const

@@ -33,6 +33,9 @@ public:
     // The loader leaves (as if the cable were pulled) once it has taken this many Data
     // packets; -1 (the default) never.
     void setLoaderLeavesAfterDataPackets(int packets);
+    // The loader takes this long over each Data packet (0, the default: no wait), so
+    // that a person can try Cancel or unplug while the image streams.
+    void setDataPacketDelayMs(int ms);
 
     std::shared_ptr<SimTablet> tablet() const; // null while none is plugged
     std::shared_ptr<SimLoader> loader() const; // the current or last loader

@@ -1,5 +1,6 @@
 // InkoraUIService: started by Inkora on the first screen-area selection or calibration
 // and kept running; it waits for Inkora's start messages on its hidden message window.
+#include "app/programstart.h"
 #include "platform/ipc/linux/posixipcbackend.h"
 #include "platform/locale/linux/systemlocalebackend.h"
 #include "platform/window/linux/localsocketwindowbackend.h"
@@ -9,8 +10,20 @@
 #include <QApplication>
 #include <QDebug>
 
+namespace {
+const char kHelp[] = R"(usage: InkoraUIService
+Inkora starts this program when the user selects a screen area or calibrates a pen
+display; it then waits for Inkora's requests and shows the full-screen windows for them.
+  --help     this text
+  --version  the program's version
+)";
+} // namespace
+
 int main(int argc, char **argv)
 {
+    const int early = CheckProgramStart(argc, argv, {"InkoraUIService", kHelp});
+    if (early >= 0)
+        return early;
     QApplication app(argc, argv);
 
     SystemLocaleBackend locale;

@@ -70,7 +70,7 @@ void MainWindow::StartAreaSelection()
 void MainWindow::StartCalibration()
 {
     if (!m_pCalibrate)
-        m_pCalibrate = new ScreenCalibrate(m_ipc, m_window);
+        m_pCalibrate = new ScreenCalibrate(m_ipc, m_window, m_captions);
     if (!m_pCalibrate->Restart())
         return;
     m_pCalibrate->raise();

@@ -76,9 +76,11 @@ void MyLrc::ShowText(const QString &text, bool autoHide)
         m_timer.start(AutoHideMs);
 }
 
-void MyLrc::ShowTips(const QString &key, bool autoHide)
+void MyLrc::ShowTips(const QString &key, bool autoHide, const QString &fallback)
 {
-    const QString text = m_pCaptions ? m_pCaptions->value(key).toString() : QString();
+    QString text = m_pCaptions ? m_pCaptions->value(key).toString() : QString();
+    if (text.isEmpty())
+        text = fallback;
     if (text.isEmpty()) {
         qWarning().noquote() << "No caption text for" << key;
         return;

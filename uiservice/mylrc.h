@@ -36,9 +36,9 @@ public:
 
     // One line of text. Any running auto-hide stops; with autoHide a new one starts.
     void ShowText(const QString &text, bool autoHide);
-    // One line looked up by key in the caption file; an empty or missing entry shows
-    // nothing (a caption already on screen stays as it is).
-    void ShowTips(const QString &key, bool autoHide);
+    // One line looked up by key in the caption file, else the fallback text; with
+    // neither nothing is shown (a caption already on screen stays as it is).
+    void ShowTips(const QString &key, bool autoHide, const QString &fallback = QString());
     // Lines with one of them highlighted (the ring functions), auto-hiding.
     void ShowList(const QStringList &lines, int highlight);
 

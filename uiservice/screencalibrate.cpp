@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -12,8 +13,10 @@ namespace {
 constexpr int kCrossArm = 20;
 } // namespace
 
-ScreenCalibrate::ScreenCalibrate(IpcBackend *ipc, WindowBackend *window, QWidget *parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_block(ipc, window)
+ScreenCalibrate::ScreenCalibrate(IpcBackend *ipc, WindowBackend *window, const CaptionFile &captions,
+                                 QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_block(ipc, window),
+      m_captions(captions)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_StyledBackground);
@@ -73,12 +76,26 @@ bool ScreenCalibrate::Restart()
     return true;
 }
 
+QString ScreenCalibrate::helpText() const
+{
+    return m_captions.Text(QStringLiteral("Device.CalibrateHelpInfo"))
+        .arg(std::min(m_nIndex + 1, int(TargetCount)))
+        .arg(TargetCount);
+}
+
 void ScreenCalibrate::paintEvent(QPaintEvent *event)
 {
     QWidget::paintEvent(event);
     if (m_nIndex >= TargetCount)
         return;
     QPainter painter(this);
+    // The instruction below the middle, clear of every cross (the centre one included).
+    QFont font = painter.font();
+    font.setPixelSize(18);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QRect(Margin * 2, height() / 2 + 2 * kCrossArm, width() - Margin * 4, 3 * Margin),
+                     Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, helpText());
     painter.setPen(QPen(QColor(255, 0, 2), 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
     const QPoint t = m_targets[m_nIndex];
     painter.drawLine(t.x() - kCrossArm, t.y(), t.x() + kCrossArm, t.y());

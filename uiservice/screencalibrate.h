@@ -2,11 +2,13 @@
 // The calibration window of a pen display: white over the whole screen that Inkora left
 // in the shared block, with one red cross at a time at five fixed places. Each press on
 // the current cross is recorded; after the fifth the ratios between where the crosses
-// were and where the pen touched go back to Inkora. Escape closes it without an answer.
+// were and where the pen touched go back to Inkora. Escape closes it without an answer;
+// the window says both under the cross.
 //
 // GUI thread only. Deletes itself when closed.
 
 #include "uiservice/serviceblock.h"
+#include "uiservice/tipslanguage.h"
 
 #include <QPoint>
 #include <QRect>
@@ -30,7 +32,8 @@ public:
     // Distance of the corner crosses from the window's edges, and half the hit area.
     static constexpr int Margin = 50;
 
-    ScreenCalibrate(IpcBackend *ipc, WindowBackend *window, QWidget *parent = nullptr);
+    ScreenCalibrate(IpcBackend *ipc, WindowBackend *window, const CaptionFile &captions = CaptionFile(),
+                    QWidget *parent = nullptr);
     ~ScreenCalibrate() override;
 
     // Opens the block (again at every start), reads the screen from it, forgets the
@@ -39,6 +42,8 @@ public:
     bool Restart();
     bool IsBlockMapped() const { return m_block.IsMapped(); }
     int currentIndex() const { return m_nIndex; }
+    // The instruction drawn in the window for the current cross.
+    QString helpText() const;
 
     // Targets in window coordinates for a window of w x h: upper left, lower left, lower
     // right, upper right, centre.
@@ -65,6 +70,7 @@ private:
     void Finish();
 
     ServiceBlock m_block;
+    CaptionFile m_captions;
     std::array<QPoint, TargetCount> m_targets;
     std::array<QPoint, TargetCount> m_points;
     std::array<QRect, TargetCount> m_hitRects;

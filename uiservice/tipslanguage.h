@@ -14,10 +14,17 @@ extern const char FileName[];
 // Group of the caption file for a Windows language id.
 QString groupForLanguageId(int languageId);
 
+// The built-in English text of a key the service shows; empty for any other key.
+QString EnglishText(const QString &key);
+
 } // namespace TipsLanguage
 
 // Where a window of the service reads its captions from.
 struct CaptionFile {
     QString path;
     QString group;
+
+    // The text of key in the file's group, or its built-in English text when the file
+    // or the entry is missing.
+    QString Text(const QString &key) const;
 };

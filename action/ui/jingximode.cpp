@@ -1,26 +1,47 @@
 #include "action/ui/jingximode.h"
 
+#include "platform/display/linux/x11session.h"
+
 #include <QDebug>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QRegion>
 
 namespace {
 
 // The dimmed surroundings and outlines: black at alpha 125.
 const QColor kShade(0, 0, 0, 125);
 const char kCaption[] = "Fine Detail Mode";
+// Without translucency the outline is drawn opaque, in a colour seen on dark and light.
+const QColor kOutline(255, 127, 39);
+constexpr int kOutlineWidth = 2;
 
 } // namespace
 
-JingXiMode::JingXiMode(const QRect &screen, const QPoint &cursor, QWidget *parent)
+JingXiMode::JingXiMode(const QRect &screen, const QPoint &cursor, QWidget *parent, Look look)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       m_ScreenRect(screen), m_x(cursor.x()), m_y(cursor.y())
 {
+    if (look == Look::Auto)
+        look = X11Session::TranslucencyDrawn() ? Look::Dimmed : Look::OutlineOnly;
+    m_bOutlineOnly = look == Look::OutlineOnly;
     setWindowTitle(QStringLiteral("Inkora Precision Mode"));
-    setAttribute(Qt::WA_TranslucentBackground);
-    setFocusPolicy(Qt::StrongFocus);
     setFixedSize(screen.size());
     move(screen.topLeft());
+    if (m_bOutlineOnly) {
+        // Only the strip and the outline are part of the window; the rest of the screen,
+        // the work area included, stays as it is and takes the clicks.
+        setWindowFlag(Qt::WindowTransparentForInput);
+        const QPoint o = BoxOrigin(screen.size(), cursor - screen.topLeft());
+        const QRect outer(o.x() - kOutlineWidth, o.y(), BoxWidth + 2 * kOutlineWidth,
+                          BoxHeight + kOutlineWidth);
+        const QRect inner(o.x(), o.y() + TitleHeight, BoxWidth, WorkHeight);
+        setMask(QRegion(outer).subtracted(QRegion(inner)));
+        qInfo() << "Fine detail mode: no compositing manager, outline only";
+    } else {
+        setAttribute(Qt::WA_TranslucentBackground);
+        setFocusPolicy(Qt::StrongFocus);
+    }
     qInfo() << "QCursor::pos():" << cursor;
 }
 
@@ -74,6 +95,18 @@ void JingXiMode::paintEvent(QPaintEvent *)
     const int h = height();
 
     QPainter painter(this);
+    if (m_bOutlineOnly) {
+        // Opaque: the mask leaves the strip and the outline only.
+        painter.fillRect(rect(), kOutline);
+        QFont font(QStringLiteral("Times New Roman"), 12);
+        font.setBold(true);
+        font.setItalic(true);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(fx, fy + 12, QString::fromLatin1(kCaption));
+        EmitModeRect();
+        return;
+    }
     painter.setPen(Qt::NoPen);
     painter.setBrush(kShade);
     painter.drawRect(0, 0, w, fy);                                  // above

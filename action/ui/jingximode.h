@@ -4,6 +4,10 @@
 // work in one spot. Every paint sends the work area in desktop pixels (GetModeRect);
 // Escape asks to close the mode (CloseJingxiMode).
 //
+// On an X desktop without a compositing manager a translucent window is drawn opaque
+// (the whole screen would go black), so there the window is shaped to the title strip
+// and the work area's outline only, and lets every click through.
+//
 // GUI thread only.
 
 #include "mapping/screentable.h"
@@ -22,9 +26,15 @@ public:
     static constexpr int TitleHeight = 15;
     static constexpr int WorkHeight = 210;
 
+    enum class Look {
+        Auto,        // Outline without a compositing manager on X, else Dimmed
+        Dimmed,      // full screen, dimmed around the box
+        OutlineOnly, // shaped to the title strip and the outline, input passes through
+    };
+
     // screen: the logical rectangle of the screen the cursor is on; cursor: the cursor
     // position at opening, global.
-    JingXiMode(const QRect &screen, const QPoint &cursor, QWidget *parent = nullptr);
+    JingXiMode(const QRect &screen, const QPoint &cursor, QWidget *parent = nullptr, Look look = Look::Auto);
     ~JingXiMode() override;
 
     // Box origin relative to the screen for a cursor at offset (from the screen's
@@ -36,6 +46,7 @@ public:
     static QRect ModeRect(const QRect &covered, const QPoint &boxOrigin, const ScreenTableData &physical);
 
     QRect CoveredRect() const { return m_ScreenRect; }
+    bool OutlineOnly() const { return m_bOutlineOnly; }
     QPoint CursorPos() const { return QPoint(m_x, m_y); }
     // The rectangle sent last (empty before the first paint).
     QRect LastModeRect() const { return m_LastRect; }
@@ -55,4 +66,5 @@ private:
     int m_x;
     int m_y;
     QRect m_LastRect;
+    bool m_bOutlineOnly = false;
 };

@@ -635,14 +635,19 @@ TEST_F(SettingsWindowTest, SimulatedPenDisplayIsFoundWithItsSettingsEntry)
     ASSERT_NE(w.displaySettingAction(), nullptr);
     EXPECT_TRUE(w.displaySettingAction()->isVisible());
     EXPECT_EQ(w.mappingModel()->PenDisplayMonitor(), 1);
+    const auto calibrate = [this] {
+        return m_window->findChild<QPushButton *>(QStringLiteral("pushButton_calibrate"));
+    };
+    EXPECT_FALSE(calibrate()->isHidden()); // calibration is a pen display's
     m_window.reset();
     setStartupOptions(saved);
 
-    // Without a pen display the entry stays hidden.
+    // Without a pen display the entry and the calibration stay hidden.
     open({0x0935});
     m_window->createTrayIcon();
     EXPECT_FALSE(m_window->penDisplayFound());
     EXPECT_FALSE(m_window->displaySettingAction()->isVisible());
+    EXPECT_TRUE(calibrate()->isHidden());
 }
 
 // --- express keys and usage ---------------------------------------------------------------

@@ -11,6 +11,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTest>
 
 #include <cstring>
@@ -141,4 +142,40 @@ TEST(FirmwareLaunch, RealUpdaterComesUpOnItsOwnSimulatedTablet)
     ::kill(pid_t(pid), SIGTERM);
     EXPECT_TRUE(found);
     EXPECT_TRUE(factsStored);
+}
+
+// The three programs answer --help and --version without starting, and without a display
+// say so in one line instead of aborting in the toolkit.
+TEST(ProgramStart, HelpVersionAndNoDisplay)
+{
+    const QString binDir = qEnvironmentVariable("INKORA_BIN_DIR");
+    for (const char *name : {"Inkora", "FwFlasher", "InkoraUIService"}) {
+        SCOPED_TRACE(name);
+        const QString program = binDir + QLatin1Char('/') + QLatin1String(name);
+        if (!QFile::exists(program))
+            continue; // not built in this tree
+        const auto run = [&](const QStringList &arguments, bool withDisplay, QByteArray *out, QByteArray *err) {
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            if (!withDisplay) {
+                env.remove(QStringLiteral("DISPLAY"));
+                env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+                env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+            }
+            p.setProcessEnvironment(env);
+            p.start(program, arguments);
+            EXPECT_TRUE(p.waitForFinished(20000));
+            *out = p.readAllStandardOutput();
+            *err = p.readAllStandardError();
+            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        };
+        QByteArray out, err;
+        EXPECT_EQ(run({QStringLiteral("--help")}, false, &out, &err), 0);
+        EXPECT_TRUE(out.contains(QByteArray("usage: ") + name)) << out.toStdString();
+        EXPECT_TRUE(out.contains("--version"));
+        EXPECT_EQ(run({QStringLiteral("--version")}, false, &out, &err), 0);
+        EXPECT_TRUE(out.contains(QByteArray(name) + " 3.")) << out.toStdString();
+        EXPECT_EQ(run({}, false, &out, &err), 1);
+        EXPECT_EQ(err, QByteArray(name) + ": no display: DISPLAY is not set (start it in a desktop session)\n");
+    }
 }

@@ -1,10 +1,12 @@
 // The updater's window against the simulated tablet and its loader: the whole update,
-// the firmware date rule, refused images and a loader that leaves half way.
+// the firmware date rule, refused images and a loader unplugged half way through a slowed
+// transfer.
 #include "firmware/deviceinterface.h"
 #include "firmware/firmwareupdate.h"
 #include "firmwaretestsupport.h"
 #include "sim/simhidbackend.h"
 #include "sim/simloaderbackend.h"
+#include "sim/simloadercontrol.h"
 #include "tests/device/logcapture.h"
 
 #include <gtest/gtest.h>
@@ -128,6 +130,9 @@ TEST_F(FirmwareUpdateTest, UpdatesTheTabletEndToEnd)
         ASSERT_TRUE(QTest::qWaitFor([&] { return ProgressLogged(logFrom).size() == 2; }, kWaitMs));
         EXPECT_EQ(ProgressLogged(logFrom), c.progress);
         EXPECT_EQ(w.progressValue(), c.shown);
+        // The result names the firmware before and after.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return w.versionsText().contains(QLatin1String("20220519")); }, kWaitMs));
+        EXPECT_TRUE(w.versionsText().contains(QLatin1String("KPX2000A-A 20210826")));
     }
 }
 
@@ -142,6 +147,7 @@ TEST_F(FirmwareUpdateTest, OnlyTheModelWithAnOldDateCanBeConfirmed)
                          Case{"KPX2000A-B", "20200101", false}}) {
         SCOPED_TRACE(std::string(c.firmware) + " " + c.date);
         TearDown();
+        m_folders.writeImage(TestImage(112));
         FirmwareTestFolders::setFact("ICVersion", QString());
         SimModel model = *SimModels::find(0x0935);
         model.firmware = c.firmware;
@@ -160,7 +166,7 @@ TEST_F(FirmwareUpdateTest, OnlyTheModelWithAnOldDateCanBeConfirmed)
     }
 }
 
-TEST_F(FirmwareUpdateTest, RefusedImagesLeaveTheTabletInNormalMode)
+TEST_F(FirmwareUpdateTest, RefusedImagesAreNotOfferedAndLeaveTheTabletInNormalMode)
 {
     struct Case {
         const char *what;
@@ -179,11 +185,15 @@ TEST_F(FirmwareUpdateTest, RefusedImagesLeaveTheTabletInNormalMode)
         auto backend = UseLoaderBackend();
         backend->plugTablet();
         FirmwareUpdate &w = OpenWindow(c.simulatedLoader);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return w.confirmEnabled(); }, kWaitMs));
-
+        ASSERT_TRUE(QTest::qWaitFor([&] { return w.deviceOpen(); }, kWaitMs));
+        QCoreApplication::processEvents();
+        // Said before anything starts, and nothing to confirm.
+        EXPECT_FALSE(w.confirmEnabled());
+        EXPECT_TRUE(w.tipsText().contains(QLatin1String("image"))) << w.tipsText().toStdString();
+        EXPECT_EQ(w.tipsText().contains(QLatin1String("No firmware update image is installed")),
+                  c.image.isEmpty());
         Confirm();
-        EXPECT_EQ(w.resultText(), QStringLiteral("Error Code:98"));
-        EXPECT_TRUE(w.closeVisible());
+        EXPECT_EQ(w.pageIndex(), 0);
         // The tablet was never asked to restart into its loader.
         EXPECT_NE(backend->tablet(), nullptr);
         EXPECT_FALSE(backend->loaderPresent());
@@ -191,28 +201,36 @@ TEST_F(FirmwareUpdateTest, RefusedImagesLeaveTheTabletInNormalMode)
     }
 }
 
-TEST_F(FirmwareUpdateTest, LoaderLeavingAfterTheEraseIsCode99WithNothingOnScreen)
+TEST_F(FirmwareUpdateTest, SlowTransferRefusesCancelAndSaysSoWhenTheLoaderIsUnplugged)
 {
-    m_folders.writeImage(TestImage(560));
+    m_folders.writeImage(TestImage(560)); // ten Data packets, 30 ms each
     auto backend = UseLoaderBackend();
-    backend->setLoaderLeavesAfterDataPackets(1);
+    backend->setDataPacketDelayMs(30);
     backend->plugTablet();
+    SimLoaderControl control(backend.get());
     FirmwareUpdate &w = OpenWindow();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.confirmEnabled(); }, kWaitMs));
+    EXPECT_EQ(control.Execute(QStringLiteral("list")), QStringLiteral("ok 0:InkoraPadM"));
 
     Confirm();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return backend->loader() && backend->loader()->dataPacketsReceived() >= 2; },
+                                kWaitMs));
+    EXPECT_FALSE(w.close()); // leaving now would leave the tablet without firmware
+    EXPECT_EQ(control.Execute(QStringLiteral("list")), QStringLiteral("ok loader"));
+    EXPECT_EQ(control.Execute(QStringLiteral("unplug 0")), QStringLiteral("error: no simulated tablet 0"));
+    EXPECT_EQ(control.Execute(QStringLiteral("unplug loader")), QStringLiteral("ok"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return ResultLogged(99); }, kWaitMs));
     QCoreApplication::processEvents();
-    ASSERT_NE(backend->loader(), nullptr);
     EXPECT_TRUE(backend->loader()->erased());
     EXPECT_FALSE(backend->loader()->flashed());
+    EXPECT_LT(backend->loader()->dataPacketsReceived(), 10);
     EXPECT_FALSE(w.deviceOpen());
-    // Code 99 changes nothing: the upgrading page with its progress, no result, no close.
-    EXPECT_EQ(w.pageIndex(), 1);
-    EXPECT_TRUE(w.resultText().isEmpty());
-    EXPECT_FALSE(w.closeVisible());
-    EXPECT_TRUE(w.progressVisible());
+    // Said plainly, with a way out; never "complete".
+    EXPECT_TRUE(w.resultText().startsWith(QLatin1String("The tablet left before the update finished")));
+    EXPECT_TRUE(w.closeVisible());
+    EXPECT_FALSE(w.progressVisible());
     EXPECT_FALSE(ResultLogged(1));
+    EXPECT_TRUE(w.close());
 }
 
 TEST_F(FirmwareUpdateTest, LoaderPresentAtStartWaitsForOneConfirmAndSendsOneStart)

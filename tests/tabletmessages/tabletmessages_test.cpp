@@ -315,6 +315,21 @@ TEST(FineMode, PaintSendsTheWorkAreaAndDimsTheRest)
     EXPECT_EQ(qAlpha(image.pixel(1000, 500)), 0);
     window.grab();
     EXPECT_GE(rects.count(), 2);
+    EXPECT_FALSE(window.OutlineOnly()); // the test platform composes translucency
+
+    // Without a compositor: only the strip and the outline are window, input passes.
+    JingXiMode outline(QRect(0, 0, 1920, 1080), QPoint(1000, 500), nullptr, JingXiMode::Look::OutlineOnly);
+    QSignalSpy outlineRects(&outline, &JingXiMode::GetModeRect);
+    outline.grab();
+    ASSERT_GE(outlineRects.count(), 1);
+    EXPECT_EQ(outlineRects.last().at(0).toRect(), QRect(840, 403, 320, 210));
+    EXPECT_TRUE(outline.windowFlags().testFlag(Qt::WindowTransparentForInput));
+    EXPECT_FALSE(outline.testAttribute(Qt::WA_TranslucentBackground));
+    const QRegion mask = outline.mask();
+    EXPECT_TRUE(mask.contains(QPoint(845, 390)));  // title strip
+    EXPECT_TRUE(mask.contains(QPoint(839, 500)));  // left edge of the work area
+    EXPECT_FALSE(mask.contains(QPoint(1000, 500))); // the work area itself
+    EXPECT_FALSE(mask.contains(QPoint(100, 100)));  // the rest of the screen
 }
 
 TEST(TabletMessages, BatteryWidgetKeepsItsRange)

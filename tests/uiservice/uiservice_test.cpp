@@ -139,7 +139,7 @@ TEST(TipsLanguage, ShippedFileHasBothCaptionsInEveryGroupOfTheTable)
     QSettings file(path, QSettings::IniFormat);
     file.setIniCodec("UTF-8");
     for (const QString &group : groups) {
-        for (const char *key : {"Device.ScreenHelpInfo1", "Device.ScreenHelpInfo2"}) {
+        for (const char *key : {"Device.ScreenHelpInfo1", "Device.ScreenHelpInfo2", "Device.CalibrateHelpInfo"}) {
             // A text with an unquoted comma would read back as a list, not a text.
             const QVariant value = file.value(group + QLatin1Char('/') + QLatin1String(key));
             EXPECT_EQ(value.type(), QVariant::String) << group.toStdString() << " " << key;
@@ -250,6 +250,32 @@ TEST_F(Service, SelectionAnswersWithTheAreaAndLeavesTheCalibrationAlone)
     EXPECT_EQ(data.fYLC, kOldYLC);
     // The window is gone; the next start makes a new one.
     EXPECT_TRUE(QTest::qWaitFor([&] { return select.isNull(); }, 5000));
+}
+
+// Without a caption file both windows still say what to do and how to leave, and a drag
+// with the mouse selects as two clicks do.
+TEST_F(Service, WithoutCaptionsTheWindowsExplainThemselvesAndADragSelects)
+{
+    captions.path = dir.filePath(QStringLiteral("missing.ini"));
+    MakeBlock(QRect(100, 50, 640, 480));
+    Send(WM_SCRENNAREA_SELECT_START);
+    select = service->selectScreenArea();
+    ASSERT_TRUE(select);
+    EXPECT_TRUE(select->helpText().contains(QLatin1String("drag"))) << select->helpText().toStdString();
+    EXPECT_TRUE(select->helpText().contains(QLatin1String("Esc")));
+    EXPECT_EQ(select->caption()->lines(), QStringList{select->helpText()});
+
+    QTest::mousePress(select, Qt::LeftButton, Qt::NoModifier, QPoint(10, 20));
+    EXPECT_TRUE(select->helpText().startsWith(QLatin1String("Now click the opposite corner")));
+    QTest::mouseRelease(select, Qt::LeftButton, Qt::NoModifier, QPoint(210, 120));
+    EXPECT_EQ(ToInkora(), QVector<quint32>{WM_SCRENNAREA_SELECT_FINISH});
+    EXPECT_EQ(Block().Rect(), QRect(110, 70, 201, 101));
+
+    Send(WM_SCREEN_CALIBRATION_START);
+    calibrate = service->screenCalibrate();
+    ASSERT_TRUE(calibrate);
+    EXPECT_EQ(calibrate->helpText(),
+              QStringLiteral("Touch the centre of the red cross with the pen (1 of 5). Esc cancels."));
 }
 
 TEST_F(Service, SecondStartRestartsTheOpenSelectionOnTheNewScreen)
