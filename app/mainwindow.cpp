@@ -26,6 +26,7 @@
 #include "action/ui/batterywidget.h"
 #include "online/installerlauncher.h"
 #include "online/jsonserver.h"
+#include "online/updateoffer.h"
 #include "online/updateserver.h"
 #include "uiservice/mylrc.h"
 #include "monitor/monitorids.h"
@@ -489,6 +490,7 @@ MainWindow::~MainWindow()
     m_pDiscovery.reset();
     // No engine is left to use them.
     ActionServices::Remove();
+    m_pUpdateOffer.reset();
     m_pUpdateServer.reset();
     // After the tablets closed: no report is written any more.
     DriverLink::Close();

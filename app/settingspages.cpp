@@ -7,6 +7,7 @@
 #include "action/ui/jingximode.h"
 #include "action/ui/keypreviewwindow.h"
 #include "action/ui/rollerkey.h"
+#include "app/diagnosisfunction.h"
 #include "app/tabletmessages.h"
 
 #include "device/ctablet.h"
@@ -32,6 +33,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -323,16 +326,7 @@ QWidget *MainWindow::buildPenPage(QWidget *parent)
     penRow->addWidget(m_pPenRemove);
     left->addLayout(penRow);
     connect(m_pPenSet, QOverload<int>::of(&QComboBox::activated), this, &MainWindow::ComboBoxPenSetClicked);
-    connect(m_pPenRemove, &QPushButton::clicked, this, [this] {
-        // Removing only takes the pen off the menu for this run; its settings stay in the
-        // profile, since the tablet may report that pen again at any time.
-        if (m_pPenSet->count() <= 1)
-            return;
-        m_HiddenPens << m_pPenSet->currentData().toInt();
-        m_pPenSet->removeItem(m_pPenSet->currentIndex());
-        ComboBoxPenSetClicked(m_pPenSet->currentIndex());
-        postUsage(QStringLiteral("ComboBoxPenSetRemove"));
-    });
+    connect(m_pPenRemove, &QPushButton::clicked, this, &MainWindow::askRemovePen);
 
     const char *buttonKeys[3] = {"Pen.Btn0.Item.1", "Pen.Btn1.Item.1", "Pen.Btn2.Item.1"};
     const char *buttonFallbacks[3] = {"Eraser", "Lower Pen Button", "Upper Pen Button"};
@@ -403,7 +397,7 @@ QWidget *MainWindow::buildPenPage(QWidget *parent)
     auto *switchLayout = new QVBoxLayout(switches);
     m_pDisablePress = new QCheckBox(languageText(QStringLiteral("Setting.item5"), QStringLiteral("Disable Pressure")), switches);
     m_pDisablePress->setObjectName(QStringLiteral("checkBox_disablePress"));
-    m_pDisableSlope = new QCheckBox(languageText(QStringLiteral("Setting.item10"), QStringLiteral("Disable Tilt")), switches);
+    m_pDisableSlope = new QCheckBox(languageText(QStringLiteral("Pen.DisableTilt"), QStringLiteral("Disable Tilt")), switches);
     m_pDisableSlope->setObjectName(QStringLiteral("checkBox_disableSlope"));
     m_pDisableHotkey = new QCheckBox(languageText(QStringLiteral("Setting.item3"), QStringLiteral("Disable Keyboard Shortcuts")), switches);
     m_pDisableHotkey->setObjectName(QStringLiteral("checkBox_disableHotkey"));
@@ -616,7 +610,6 @@ void MainWindow::onSelectTabletDevice(const QString &name)
     if (!tablet || m_pDeviceSelector->currentText() != name)
         return;
     m_strCurrentApp.clear();
-    m_HiddenPens.clear();
     UpdateUIByAppChange();
     postUsage(QStringLiteral("onSelectTabletDevice"));
 }
@@ -647,6 +640,8 @@ void MainWindow::UpdateUIByAppChange()
     qInfo() << "Function  UpdateUIByAppChange:";
     CTablet *tablet = currentTablet();
     m_pMapping->SetTablet(tablet);
+    if (m_pDiagnosis)
+        m_pDiagnosis->ShowTablet(tablet);
     if (!tablet || !tablet->TabletXMLData)
         return;
     const TabletXMLData &profile = *tablet->TabletXMLData;
@@ -766,12 +761,14 @@ void MainWindow::updatePenPage(CTablet *tablet)
         m_pPenPicture->setPixmap(QPixmap(QStringLiteral(":/image/Res/pen%1.png").arg(profile.DevicePenType)));
     } else {
         m_pPenSet->clear();
-        for (int slot = 0; slot < qMin<int>(profile.DevicePenNum, kProfilePens); ++slot) {
-            if (!m_HiddenPens.contains(slot))
-                m_pPenSet->addItem(QIcon(QStringLiteral(":/image/Res/pen%1.png").arg(profile.DevicePenType)),
-                                   languageText(QStringLiteral("Pen.LabelPen"), QStringLiteral("Pen")) + QStringLiteral(" %1").arg(slot + 1), slot);
-        }
-        m_pPenSet->setCurrentIndex(qMax(0, m_pPenSet->findData(m_nCurrentPen)));
+        for (int slot : ListedPens(profile))
+            m_pPenSet->addItem(QIcon(QStringLiteral(":/image/Res/pen%1.png").arg(profile.DevicePenType)),
+                               languageText(QStringLiteral("Pen.LabelPen"), QStringLiteral("Pen")) + QStringLiteral(" %1").arg(slot + 1), slot);
+        // The pen edited is always one the menu shows.
+        const int index = qMax(0, m_pPenSet->findData(m_nCurrentPen));
+        m_pPenSet->setCurrentIndex(index);
+        m_nCurrentPen = m_pPenSet->itemData(index).toInt();
+        m_pPenRemove->setEnabled(m_pPenSet->count() > 1);
     }
     PenButtonLists lists{!m_pPenButtons[0]->isHidden(), !m_pPenButtons[2]->isHidden()};
     lists = PenButtonVisibility(profile.DevicePenType, lists);
@@ -989,6 +986,49 @@ void MainWindow::ComboBoxPenSetClicked(int index)
     m_nCurrentPen = qBound(0, m_pPenSet->itemData(index).toInt(), kProfilePens - 1);
     updatePenPage(tablet);
     postUsage(QStringLiteral("ComboBoxPenSetClicked"));
+}
+
+void MainWindow::askRemovePen()
+{
+    CTablet *tablet = currentTablet();
+    if (!tablet || m_pPenSet->count() <= 1)
+        return;
+    const int slot = m_pPenSet->currentData().toInt();
+    auto *question = new QMessageBox(
+        QMessageBox::Question, languageText(QStringLiteral("Pen.RemoveTitle"), QStringLiteral("Remove Pen")),
+        languageText(QStringLiteral("Pen.RemoveQuestion"),
+                     QStringLiteral("Remove %1 from the list? Its settings are kept and it comes back when it is next "
+                                    "used on the tablet. OK saves the change and Cancel undoes it."))
+            .arg(m_pPenSet->currentText()),
+        QMessageBox::Yes | QMessageBox::No, this);
+    question->setObjectName(QStringLiteral("penRemoveQuestion"));
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    question->setDefaultButton(QMessageBox::No);
+    question->button(QMessageBox::Yes)->setText(languageText(QStringLiteral("Common.delete"), QStringLiteral("Delete")));
+    question->button(QMessageBox::No)->setText(languageText(QStringLiteral("Common.cancel"), QStringLiteral("Cancel")));
+    // No nested event loop: the answer comes back here, and by then the tablet may be gone
+    // or another one shown.
+    QPointer<CTablet> asked(tablet);
+    const QString shown = m_strShownTablet;
+    connect(question, &QMessageBox::finished, this, [this, asked, shown, slot](int answer) {
+        if (answer != QMessageBox::Yes)
+            return;
+        if (!asked || asked != currentTablet() || shown != m_strShownTablet) {
+            qInfo() << "Pen removal dropped: its tablet is no longer shown";
+            return;
+        }
+        {
+            std::lock_guard<std::mutex> lock(asked->appsMutex);
+            if (!RemoveListedPen(*asked->TabletXMLData, slot))
+                return;
+            // Announce the pen again when it is next used (see the pen tracking).
+            asked->lastPenMask = -1;
+        }
+        qInfo() << "Pen removed from the menu:" << slot;
+        updatePenPage(asked);
+        postUsage(QStringLiteral("ComboBoxPenSetRemove"));
+    });
+    question->open();
 }
 
 void MainWindow::on_horizontalSlider_pressLv_valueChanged(int level)
