@@ -518,7 +518,10 @@ void MainWindow::buildWindow()
     // Frameless: the window draws its own title bar. Its close button hides the window.
     auto *titleBar = new QWidget(central);
     titleBar->setObjectName(QStringLiteral("titleBar"));
+    // One height whatever room the pages leave (it grew into spare room before).
+    titleBar->setFixedHeight(32);
     auto *titleLayout = new QHBoxLayout(titleBar);
+    titleLayout->setContentsMargins(6, 0, 4, 0);
     auto *title = new QLabel(QStringLiteral("Inkora"), titleBar);
     title->setObjectName(QStringLiteral("titleLabel"));
     auto *minimise = new QPushButton(QStringLiteral("\u2013"), titleBar);

@@ -272,6 +272,8 @@ private:
     void updateKeyLists(CTablet *tablet);
     void updateRingPage(CTablet *tablet);
     void fillActionList(QComboBox *list, const KeyConfig &key);
+    // The tablet picture of the express-key and ring pages.
+    void showTabletPicture(const QString &picture);
     void penButtonActivated(int button, int index);
     // Asks before taking the selected pen off the pen menu (an edit like any other: OK
     // saves it, Cancel undoes it).
@@ -335,7 +337,8 @@ private:
     QGroupBox *m_pLightGroup = nullptr;
     QSlider *m_pLightSlider = nullptr;
 
-    QLabel *m_pTabletPicture = nullptr;
+    QLabel *m_pTabletPicture = nullptr; // express-key page
+    QLabel *m_pRingPicture = nullptr;   // ring page
     QWidget *m_pKeyRows = nullptr;
     QVector<QComboBox *> m_KeyLists;
     QVector<QPushButton *> m_KeyButtons;

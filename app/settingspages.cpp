@@ -155,6 +155,14 @@ QWidget *MainWindow::buildDevicePage(QWidget *parent)
     m_pPageStack->addWidget(buildShortcutKeyPage(m_pPageStack));
     m_pPageStack->addWidget(buildRingPage(m_pPageStack));
     m_pPageStack->addWidget(buildKeyGroupPage(m_pPageStack));
+    // Sized once for its fullest page, every optional group shown (the tablet light is
+    // the only one hidden until a tablet has it): showing another tablet or page never
+    // makes the window jump. Polished first, so the style sheet's margins count.
+    m_pLightGroup->setHidden(false);
+    for (QWidget *widget : m_pPageStack->findChildren<QWidget *>())
+        widget->ensurePolished();
+    m_pPageStack->setMinimumSize(m_pPageStack->minimumSizeHint());
+    m_pLightGroup->setHidden(true);
     body->addWidget(m_pPageList);
     body->addWidget(m_pPageStack, 1);
     layout->addLayout(body, 1);
@@ -276,8 +284,7 @@ QWidget *MainWindow::buildWorkAreaPage(QWidget *parent)
             const QSignalBlocker block(m_pRotation);
             b->setChecked(true);
         }
-        if (m_pTabletPicture)
-            m_pTabletPicture->setPixmap(QPixmap(picture).scaled(360, 240, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        showTabletPicture(picture);
         CTablet *tablet = currentTablet();
         if (tablet)
             m_pPreview->SetTablet(QString::fromLatin1(tablet->m_DeviceAttributes.ModelKey), step,
@@ -461,11 +468,27 @@ QWidget *MainWindow::buildShortcutKeyPage(QWidget *parent)
     return page;
 }
 
+void MainWindow::showTabletPicture(const QString &picture)
+{
+    const QPixmap scaled = QPixmap(picture).scaled(360, 240, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    for (QLabel *label : {m_pTabletPicture, m_pRingPicture}) {
+        if (label)
+            label->setPixmap(scaled);
+    }
+}
+
 QWidget *MainWindow::buildRingPage(QWidget *parent)
 {
     auto *page = new QWidget(parent);
     page->setObjectName(QStringLiteral("page_TR"));
-    auto *layout = new QVBoxLayout(page);
+    // The tablet beside its rings, as on the express-key page.
+    auto *pageLayout = new QHBoxLayout(page);
+    m_pRingPicture = new QLabel(page);
+    m_pRingPicture->setObjectName(QStringLiteral("label_ringPicture"));
+    m_pRingPicture->setAlignment(Qt::AlignCenter);
+    pageLayout->addWidget(m_pRingPicture, 1);
+    auto *layout = new QVBoxLayout;
+    pageLayout->addLayout(layout, 1);
     m_pRingRadios = new QButtonGroup(this);
     const QStringList numerals{QStringLiteral("I"), QStringLiteral("II"), QStringLiteral("III"), QStringLiteral("IV")};
     for (int ring = 0; ring < 2; ++ring) {
@@ -483,6 +506,7 @@ QWidget *MainWindow::buildRingPage(QWidget *parent)
             grid->addWidget(radio, item, 0);
             grid->addWidget(m_pRingItems[ring][item], item, 1);
             grid->addWidget(m_pRingItemLabels[ring][item], item, 2);
+            grid->setColumnStretch(1, 1);
             connect(m_pRingItems[ring][item], QOverload<int>::of(&QComboBox::activated), this,
                     [this, ring, item](int index) { WheelComboBoxActivated(ring, item, index); });
         }
@@ -690,7 +714,7 @@ void MainWindow::UpdateUIByAppChange()
         const QSignalBlocker block(m_pRotation);
         b->setChecked(true);
     }
-    m_pTabletPicture->setPixmap(QPixmap(m_pMapping->TabletPicture()).scaled(360, 240, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    showTabletPicture(m_pMapping->TabletPicture());
     m_pPreview->SetTablet(QString::fromLatin1(tablet->m_DeviceAttributes.ModelKey), m_pMapping->Orientation(),
                           m_pMapping->FullTabletRect().size());
 

@@ -22,6 +22,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -550,6 +551,29 @@ TEST_F(SettingsWindowTest, SettingFormSwitchesWriteTheProfileAndThePenPage)
     EXPECT_TRUE(w.findChild<QCheckBox *>(QStringLiteral("checkBox_disableHotkey"))->isChecked());
     form->onTipMessageChecked(false);
     EXPECT_EQ(profile.DisableInfo, 0);
+}
+
+// Showing another tablet or page never resizes the window or its title bar (Glow L's
+// pen page has the tablet light that Pad M's lacks).
+TEST_F(SettingsWindowTest, WindowKeepsItsSizeAcrossTabletsAndPages)
+{
+    MainWindow &w = open({0x0935, 0x0933});
+    w.OnShowDriver();
+    QApplication::processEvents();
+    const QSize size = w.size();
+    QWidget *titleBar = w.findChild<QWidget *>(QStringLiteral("titleBar"));
+    EXPECT_EQ(titleBar->height(), 32);
+    auto *selector = w.findChild<QComboBox *>(QStringLiteral("comboBox_device"));
+    for (int i = selector->count() - 1; i >= 0; --i) {
+        selector->setCurrentIndex(i);
+        emit selector->activated(i);
+        for (SettingsPage page : w.listedPages()) {
+            w.selectPage(page);
+            QApplication::processEvents();
+            EXPECT_EQ(w.size(), size) << selector->itemText(i).toStdString() << " page " << int(page);
+            EXPECT_EQ(titleBar->height(), 32);
+        }
+    }
 }
 
 // The diagnosis dialog describes the tablet the window shows, follows a switch to another,
