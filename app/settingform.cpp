@@ -18,7 +18,13 @@ SettingForm::SettingForm(const QSettings *language, QWidget *parent)
 {
     setObjectName(QStringLiteral("SettingForm"));
     setAttribute(Qt::WA_StyledBackground);
-    auto *layout = new QVBoxLayout(this);
+    // The title bar runs from edge to edge (inside the 1-pixel border); the rest has the
+    // usual margins.
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(1, 1, 1, 1);
+    outer->setSpacing(0);
+    auto *layout = new QVBoxLayout;
+    layout->setContentsMargins(9, 9, 9, 9);
 
     // The panel's own title bar, styled as the main window's.
     auto *titleBar = new QWidget(this);
@@ -33,7 +39,8 @@ SettingForm::SettingForm(const QSettings *language, QWidget *parent)
     close->setToolTip(text(QStringLiteral("Common.close"), QStringLiteral("Close")));
     titleLayout->addWidget(title, 1);
     titleLayout->addWidget(close);
-    layout->addWidget(titleBar);
+    outer->addWidget(titleBar);
+    outer->addLayout(layout);
     setWindowTitle(title->text());
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
