@@ -785,7 +785,13 @@ void MainWindow::updatePenPage(CTablet *tablet)
         m_pPenPicture->setPixmap(QPixmap(QStringLiteral(":/image/Res/pen%1.png").arg(profile.DevicePenType)));
     } else {
         m_pPenSet->clear();
-        for (int slot : ListedPens(profile))
+        QVector<int> pens;
+        {
+            // The pen tracking writes the pens seen on the reading thread.
+            std::lock_guard<std::mutex> lock(tablet->appsMutex);
+            pens = ListedPens(profile);
+        }
+        for (int slot : pens)
             m_pPenSet->addItem(QIcon(QStringLiteral(":/image/Res/pen%1.png").arg(profile.DevicePenType)),
                                languageText(QStringLiteral("Pen.LabelPen"), QStringLiteral("Pen")) + QStringLiteral(" %1").arg(slot + 1), slot);
         // The pen edited is always one the menu shows.
