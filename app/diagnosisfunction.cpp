@@ -213,6 +213,41 @@ void DiagnosisFunction::SetCurrentTablet(CTablet *tablet)
     m_pTablet = tablet;
 }
 
+void DiagnosisFunction::ShowTablet(CTablet *tablet)
+{
+    SetCurrentTablet(tablet);
+    if (tablet) {
+        SetHardwareInfo(tablet->CopyAttributes());
+    } else {
+        for (const char *key : {"DiagnosisFunction.product", "DiagnosisFunction.device", "DiagnosisFunction.icversion",
+                                "DiagnosisFunction.serialnum", "DiagnosisFunction.currentx", "DiagnosisFunction.currenty",
+                                "DiagnosisFunction.currentz"})
+            valueLabel(QString::fromLatin1(key))->clear();
+    }
+    UpdateWintabLine();
+}
+
+void DiagnosisFunction::UpdateWintabLine()
+{
+    QLabel *field = valueLabel(QStringLiteral("DiagnosisFunction.wintabletest"));
+    const QString &map = m_Environment.wintabTest;
+    if (!m_pTablet || map.isEmpty() || map == QLatin1String("Fail")) {
+        field->setText(map);
+        return;
+    }
+    // The map counts every tablet in the same units; the tablet's own are what support
+    // compares with the model.
+    const DeviceAttributes attributes = m_pTablet->CopyAttributes();
+    field->setText(text(QStringLiteral("DiagnosisFunction.wintabScaled"),
+                        QStringLiteral("%1 x %2 (pressure %3) scaled to the Wintab map's %4 x %5 (pressure %6)"))
+                       .arg(attributes.MaxX)
+                       .arg(attributes.MaxY)
+                       .arg(attributes.MaxPressure)
+                       .arg(kWintabXExtent)
+                       .arg(kWintabYExtent)
+                       .arg(kWintabPressureMax));
+}
+
 void DiagnosisFunction::SetHardwareInfo(const DeviceAttributes &attributes)
 {
     // The arrays are NUL-terminated by the device layer; fromUtf8 with strnlen keeps a
@@ -232,10 +267,11 @@ void DiagnosisFunction::SetHardwareInfo(const DeviceAttributes &attributes)
 
 void DiagnosisFunction::SetEnvironmentInfo(const DiagnosisEnvironment &environment)
 {
+    m_Environment = environment;
     valueLabel(QStringLiteral("DiagnosisFunction.xmlversion"))->setText(environment.xmlVersion);
     valueLabel(QStringLiteral("DiagnosisFunction.deviceversion"))->setText(environment.driverVersion);
     valueLabel(QStringLiteral("DiagnosisFunction.systemversion"))->setText(environment.systemVersion);
-    valueLabel(QStringLiteral("DiagnosisFunction.wintabletest"))->setText(environment.wintabTest);
+    UpdateWintabLine();
     valueLabel(QStringLiteral("DiagnosisFunction.driverinstalltest"))
         ->setText(environment.driverInstalled ? text(QStringLiteral("DiagnosisFunction.pass"), QStringLiteral("pass"))
                                               : text(QStringLiteral("DiagnosisFunction.fail"), QStringLiteral("fail")));
@@ -244,10 +280,8 @@ void DiagnosisFunction::SetEnvironmentInfo(const DiagnosisEnvironment &environme
 void DiagnosisFunction::DiagnosisFun(CTablet *tablet, const DiagnosisEnvironment &environment)
 {
     qInfo() << "MainWindow:UpdateDiagnosisDlgInfo";
-    SetCurrentTablet(tablet);
-    if (tablet)
-        SetHardwareInfo(tablet->CopyAttributes());
     SetEnvironmentInfo(environment);
+    ShowTablet(tablet);
 
     adjustSize();
     if (QWidget *window = parentWidget() ? parentWidget()->window() : nullptr)

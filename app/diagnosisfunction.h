@@ -68,6 +68,9 @@ public:
     void SetEnvironmentInfo(const DiagnosisEnvironment &environment);
     // The live fields follow this tablet only; null: any tablet.
     void SetCurrentTablet(CTablet *tablet);
+    // The main window shows another tablet (null: none): the hardware fields and the
+    // Wintab line follow it.
+    void ShowTablet(CTablet *tablet);
 
     // The field labels, by caption key ("DiagnosisFunction.currentx"), for tests.
     QLabel *valueLabel(const QString &key) const;
@@ -90,8 +93,12 @@ private:
     void InitLanguageUI();
     QString text(const QString &key, const QString &builtIn) const;
     QLabel *addField(QGridLayout *grid, int row, const QString &key, const QString &caption);
+    // The Wintab field: the shown tablet's own extents and pressure, and how the map
+    // passes them on; "Fail" when the map test failed.
+    void UpdateWintabLine();
 
     const QSettings *m_pLanguage;
     QPointer<CTablet> m_pTablet;
+    DiagnosisEnvironment m_Environment;
     QVector<QPair<QString, QLabel *>> m_Fields; // caption key -> value label (child widgets)
 };

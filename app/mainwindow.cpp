@@ -28,6 +28,7 @@
 #include "action/ui/batterywidget.h"
 #include "online/installerlauncher.h"
 #include "online/jsonserver.h"
+#include "online/updateoffer.h"
 #include "online/updateserver.h"
 #include "uiservice/mylrc.h"
 #include "monitor/monitorids.h"
@@ -577,6 +578,7 @@ MainWindow::~MainWindow()
     m_pDiscovery.reset();
     // No engine is left to use them.
     ActionServices::Remove();
+    m_pUpdateOffer.reset();
     m_pUpdateServer.reset();
     // After the tablets closed: no report is written any more.
     DriverLink::Close();
@@ -604,7 +606,10 @@ void MainWindow::buildWindow()
     // Frameless: the window draws its own title bar. Its close button hides the window.
     auto *titleBar = new QWidget(central);
     titleBar->setObjectName(QStringLiteral("titleBar"));
+    // One height whatever room the pages leave (it grew into spare room before).
+    titleBar->setFixedHeight(32);
     auto *titleLayout = new QHBoxLayout(titleBar);
+    titleLayout->setContentsMargins(6, 0, 4, 0);
     auto *title = new QLabel(QStringLiteral("Inkora"), titleBar);
     title->setObjectName(QStringLiteral("titleLabel"));
     auto *minimise = new QPushButton(QStringLiteral("\u2013"), titleBar);

@@ -36,6 +36,7 @@ class MyLrc;
 class SettingForm;
 class TabletMessages;
 class UiServiceLink;
+class UpdateOffer;
 class UpdateServer;
 class InstallerLauncher;
 class BatteryWidget;
@@ -177,6 +178,7 @@ public:
     bool penDisplayFound() const { return m_bPenDisplayFound; }
     QAction *displaySettingAction() const { return m_pDisplayAction; }
     SettingForm *settingForm() const { return m_pSettingForm.get(); }
+    UpdateOffer *updateOffer() const { return m_pUpdateOffer.get(); }
 
     // Saves a picture of every listed page of every connected tablet (or of the
     // no-device page) into folder as "<model>-<page>.png"; the files written. Started by
@@ -241,6 +243,9 @@ public slots:
     // The update check offers a newer driver: the settings button shows the red point and
     // the tray's update entry offers its download.
     void OnGetNewDriver(int flag, QString version, QString downloadLink, QString message);
+    // The tray's update entry and the settings panel's driver download: the download of
+    // an offer from a finished check, else what the check found (a new check is started
+    // when the last one offered nothing).
     void OnUpdateDriver();
     // The usage timer: how long the driver has been in use.
     void OnUsageTimer();
@@ -282,7 +287,12 @@ private:
     void fillActionList(QComboBox *list, int id, int actid, const QString &custom, ActionPlace place);
     // The custom entry of an action list: "Custom", with the function's name once it has one.
     QString CustomEntryText(const QString &custom) const;
+    // The tablet picture of the express-key and ring pages.
+    void showTabletPicture(const QString &picture);
     void penButtonActivated(int button, int index);
+    // Asks before taking the selected pen off the pen menu (an edit like any other: OK
+    // saves it, Cancel undoes it).
+    void askRemovePen();
     void keyListActivated(int group, int key, int index);
     void postUsage(const QString &name);
     // A modal editor runs an event loop of its own: meanwhile the tablet it was opened
@@ -357,9 +367,9 @@ private:
     QCheckBox *m_pDisableTipMsg = nullptr;
     QGroupBox *m_pLightGroup = nullptr;
     QSlider *m_pLightSlider = nullptr;
-    QVector<int> m_HiddenPens; // pen slots removed from the pen menu (this run only)
 
-    QLabel *m_pTabletPicture = nullptr;
+    QLabel *m_pTabletPicture = nullptr; // express-key page
+    QLabel *m_pRingPicture = nullptr;   // ring page
     QWidget *m_pKeyRows = nullptr;
     QVector<QComboBox *> m_KeyLists;
     QVector<QPushButton *> m_KeyButtons;
@@ -393,7 +403,7 @@ private:
     QAction *m_pDisplayAction = nullptr;   // child of the tray menu
     std::unique_ptr<UpdateServer> m_pUpdateServer;
     std::unique_ptr<InstallerLauncher> m_pLauncher;
-    QString m_strDownloadLink; // of the newer driver offered, empty without one
+    std::unique_ptr<UpdateOffer> m_pUpdateOffer; // goes before the update server
     QPushButton *m_pSettingsButton = nullptr;
     BatteryWidget *m_pBattery = nullptr;   // child widget, shown once a level is known
     QProgressBar *m_pPressureBar = nullptr;

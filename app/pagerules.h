@@ -34,6 +34,16 @@ struct PenButtonLists {
 };
 PenButtonLists PenButtonVisibility(int penType, PenButtonLists current);
 
+// The pen menu of a model with several pens lists the pens the tablet has seen
+// (PenMoveInTablet, one bit per pen id) and the pen in use (DeviceCurPenID), within the
+// model's DevicePenNum; a profile that has seen none lists the pen in use. Removing a
+// pen from the menu clears its bit (its settings stay: the tablet announces it again
+// when it is next used) and moves the pen in use to the first pen still listed. The last
+// listed pen is never removed.
+uint16_t ListedPenMask(const TabletXMLData &profile);
+QVector<int> ListedPens(const TabletXMLData &profile);
+bool RemoveListedPen(TabletXMLData &profile, int slot);
+
 // The ring function radio buttons: button id -> ring (0 or 1) and function (0..3).
 // Models with key groups number their four buttons from 8, all on the first ring;
 // otherwise 0..3 are the first ring and 4..7 the second. False for any other id.

@@ -4,17 +4,45 @@
 
 #include <QCheckBox>
 #include <QDebug>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-SettingForm::SettingForm(const QSettings *language, QWidget *parent) : QWidget(parent), m_pLanguage(language)
+SettingForm::SettingForm(const QSettings *language, QWidget *parent)
+    : QWidget(parent, Qt::Popup), m_pLanguage(language)
 {
     setObjectName(QStringLiteral("SettingForm"));
-    auto *layout = new QVBoxLayout(this);
+    setAttribute(Qt::WA_StyledBackground);
+    // The title bar runs from edge to edge (inside the 1-pixel border); the rest has the
+    // usual margins.
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(1, 1, 1, 1);
+    outer->setSpacing(0);
+    auto *layout = new QVBoxLayout;
+    layout->setContentsMargins(9, 9, 9, 9);
+
+    // The panel's own title bar, styled as the main window's.
+    auto *titleBar = new QWidget(this);
+    titleBar->setObjectName(QStringLiteral("titleBar"));
+    titleBar->setAttribute(Qt::WA_StyledBackground);
+    auto *titleLayout = new QHBoxLayout(titleBar);
+    titleLayout->setContentsMargins(4, 0, 0, 0);
+    auto *title = new QLabel(text(QStringLiteral("Setting.Tips1"), QStringLiteral("Settings")), titleBar);
+    title->setObjectName(QStringLiteral("titleLabel"));
+    auto *close = new QPushButton(QStringLiteral("\u00d7"), titleBar);
+    close->setObjectName(QStringLiteral("pushButton_close"));
+    close->setToolTip(text(QStringLiteral("Common.close"), QStringLiteral("Close")));
+    titleLayout->addWidget(title, 1);
+    titleLayout->addWidget(close);
+    outer->addWidget(titleBar);
+    outer->addLayout(layout);
+    setWindowTitle(title->text());
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
 
     auto button = [this](const char *name, const QString &caption) {
         auto *b = new QPushButton(caption, this);
@@ -37,16 +65,9 @@ SettingForm::SettingForm(const QSettings *language, QWidget *parent) : QWidget(p
     m_pHotkey = check("checkBox_hotkey", text(QStringLiteral("Setting.item3"), QStringLiteral("Disable Keyboard Shortcuts")));
     m_pTips = check("checkBox_tips", text(QStringLiteral("Setting.item4"), QStringLiteral("Close Tips")));
     m_pPressure = check("checkBox_pressure", text(QStringLiteral("Setting.item5"), QStringLiteral("Disable Pressure")));
-    m_pSlope = check("checkBox_slope", text(QStringLiteral("Pen.DisableTilt"), QStringLiteral("Slope")));
+    m_pSlope = check("checkBox_slope", text(QStringLiteral("Pen.DisableTilt"), QStringLiteral("Disable Tilt")));
     for (QCheckBox *c : {m_pHotkey, m_pTips, m_pPressure, m_pSlope})
         layout->addWidget(c);
-
-    auto *tips = new QLabel(text(QStringLiteral("Setting.Tips1"),
-                                 QStringLiteral("Diagnosis collects what support needs to know about your tablet.")),
-                            this);
-    tips->setObjectName(QStringLiteral("label_tips"));
-    tips->setWordWrap(true);
-    layout->addWidget(tips);
 
     auto *tools = new QHBoxLayout();
     QPushButton *diagnosis = button("pushButton_diagnosis", text(QStringLiteral("Setting.item6"), QStringLiteral("Diagnosis")));
@@ -64,6 +85,30 @@ SettingForm::SettingForm(const QSettings *language, QWidget *parent) : QWidget(p
     connect(m_pSlope, &QCheckBox::toggled, this, &SettingForm::onDisableSlopeClick);
     connect(diagnosis, &QPushButton::clicked, this, &SettingForm::onDiagnosisBtnClick);
     connect(download, &QPushButton::clicked, this, &SettingForm::onDriverDownClick);
+}
+
+QPoint SettingForm::PopupPosition(const QRect &anchor, const QSize &size, const QRect &available)
+{
+    int x = anchor.right() + 1 - size.width();
+    int y = anchor.bottom() + 1;
+    if (y + size.height() > available.bottom() + 1 && anchor.top() - size.height() >= available.top())
+        y = anchor.top() - size.height();
+    x = qBound(available.left(), x, qMax(available.left(), available.right() + 1 - size.width()));
+    y = qBound(available.top(), y, qMax(available.top(), available.bottom() + 1 - size.height()));
+    return QPoint(x, y);
+}
+
+void SettingForm::PopupAt(const QRect &anchor)
+{
+    adjustSize();
+    const QScreen *screen = QGuiApplication::screenAt(anchor.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(anchor.topLeft(), size());
+    move(PopupPosition(anchor, size(), available));
+    show();
+    raise();
+    activateWindow();
 }
 
 QString SettingForm::text(const QString &key, const QString &builtIn) const
@@ -93,12 +138,14 @@ SettingFormStates SettingForm::States() const
 void SettingForm::onBtnInputClicked()
 {
     qInfo() << "onBtnInputClicked";
+    close(); // the window it opens takes over
     emit InputSettings();
 }
 
 void SettingForm::onBtnOutputClicked()
 {
     qInfo() << "onBtnOutputClicked";
+    close(); // the window it opens takes over
     emit OutputSettings();
 }
 
@@ -129,11 +176,13 @@ void SettingForm::onDisableSlopeClick(bool checked)
 void SettingForm::onDiagnosisBtnClick()
 {
     qInfo() << "onDiagnosisBtnClick";
+    close(); // the window it opens takes over
     emit OpenDiagnosis();
 }
 
 void SettingForm::onDriverDownClick()
 {
     qInfo() << "onDriverDownClick";
+    close(); // the window it opens takes over
     emit DriverDownload();
 }

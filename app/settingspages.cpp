@@ -7,6 +7,7 @@
 #include "action/ui/jingximode.h"
 #include "action/ui/keypreviewwindow.h"
 #include "action/ui/rollerkey.h"
+#include "app/diagnosisfunction.h"
 #include "app/tabletmessages.h"
 #include "config/modeltables.h"
 
@@ -33,6 +34,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -162,6 +165,14 @@ QWidget *MainWindow::buildDevicePage(QWidget *parent)
     m_pPageStack->addWidget(buildShortcutKeyPage(m_pPageStack));
     m_pPageStack->addWidget(buildRingPage(m_pPageStack));
     m_pPageStack->addWidget(buildKeyGroupPage(m_pPageStack));
+    // Sized once for its fullest page, every optional group shown (the tablet light is
+    // the only one hidden until a tablet has it): showing another tablet or page never
+    // makes the window jump. Polished first, so the style sheet's margins count.
+    m_pLightGroup->setHidden(false);
+    for (QWidget *widget : m_pPageStack->findChildren<QWidget *>())
+        widget->ensurePolished();
+    m_pPageStack->setMinimumSize(m_pPageStack->minimumSizeHint());
+    m_pLightGroup->setHidden(true);
     body->addWidget(m_pPageList);
     body->addWidget(m_pPageStack, 1);
     layout->addLayout(body, 1);
@@ -283,8 +294,7 @@ QWidget *MainWindow::buildWorkAreaPage(QWidget *parent)
             const QSignalBlocker block(m_pRotation);
             b->setChecked(true);
         }
-        if (m_pTabletPicture)
-            m_pTabletPicture->setPixmap(QPixmap(picture).scaled(360, 240, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        showTabletPicture(picture);
         CTablet *tablet = currentTablet();
         if (tablet)
             m_pPreview->SetTablet(QString::fromLatin1(tablet->m_DeviceAttributes.ModelKey), step,
@@ -333,16 +343,7 @@ QWidget *MainWindow::buildPenPage(QWidget *parent)
     penRow->addWidget(m_pPenRemove);
     left->addLayout(penRow);
     connect(m_pPenSet, QOverload<int>::of(&QComboBox::activated), this, &MainWindow::ComboBoxPenSetClicked);
-    connect(m_pPenRemove, &QPushButton::clicked, this, [this] {
-        // Removing only takes the pen off the menu for this run; its settings stay in the
-        // profile, since the tablet may report that pen again at any time.
-        if (m_pPenSet->count() <= 1)
-            return;
-        m_HiddenPens << m_pPenSet->currentData().toInt();
-        m_pPenSet->removeItem(m_pPenSet->currentIndex());
-        ComboBoxPenSetClicked(m_pPenSet->currentIndex());
-        postUsage(QStringLiteral("ComboBoxPenSetRemove"));
-    });
+    connect(m_pPenRemove, &QPushButton::clicked, this, &MainWindow::askRemovePen);
 
     const char *buttonKeys[3] = {"Pen.Btn0.Item.1", "Pen.Btn1.Item.1", "Pen.Btn2.Item.1"};
     const char *buttonFallbacks[3] = {"Eraser", "Lower Pen Button", "Upper Pen Button"};
@@ -417,7 +418,7 @@ QWidget *MainWindow::buildPenPage(QWidget *parent)
     auto *switchLayout = new QVBoxLayout(switches);
     m_pDisablePress = new QCheckBox(languageText(QStringLiteral("Setting.item5"), QStringLiteral("Disable Pressure")), switches);
     m_pDisablePress->setObjectName(QStringLiteral("checkBox_disablePress"));
-    m_pDisableSlope = new QCheckBox(languageText(QStringLiteral("Setting.item10"), QStringLiteral("Disable Tilt")), switches);
+    m_pDisableSlope = new QCheckBox(languageText(QStringLiteral("Pen.DisableTilt"), QStringLiteral("Disable Tilt")), switches);
     m_pDisableSlope->setObjectName(QStringLiteral("checkBox_disableSlope"));
     m_pDisableHotkey = new QCheckBox(languageText(QStringLiteral("Setting.item3"), QStringLiteral("Disable Keyboard Shortcuts")), switches);
     m_pDisableHotkey->setObjectName(QStringLiteral("checkBox_disableHotkey"));
@@ -481,11 +482,27 @@ QWidget *MainWindow::buildShortcutKeyPage(QWidget *parent)
     return page;
 }
 
+void MainWindow::showTabletPicture(const QString &picture)
+{
+    const QPixmap scaled = QPixmap(picture).scaled(360, 240, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    for (QLabel *label : {m_pTabletPicture, m_pRingPicture}) {
+        if (label)
+            label->setPixmap(scaled);
+    }
+}
+
 QWidget *MainWindow::buildRingPage(QWidget *parent)
 {
     auto *page = new QWidget(parent);
     page->setObjectName(QStringLiteral("page_TR"));
-    auto *layout = new QVBoxLayout(page);
+    // The tablet beside its rings, as on the express-key page.
+    auto *pageLayout = new QHBoxLayout(page);
+    m_pRingPicture = new QLabel(page);
+    m_pRingPicture->setObjectName(QStringLiteral("label_ringPicture"));
+    m_pRingPicture->setAlignment(Qt::AlignCenter);
+    pageLayout->addWidget(m_pRingPicture, 1);
+    auto *layout = new QVBoxLayout;
+    pageLayout->addLayout(layout, 1);
     m_pRingRadios[0] = new QButtonGroup(this);
     m_pRingRadios[1] = new QButtonGroup(this);
     const QStringList numerals{QStringLiteral("I"), QStringLiteral("II"), QStringLiteral("III"), QStringLiteral("IV")};
@@ -504,6 +521,7 @@ QWidget *MainWindow::buildRingPage(QWidget *parent)
             grid->addWidget(radio, item, 0);
             grid->addWidget(m_pRingItems[ring][item], item, 1);
             grid->addWidget(m_pRingItemLabels[ring][item], item, 2);
+            grid->setColumnStretch(1, 1);
             connect(m_pRingItems[ring][item], QOverload<int>::of(&QComboBox::activated), this,
                     [this, ring, item](int index) { WheelComboBoxActivated(ring, item, index); });
         }
@@ -657,7 +675,6 @@ void MainWindow::onSelectTabletDevice(const QString &name)
     if (!tablet || m_pDeviceSelector->currentText() != name)
         return;
     m_strCurrentApp.clear();
-    m_HiddenPens.clear();
     UpdateUIByAppChange();
     postUsage(QStringLiteral("onSelectTabletDevice"));
 }
@@ -688,6 +705,8 @@ void MainWindow::UpdateUIByAppChange()
     qInfo() << "Function  UpdateUIByAppChange:";
     CTablet *tablet = currentTablet();
     m_pMapping->SetTablet(tablet);
+    if (m_pDiagnosis)
+        m_pDiagnosis->ShowTablet(tablet);
     if (!tablet || !tablet->TabletXMLData)
         return;
     const TabletXMLData &profile = *tablet->TabletXMLData;
@@ -738,7 +757,7 @@ void MainWindow::UpdateUIByAppChange()
         const QSignalBlocker block(m_pRotation);
         b->setChecked(true);
     }
-    m_pTabletPicture->setPixmap(QPixmap(m_pMapping->TabletPicture()).scaled(360, 240, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    showTabletPicture(m_pMapping->TabletPicture());
     m_pPreview->SetTablet(QString::fromLatin1(tablet->m_DeviceAttributes.ModelKey), m_pMapping->Orientation(),
                           m_pMapping->FullTabletRect().size());
 
@@ -830,12 +849,20 @@ void MainWindow::updatePenPage(CTablet *tablet)
         m_pPenPicture->setPixmap(QPixmap(QStringLiteral(":/image/Res/pen%1.png").arg(profile.DevicePenType)));
     } else {
         m_pPenSet->clear();
-        for (int slot = 0; slot < qMin<int>(profile.DevicePenNum, kProfilePens); ++slot) {
-            if (!m_HiddenPens.contains(slot))
-                m_pPenSet->addItem(QIcon(QStringLiteral(":/image/Res/pen%1.png").arg(profile.DevicePenType)),
-                                   languageText(QStringLiteral("Pen.LabelPen"), QStringLiteral("Pen")) + QStringLiteral(" %1").arg(slot + 1), slot);
+        QVector<int> pens;
+        {
+            // The pen tracking writes the pens seen on the reading thread.
+            std::lock_guard<std::mutex> lock(tablet->appsMutex);
+            pens = ListedPens(profile);
         }
-        m_pPenSet->setCurrentIndex(qMax(0, m_pPenSet->findData(m_nCurrentPen)));
+        for (int slot : pens)
+            m_pPenSet->addItem(QIcon(QStringLiteral(":/image/Res/pen%1.png").arg(profile.DevicePenType)),
+                               languageText(QStringLiteral("Pen.LabelPen"), QStringLiteral("Pen")) + QStringLiteral(" %1").arg(slot + 1), slot);
+        // The pen edited is always one the menu shows.
+        const int index = qMax(0, m_pPenSet->findData(m_nCurrentPen));
+        m_pPenSet->setCurrentIndex(index);
+        m_nCurrentPen = m_pPenSet->itemData(index).toInt();
+        m_pPenRemove->setEnabled(m_pPenSet->count() > 1);
     }
     PenButtonLists lists{!m_pPenButtons[0]->isHidden(), !m_pPenButtons[2]->isHidden()};
     lists = PenButtonVisibility(profile.DevicePenType, lists);
@@ -1063,6 +1090,49 @@ void MainWindow::ComboBoxPenSetClicked(int index)
     m_nCurrentPen = qBound(0, m_pPenSet->itemData(index).toInt(), kProfilePens - 1);
     updatePenPage(tablet);
     postUsage(QStringLiteral("ComboBoxPenSetClicked"));
+}
+
+void MainWindow::askRemovePen()
+{
+    CTablet *tablet = currentTablet();
+    if (!tablet || m_pPenSet->count() <= 1)
+        return;
+    const int slot = m_pPenSet->currentData().toInt();
+    auto *question = new QMessageBox(
+        QMessageBox::Question, languageText(QStringLiteral("Pen.RemoveTitle"), QStringLiteral("Remove Pen")),
+        languageText(QStringLiteral("Pen.RemoveQuestion"),
+                     QStringLiteral("Remove %1 from the list? Its settings are kept and it comes back when it is next "
+                                    "used on the tablet. OK saves the change and Cancel undoes it."))
+            .arg(m_pPenSet->currentText()),
+        QMessageBox::Yes | QMessageBox::No, this);
+    question->setObjectName(QStringLiteral("penRemoveQuestion"));
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    question->setDefaultButton(QMessageBox::No);
+    question->button(QMessageBox::Yes)->setText(languageText(QStringLiteral("Common.delete"), QStringLiteral("Delete")));
+    question->button(QMessageBox::No)->setText(languageText(QStringLiteral("Common.cancel"), QStringLiteral("Cancel")));
+    // No nested event loop: the answer comes back here, and by then the tablet may be gone
+    // or another one shown.
+    QPointer<CTablet> asked(tablet);
+    const QString shown = m_strShownTablet;
+    connect(question, &QMessageBox::finished, this, [this, asked, shown, slot](int answer) {
+        if (answer != QMessageBox::Yes)
+            return;
+        if (!asked || asked != currentTablet() || shown != m_strShownTablet) {
+            qInfo() << "Pen removal dropped: its tablet is no longer shown";
+            return;
+        }
+        {
+            std::lock_guard<std::mutex> lock(asked->appsMutex);
+            if (!RemoveListedPen(*asked->TabletXMLData, slot))
+                return;
+            // Announce the pen again when it is next used (see the pen tracking).
+            asked->lastPenMask = -1;
+        }
+        qInfo() << "Pen removed from the menu:" << slot;
+        updatePenPage(asked);
+        postUsage(QStringLiteral("ComboBoxPenSetRemove"));
+    });
+    question->open();
 }
 
 void MainWindow::on_horizontalSlider_pressLv_valueChanged(int level)

@@ -21,7 +21,6 @@
 #include "monitor/monitorcontrol.h"
 #include "monitor/monitorids.h"
 #include "action/ui/batterywidget.h"
-#include "online/driverdownload.h"
 #include "online/installerlauncher.h"
 #include "online/jsonserver.h"
 #include "online/updateoffer.h"
@@ -41,6 +40,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QDateTime>
 #include <QProgressBar>
 #include <QTimer>
@@ -100,7 +100,8 @@ void MainWindow::startServices()
     // The driver update check (it pings only when the installation switches it on).
     m_pLauncher = std::make_unique<DesktopInstallerLauncher>();
     m_pUpdateServer = std::make_unique<UpdateServer>(m_strInstallFolder);
-    connect(m_pUpdateServer.get(), &UpdateServer::GetNewDriver, this, &MainWindow::OnGetNewDriver);
+    m_pUpdateOffer = std::make_unique<UpdateOffer>(m_pUpdateServer.get(), m_pLauncher.get(), languageSettings(), this);
+    m_pUpdateOffer->SetSettingsButton(m_pSettingsButton);
 
     // Usage time, counted from here.
     m_nStartMs = QDateTime::currentMSecsSinceEpoch();
@@ -211,10 +212,7 @@ void MainWindow::OpenSettingForm()
         connect(form, &SettingForm::DisableSlope, m_pDisableSlope, &QAbstractButton::setChecked);
         connect(form, &SettingForm::DisableSlope, this, &MainWindow::onCheckBoxDisableSlope);
         connect(form, &SettingForm::OpenDiagnosis, this, &MainWindow::OpenDiagnosis);
-        connect(form, &SettingForm::DriverDownload, this, [this] {
-            if (m_pUpdateAction)
-                m_pUpdateAction->trigger();
-        });
+        connect(form, &SettingForm::DriverDownload, this, &MainWindow::OnUpdateDriver);
     }
     SettingFormStates states;
     if (CTablet *tablet = currentTablet()) {
@@ -225,8 +223,12 @@ void MainWindow::OpenSettingForm()
         states.tiltOff = profile.DisableSlope != 0;
     }
     m_pSettingForm->SetStates(states);
-    m_pSettingForm->show();
-    m_pSettingForm->raise();
+    // Beside the tray icon; where the system does not say where that is, beside the
+    // point the tray menu was used at.
+    QRect anchor = m_pTrayIcon ? m_pTrayIcon->geometry() : QRect();
+    if (!anchor.isValid() || anchor.isEmpty())
+        anchor = QRect(QCursor::pos(), QSize(1, 1));
+    m_pSettingForm->PopupAt(anchor);
     postUsage(QStringLiteral("OpenSettingForm"));
 }
 
@@ -249,8 +251,9 @@ void MainWindow::OpenDiagnosis()
         for (CTablet *tablet : m_pDiscovery->deviceList())
             connect(tablet, &CTablet::SentMultiData, m_pDiagnosis, &DiagnosisFunction::OnMultiData, Qt::QueuedConnection);
     }
+    // The driver version is ours: the one update offers are compared with.
     m_pDiagnosis->DiagnosisFun(currentTablet(), Diagnosis::CollectEnvironment(installedProfileVersion(),
-                                                                               QCoreApplication::applicationVersion()));
+                                                                               UpdateServer::InstalledDriverVersion()));
     m_pMessages->SetDiagnosisOpen(true);
     m_pDiagnosis->show();
     updateLiveData();
@@ -265,16 +268,13 @@ void MainWindow::onCloseDiagnosisDlg()
 
 void MainWindow::OnGetNewDriver(int flag, QString version, QString downloadLink, QString message)
 {
-    qInfo().noquote() << "OnGetNewDriver" << flag << version << message;
-    if (ApplyNewDriverOffer(m_pSettingsButton, m_pUpdateServer->isEnabled(), version, downloadLink))
-        m_strDownloadLink = downloadLink;
+    // The offer connects itself to the check; this slot passes on offers from elsewhere.
+    m_pUpdateOffer->OnGetNewDriver(flag, version, downloadLink, message);
 }
 
 void MainWindow::OnUpdateDriver()
 {
-    DriverDownLoad dialog(languageSettings(), m_pLauncher.get());
-    dialog.setDownloadLink(m_strDownloadLink);
-    dialog.exec();
+    m_pUpdateOffer->Request();
     postUsage(QStringLiteral("OnUpdateDriver"));
 }
 

@@ -6,7 +6,7 @@
 // Threads and ownership of the members:
 //  - GUI thread: creation, open, close, commands and the waits on the replies.
 //  - Reading thread (the transport's): ReceiveTabletPackets, the decoder, the action
-//    engine. It alone touches decoderState, packet, lastPenMask and the action engine.
+//    engine. It alone touches decoderState, packet and the action engine.
 //  - replyMutex guards m_DeviceAttributes once decoding runs: the reading thread writes
 //    the attribute and light replies under it and reads it freely; other threads read it
 //    through CopyAttributes(). The GUI thread writes it only before decoding starts.
@@ -231,7 +231,9 @@ public:
     std::atomic<uint8_t> areaCapture{0};   // packets go to the area capture; see SetAreaCapture
     std::atomic<uint8_t> decodeEnabled{0}; // set once the transport delivers reports
     std::atomic<int16_t> mode{0};          // mode byte sent at open
-    int16_t lastPenMask = -1;              // pen tracking, reading thread
+    // Pen tracking: the reading thread, under appsMutex; the settings window resets it
+    // there when it removes a pen from the pen menu.
+    int16_t lastPenMask = -1;
 
 protected:
     // Ends a profile reception in progress (the transfer control that cancels it).

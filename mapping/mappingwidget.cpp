@@ -1,7 +1,9 @@
 #include "mapping/mappingwidget.h"
 
+#include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStringList>
 #include <QTransform>
 
 #include <algorithm>
@@ -64,10 +66,18 @@ void mappingwidget::SetTablet(const QString &model, int orientation, QSize fullT
     m_strModel = model;
     m_nOrientation = orientation;
     m_FullTablet = fullTablet;
-    QPixmap picture(QStringLiteral(":/image/tablet/%1.png").arg(model));
-    if (!picture.isNull() && orientation != 0)
-        picture = picture.transformed(QTransform().rotate(90.0 * orientation));
-    m_TabletPicture = picture;
+    QImage picture(QStringLiteral(":/image/tablet/%1.png").arg(model));
+    QRectF area;
+    const QStringList numbers = picture.text(QStringLiteral("ActiveArea")).split(QLatin1Char(' '));
+    if (numbers.size() == 4)
+        area = QRectF(numbers[0].toDouble(), numbers[1].toDouble(), numbers[2].toDouble(), numbers[3].toDouble());
+    if (!picture.isNull() && orientation != 0) {
+        const QTransform turn = QTransform().rotate(90.0 * orientation);
+        area = QImage::trueMatrix(turn, picture.width(), picture.height()).mapRect(area);
+        picture = picture.transformed(turn);
+    }
+    m_TabletPicture = QPixmap::fromImage(picture);
+    m_PictureArea = picture.rect().contains(area.toAlignedRect()) ? area : QRectF();
     Layout();
 }
 
@@ -97,7 +107,18 @@ void mappingwidget::Layout()
     const QRect right(inner.x() + half + kMargin, inner.y(), half, inner.height());
     const ScreenRect &s = m_Table.Slot(m_nScreenId);
     m_ScreenFrame = Fit(left, QSize(s.width, s.height));
-    m_TabletFrame = Fit(right, m_FullTablet);
+    if (!m_TabletPicture.isNull() && !m_PictureArea.isEmpty()) {
+        // The picture fills its half; the frame is its active area, not the whole body
+        // with its keys and rings.
+        m_PictureRect = Fit(right, m_TabletPicture.size());
+        const qreal scale = qreal(m_PictureRect.width()) / m_TabletPicture.width();
+        m_TabletFrame = QRectF(m_PictureRect.x() + m_PictureArea.x() * scale, m_PictureRect.y() + m_PictureArea.y() * scale,
+                               m_PictureArea.width() * scale, m_PictureArea.height() * scale)
+                            .toRect();
+    } else {
+        m_TabletFrame = Fit(right, m_FullTablet);
+        m_PictureRect = m_TabletPicture.isNull() ? QRect() : Fit(m_TabletFrame, m_TabletPicture.size());
+    }
     UpdateRubbers();
 }
 
@@ -127,11 +148,10 @@ void mappingwidget::paintEvent(QPaintEvent *)
         painter.drawText(px.translated(m_ScreenFrame.topLeft()), Qt::AlignCenter, QString::number(i));
     }
 
-    // The tablet picture centred in its frame, or a plain outline of the tablet.
+    // The tablet picture, or a plain outline of the tablet.
     if (!m_TabletPicture.isNull()) {
-        const QPixmap scaled = m_TabletPicture.scaled(m_TabletFrame.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        painter.drawPixmap(m_TabletFrame.x() + (m_TabletFrame.width() - scaled.width()) / 2,
-                           m_TabletFrame.y() + (m_TabletFrame.height() - scaled.height()) / 2, scaled);
+        painter.drawPixmap(m_PictureRect.topLeft(),
+                           m_TabletPicture.scaled(m_PictureRect.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     } else {
         painter.setPen(Qt::NoPen);
         painter.setBrush(QColor(48, 52, 60));

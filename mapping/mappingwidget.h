@@ -25,7 +25,9 @@ public:
     // Its own copy of the screen table and the screen the area belongs to.
     void SetScreenTable(const ScreenTableData &table, int screenId);
     // The tablet picture ":/image/tablet/<model>.png", turned by orientation quarter
-    // turns. A model without a picture is drawn as a plain outline.
+    // turns. The tablet frame lies over the picture's active area (its PNG text
+    // "ActiveArea": x y width height); a model without a picture, or a picture without
+    // an active area, is drawn as a plain outline of the tablet.
     void SetTablet(const QString &model, int orientation, QSize fullTablet);
     // The areas the rubber rectangles show: desktop pixels and hundredths of an inch.
     void SetScreenArea(const QRect &area);
@@ -65,11 +67,13 @@ private:
     int m_nOrientation = 0;
     QSize m_FullTablet;
     QPixmap m_TabletPicture; // turned; null when the model has none
+    QRectF m_PictureArea;    // the active area in the turned picture's pixels
     QRect m_ScreenArea;      // desktop pixels
     QRect m_TabletArea;      // hundredths of an inch
 
     QRect m_ScreenFrame;     // widget pixels
-    QRect m_TabletFrame;
+    QRect m_TabletFrame;     // the active area
+    QRect m_PictureRect;     // where the picture is drawn
     QRect m_ScreenRubber;    // frame pixels
     QRect m_TabletRubber;
 

@@ -41,6 +41,8 @@ public:
     QSlider *P2Slider() const { return m_pSliderP2; }
 
     QSize sizeHint() const override { return QSize(kAreaSize, kAreaSize); }
+    // The curve is drawn in a fixed area: a layout must not squeeze it under its neighbours.
+    QSize minimumSizeHint() const override { return sizeHint(); }
 
 signals:
     void PressSensitivityChange(SPresslvPoints points);

@@ -58,18 +58,18 @@ void Download::startDownload(QUrl url)
     m_nRedirects = 0;
     m_nStartTime = QDateTime::currentSecsSinceEpoch();
     if (!isWebScheme(url)) {
-        fail(QStringLiteral("not a web link: %1").arg(url.toDisplayString()));
+        fail(FailNotAWebLink, url.toDisplayString());
         return;
     }
     if (!QDir().mkpath(m_strTargetFolder)) {
-        fail(QStringLiteral("cannot create %1").arg(m_strTargetFolder));
+        fail(FailFolder, m_strTargetFolder);
         return;
     }
     QFile::remove(filePath());
     QFile::remove(partPath());
     m_partFile.setFileName(partPath());
     if (!m_partFile.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        fail(QStringLiteral("cannot open %1: %2").arg(partPath(), m_partFile.errorString()));
+        fail(FailWrite, partPath() + QStringLiteral(": ") + m_partFile.errorString());
         return;
     }
     qInfo().noquote() << "Download" << url.toDisplayString() << "to" << filePath();
@@ -115,7 +115,7 @@ void Download::onReadyRead()
     if (sender() != m_pReply)
         return;
     if (!save())
-        fail(QStringLiteral("cannot write %1: %2").arg(partPath(), m_partFile.errorString()));
+        fail(FailWrite, partPath() + QStringLiteral(": ") + m_partFile.errorString());
 }
 
 void Download::updateProgress(qint64 received, qint64 total)
@@ -126,7 +126,7 @@ void Download::updateProgress(qint64 received, qint64 total)
     if (total > 0)
         emit updateUIProgress(static_cast<int>(received * 100 / total), QString());
     if (!save())
-        fail(QStringLiteral("cannot write %1: %2").arg(partPath(), m_partFile.errorString()));
+        fail(FailWrite, partPath() + QStringLiteral(": ") + m_partFile.errorString());
 }
 
 void Download::finished()
@@ -143,12 +143,12 @@ void Download::finished()
         const QUrl next = reply->url().resolved(target.toUrl());
         dropReply();
         if (++m_nRedirects > kMaxRedirects) {
-            fail(QStringLiteral("too many redirects"));
+            fail(FailTooManyRedirects, QString());
             return;
         }
         if (!isWebScheme(next)
             || (reply->url().scheme() == QLatin1String("https") && next.scheme() != QLatin1String("https"))) {
-            fail(QStringLiteral("redirect refused: %1").arg(next.toDisplayString()));
+            fail(FailRedirectRefused, next.toDisplayString());
             return;
         }
         qInfo().noquote() << "Download redirected to" << next.toDisplayString();
@@ -156,24 +156,23 @@ void Download::finished()
         return;
     }
     if (reply->error() != QNetworkReply::NoError) {
-        fail(reply->errorString());
+        fail(FailNetwork, reply->errorString());
         return;
     }
     if (!isPayload()) {
-        fail(QStringLiteral("HTTP status %1")
-                 .arg(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt()));
+        fail(FailHttpStatus, QString::number(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt()));
         return;
     }
     // Bytes that came after the last progress report belong to the package too.
     if (!save() || !m_partFile.flush()) {
-        fail(QStringLiteral("cannot write %1: %2").arg(partPath(), m_partFile.errorString()));
+        fail(FailWrite, partPath() + QStringLiteral(": ") + m_partFile.errorString());
         return;
     }
     dropReply();
     m_partFile.close();
     QFile::remove(filePath());
     if (!QFile::rename(partPath(), filePath())) {
-        fail(QStringLiteral("cannot rename %1").arg(partPath()));
+        fail(FailWrite, filePath());
         return;
     }
     qInfo().noquote() << "Download finished:" << filePath() << "after"
@@ -205,13 +204,13 @@ void Download::abort()
         qInfo() << "Download abandoned";
 }
 
-void Download::fail(const QString &reason)
+void Download::fail(Failure failure, const QString &detail)
 {
-    qWarning().noquote() << "Download failed:" << reason;
+    qWarning().noquote() << "Download failed:" << int(failure) << detail;
     dropReply();
     if (m_partFile.isOpen()) {
         m_partFile.close();
         QFile::remove(m_partFile.fileName());
     }
-    emit downloadFailed(reason);
+    emit downloadFailed(int(failure), detail);
 }

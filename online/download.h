@@ -38,10 +38,22 @@ public:
     // Ends a transfer in progress and removes its ".part" file; no signal.
     void abort();
 
+    // Why a transfer failed; the detail that goes with each is named beside it.
+    enum Failure {
+        FailNotAWebLink = 1,     // the address as given (may be empty)
+        FailFolder = 2,          // the target folder
+        FailWrite = 3,           // the file and the system's reason
+        FailTooManyRedirects = 4,
+        FailRedirectRefused = 5, // the refused address
+        FailNetwork = 6,         // the network's own words
+        FailHttpStatus = 7,      // the status number
+    };
+
 signals:
     void downloadFinished(QString path);
     void updateUIProgress(int percent, QString text);
-    void downloadFailed(QString reason);
+    // failure: a Failure value.
+    void downloadFailed(int failure, QString detail);
 
 public slots:
     // A new transfer: removes an old file of this name and its ".part" file first.
@@ -57,7 +69,7 @@ private:
     // Writes what the current reply has to the ".part" file; false when writing failed.
     bool save();
     bool isPayload() const;
-    void fail(const QString &reason);
+    void fail(Failure failure, const QString &detail);
     void dropReply();
 
     QString m_strTargetFolder;

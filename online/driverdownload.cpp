@@ -146,9 +146,36 @@ void DriverDownLoad::onupdateUIProgress(int percent, QString text)
     m_pProgress->setValue(percent);
 }
 
-void DriverDownLoad::ondownloadFailed(QString reason)
+QString DriverDownLoad::failureText(int failure, const QString &detail) const
+{
+    QString reason;
+    switch (failure) {
+    case Download::FailNotAWebLink:
+        reason = text(QStringLiteral("DriverDownLoad.Error.Link"), QStringLiteral("The update offer has no usable download address."));
+        if (!detail.trimmed().isEmpty())
+            reason += QLatin1Char(' ') + detail;
+        return reason;
+    case Download::FailFolder:
+        return text(QStringLiteral("DriverDownLoad.Error.Folder"), QStringLiteral("The folder %1 cannot be created.")).arg(detail);
+    case Download::FailWrite:
+        return text(QStringLiteral("DriverDownLoad.Error.Write"), QStringLiteral("The file cannot be written: %1")).arg(detail);
+    case Download::FailTooManyRedirects:
+        return text(QStringLiteral("DriverDownLoad.Error.Redirects"), QStringLiteral("The download server sent the request on too often."));
+    case Download::FailRedirectRefused:
+        return text(QStringLiteral("DriverDownLoad.Error.Redirect"),
+                    QStringLiteral("The download server pointed to an address that is not allowed: %1"))
+            .arg(detail);
+    case Download::FailHttpStatus:
+        return text(QStringLiteral("DriverDownLoad.Error.Http"), QStringLiteral("The download server answered with error %1.")).arg(detail);
+    case Download::FailNetwork:
+    default:
+        return text(QStringLiteral("DriverDownLoad.Error.Network"), QStringLiteral("The connection failed: %1")).arg(detail);
+    }
+}
+
+void DriverDownLoad::ondownloadFailed(int failure, QString detail)
 {
     m_pPages->setCurrentIndex(1);
-    m_pStatus->setText(text(QStringLiteral("DriverDownLoad.Failed"), QStringLiteral("下载失败")) + QLatin1Char('\n')
-                       + reason);
+    m_pStatus->setText(text(QStringLiteral("DriverDownLoad.Failed"), QStringLiteral("The download failed."))
+                       + QLatin1Char('\n') + failureText(failure, detail));
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The update dialog: page 0 asks whether to update now, page 1 shows the download's
 // progress. A finished package is handed to the launcher (opened, then the program
-// ends); a failed one is reported on page 1.
+// ends); a failed one is reported on page 1 in plain words.
 
 #include <QDialog>
 #include <QString>
@@ -35,7 +35,7 @@ public:
 public slots:
     void ondownloadFinished(QString path);
     void onupdateUIProgress(int percent, QString text);
-    void ondownloadFailed(QString reason);
+    void ondownloadFailed(int failure, QString detail);
 
     void on_pushButton_notNow_clicked();
     void on_pushButton_update_clicked();
@@ -46,6 +46,8 @@ protected:
 
 private:
     QString text(const QString &key, const QString &fallback) const;
+    // What the user is told about a failed transfer (a Download::Failure and its detail).
+    QString failureText(int failure, const QString &detail) const;
 
     const QSettings *m_pLanguage;
     InstallerLauncher *m_pLauncher;

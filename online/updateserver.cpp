@@ -73,10 +73,31 @@ UpdateServer::UpdateServer(const QString &installFolder, QObject *parent) : QObj
 
 UpdateServer::~UpdateServer() = default;
 
+bool UpdateServer::startCheck()
+{
+    if (!m_bEnabled || m_bRunning)
+        return false;
+    startPing();
+    return true;
+}
+
+void UpdateServer::endCheck(CheckFailure failure, const QString &detail)
+{
+    m_bRunning = false;
+    m_nFailure = failure;
+    m_strFailureDetail = detail;
+    emit UpdateCheckEnded();
+}
+
 void UpdateServer::startPing()
 {
-    m_pPingManager = new QNetworkAccessManager(this);
-    connect(m_pPingManager, &QNetworkAccessManager::finished, this, &UpdateServer::on_PingFinished);
+    m_bRunning = true;
+    m_nFailure = CheckOk;
+    m_strFailureDetail.clear();
+    if (!m_pPingManager) {
+        m_pPingManager = new QNetworkAccessManager(this);
+        connect(m_pPingManager, &QNetworkAccessManager::finished, this, &UpdateServer::on_PingFinished);
+    }
     QNetworkRequest request(QUrl(m_strHost + QStringLiteral("/api/ping")));
     request.setTransferTimeout(kRequestTimeoutMs);
     m_nMode = 2;
@@ -132,7 +153,7 @@ void UpdateServer::on_PingFinished(QNetworkReply *reply)
         qDebug().noquote() << "status code=" << status;
     if (reply->error() != QNetworkReply::NoError) {
         qDebug().noquote() << "Failed: " << reply->errorString();
-        emit UpdateCheckEnded();
+        endCheck(CheckNetworkError, reply->errorString());
         return;
     }
 
@@ -141,7 +162,7 @@ void UpdateServer::on_PingFinished(QNetworkReply *reply)
     const QJsonDocument document = QJsonDocument::fromJson(body);
     if (document.isNull()) {
         qDebug() << "pingJsonisNull";
-        emit UpdateCheckEnded();
+        endCheck(CheckUnreadableReply);
         return;
     }
     const QJsonObject object = document.object();
@@ -151,10 +172,10 @@ void UpdateServer::on_PingFinished(QNetworkReply *reply)
         QString::number(object.value(QStringLiteral("server_time")).toVariant().toLongLong());
 
     if (code != 1 || m_nMode != 2) {
-        emit UpdateCheckEnded();
+        endCheck(code != 1 ? CheckRefused : CheckOk);
         return;
     }
-    m_nMode = 0; // one driver request per run
+    m_nMode = 0; // one driver request per check
 
     const QString url = m_strHost + QStringLiteral("/api/getlastdriver")
         + QStringLiteral("?driver_code=NIBLO_A&system=windows&server_time=") + serverTime
@@ -163,8 +184,10 @@ void UpdateServer::on_PingFinished(QNetworkReply *reply)
     QNetworkRequest request{QUrl(url)};
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
     request.setTransferTimeout(kRequestTimeoutMs);
-    m_pDriverManager = new QNetworkAccessManager(this);
-    connect(m_pDriverManager, &QNetworkAccessManager::finished, this, &UpdateServer::on_GetDriverFinished);
+    if (!m_pDriverManager) {
+        m_pDriverManager = new QNetworkAccessManager(this);
+        connect(m_pDriverManager, &QNetworkAccessManager::finished, this, &UpdateServer::on_GetDriverFinished);
+    }
     m_pDriverManager->get(request);
 }
 
@@ -176,13 +199,18 @@ void UpdateServer::on_GetDriverFinished(QNetworkReply *reply)
         qDebug().noquote() << "on_GetDriverFinished status code=" << status;
     if (reply->error() != QNetworkReply::NoError) {
         qDebug().noquote() << "on_GetDriverFinished Failed: " << reply->errorString();
-        emit UpdateCheckEnded();
+        endCheck(CheckNetworkError, reply->errorString());
         return;
     }
 
     const QByteArray body = reply->readAll();
     qDebug().noquote() << QString::fromUtf8(body);
-    const QJsonObject object = QJsonDocument::fromJson(body).object();
+    const QJsonDocument document = QJsonDocument::fromJson(body);
+    const QJsonObject object = document.object();
+    if (!document.isObject()) {
+        endCheck(CheckUnreadableReply);
+        return;
+    }
     if (object.value(QStringLiteral("code")).toInt() == 1) {
         const QString message = object.value(QStringLiteral("message")).toString();
         const QJsonObject data = object.value(QStringLiteral("data")).toObject();
@@ -192,6 +220,8 @@ void UpdateServer::on_GetDriverFinished(QNetworkReply *reply)
         const QString link = data.value(QStringLiteral("download_link")).toString();
         qDebug().noquote() << "latest driver" << driverCode << system << version << link;
         emit GetNewDriver(1, version, link, message);
+        endCheck(CheckOk);
+        return;
     }
-    emit UpdateCheckEnded();
+    endCheck(CheckRefused);
 }

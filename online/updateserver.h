@@ -1,7 +1,7 @@
 #pragma once
-// Start-up check for a newer driver package. When "/dataconfig.ini" enables it, a ping
-// fetches the service's clock, then the latest-driver request goes out signed with
-// MD5(MD5(key) + server time). A reply with code 1 is reported through GetNewDriver;
+// Check for a newer driver package, at start-up and again when the user asks. When
+// "/dataconfig.ini" enables it, a ping fetches the service's clock, then the
+// latest-driver request goes out signed with MD5(MD5(key) + server time). A reply with code 1 is reported through GetNewDriver;
 // the main window decides with IsNewer whether to offer it. Everything runs on the
 // GUI thread through asynchronous replies; every request has a transfer timeout.
 
@@ -24,6 +24,16 @@ public:
 
     // The check is on: "CheckUpdate" set and both the host and the signing key given.
     bool isEnabled() const { return m_bEnabled; }
+    // A check is waiting for the service's replies.
+    bool isRunning() const { return m_bRunning; }
+    // How the last check ended (CheckOk also while none has ended yet), and the
+    // network's own words for a network failure.
+    enum CheckFailure { CheckOk = 0, CheckNetworkError = 1, CheckUnreadableReply = 2, CheckRefused = 3 };
+    CheckFailure lastFailure() const { return m_nFailure; }
+    QString lastFailureDetail() const { return m_strFailureDetail; }
+    // Checks again when the user asks for it (the start-up check runs by itself); false
+    // when the check is off or one is still running.
+    bool startCheck();
 
     // new is newer than current. Versions are dot-separated; the third part may carry
     // dash-separated pieces ("3.3.6-2" is newer than "3.3.6"). Parts that are no plain
@@ -46,9 +56,13 @@ public slots:
 
 private:
     void startPing();
+    void endCheck(CheckFailure failure, const QString &detail = QString());
 
     bool m_bEnabled = false;
-    // 2 for the start-up check: only then does a ping lead to the driver request.
+    bool m_bRunning = false;
+    CheckFailure m_nFailure = CheckOk;
+    QString m_strFailureDetail;
+    // 2 while a check runs: only then does a ping lead to the driver request.
     int m_nMode = 0;
     QString m_strHost;
     QString m_strKey;

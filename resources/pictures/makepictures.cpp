@@ -1,6 +1,7 @@
 // Draws the program's pictures: a schematic of every model (active area, express keys,
 // rings) in each orientation and with each key marked, the pens by button layout, the
-// tray and title-bar icons and the area-selection cursors. Run at build time; writes
+// tray and title-bar icons and the area-selection cursors. A model picture carries its
+// active area as the PNG text "ActiveArea" (x y width height in its own pixels). Run at build time; writes
 // PNG files and a resource list into the output folder.
 //
 //   inkora-make-pictures OUTDIR DEFAULT_CONFIG_XML
@@ -15,6 +16,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStringList>
 #include <QTextStream>
 #include <QTransform>
 
@@ -41,6 +43,12 @@ struct Shape {
     int rings = 0;
     bool touchPad = false;
 };
+
+void SetActiveArea(QImage *image, const QRect &area)
+{
+    image->setText(QStringLiteral("ActiveArea"),
+                   QStringLiteral("%1 %2 %3 %4").arg(area.x()).arg(area.y()).arg(area.width()).arg(area.height()));
+}
 
 QRectF KeyRect(const Shape &s, const QRectF &body, int k)
 {
@@ -86,12 +94,14 @@ QImage DrawModel(const Shape &s, int markKey)
     p.setBrush(kBody);
     p.drawRoundedRect(body, 12, 12);
 
+    QRect activeArea;
     if (s.kind != kKindKeypad) {
-        const qreal left = s.keys || s.rings || s.touchPad ? body.left() + body.width() * 0.13 + 18 : body.left() + 14;
-        const QRectF area(left, body.top() + 14, body.right() - 14 - left, body.height() - 28);
+        const int left = s.keys || s.rings || s.touchPad ? int(body.left() + body.width() * 0.13) + 18 : int(body.left()) + 14;
+        const QRect area(left, int(body.top()) + 14, int(body.right()) - 14 - left, int(body.height()) - 28);
         p.setPen(QPen(kAccent, 1.2));
         p.setBrush(s.kind == kKindPenDisplay ? kScreen : kArea);
         p.drawRoundedRect(area, 4, 4);
+        activeArea = area;
     }
 
     // Rings and the touch strip.
@@ -127,6 +137,10 @@ QImage DrawModel(const Shape &s, int markKey)
             p.drawText(key, Qt::AlignCenter, QString::number(k + 1));
         }
     }
+    p.end();
+    // Where the active area lies, for the mapping preview's tablet frame.
+    if (!activeArea.isNull())
+        SetActiveArea(&image, activeArea);
     return image;
 }
 
@@ -134,7 +148,14 @@ QImage Rotated(const QImage &image, int quarterTurns)
 {
     if (quarterTurns % 4 == 0)
         return image;
-    return image.transformed(QTransform().rotate(90.0 * quarterTurns), Qt::SmoothTransformation);
+    const QTransform turn = QTransform().rotate(90.0 * quarterTurns);
+    QImage turned = image.transformed(turn, Qt::SmoothTransformation);
+    const QStringList area = image.text(QStringLiteral("ActiveArea")).split(QLatin1Char(' '));
+    if (area.size() == 4) {
+        const QRect upright(area[0].toInt(), area[1].toInt(), area[2].toInt(), area[3].toInt());
+        SetActiveArea(&turned, QImage::trueMatrix(turn, image.width(), image.height()).mapRect(upright));
+    }
+    return turned;
 }
 
 // Pens by button layout: which of the eraser end (button 0) and the two side buttons

@@ -7,6 +7,8 @@
 #include "device/ctablet.h"
 #include "device/tabletdiscovery.h"
 #include "driverlink/sharedblock.h"
+#include "mapping/mappingwidget.h"
+#include "mapping/screentable.h"
 #include "platform/locale/localebackend.h"
 #include "sim/simhidbackend.h"
 #include "sim/simmodel.h"
@@ -236,6 +238,43 @@ TEST(ExternalResources, EveryModelHasItsPictures)
     const QImage cursor(QStringLiteral(":/test/image/Res/leftTop.png"));
     EXPECT_EQ(cursor.size(), QSize(64, 64)); // hotspot (32, 32) is its centre
     QResource::unregisterResource(rcc, QStringLiteral("/test"));
+}
+
+// The mapping preview's tablet frame lies over the active area drawn in each model's
+// picture, in every orientation, never over the key column or the rings.
+TEST(ExternalResources, PreviewFrameLiesOverThePicturesActiveArea)
+{
+    const QString rcc = qEnvironmentVariable("INKORA_BIN_DIR") + QStringLiteral("/resource.rcc");
+    ASSERT_TRUE(QResource::registerResource(rcc));
+    const auto isArea = [](QRgb c) {
+        const auto near = [c](int r, int g, int b) {
+            return qAbs(qRed(c) - r) < 12 && qAbs(qGreen(c) - g) < 12 && qAbs(qBlue(c) - b) < 12;
+        };
+        return near(58, 63, 71) || near(29, 78, 137); // tablet area, pen display screen
+    };
+    const ScreenTableData table = ScreenTable::Build({ScreenRect{0, 0, 1920, 1080}});
+    int checked = 0;
+    for (const UsbModelEntry &m : kUsbModels) {
+        if (m.kind == kKindKeypad)
+            continue; // no work area
+        for (int orientation = 0; orientation < 4; ++orientation) {
+            const QSize full = orientation % 2 ? QSize(2960, 4480) : QSize(4480, 2960);
+            mappingwidget preview;
+            preview.resize(480, 200);
+            preview.SetScreenTable(table, 1);
+            preview.SetTablet(QLatin1String(m.model), orientation, full);
+            preview.SetScreenArea(QRect(0, 0, 1920, 1080));
+            preview.SetTabletArea(QRect(QPoint(0, 0), full));
+            const QImage shot = preview.grab().toImage();
+            const QRect f = preview.TabletFrame();
+            for (const QPoint p : {f.center(), QPoint(f.left() + 4, f.center().y()), QPoint(f.right() - 4, f.center().y())})
+                EXPECT_TRUE(isArea(shot.pixel(p))) << m.model << " turned " << orientation << " at " << p.x() << ","
+                                                   << p.y();
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 0);
+    QResource::unregisterResource(rcc);
 }
 
 } // namespace

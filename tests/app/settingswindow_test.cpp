@@ -3,6 +3,7 @@
 // custom entries, the ring radio numbering), the application bar, Confirm and Cancel
 // against the profile file, and the usage records the controls post.
 
+#include "app/diagnosisfunction.h"
 #include "app/importsettingdialog.h"
 #include "app/mainwindow.h"
 #include "app/settingform.h"
@@ -10,18 +11,22 @@
 #include "mapping/mappingmodel.h"
 #include "config/profilerecords.h"
 #include "device/ctablet.h"
+#include "online/updateserver.h"
 #include "online/usagerecord.h"
 #include "platform/locale/localebackend.h"
 #include "sim/simhidbackend.h"
 #include "sim/simmodel.h"
+#include "sim/simreports.h"
 #include "sim/simtablet.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
@@ -332,25 +337,66 @@ TEST_F(SettingsWindowTest, OverlongCustomTextIsCutToTheRecord)
     EXPECT_TRUE(QString::fromUtf8(stored).toUtf8() == stored);
 }
 
-TEST_F(SettingsWindowTest, PenMenuSelectsAndRemovesPens)
+// The pen menu lists the pens the tablet has seen; removing one asks first and is an edit
+// like any other: Cancel brings the pen back, OK writes its removal, and the pen returns
+// when it is next used.
+TEST_F(SettingsWindowTest, PenMenuRemovesAPenOnlyAsAConfirmedEdit)
 {
     MainWindow &w = open({0x0934}); // two pens
     QComboBox *menu = w.penMenu();
-    ASSERT_EQ(menu->count(), 2);
+    EXPECT_EQ(menu->count(), 1); // the pen in use, until the tablet sees another
+    auto usePen = [&](int id) {
+        SimPenSample sample;
+        sample.x = 1000;
+        sample.y = 1000;
+        sample.penId = id;
+        m_tablets[0]->queuePen(sample);
+    };
+    usePen(0);
+    usePen(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return menu->count() == 2; }, 5000));
     w.ComboBoxPenSetClicked(1);
     EXPECT_EQ(w.currentPenSlot(), 1);
     w.mouseModeCheckBox()->click();
     EXPECT_EQ(w.currentApp()->pens[1].RelativeCoords, 1);
     EXPECT_EQ(w.currentApp()->pens[0].RelativeCoords, 0);
+    w.ConfirmButtonClicked();
+    const QByteArray saved = ReadFile(w.configPath());
 
-    // Removing a pen takes it off the menu only; its settings stay in the profile.
-    w.findChild<QPushButton *>(QStringLiteral("pushButton_penRemove"))->click();
-    EXPECT_EQ(menu->count(), 1);
+    auto *remove = w.findChild<QPushButton *>(QStringLiteral("pushButton_penRemove"));
+    auto removeSelected = [&](QMessageBox::StandardButton answer) {
+        remove->click();
+        auto *question = w.findChild<QMessageBox *>(QStringLiteral("penRemoveQuestion"));
+        ASSERT_NE(question, nullptr);
+        question->button(answer)->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the answered question goes
+    };
+    removeSelected(QMessageBox::No);
+    EXPECT_EQ(menu->count(), 2);
+    removeSelected(QMessageBox::Yes);
+    ASSERT_EQ(menu->count(), 1);
     EXPECT_EQ(w.currentPenSlot(), 0);
-    EXPECT_EQ(w.currentApp()->pens[1].RelativeCoords, 1);
-    // The last pen cannot be removed.
-    w.findChild<QPushButton *>(QStringLiteral("pushButton_penRemove"))->click();
-    EXPECT_EQ(menu->count(), 1);
+    EXPECT_EQ(w.currentApp()->pens[1].RelativeCoords, 1); // its settings stay
+    EXPECT_FALSE(remove->isEnabled());                   // the last pen stays
+    EXPECT_EQ(ReadFile(w.configPath()), saved);
+    w.CancelButtonClicked();
+    EXPECT_EQ(menu->count(), 2);
+
+    // Removed again, the pen comes back as soon as the tablet sees it.
+    w.ComboBoxPenSetClicked(1);
+    removeSelected(QMessageBox::Yes);
+    ASSERT_EQ(menu->count(), 1);
+    usePen(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return menu->count() == 2; }, 5000));
+
+    // OK writes a removal: after a restart only the second pen is listed.
+    w.ComboBoxPenSetClicked(0);
+    removeSelected(QMessageBox::Yes);
+    w.ConfirmButtonClicked();
+    reopen({0x0934});
+    ASSERT_EQ(m_window->penMenu()->count(), 1);
+    EXPECT_EQ(m_window->penMenu()->itemData(0).toInt(), 1);
+    EXPECT_EQ(m_window->currentPenSlot(), 1);
 }
 
 TEST_F(SettingsWindowTest, LightSliderOnlyForModelsWithTheLight)
@@ -611,6 +657,10 @@ TEST_F(SettingsWindowTest, SettingFormSwitchesWriteTheProfileAndThePenPage)
     EXPECT_TRUE(form->States().tipsOff);
     EXPECT_FALSE(form->States().pressureOff);
 
+    // Both say what the box does, as their sibling switches do.
+    EXPECT_EQ(form->findChild<QCheckBox *>(QStringLiteral("checkBox_slope"))->text(), QStringLiteral("Disable Tilt"));
+    EXPECT_EQ(w.findChild<QCheckBox *>(QStringLiteral("checkBox_disableSlope"))->text(), QStringLiteral("Disable Tilt"));
+
     form->onDisablePressureClick(true);
     form->onHotkeyChecked(true);
     EXPECT_EQ(profile.DisablePressure, 1);
@@ -619,6 +669,58 @@ TEST_F(SettingsWindowTest, SettingFormSwitchesWriteTheProfileAndThePenPage)
     EXPECT_TRUE(w.findChild<QCheckBox *>(QStringLiteral("checkBox_disableHotkey"))->isChecked());
     form->onTipMessageChecked(false);
     EXPECT_EQ(profile.DisableInfo, 0);
+}
+
+// Showing another tablet or page never resizes the window or its title bar (Glow L's
+// pen page has the tablet light that Pad M's lacks).
+TEST_F(SettingsWindowTest, WindowKeepsItsSizeAcrossTabletsAndPages)
+{
+    MainWindow &w = open({0x0935, 0x0933});
+    w.OnShowDriver();
+    QApplication::processEvents();
+    const QSize size = w.size();
+    QWidget *titleBar = w.findChild<QWidget *>(QStringLiteral("titleBar"));
+    EXPECT_EQ(titleBar->height(), 32);
+    auto *selector = w.findChild<QComboBox *>(QStringLiteral("comboBox_device"));
+    for (int i = selector->count() - 1; i >= 0; --i) {
+        selector->setCurrentIndex(i);
+        emit selector->activated(i);
+        for (SettingsPage page : w.listedPages()) {
+            w.selectPage(page);
+            QApplication::processEvents();
+            EXPECT_EQ(w.size(), size) << selector->itemText(i).toStdString() << " page " << int(page);
+            EXPECT_EQ(titleBar->height(), 32);
+        }
+    }
+}
+
+// The diagnosis dialog describes the tablet the window shows, follows a switch to another,
+// names our driver version, and its English captions end alike.
+TEST_F(SettingsWindowTest, DiagnosisDescribesTheShownTablet)
+{
+    MainWindow &w = open({0x0935, 0x0933}); // Pad M 44800 x 29600, Glow L 60960 x 38100
+    auto *selector = w.findChild<QComboBox *>(QStringLiteral("comboBox_device"));
+    auto show = [&](const QString &name) {
+        const int index = selector->findText(name);
+        ASSERT_GE(index, 0) << name.toStdString();
+        selector->setCurrentIndex(index);
+        emit selector->activated(index);
+    };
+    show(QStringLiteral("Inkora Pad Glow L"));
+    w.OpenDiagnosis();
+    auto *dialog = w.findChild<DiagnosisFunction *>();
+    ASSERT_NE(dialog, nullptr);
+    auto field = [&](const char *key) { return dialog->valueLabel(QLatin1String(key))->text(); };
+    EXPECT_EQ(field("DiagnosisFunction.device"), QStringLiteral("Inkora Pad Glow L"));
+    EXPECT_TRUE(field("DiagnosisFunction.wintabletest").startsWith(QStringLiteral("60960 x 38100")))
+        << field("DiagnosisFunction.wintabletest").toStdString();
+    EXPECT_EQ(field("DiagnosisFunction.deviceversion"), UpdateServer::InstalledDriverVersion());
+    for (QLabel *caption : dialog->findChildren<QLabel *>())
+        EXPECT_FALSE(caption->text().contains(QChar(0xFF1A))) << caption->text().toStdString();
+
+    show(QStringLiteral("Inkora Pad M"));
+    EXPECT_EQ(field("DiagnosisFunction.device"), QStringLiteral("Inkora Pad M"));
+    EXPECT_TRUE(field("DiagnosisFunction.wintabletest").startsWith(QStringLiteral("44800 x 29600")));
 }
 
 // Under --simulate the fixed screen carries the simulated pen display's EDID and the fake

@@ -9,7 +9,9 @@
 #include <QImage>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QLabel>
 #include <QTemporaryDir>
+#include <QTest>
 
 TEST(SettingFormTest, EachControlRaisesItsSignal)
 {
@@ -79,4 +81,34 @@ TEST(SettingFormTest, CaptionsAndOffscreenRendering)
         for (int x = 0; x < image.width() && !varied; x += 2)
             varied = image.pixel(x, y) != image.pixel(0, 0);
     EXPECT_TRUE(varied);
+}
+
+// A pop-up panel with its own title and close button: the button, Esc and a button that
+// opens another window close it; it opens beside its anchor, inside the screen.
+TEST(SettingFormTest, PopupClosesAndOpensBesideItsAnchor)
+{
+    SettingForm form(nullptr);
+    EXPECT_EQ(form.windowType(), Qt::Popup);
+    EXPECT_EQ(form.findChild<QLabel *>(QStringLiteral("titleLabel"))->text(), QStringLiteral("Settings"));
+    form.show();
+    form.findChild<QAbstractButton *>(QStringLiteral("pushButton_close"))->click();
+    EXPECT_FALSE(form.isVisible());
+    form.show();
+    QTest::keyClick(&form, Qt::Key_Escape);
+    EXPECT_FALSE(form.isVisible());
+    form.show();
+    form.findChild<QAbstractButton *>(QStringLiteral("pushButton_diagnosis"))->click();
+    EXPECT_FALSE(form.isVisible());
+    form.show();
+    form.findChild<QAbstractButton *>(QStringLiteral("checkBox_tips"))->click();
+    EXPECT_TRUE(form.isVisible()) << "a switch leaves it open";
+    form.close();
+
+    const QSize size(300, 260);
+    // The tray at the bottom right, below the free area: above the icon, right edges together.
+    EXPECT_EQ(SettingForm::PopupPosition(QRect(1880, 1050, 24, 24), size, QRect(0, 0, 1920, 1040)), QPoint(1604, 780));
+    // The tray at the top: below the icon.
+    EXPECT_EQ(SettingForm::PopupPosition(QRect(1880, 0, 24, 24), size, QRect(0, 24, 1920, 1056)), QPoint(1604, 24));
+    // Opened from the top left corner: moved inside, never over the corner itself.
+    EXPECT_EQ(SettingForm::PopupPosition(QRect(0, 0, 1, 1), size, QRect(0, 0, 1920, 1080)), QPoint(0, 1));
 }

@@ -189,11 +189,23 @@ TEST_F(DownloadTest, FailureIsShownAndLeavesNoFile)
 
         EXPECT_TRUE(dialog.isVisible());
         EXPECT_EQ(dialog.currentPage(), 1);
-        EXPECT_TRUE(dialog.statusText().startsWith(QStringLiteral("下载失败")));
+        EXPECT_TRUE(dialog.statusText().startsWith(QStringLiteral("The download failed.\n"))) << dialog.statusText().toStdString();
         EXPECT_TRUE(launcher.opened.isEmpty());
         EXPECT_EQ(launcher.quits, 0);
         EXPECT_TRUE(downloadsFolder().isEmpty());
     }
+}
+
+TEST_F(DownloadTest, OfferWithoutAnAddressIsSaidInPlainWords)
+{
+    RecordingLauncher launcher;
+    DriverDownLoad dialog(nullptr, &launcher, m_folder);
+    dialog.show();
+    dialog.findChild<QPushButton *>(QStringLiteral("pushButton_update"))->click();
+    EXPECT_EQ(dialog.statusText(),
+              QStringLiteral("The download failed.\nThe update offer has no usable download address."));
+    EXPECT_EQ(m_server.requestCount(), 0);
+    EXPECT_TRUE(downloadsFolder().isEmpty());
 }
 
 TEST_F(DownloadTest, PackageThatCannotBeOpenedKeepsTheProgramRunning)

@@ -1,6 +1,7 @@
 // Update check against a local service: the switches that keep it off, the ping and
 // driver replies with each of their outcomes, and the version comparison.
 #include "httptestserver.h"
+#include "online/driverdownload.h"
 #include "online/updateoffer.h"
 #include "online/updateserver.h"
 
@@ -265,3 +266,66 @@ TEST(UpdateVersion, NewerDriverWithoutAFetchableLinkIsNoOffer)
 }
 
 } // namespace
+
+// The user's request for the update: only an offer from a finished check opens the
+// dialog; anything else is said in plain words, and asking again after a check without
+// an offer checks again.
+TEST_F(UpdateServerTest, RequestOpensOnlyAFinishedChecksOffer)
+{
+    {
+        UpdateServer off(m_install.path()); // no "/dataconfig.ini"
+        UpdateOffer offer(&off, nullptr, nullptr, nullptr);
+        offer.Request();
+        EXPECT_EQ(offer.dialog(), nullptr);
+        EXPECT_TRUE(offer.noteText().contains(QStringLiteral("switched off")));
+        EXPECT_EQ(m_server.requestCount(), 0);
+    }
+
+    const HttpResponse goodPing = m_ping;
+    const HttpResponse goodDriver = m_driver;
+    m_driver = json(R"({"code":1,"message":"ok","data":{"version":"3.3.6","download_link":"https://dl.example/a.exe"}})");
+    enable();
+    UpdateServer update(m_install.path());
+    UpdateOffer offer(&update, nullptr, nullptr, nullptr);
+    QSignalSpy ended(&update, &UpdateServer::UpdateCheckEnded);
+    offer.Request(); // while the start-up check still runs
+    EXPECT_EQ(offer.noteText(), QStringLiteral("Checking for a newer driver…"));
+    EXPECT_EQ(offer.dialog(), nullptr);
+    ASSERT_TRUE(ended.wait(10000));
+    EXPECT_EQ(offer.noteText(), QStringLiteral("Driver 3.3.6 is the newest."));
+    EXPECT_EQ(m_server.requestCount(), 2);
+
+    struct Step {
+        const char *name;
+        HttpResponse ping, driver;
+        const char *note;
+    };
+    const Step steps[] = {
+        {"newer without a link", goodPing,
+         json(R"({"code":1,"message":"ok","data":{"version":"3.4.0","download_link":""}})"), "no download address"},
+        {"refused", json(R"({"code":0,"server_time":1})"), goodDriver, "refused the request"},
+        {"unreadable", goodPing, json("<html>busy</html>"), "cannot be read"},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.name);
+        m_ping = step.ping;
+        m_driver = step.driver;
+        offer.Request();
+        ASSERT_TRUE(ended.wait(10000));
+        EXPECT_TRUE(offer.noteText().contains(QLatin1String(step.note))) << offer.noteText().toStdString();
+        EXPECT_EQ(offer.dialog(), nullptr);
+    }
+
+    m_ping = goodPing;
+    m_driver = goodDriver;
+    offer.Request();
+    ASSERT_TRUE(ended.wait(10000));
+    ASSERT_NE(offer.dialog(), nullptr);
+    EXPECT_EQ(offer.dialog()->downloadLink(), QStringLiteral("https://dl.example/Inkora_3.4.0.exe"));
+    EXPECT_TRUE(offer.noteText().isEmpty());
+    // The offer stands: asking again shows it without a new check.
+    const int requests = m_server.requestCount();
+    offer.Request();
+    EXPECT_EQ(m_server.requestCount(), requests);
+    EXPECT_FALSE(update.isRunning());
+}
