@@ -91,6 +91,12 @@ public:
     // HID node. Null (logged) when the mock BlueZ is not there.
     std::shared_ptr<SimBleTablet> plug(const SimModel &model, const QString &friendlyName, const QString &address);
     void unplug(const std::shared_ptr<SimBleTablet> &tablet);
+    // Lists the HID node of a tablet that is not attached to any BlueZ: for the support
+    // tool, which shows the nodes and never talks to the tablet.
+    std::shared_ptr<SimBleTablet> plugListedOnly(const SimModel &model, const QString &friendlyName,
+                                                 const QString &address);
+    // The tablets whose nodes are listed, in the order they came.
+    QVector<std::shared_ptr<SimBleTablet>> tablets();
     HidBackend *inner() const { return m_inner.get(); }
 
     bool init() override;
@@ -104,7 +110,12 @@ private:
     QVector<std::shared_ptr<SimBleTablet>> m_tablets;
 };
 
-// `Inkora --simulate[=LIST]`: backend plus the Bluetooth models LIST names (product ids
-// such as "0801" or model keys; "all" for every one), each under its friendly name of
-// the Bluetooth model table, on the mock BlueZ. Other names are left to the caller.
-std::unique_ptr<HidBackend> AddSimulatedBluetooth(std::unique_ptr<HidBackend> backend, const QString &list);
+// `Inkora --simulate[=LIST]`: backend plus these Bluetooth models, each under its
+// friendly name of the Bluetooth model table, on the mock BlueZ.
+std::unique_ptr<HidBackend> AddSimulatedBluetooth(std::unique_ptr<HidBackend> backend,
+                                                  const QVector<const SimModel *> &models);
+
+// The address of the n-th (1-based) simulated Bluetooth tablet of a model, and the
+// friendly name its model row gives (empty for a model outside the table).
+QString SimBleAddress(const SimModel &model, int n);
+QString SimBleName(const SimModel &model);
