@@ -173,7 +173,7 @@ QString SimControl::Execute(const QString &line)
         int i = 0;
         for (const qint64 high : highs) {
             if (2 + i < words.size() && !ParseNumber(words.at(2 + i), 0, high, &v[i])) {
-                why = QStringLiteral("bad number ") + words.at(2 + i);
+                why = QStringLiteral("bad number %1 (0..%2)").arg(words.at(2 + i)).arg(high);
                 return false;
             }
             ++i;

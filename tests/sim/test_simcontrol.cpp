@@ -93,16 +93,16 @@ TEST_F(SimControlTest, MalformedCommandsAreRefusedAndQueueNothing)
         {"keys 0", "error: keys T BITS"},
         {"keys 0 1 2", "error: keys T BITS"},
         {"keys 7 1", "error: no simulated tablet 7"},
-        {"keys 0 12abc", "error: bad number 12abc"},
-        {"keys 0 -1", "error: bad number -1"},
-        {"keys 0 0x10000000000", "error: bad number 0x10000000000"}, // key 41 does not exist
-        {"pen 0 1 2 8192", "error: bad number 8192"},                  // 13-bit pressure
-        {"pen 0 1 2 3 16", "error: bad number 16"},
+        {"keys 0 12abc", "error: bad number 12abc (0..1099511627775)"},
+        {"keys 0 -1", "error: bad number -1 (0..1099511627775)"},
+        {"keys 0 0x10000000000", "error: bad number 0x10000000000 (0..1099511627775)"}, // key 41 does not exist
+        {"pen 0 1 2 8192", "error: bad number 8192 (0..8191)"},                  // 13-bit pressure
+        {"pen 0 1 2 3 16", "error: bad number 16 (0..15)"},
         {"stroke 0 0 0 9 9 1 100", "error: a stroke has at least 2 steps"},
-        {"stroke 0 0 0 9 9 10001 100", "error: bad number 10001"},
-        {"stroke 0 0 0 9 9 5 100 1001", "error: bad number 1001"},
-        {"stroke 0 0 0 0x10000 9 5 100", "error: bad number 0x10000"}, // 16-bit x of this model
-        {"pen 0 1 65536 0", "error: bad number 65536"},
+        {"stroke 0 0 0 9 9 10001 100", "error: bad number 10001 (0..10000)"},
+        {"stroke 0 0 0 9 9 5 100 1001", "error: bad number 1001 (0..1000)"},
+        {"stroke 0 0 0 0x10000 9 5 100", "error: bad number 0x10000 (0..65535)"}, // 16-bit x of this model
+        {"pen 0 1 65536 0", "error: bad number 65536 (0..65535)"},
     };
     for (const auto &c : refused)
         EXPECT_EQ(m_control.Execute(QString::fromLatin1(c[0])), QString::fromLatin1(c[1])) << c[0];
@@ -111,7 +111,7 @@ TEST_F(SimControlTest, MalformedCommandsAreRefusedAndQueueNothing)
     // The 12-byte pen report carries 24-bit coordinates.
     m_backend.plug(*SimModels::find(0x094B));
     EXPECT_EQ(m_control.Execute(QStringLiteral("pen 1 344520 193800 0")), QStringLiteral("ok"));
-    EXPECT_EQ(m_control.Execute(QStringLiteral("pen 1 0x1000000 0 0")), QStringLiteral("error: bad number 0x1000000"));
+    EXPECT_EQ(m_control.Execute(QStringLiteral("pen 1 0x1000000 0 0")), QStringLiteral("error: bad number 0x1000000 (0..16777215)"));
 }
 
 // Over the socket: lines answered in order, several in one write; an endless line ends
