@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 
 #include <mutex>
 
@@ -103,4 +104,24 @@ void messageHandler(QtMsgType type, const QMessageLogContext &context, const QSt
 void installLogHandler()
 {
     qInstallMessageHandler(messageHandler);
+}
+
+QString programVersion()
+{
+    return QStringLiteral(INKORA_VERSION);
+}
+
+QString programStartText(const QString &program)
+{
+    // What support needs first: which build runs, and on which kind of desktop.
+    QString session = qEnvironmentVariable("XDG_SESSION_TYPE");
+    if (session.isEmpty())
+        session = qEnvironmentVariableIsSet("WAYLAND_DISPLAY") ? QStringLiteral("wayland")
+                  : qEnvironmentVariableIsSet("DISPLAY")       ? QStringLiteral("x11")
+                                                               : QStringLiteral("none");
+    QString platform = QGuiApplication::platformName();
+    return QStringLiteral("%1 %2 (build %3, Qt %4), session %5 (DISPLAY \"%6\", WAYLAND_DISPLAY \"%7\", platform %8)")
+        .arg(program, programVersion(), QStringLiteral(INKORA_BUILD), QLatin1String(qVersion()), session,
+             qEnvironmentVariable("DISPLAY"), qEnvironmentVariable("WAYLAND_DISPLAY"),
+             platform.isEmpty() ? QStringLiteral("none") : platform);
 }

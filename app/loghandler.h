@@ -37,3 +37,10 @@ bool appendLogLine(const QByteArray &line, const QString &logPath, const QString
 // Installs the handler for the whole process. Its paths are computed on its first call
 // from Paths::dataFolder() and kept for the life of the process.
 void installLogHandler();
+
+// The program's version ("3.0.0").
+QString programVersion();
+
+// The first line a program logs: its name, version, build (commit and build type), Qt
+// version and the session type it runs in.
+QString programStartText(const QString &program);

@@ -3,6 +3,7 @@
 #include "app/firmwarelaunch.h"
 #include "app/importsettingdialog.h"
 #include "app/language.h"
+#include "app/loghandler.h"
 #include "app/paths.h"
 #include "app/profilesetup.h"
 #include "app/startupoptions.h"
@@ -128,6 +129,8 @@ MainWindow::MainWindow(const QString &installFolder, const LocaleBackend &locale
     m_strConfigPath = m_strDataFolder + QStringLiteral("/config.xml");
 
     const ProfileSetupResult profile = setUpUserProfile(m_strInstallFolder, m_strDataFolder);
+    // The data folder (and so the log file) is in place from here on.
+    qInfo().noquote() << programStartText(QStringLiteral("Inkora"));
     m_strInstalledVersion = profile.installedVersion;
     m_nProfileCheckCode = profile.code;
 
