@@ -153,7 +153,12 @@ void TabletMessages::ReceivActionMsg(int tabletId, int msgId, int msgData)
 
 void TabletMessages::ReceivActionMsg(int tabletId, int msgId, QString text)
 {
-    qInfo() << "Function ReceivActionMsg:" << tabletId << "-" << msgId << "--" << text;
+    // A usage record follows every key, pen button and ring action, which the engine has
+    // logged already: one info line per press is enough.
+    if (msgId == kMsgUsageRecord)
+        qDebug() << "Function ReceivActionMsg:" << tabletId << "-" << msgId << "--" << text;
+    else
+        qInfo() << "Function ReceivActionMsg:" << tabletId << "-" << msgId << "--" << text;
     CTablet *sender = Tablet(tabletId);
     switch (msgId) {
     case kMsgUsageRecord:

@@ -189,15 +189,16 @@ void CTablet::EndProfileReception()
     receiveActive = 0;
 }
 
+// On the way through at debug level only: the main window logs each message it takes.
 void CTablet::ReceivActionMsg(int tabletId, int msgId, int msgData)
 {
-    qInfo() << "DataAction ReceivActionMsg:" << tabletId << msgId << msgData;
+    qDebug() << "DataAction ReceivActionMsg:" << tabletId << msgId << msgData;
     emit PostActionMsg(tabletId, msgId, msgData);
 }
 
 void CTablet::ReceivActionMsg(int tabletId, int msgId, QString appPath)
 {
-    qInfo() << "DataAction ReceivActionMsg:" << tabletId << msgId << appPath;
+    qDebug() << "DataAction ReceivActionMsg:" << tabletId << msgId << appPath;
     emit PostActionMsg(tabletId, msgId, appPath);
 }
 
