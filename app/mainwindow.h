@@ -12,6 +12,7 @@
 // across calls: Cancel and import replace them, so the current profile is looked up by
 // its path each time.
 
+#include <QHash>
 #include <QMainWindow>
 #include <QRect>
 #include <QString>
@@ -250,6 +251,9 @@ private:
     // Turns the live values (SentMultiData per packet) on for the current tablet while
     // the window or the diagnosis dialog can show them, and off for every other tablet.
     void updateLiveData();
+    // The battery of the tablet shown (hidden for one that reports none) and every
+    // tablet's battery in the tray icon's tool tip.
+    void refreshBattery();
     void buildWindow();
     void installActionServices();
     void startServices();
@@ -362,6 +366,7 @@ private:
     QString m_strDownloadLink; // of the newer driver offered, empty without one
     QPushButton *m_pSettingsButton = nullptr;
     BatteryWidget *m_pBattery = nullptr;   // child widget, shown once a level is known
+    QHash<const CTablet *, bool> m_BatteryCharging; // GUI thread; pruned to the open tablets
     QProgressBar *m_pPressureBar = nullptr;
     QTimer *m_pUsageTimer = nullptr;       // child object
     qint64 m_nStartMs = 0;                 // window start, ms since the epoch

@@ -682,6 +682,7 @@ void MainWindow::UpdateUIByAppChange()
     m_pMessages->SetCurrentTablet(tablet);
     m_pMessages->SetCurrentApp(m_strCurrentApp);
     updateLiveData();
+    refreshBattery();
 
     // 6. The tablet light.
     m_pLightGroup->setVisible(profile.DeviceControl != 0);
@@ -695,7 +696,11 @@ void MainWindow::UpdateUIByAppChange()
         const QSignalBlocker block(m_pRotation);
         b->setChecked(true);
     }
-    m_pTabletPicture->setPixmap(QPixmap(m_pMapping->TabletPicture()).scaled(360, 240, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    const QPixmap picture(m_pMapping->TabletPicture());
+    if (picture.isNull()) // a model without a picture: nothing to scale
+        m_pTabletPicture->clear();
+    else
+        m_pTabletPicture->setPixmap(picture.scaled(360, 240, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     m_pPreview->SetTablet(QString::fromLatin1(tablet->m_DeviceAttributes.ModelKey), m_pMapping->Orientation(),
                           m_pMapping->FullTabletRect().size());
 

@@ -347,6 +347,8 @@ void TabletMessages::Battery(CTablet *tablet, int charging)
         }
     }
     const bool reportsBattery = (tablet->m_DeviceAttributes.TabletType[7] & 0x08) != 0 || tablet->isBle;
+    if (reportsBattery && level >= 0)
+        emit TabletBatteryChanged(tablet, level, charging == 1);
     if (tablet == m_pCurrentTablet && reportsBattery && level >= 0)
         emit BatteryChanged(level, charging == 1);
 }
