@@ -203,6 +203,7 @@ MainWindow::MainWindow(const QString &installFolder, const LocaleBackend &locale
             CreateSimulatedBackend(selection, options.simulateModel.trimmed().isEmpty());
         m_pSimControl = std::make_unique<SimControl>(sim.get());
         hid = AddSimulatedBluetooth(std::move(sim), selection.bluetooth);
+        m_pSimControl->SetBluetooth(dynamic_cast<SimBleHidBackend *>(hid.get()));
     } else if (!hid) {
         hid = std::make_unique<HidrawBackend>();
     }

@@ -12,12 +12,16 @@ namespace {
 const char kSimulateHelp[] = R"(usage: inkora-hidtool simulate [--socket PATH] COMMAND [ARGUMENTS...]
 
 Sends one command to the simulated tablets of a running `Inkora --simulate` and prints
-its answer ("ok ..." or "error: ..."). T is a tablet's number or model key.
+its answer ("ok ..." or "error: ..."). T is a tablet's number, bN for a Bluetooth
+tablet, or a model key.
 
-  list                                      the simulated tablets, as N:MODEL
+  list                                      the simulated tablets, as N:MODEL (Bluetooth
+                                            ones as bN:MODEL)
   plug MODEL                                plug a tablet in (model key or 0x product id)
   unplug T                                  pull it out
-  keys T BITS                               express keys down (bit 0 is key 1; 0 lets go)
+  keys T BITS [RING]                        express keys down (bit 0 is key 1; 0 lets go)
+                                            with the report's ring byte (default 0)
+  battery T PERCENT [CHARGING]              a battery report (0..100, CHARGING 0 or 1)
   pen T X Y PRESSURE [BUTTONS [INRANGE]]    one pen report: X Y in device units, PRESSURE
                                             0..8191, BUTTONS bits 0x1 tip, 0x2 lower and
                                             0x4 upper barrel button, 0x8 eraser end (default
