@@ -1207,10 +1207,12 @@ void MainWindow::ConfirmButtonClicked()
 {
     std::vector<CTablet *> tablets;
     if (m_pDiscovery) {
-        for (CTablet *tablet : m_pDiscovery->deviceList())
-            tablets.push_back(tablet);
+        for (CTablet *tablet : m_pDiscovery->deviceList()) {
+            if (tablet->ProfileEdited())
+                tablets.push_back(tablet);
+        }
     }
-    if (!SaveAllProfiles(tablets))
+    if (!tablets.empty() && !SaveAllProfiles(tablets))
         qWarning() << "ConfirmButtonClicked: the profiles were not saved";
     postUsage(QStringLiteral("ConfirmButtonClicked"));
 }
@@ -1218,8 +1220,10 @@ void MainWindow::ConfirmButtonClicked()
 void MainWindow::CancelButtonClicked()
 {
     if (m_pDiscovery) {
-        for (CTablet *tablet : m_pDiscovery->deviceList())
-            tablet->LoadProfile(tablet->profileKey);
+        for (CTablet *tablet : m_pDiscovery->deviceList()) {
+            if (tablet->ProfileEdited())
+                tablet->LoadProfile(tablet->profileKey);
+        }
     }
     UpdateUIByAppChange();
     postUsage(QStringLiteral("CancelButtonClicked"));
