@@ -35,7 +35,7 @@ object per line:
               {"event":"reset"} when the map was made anew. Runs until interrupted.
 
 Exit codes: 0 done, 1 the program is not running (no map, or one an earlier run left;
---watch waits on a left map), 2 bad command line.
+--watch follows such a map, as the program may start again), 2 bad command line.
 )";
 
 namespace {
