@@ -2,6 +2,7 @@
 
 #include "config/modeltables.h"
 #include "platform/hid/hidmonitor.h"
+#include "sim/simbluez.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -223,6 +224,18 @@ bool SimBleTablet::setConnected(bool connected)
 
 SimBleHidBackend::SimBleHidBackend(std::unique_ptr<HidBackend> inner) : m_inner(std::move(inner)) {}
 
+void SimBleHidBackend::keepBluez(std::unique_ptr<SimBluez> bluez)
+{
+    m_bluez = std::move(bluez);
+}
+
+SimBleHidBackend::~SimBleHidBackend()
+{
+    // The tablets let go of the bus before the stand-in (if any) ends it.
+    m_tablets.clear();
+    m_bluez.reset();
+}
+
 std::shared_ptr<SimBleTablet> SimBleHidBackend::plug(const SimModel &model, const QString &friendlyName,
                                                      const QString &address)
 {
@@ -311,6 +324,17 @@ std::unique_ptr<HidBackend> AddSimulatedBluetooth(std::unique_ptr<HidBackend> ba
     if (models.isEmpty())
         return backend;
     auto sim = std::make_unique<SimBleHidBackend>(std::move(backend));
+    if (!BluezReachable()) {
+        QString why;
+        std::unique_ptr<SimBluez> bluez = SimBluez::Start(&why);
+        if (bluez) {
+            qInfo().noquote() << "simulate: no BlueZ on the system bus; the Bluetooth tablets use a stand-in at"
+                              << bluez->address();
+            sim->keepBluez(std::move(bluez));
+        } else {
+            qWarning().noquote() << "simulate: no BlueZ and no stand-in:" << why;
+        }
+    }
     int n = 0;
     for (const SimModel *m : models) {
         const QString name = SimBleName(*m);

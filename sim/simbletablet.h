@@ -27,6 +27,7 @@
 
 class QThread;
 class SimBleWriteReceiver;
+class SimBluez;
 
 namespace SimBleModels {
 // The simulated Bluetooth models (product ids of the Bluetooth model table).
@@ -86,6 +87,7 @@ private:
 class SimBleHidBackend : public HidBackend {
 public:
     explicit SimBleHidBackend(std::unique_ptr<HidBackend> inner);
+    ~SimBleHidBackend() override;
 
     // Creates a simulated Bluetooth tablet, attaches it to the mock BlueZ and lists its
     // HID node. Null (logged) when the mock BlueZ is not there.
@@ -104,14 +106,19 @@ public:
     std::unique_ptr<HidDevice> open(const QString &path) override;
     std::unique_ptr<HidMonitor> createMonitor(uint16_t vendorId) override;
 
+    // Keeps the BlueZ stand-in the tablets are attached to until they are gone.
+    void keepBluez(std::unique_ptr<SimBluez> bluez);
+
 private:
     std::unique_ptr<HidBackend> m_inner;
+    std::unique_ptr<SimBluez> m_bluez; // destroyed after the tablets below
     std::mutex m_lock; // guards m_tablets
     QVector<std::shared_ptr<SimBleTablet>> m_tablets;
 };
 
 // `Inkora --simulate[=LIST]`: backend plus these Bluetooth models, each under its
-// friendly name of the Bluetooth model table, on the mock BlueZ.
+// friendly name of the Bluetooth model table, on the BlueZ stand-in of the system bus;
+// where nothing answers as BlueZ there, on one of its own (sim/simbluez.h).
 std::unique_ptr<HidBackend> AddSimulatedBluetooth(std::unique_ptr<HidBackend> backend,
                                                   const QVector<const SimModel *> &models);
 
