@@ -1,9 +1,11 @@
 #include "app/loghandler.h"
 
 #include "app/paths.h"
+#include "app/programstart.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 
 #include <mutex>
 
@@ -110,4 +112,24 @@ void installLogHandler(const char *logName, const char *oldLogName)
     g_logName = logName;
     g_oldLogName = oldLogName;
     qInstallMessageHandler(messageHandler);
+}
+
+QString programVersion()
+{
+    return QString::fromLatin1(ProgramVersion());
+}
+
+QString programStartText(const QString &program)
+{
+    // What support needs first: which build runs, and on which kind of desktop.
+    QString session = qEnvironmentVariable("XDG_SESSION_TYPE");
+    if (session.isEmpty())
+        session = qEnvironmentVariableIsSet("WAYLAND_DISPLAY") ? QStringLiteral("wayland")
+                  : qEnvironmentVariableIsSet("DISPLAY")       ? QStringLiteral("x11")
+                                                               : QStringLiteral("none");
+    QString platform = QGuiApplication::platformName();
+    return QStringLiteral("%1 %2 (build %3, Qt %4), session %5 (DISPLAY \"%6\", WAYLAND_DISPLAY \"%7\", platform %8)")
+        .arg(program, programVersion(), QStringLiteral(INKORA_BUILD), QLatin1String(qVersion()), session,
+             qEnvironmentVariable("DISPLAY"), qEnvironmentVariable("WAYLAND_DISPLAY"),
+             platform.isEmpty() ? QStringLiteral("none") : platform);
 }

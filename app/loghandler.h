@@ -39,3 +39,10 @@ bool appendLogLine(const QByteArray &line, const QString &logPath, const QString
 // firmware updater keeps a log of its own beside Inkora's), kept for the life of the
 // process.
 void installLogHandler(const char *logName = "log.txt", const char *oldLogName = "oldlog.txt");
+
+// The program's version (the project version of the build).
+QString programVersion();
+
+// The first line a program logs: its name, version, build (commit and build type), Qt
+// version and the session type it runs in.
+QString programStartText(const QString &program);

@@ -3,6 +3,7 @@
 #include "app/firmwarelaunch.h"
 #include "app/importsettingdialog.h"
 #include "app/language.h"
+#include "app/loghandler.h"
 #include "app/paths.h"
 #include "app/profilesetup.h"
 #include "app/startupoptions.h"
@@ -46,6 +47,7 @@
 #include "sim/simcontrol.h"
 #include "sim/vhidrecordfile.h"
 #include "sim/simhidbackend.h"
+#include "sim/simselection.h"
 #include "platform/vhid/linux/uinputvhidbackend.h"
 
 #include <QAction>
@@ -78,41 +80,16 @@ const char kNoDeviceText[] = "Please connect device.";
 
 namespace {
 
-// The simulated tablets of --simulate[=LIST]: product ids ("0935", "0x0935") or model
-// keys, comma-separated; "all" for every simulated model; nothing for the default one.
-std::unique_ptr<SimHidBackend> CreateSimulatedBackend(const QString &list)
+// The USB tablets of --simulate[=LIST] (sim/simselection.h); nothing named: the
+// default one.
+std::unique_ptr<SimHidBackend> CreateSimulatedBackend(const SimSelection &selection, bool bare)
 {
     auto sim = std::make_unique<SimHidBackend>();
-    QVector<const SimModel *> models;
-    if (list.isEmpty()) {
+    QVector<const SimModel *> models = selection.usb;
+    if (bare)
         models << &SimModels::defaultModel();
-    } else if (list.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0) {
-        for (const SimModel &m : SimModels::all())
-            models << &m;
-    } else {
-        for (const QString &item : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-            const QString text = item.trimmed();
-            bool isId = false;
-            const uint pid = QString(text).remove(QRegularExpression(QStringLiteral("^0[xX]"))).toUInt(&isId, 16);
-            const SimModel *found = isId ? SimModels::find(uint16_t(pid)) : nullptr;
-            // Bluetooth models are added by AddSimulatedBluetooth.
-            if (isId && SimBleModels::find(uint16_t(pid)))
-                continue;
-            bool bluetooth = false;
-            for (const SimModel &m : SimBleModels::all())
-                bluetooth = bluetooth || text.compare(QLatin1String(m.modelKey), Qt::CaseInsensitive) == 0;
-            if (bluetooth)
-                continue;
-            for (const SimModel &m : SimModels::all()) {
-                if (!found && text.compare(QLatin1String(m.modelKey), Qt::CaseInsensitive) == 0)
-                    found = &m;
-            }
-            if (found)
-                models << found;
-            else
-                qWarning().noquote() << "simulate: no simulated tablet" << text;
-        }
-    }
+    for (const QString &name : selection.unknown)
+        qWarning().noquote() << "simulate: no simulated tablet" << name;
     for (const SimModel *m : models) {
         sim->plug(*m);
         qInfo().noquote() << "simulate: tablet" << QLatin1String(m->modelKey) << "plugged in";
@@ -156,6 +133,8 @@ MainWindow::MainWindow(const QString &installFolder, const LocaleBackend &locale
     m_strConfigPath = m_strDataFolder + QStringLiteral("/config.xml");
 
     const ProfileSetupResult profile = setUpUserProfile(m_strInstallFolder, m_strDataFolder);
+    // The data folder (and so the log file) is in place from here on.
+    qInfo().noquote() << programStartText(QStringLiteral("Inkora"));
     m_strInstalledVersion = profile.installedVersion;
     m_nProfileCheckCode = profile.code;
 
@@ -245,9 +224,12 @@ MainWindow::MainWindow(const QString &installFolder, const LocaleBackend &locale
     // Under --simulate the simulated tablets, driven through the control socket.
     const StartupOptions &options = startupOptions();
     if (!hid && options.simulate) {
-        std::unique_ptr<SimHidBackend> sim = CreateSimulatedBackend(options.simulateModel);
+        const SimSelection selection = ParseSimulateList(options.simulateModel);
+        std::unique_ptr<SimHidBackend> sim =
+            CreateSimulatedBackend(selection, options.simulateModel.trimmed().isEmpty());
         m_pSimControl = std::make_unique<SimControl>(sim.get());
-        hid = AddSimulatedBluetooth(std::move(sim), options.simulateModel);
+        hid = AddSimulatedBluetooth(std::move(sim), selection.bluetooth);
+        m_pSimControl->SetBluetooth(dynamic_cast<SimBleHidBackend *>(hid.get()));
     } else if (!hid) {
         hid = std::make_unique<HidrawBackend>();
     }

@@ -12,6 +12,7 @@
 // across calls: Cancel and import replace them, so the current profile is looked up by
 // its path each time.
 
+#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 #include <QRect>
@@ -266,6 +267,9 @@ private:
     // Turns the live values (SentMultiData per packet) on for the current tablet while
     // the window or the diagnosis dialog can show them, and off for every other tablet.
     void updateLiveData();
+    // The battery of the tablet shown (hidden for one that reports none) and every
+    // tablet's battery in the tray icon's tool tip.
+    void refreshBattery();
     void buildWindow();
     void installActionServices();
     void startServices();
@@ -406,6 +410,7 @@ private:
     std::unique_ptr<UpdateOffer> m_pUpdateOffer; // goes before the update server
     QPushButton *m_pSettingsButton = nullptr;
     BatteryWidget *m_pBattery = nullptr;   // child widget, shown once a level is known
+    QHash<const CTablet *, bool> m_BatteryCharging; // GUI thread; pruned to the open tablets
     QProgressBar *m_pPressureBar = nullptr;
     QTimer *m_pUsageTimer = nullptr;       // child object
     qint64 m_nStartMs = 0;                 // window start, ms since the epoch

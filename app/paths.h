@@ -11,4 +11,14 @@ QString dataFolder();
 // the companion programs live here.
 QString installFolder();
 
+// The settings program's single-instance id.
+constexpr char kProgramInstanceId[] = "InkoraV3";
+
+// The single-instance endpoint of a program id ("InkoraV3"): "<runtime folder>/<id>-<uid>";
+// its lock file is the same + ".lock".
+QString instanceEndpoint(const QString &id);
+
+// Whether a live process holds that program's single-instance lock.
+bool instanceRunning(const QString &id);
+
 } // namespace Paths

@@ -1,5 +1,7 @@
 #include "app/qtsingleapplication.h"
 
+#include "app/paths.h"
+
 #include <QDataStream>
 #include <QDebug>
 #include <QDir>
@@ -20,27 +22,11 @@ constexpr quint32 kMaxMessageBytes = 64 * 1024;
 const char kAck = 'A';
 constexpr int kPeerTimeoutMs = 10000;
 
-QString userFolder()
-{
-    // $XDG_RUNTIME_DIR, or a 0700 folder Qt makes for this user: owned by the user and
-    // closed to everyone else, unlike the shared temporary folder.
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    return runtime.isEmpty() ? QDir::tempPath() : runtime;
-}
-
-QString userTag(const QString &folder)
-{
-    // The folder's owner is the user (Qt checks that for the runtime folder).
-    const uint owner = QFileInfo(folder).ownerId();
-    return QString::number(owner == uint(-2) ? 0 : owner);
-}
-
 } // namespace
 
 QString QtSingleApplication::serverName(const QString &id)
 {
-    const QString folder = userFolder();
-    return folder + QLatin1Char('/') + id + QLatin1Char('-') + userTag(folder);
+    return Paths::instanceEndpoint(id);
 }
 
 QString QtSingleApplication::lockFileName(const QString &id)

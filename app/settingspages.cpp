@@ -484,10 +484,14 @@ QWidget *MainWindow::buildShortcutKeyPage(QWidget *parent)
 
 void MainWindow::showTabletPicture(const QString &picture)
 {
-    const QPixmap scaled = QPixmap(picture).scaled(360, 240, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    const QPixmap pixmap(picture);
     for (QLabel *label : {m_pTabletPicture, m_pRingPicture}) {
-        if (label)
-            label->setPixmap(scaled);
+        if (!label)
+            continue;
+        if (pixmap.isNull()) // a model without a picture: nothing to scale
+            label->clear();
+        else
+            label->setPixmap(pixmap.scaled(360, 240, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     }
 }
 
@@ -744,6 +748,7 @@ void MainWindow::UpdateUIByAppChange()
     m_pMessages->SetCurrentTablet(tablet);
     m_pMessages->SetCurrentApp(m_strCurrentApp);
     updateLiveData();
+    refreshBattery();
 
     // 6. The tablet light.
     m_pLightGroup->setVisible(profile.DeviceControl != 0);
@@ -1364,10 +1369,12 @@ void MainWindow::ConfirmButtonClicked()
 {
     std::vector<CTablet *> tablets;
     if (m_pDiscovery) {
-        for (CTablet *tablet : m_pDiscovery->deviceList())
-            tablets.push_back(tablet);
+        for (CTablet *tablet : m_pDiscovery->deviceList()) {
+            if (tablet->ProfileEdited())
+                tablets.push_back(tablet);
+        }
     }
-    if (!SaveAllProfiles(tablets))
+    if (!tablets.empty() && !SaveAllProfiles(tablets))
         qWarning() << "ConfirmButtonClicked: the profiles were not saved";
     postUsage(QStringLiteral("ConfirmButtonClicked"));
 }
@@ -1375,8 +1382,10 @@ void MainWindow::ConfirmButtonClicked()
 void MainWindow::CancelButtonClicked()
 {
     if (m_pDiscovery) {
-        for (CTablet *tablet : m_pDiscovery->deviceList())
-            tablet->LoadProfile(tablet->profileKey);
+        for (CTablet *tablet : m_pDiscovery->deviceList()) {
+            if (tablet->ProfileEdited())
+                tablet->LoadProfile(tablet->profileKey);
+        }
     }
     UpdateUIByAppChange();
     postUsage(QStringLiteral("CancelButtonClicked"));

@@ -153,7 +153,12 @@ void TabletMessages::ReceivActionMsg(int tabletId, int msgId, int msgData)
 
 void TabletMessages::ReceivActionMsg(int tabletId, int msgId, QString text)
 {
-    qInfo() << "Function ReceivActionMsg:" << tabletId << "-" << msgId << "--" << text;
+    // A usage record follows every key, pen button and ring action, which the engine has
+    // logged already: one info line per press is enough.
+    if (msgId == kMsgUsageRecord)
+        qDebug() << "Function ReceivActionMsg:" << tabletId << "-" << msgId << "--" << text;
+    else
+        qInfo() << "Function ReceivActionMsg:" << tabletId << "-" << msgId << "--" << text;
     CTablet *sender = Tablet(tabletId);
     switch (msgId) {
     case kMsgUsageRecord:
@@ -342,6 +347,8 @@ void TabletMessages::Battery(CTablet *tablet, int charging)
         }
     }
     const bool reportsBattery = (tablet->m_DeviceAttributes.TabletType[7] & 0x08) != 0 || tablet->isBle;
+    if (reportsBattery && level >= 0)
+        emit TabletBatteryChanged(tablet, level, charging == 1);
     if (tablet == m_pCurrentTablet && reportsBattery && level >= 0)
         emit BatteryChanged(level, charging == 1);
 }

@@ -84,6 +84,8 @@ signals:
     void PenListChanged();
     // The battery widget: level in percent and charging state; show it.
     void BatteryChanged(int level, bool charging);
+    // Any tablet that reports its battery told its level (the tray tool tip lists them).
+    void TabletBatteryChanged(CTablet *tablet, int level, bool charging);
     // A tray message (title, text, milliseconds, no icon).
     void TrayMessage(QString title, QString text, int ms);
     // Ring page: ring 0 or 1 now has function 'function' checked.

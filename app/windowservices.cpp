@@ -145,9 +145,9 @@ void MainWindow::connectTabletMessages()
         if (m_pTrayIcon)
             m_pTrayIcon->showMessage(title, text, QSystemTrayIcon::NoIcon, ms);
     });
-    connect(messages, &TabletMessages::BatteryChanged, this, [this](int level, bool charging) {
-        m_pBattery->SetBattery(level, charging);
-        m_pBattery->show();
+    connect(messages, &TabletMessages::TabletBatteryChanged, this, [this](CTablet *tablet, int, bool charging) {
+        m_BatteryCharging.insert(tablet, charging);
+        refreshBattery();
     });
     connect(messages, &TabletMessages::PressureChanged, this, [this](int pressure, int maxPressure) {
         m_pPressureBar->setRange(0, qMax(1, maxPressure));
@@ -156,6 +156,34 @@ void MainWindow::connectTabletMessages()
     connect(m_pPageList, &QListWidget::currentRowChanged, messages, [this](int row) {
         m_pMessages->SetPenPageShown(row >= 0 && row < m_ListedPages.size() && m_ListedPages[row] == PagePen);
     });
+}
+
+void MainWindow::refreshBattery()
+{
+    QStringList lines{QStringLiteral("Inkora")};
+    QHash<const CTablet *, bool> charging;
+    if (m_pDiscovery) {
+        for (CTablet *tablet : m_pDiscovery->deviceList()) {
+            const int level = tablet->batteryLevel.load();
+            if (level < 0 || !m_BatteryCharging.contains(tablet))
+                continue;
+            charging.insert(tablet, m_BatteryCharging.value(tablet));
+            QString line = QStringLiteral("%1: %2 %").arg(QString::fromLocal8Bit(tablet->m_DeviceAttributes.DisplayName)).arg(level);
+            if (charging.value(tablet))
+                line += QStringLiteral(" (%1)").arg(languageText(QStringLiteral("Common.charging"), QStringLiteral("charging")));
+            lines << line;
+        }
+    }
+    m_BatteryCharging = charging; // tablets gone since are forgotten
+    if (m_pTrayIcon)
+        m_pTrayIcon->setToolTip(lines.join(QLatin1Char('\n')));
+    CTablet *shown = currentTablet();
+    if (shown && m_BatteryCharging.contains(shown)) {
+        m_pBattery->SetBattery(shown->batteryLevel.load(), m_BatteryCharging.value(shown));
+        m_pBattery->show();
+    } else {
+        m_pBattery->hide();
+    }
 }
 
 void MainWindow::RefreshPenDisplay()

@@ -26,6 +26,13 @@ QString GetConfigXMLFileVersion(const QString &path, int *code)
 
     QDomDocument document;
     XmlParseError error;
+    // A file with nothing in it holds no document at all, which is not a parse error.
+    const bool blank = file.peek(4096).trimmed().isEmpty() && file.size() < 4096;
+    if (blank) {
+        qWarning() << "document is null!";
+        result = ConfigVersionNullDocument;
+        return QString();
+    }
     if (!readGuardedXml(&file, &document, &error)) {
         qWarning().noquote() << "parse file failed at line" << error.line << ",column"
                              << error.column << "," << error.message;

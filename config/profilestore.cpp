@@ -46,6 +46,12 @@ QDebug Failure(const char *prefix)
 
 bool ParseDocument(const QByteArray &data, QDomDocument *document, const char *prefix, int *code)
 {
+    // A file with nothing in it holds no document at all, which is not a parse error.
+    if (data.trimmed().isEmpty()) {
+        Failure(prefix) << "document is null!";
+        SetCode(code, ProfileNullDocument);
+        return false;
+    }
     XmlParseError error;
     if (!checkXmlLimits(data, &error)) {
         Failure(prefix) << "parse file failed at line" << error.line << ",column" << error.column << ","

@@ -5,6 +5,7 @@
 #include "app/paths.h"
 #include "config/profiletext.h"
 
+#include <QCryptographicHash>
 #include <QDebug>
 #include <chrono>
 #include <QMetaType>
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -189,15 +191,16 @@ void CTablet::EndProfileReception()
     receiveActive = 0;
 }
 
+// On the way through at debug level only: the main window logs each message it takes.
 void CTablet::ReceivActionMsg(int tabletId, int msgId, int msgData)
 {
-    qInfo() << "DataAction ReceivActionMsg:" << tabletId << msgId << msgData;
+    qDebug() << "DataAction ReceivActionMsg:" << tabletId << msgId << msgData;
     emit PostActionMsg(tabletId, msgId, msgData);
 }
 
 void CTablet::ReceivActionMsg(int tabletId, int msgId, QString appPath)
 {
-    qInfo() << "DataAction ReceivActionMsg:" << tabletId << msgId << appPath;
+    qDebug() << "DataAction ReceivActionMsg:" << tabletId << msgId << appPath;
     emit PostActionMsg(tabletId, msgId, appPath);
 }
 
@@ -543,6 +546,7 @@ bool CTablet::LoadProfile(const QString &modelKey)
     }
     // The old list now belongs to `loaded`, which frees it after the lock is released.
     loaded.data().Apps = oldList;
+    m_SavedFingerprint = ProfileFingerprint();
     return true;
 }
 
@@ -592,6 +596,21 @@ void CTablet::CopyMappingValues()
     SH = TabletXMLData->SH;
 }
 
+QByteArray CTablet::ProfileFingerprint() const
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    std::lock_guard<std::mutex> lock(appsMutex);
+    ::TabletXMLData record;
+    std::memcpy(&record, TabletXMLData.get(), sizeof record);
+    record.FineMode = record.FineX = record.FineY = record.FineW = record.FineH = 0;
+    record.Apps = nullptr;
+    hash.addData(reinterpret_cast<const char *>(&record), int(sizeof record));
+    for (const AppConfigNode *app = TabletXMLData->Apps; app; app = app->next) {
+        hash.addData(reinterpret_cast<const char *>(app), int(offsetof(AppConfigNode, next)));
+    }
+    return hash.result();
+}
+
 void CTablet::SnapshotProfile(DeviceProfile *copy) const
 {
     std::lock_guard<std::mutex> lock(appsMutex);
@@ -629,7 +648,12 @@ bool SaveAllProfiles(const std::vector<CTablet *> &tablets)
                 done[j] = true;
             }
         }
-        ok = saved[i]->profileStore.SaveAll(entries) && ok;
+        const bool written = saved[i]->profileStore.SaveAll(entries);
+        ok = written && ok;
+        for (size_t j = i; written && j < saved.size(); ++j) {
+            if (saved[j]->profileStore.path() == saved[i]->profileStore.path())
+                saved[j]->m_SavedFingerprint = saved[j]->ProfileFingerprint();
+        }
     }
     for (CTablet *tablet : saved)
         tablet->CopyMappingValues();

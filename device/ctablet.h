@@ -125,6 +125,9 @@ public:
     // Writes this tablet's profiles into profileStore's file and copies the screen area
     // into the mapping values again.
     bool SaveProfile();
+    // Whether the profiles changed since they were last loaded or saved (GUI thread):
+    // OK writes and Cancel reloads only the tablets whose profiles did.
+    bool ProfileEdited() const { return ProfileFingerprint() != m_SavedFingerprint; }
     // A second tablet of a model that is already open: a copy of the other tablet's
     // profiles with an application list of its own (sharing one list would leave this
     // tablet with freed nodes once the other one is removed).
@@ -257,6 +260,10 @@ private:
     void SnapshotProfile(DeviceProfile *copy) const;
     friend bool SaveAllProfiles(const std::vector<CTablet *> &tablets);
     void CaptureArea();
+    // A hash of what the profile file holds of this tablet (the record and every
+    // application profile; not the fine-mode state or list links), under appsMutex.
+    QByteArray ProfileFingerprint() const;
+    QByteArray m_SavedFingerprint; // GUI thread: the fingerprint as last loaded or saved
 
     bool m_TransferStarted = false; // transferMutex
     ScreenRectProvider m_ScreenRectProvider; // GUI thread

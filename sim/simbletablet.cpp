@@ -2,6 +2,7 @@
 
 #include "config/modeltables.h"
 #include "platform/hid/hidmonitor.h"
+#include "sim/simbluez.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -223,6 +224,18 @@ bool SimBleTablet::setConnected(bool connected)
 
 SimBleHidBackend::SimBleHidBackend(std::unique_ptr<HidBackend> inner) : m_inner(std::move(inner)) {}
 
+void SimBleHidBackend::keepBluez(std::unique_ptr<SimBluez> bluez)
+{
+    m_bluez = std::move(bluez);
+}
+
+SimBleHidBackend::~SimBleHidBackend()
+{
+    // The tablets let go of the bus before the stand-in (if any) ends it.
+    m_tablets.clear();
+    m_bluez.reset();
+}
+
 std::shared_ptr<SimBleTablet> SimBleHidBackend::plug(const SimModel &model, const QString &friendlyName,
                                                      const QString &address)
 {
@@ -239,6 +252,21 @@ std::shared_ptr<SimBleTablet> SimBleHidBackend::plug(const SimModel &model, cons
     std::lock_guard<std::mutex> lock(m_lock);
     m_tablets.append(tablet);
     return tablet;
+}
+
+std::shared_ptr<SimBleTablet> SimBleHidBackend::plugListedOnly(const SimModel &model, const QString &friendlyName,
+                                                               const QString &address)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    auto tablet = std::make_shared<SimBleTablet>(model, friendlyName, address, m_tablets.size());
+    m_tablets.append(tablet);
+    return tablet;
+}
+
+QVector<std::shared_ptr<SimBleTablet>> SimBleHidBackend::tablets()
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_tablets;
 }
 
 void SimBleHidBackend::unplug(const std::shared_ptr<SimBleTablet> &tablet)
@@ -276,32 +304,43 @@ std::unique_ptr<HidMonitor> SimBleHidBackend::createMonitor(uint16_t vendorId)
     return m_inner ? m_inner->createMonitor(vendorId) : nullptr;
 }
 
-std::unique_ptr<HidBackend> AddSimulatedBluetooth(std::unique_ptr<HidBackend> backend, const QString &list)
+QString SimBleAddress(const SimModel &model, int n)
 {
-    QVector<const SimModel *> models;
-    const bool all = list.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0;
-    for (const QString &item : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const QString text = item.trimmed();
-        bool isId = false;
-        const uint pid = QString(text).remove(QRegularExpression(QStringLiteral("^0[xX]"))).toUInt(&isId, 16);
-        for (const SimModel &m : SimBleModels::all()) {
-            if (all || (isId && m.productId == pid) || text.compare(QLatin1String(m.modelKey), Qt::CaseInsensitive) == 0)
-                models << &m;
-        }
-    }
+    return QStringLiteral("C0:FF:EE:5B:%1:%2")
+        .arg(model.productId & 0xFF, 2, 16, QLatin1Char('0'))
+        .arg(n, 2, 16, QLatin1Char('0'))
+        .toUpper();
+}
+
+QString SimBleName(const SimModel &model)
+{
+    const BleModelEntry *entry = FindBleModel(model.productId);
+    return entry ? QString::fromLatin1(entry->bleName) : QString();
+}
+
+std::unique_ptr<HidBackend> AddSimulatedBluetooth(std::unique_ptr<HidBackend> backend,
+                                                  const QVector<const SimModel *> &models)
+{
     if (models.isEmpty())
         return backend;
     auto sim = std::make_unique<SimBleHidBackend>(std::move(backend));
+    if (!BluezReachable()) {
+        QString why;
+        std::unique_ptr<SimBluez> bluez = SimBluez::Start(&why);
+        if (bluez) {
+            qInfo().noquote() << "simulate: no BlueZ on the system bus; the Bluetooth tablets use a stand-in at"
+                              << bluez->address();
+            sim->keepBluez(std::move(bluez));
+        } else {
+            qWarning().noquote() << "simulate: no BlueZ and no stand-in:" << why;
+        }
+    }
     int n = 0;
     for (const SimModel *m : models) {
-        const BleModelEntry *entry = FindBleModel(m->productId);
-        if (!entry)
+        const QString name = SimBleName(*m);
+        if (name.isEmpty())
             continue;
-        const QString address = QStringLiteral("C0:FF:EE:5B:%1:%2")
-                                    .arg(m->productId & 0xFF, 2, 16, QLatin1Char('0'))
-                                    .arg(++n, 2, 16, QLatin1Char('0'))
-                                    .toUpper();
-        if (sim->plug(*m, QString::fromLatin1(entry->bleName), address))
+        if (sim->plug(*m, name, SimBleAddress(*m, ++n)))
             qInfo().noquote() << "simulate: Bluetooth tablet" << QLatin1String(m->modelKey) << "paired";
     }
     return sim;

@@ -27,6 +27,7 @@
 
 class QThread;
 class SimBleWriteReceiver;
+class SimBluez;
 
 namespace SimBleModels {
 // The simulated Bluetooth models (product ids of the Bluetooth model table).
@@ -86,11 +87,18 @@ private:
 class SimBleHidBackend : public HidBackend {
 public:
     explicit SimBleHidBackend(std::unique_ptr<HidBackend> inner);
+    ~SimBleHidBackend() override;
 
     // Creates a simulated Bluetooth tablet, attaches it to the mock BlueZ and lists its
     // HID node. Null (logged) when the mock BlueZ is not there.
     std::shared_ptr<SimBleTablet> plug(const SimModel &model, const QString &friendlyName, const QString &address);
     void unplug(const std::shared_ptr<SimBleTablet> &tablet);
+    // Lists the HID node of a tablet that is not attached to any BlueZ: for the support
+    // tool, which shows the nodes and never talks to the tablet.
+    std::shared_ptr<SimBleTablet> plugListedOnly(const SimModel &model, const QString &friendlyName,
+                                                 const QString &address);
+    // The tablets whose nodes are listed, in the order they came.
+    QVector<std::shared_ptr<SimBleTablet>> tablets();
     HidBackend *inner() const { return m_inner.get(); }
 
     bool init() override;
@@ -98,13 +106,23 @@ public:
     std::unique_ptr<HidDevice> open(const QString &path) override;
     std::unique_ptr<HidMonitor> createMonitor(uint16_t vendorId) override;
 
+    // Keeps the BlueZ stand-in the tablets are attached to until they are gone.
+    void keepBluez(std::unique_ptr<SimBluez> bluez);
+
 private:
     std::unique_ptr<HidBackend> m_inner;
+    std::unique_ptr<SimBluez> m_bluez; // destroyed after the tablets below
     std::mutex m_lock; // guards m_tablets
     QVector<std::shared_ptr<SimBleTablet>> m_tablets;
 };
 
-// `Inkora --simulate[=LIST]`: backend plus the Bluetooth models LIST names (product ids
-// such as "0801" or model keys; "all" for every one), each under its friendly name of
-// the Bluetooth model table, on the mock BlueZ. Other names are left to the caller.
-std::unique_ptr<HidBackend> AddSimulatedBluetooth(std::unique_ptr<HidBackend> backend, const QString &list);
+// `Inkora --simulate[=LIST]`: backend plus these Bluetooth models, each under its
+// friendly name of the Bluetooth model table, on the BlueZ stand-in of the system bus;
+// where nothing answers as BlueZ there, on one of its own (sim/simbluez.h).
+std::unique_ptr<HidBackend> AddSimulatedBluetooth(std::unique_ptr<HidBackend> backend,
+                                                  const QVector<const SimModel *> &models);
+
+// The address of the n-th (1-based) simulated Bluetooth tablet of a model, and the
+// friendly name its model row gives (empty for a model outside the table).
+QString SimBleAddress(const SimModel &model, int n);
+QString SimBleName(const SimModel &model);

@@ -1,5 +1,6 @@
 #include "sim/simcontrol.h"
 
+#include "sim/simbletablet.h"
 #include "sim/simhidbackend.h"
 #include "sim/simreports.h"
 #include "sim/simtablet.h"
@@ -93,15 +94,27 @@ void SimControl::OnReadyRead(QLocalSocket *socket)
     }
 }
 
+QVector<std::pair<QString, std::shared_ptr<SimTablet>>> SimControl::AllTablets() const
+{
+    // USB tablets by their number, Bluetooth ones by "b" and theirs.
+    QVector<std::pair<QString, std::shared_ptr<SimTablet>>> all;
+    for (const auto &t : m_pBackend->tablets())
+        all.append({QString::number(t->instance()), t});
+    if (m_pBluetooth) {
+        for (const auto &t : m_pBluetooth->tablets())
+            all.append({QStringLiteral("b%1").arg(t->tablet().instance()), t->tabletPtr()});
+    }
+    return all;
+}
+
 std::shared_ptr<SimTablet> SimControl::FindTablet(const QString &id, QString *why) const
 {
-    const QVector<std::shared_ptr<SimTablet>> tablets = m_pBackend->tablets();
     qint64 number = -1;
-    const bool byNumber = ParseNumber(id, 0, INT32_MAX, &number);
-    for (const auto &t : tablets) {
-        if (byNumber ? t->instance() == number
-                     : id.compare(QLatin1String(t->model().modelKey), Qt::CaseInsensitive) == 0)
-            return t;
+    const QString name = ParseNumber(id, 0, INT32_MAX, &number) ? QString::number(number) : id;
+    for (const auto &t : AllTablets()) {
+        if (name.compare(t.first, Qt::CaseInsensitive) == 0
+            || name.compare(QLatin1String(t.second->model().modelKey), Qt::CaseInsensitive) == 0)
+            return t.second;
     }
     *why = QStringLiteral("no simulated tablet ") + id;
     return nullptr;
@@ -117,8 +130,8 @@ QString SimControl::Execute(const QString &line)
 
     if (command == QLatin1String("list")) {
         QString answer = QStringLiteral("ok");
-        for (const auto &t : m_pBackend->tablets())
-            answer += QStringLiteral(" %1:%2").arg(t->instance()).arg(QLatin1String(t->model().modelKey));
+        for (const auto &t : AllTablets())
+            answer += QStringLiteral(" %1:%2").arg(t.first, QLatin1String(t.second->model().modelKey));
         return answer;
     }
     if (command == QLatin1String("plug")) {
@@ -147,7 +160,8 @@ QString SimControl::Execute(const QString &line)
         const char *usage;
     } kTabletCommands[] = {
         {"unplug", 1, 1, "unplug T"},
-        {"keys", 2, 2, "keys T BITS"},
+        {"keys", 2, 3, "keys T BITS [RING]"},
+        {"battery", 2, 3, "battery T PERCENT [CHARGING]"},
         {"pen", 4, 6, "pen T X Y PRESSURE [BUTTONS [INRANGE]]"},
         {"stroke", 7, 8, "stroke T X0 Y0 X1 Y1 STEPS PRESSURE [MS]"},
         {"mode", 1, 1, "mode T"},
@@ -173,7 +187,7 @@ QString SimControl::Execute(const QString &line)
         int i = 0;
         for (const qint64 high : highs) {
             if (2 + i < words.size() && !ParseNumber(words.at(2 + i), 0, high, &v[i])) {
-                why = QStringLiteral("bad number ") + words.at(2 + i);
+                why = QStringLiteral("bad number %1 (0..%2)").arg(words.at(2 + i)).arg(high);
                 return false;
             }
             ++i;
@@ -181,6 +195,8 @@ QString SimControl::Execute(const QString &line)
         return true;
     };
 
+    if (command == QLatin1String("unplug") && !m_pBackend->tablets().contains(tablet))
+        return Error(QStringLiteral("a Bluetooth tablet is not plugged in, so not unplugged"));
     if (command == QLatin1String("unplug")) {
         m_pBackend->unplug(tablet);
         qInfo().noquote() << "simulate: tablet" << QLatin1String(tablet->model().modelKey) << tablet->instance()
@@ -188,9 +204,15 @@ QString SimControl::Execute(const QString &line)
         return QStringLiteral("ok");
     }
     if (command == QLatin1String("keys")) {
-        if (!numbers({kMaxKeyBits}))
+        if (!numbers({kMaxKeyBits, 0xFF}))
             return Error(why);
-        tablet->queueKeys(uint64_t(v[0]));
+        tablet->queueKeys(uint64_t(v[0]), uint8_t(v[1]));
+        return QStringLiteral("ok");
+    }
+    if (command == QLatin1String("battery")) {
+        if (!numbers({100, 1}))
+            return Error(why);
+        tablet->queueBattery(int(v[0]), v[1] != 0);
         return QStringLiteral("ok");
     }
     // Coordinates are 16 bits on the wire, 24 in the 12-byte pen report: a larger one

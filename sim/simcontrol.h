@@ -4,18 +4,20 @@
 // "error: WHY". People (`inkora-hidtool simulate ...`) and the end-to-end tests drive
 // the simulated tablets of a running program through it.
 //
-//   list                                      ok N:MODEL N:MODEL ...
+//   list                                      ok N:MODEL ... bN:MODEL (Bluetooth ones)
 //   plug MODEL                                ok N        (model key or product id)
 //   unplug T                                  ok
-//   keys T BITS                               ok          (bit 0 is key 1; 0 lets go)
+//   keys T BITS [RING]                        ok          (bit 0 is key 1; 0 lets go; the
+//                                                          ring byte of the report)
+//   battery T PERCENT [CHARGING]              ok          (a battery report)
 //   pen T X Y PRESSURE [BUTTONS [INRANGE]]    ok          (one pen report)
 //   stroke T X0 Y0 X1 Y1 STEPS PRESSURE [MS]  ok          (hover, STEPS tip-down samples,
 //                                                          lift, leave; MS between reports)
 //   mode T                                    ok MODE     (the report mode last set)
 //   pending T                                 ok COUNT    (reports not read yet)
 //
-// T is a tablet's number (the "simN" of its interface path, and what plug answers) or
-// a model key (the first tablet of that model). Numbers may be decimal or 0x-hex.
+// T is a tablet's number (the "simN" of its interface path, and what plug answers), "bN"
+// for a Bluetooth tablet, or a model key (the first tablet of that model). Numbers may be decimal or 0x-hex.
 //
 // Lives on the GUI thread; the simulated tablets take the scripted reports under their
 // own lock, and the reading threads read them from there.
@@ -25,9 +27,13 @@
 #include <QObject>
 #include <QString>
 
+#include <QVector>
+
 #include <memory>
+#include <utility>
 
 class QLocalSocket;
+class SimBleHidBackend;
 class SimHidBackend;
 class SimTablet;
 
@@ -37,6 +43,8 @@ class SimControl : public QObject {
 public:
     // backend: the program's simulated tablets; not owned, outlives this object.
     explicit SimControl(SimHidBackend *backend, QObject *parent = nullptr);
+    // The Bluetooth tablets driven too (not owned, outlives this object; may be null).
+    void SetBluetooth(SimBleHidBackend *bluetooth) { m_pBluetooth = bluetooth; }
     ~SimControl() override;
 
     // "inkora-simulate" in the user's runtime folder ($XDG_RUNTIME_DIR).
@@ -57,7 +65,9 @@ private:
     void OnNewConnection();
     void OnReadyRead(QLocalSocket *socket);
     std::shared_ptr<SimTablet> FindTablet(const QString &id, QString *why) const;
+    QVector<std::pair<QString, std::shared_ptr<SimTablet>>> AllTablets() const;
 
     SimHidBackend *m_pBackend;
+    SimBleHidBackend *m_pBluetooth = nullptr;
     QLocalServer m_server;
 };

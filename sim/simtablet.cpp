@@ -156,7 +156,8 @@ QByteArray SimTablet::attributePayload(uint8_t attribute) const
     case 3: return serialNumber().toLatin1();
     case 4: return QByteArray(m_model.firmware);
     case 5: return QByteArray(m_model.firmwareDate);
-    case 100: return m_model.maxX > 0 ? SimReports::geometry(m_model) : QByteArray();
+    // A keypad answers with a zero pen area, as the keypads do.
+    case 100: return SimReports::geometry(m_model);
     case 110: return SimReports::capabilityBlock(m_model).mid(1);
     case 131: {
         QByteArray code(8, '\0');
@@ -224,12 +225,14 @@ int SimTablet::rawStringDescriptor(int index, uint8_t *buffer, int size) const
 {
     QByteArray bytes;
     QString text;
+    if (index == 100 && m_withoutGeometry)
+        return -1;
     if (index == 100 || index == 110 || index == 131) {
         bytes = attributePayload(uint8_t(index));
         if (index == 110)
             bytes = SimReports::capabilityBlock(m_model);
         if (bytes.isEmpty())
-            return -1; // the model has no such string (a keypad has no geometry)
+            return -1; // the model has no such string
     } else if (stringDescriptor(index, &text)) {
         bytes = QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
     } else {

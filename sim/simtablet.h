@@ -15,6 +15,7 @@
 #include <QString>
 #include <QVector>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -49,6 +50,9 @@ public:
     void unplug();
     // A device that stops answering commands (for time-out paths).
     void setAnswering(bool answering);
+    // A device without the geometry string (string 100); every model has it otherwise,
+    // the keypads with a zero pen area.
+    void setWithoutGeometry() { m_withoutGeometry = true; }
     // Called on the reading thread for each report read() hands out, right before it
     // returns (the latency benchmark stamps the report there). Runs under the tablet's
     // lock: it must be quick and must not call back into the tablet. Empty by default.
@@ -84,6 +88,7 @@ private:
     qint64 m_lastDueMs = 0;
     bool m_present = true;
     bool m_answering = true;
+    std::atomic<bool> m_withoutGeometry{false};
     ReadObserver m_readObserver;
     int m_mode = 0;
     int m_tabletLight = 3;

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <memory>
 
-const char kHidListHelp[] = R"(usage: inkora-hidtool list [--simulate[=PID,...]] [--verbose]
+const char kHidListHelp[] = R"(usage: inkora-hidtool list [--simulate[=LIST]] [--verbose]
 
 Lists the interfaces of vendor 0x28BD that are present, each with the supported-model
 entry it matches, or why it matches none:
@@ -19,13 +19,17 @@ entry it matches, or why it matches none:
       match: usb entry N vid_28BD&pid_NNNN&mi_NN[&colNN] -> model <key> kind K mode M
       no match: <reason>
 and a last line "N of M interfaces match a model" (or "no tablet found").
---simulate runs on simulated tablets (hex product ids; all simulated models without
-a list) instead of the system's hidraw nodes.
+--verbose adds each interface's manufacturer and serial, every table entry of its
+product ("taken" for the one it matches, "tried" for the others), and the log lines
+of the match rules.
+--simulate runs on simulated tablets instead of the system's hidraw nodes. LIST is
+Inkora's: product ids ("0935", "0x0935") or model keys, comma-separated, or "all";
+without a list, every simulated model, USB and Bluetooth.
 
 Exit codes: 0 a tablet interface was found, 1 none, 2 bad command line.
 )";
 
-const char kHidInfoHelp[] = R"(usage: inkora-hidtool info PATH [--simulate[=PID,...]] [--verbose]
+const char kHidInfoHelp[] = R"(usage: inkora-hidtool info PATH [--simulate[=LIST]] [--verbose]
 
 Opens one interface and prints its identity, geometry and capability block as
 "key: value" lines. PATH is an interface text as `list` prints it, or its node
@@ -121,7 +125,8 @@ void QuietHandler(QtMsgType type, const QMessageLogContext &, const QString &tex
 }
 
 // Splits the common options off; false (after printing) on a bad command line.
-bool CommonOptions(QStringList *args, HidToolBackend *backend, const char *help, bool *helpShown)
+bool CommonOptions(QStringList *args, HidToolBackend *backend, const char *help, bool *helpShown,
+                   bool *verbose = nullptr)
 {
     *helpShown = false;
     if (args->contains(QStringLiteral("--help")) || args->contains(QStringLiteral("-h"))) {
@@ -129,7 +134,10 @@ bool CommonOptions(QStringList *args, HidToolBackend *backend, const char *help,
         *helpShown = true;
         return false;
     }
-    if (!args->removeAll(QStringLiteral("--verbose")))
+    const bool loud = args->removeAll(QStringLiteral("--verbose")) > 0;
+    if (verbose)
+        *verbose = loud;
+    if (!loud)
         qInstallMessageHandler(QuietHandler); // the match rules log every entry they try
     QString error;
     if (!backend->setUp(args, &error)) {
@@ -180,7 +188,24 @@ QString WhyNoModelMatch(const QString &path)
     return QStringLiteral("neither a usb (vid_28bd) nor a bluetooth le (0228bd_pid) interface text");
 }
 
-int RunHidList(HidBackend &backend, const HidToolOut &out)
+// --verbose: every table entry of the interface's product and whether it fits.
+static void EntriesOfProduct(const HidDeviceInfo &info, const HidToolOut &out)
+{
+    const bool usb = IsMakerUsbPath(info.path);
+    const bool ble = IsMakerBlePath(info.path);
+    const UsbModelEntry *usbTaken = usb ? MatchUsbModel(info.path) : nullptr;
+    const BleModelEntry *bleTaken = ble ? MatchBleModel(info.path) : nullptr;
+    for (const UsbModelEntry &e : kUsbModels) {
+        if (usb && e.productId == info.productId)
+            out(QStringLiteral("    %1 %2").arg(&e == usbTaken ? QStringLiteral("taken") : QStringLiteral("tried"), Describe(e)));
+    }
+    for (const BleModelEntry &e : kBleModels) {
+        if (ble && e.productId == info.productId)
+            out(QStringLiteral("    %1 %2").arg(&e == bleTaken ? QStringLiteral("taken") : QStringLiteral("tried"), Describe(e)));
+    }
+}
+
+int RunHidList(HidBackend &backend, const HidToolOut &out, bool verbose)
 {
     const QVector<HidDeviceInfo> list = backend.enumerate(0x28BD);
     int matched = 0;
@@ -195,6 +220,10 @@ int RunHidList(HidBackend &backend, const HidToolOut &out)
         if (!info.product.isEmpty())
             line += QStringLiteral("  \"%1\"").arg(info.product);
         out(line);
+        if (verbose) {
+            out(QStringLiteral("    manufacturer \"%1\"  serial \"%2\"").arg(info.manufacturer, info.serial));
+            EntriesOfProduct(info, out);
+        }
         const QString model = ModelOf(info.path);
         if (!model.isEmpty()) {
             ++matched;
@@ -278,13 +307,14 @@ int HidListCommand(QStringList args)
 {
     HidToolBackend backend;
     bool helpShown = false;
-    if (!CommonOptions(&args, &backend, kHidListHelp, &helpShown))
+    bool verbose = false;
+    if (!CommonOptions(&args, &backend, kHidListHelp, &helpShown, &verbose))
         return helpShown ? 0 : 2;
     if (!args.isEmpty()) {
         std::fprintf(stderr, "list: unexpected argument %s\n", args.first().toLocal8Bit().constData());
         return 2;
     }
-    const int code = RunHidList(backend.backend(), StdoutLines());
+    const int code = RunHidList(backend.backend(), StdoutLines(), verbose);
     std::fflush(stdout);
     return code;
 }

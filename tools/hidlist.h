@@ -11,8 +11,9 @@
 using HidToolOut = std::function<void(const QString &line)>;
 
 // Every interface of the maker present, the model entry it matches or why it matches
-// none. Returns 0 when at least one interface matches a model entry, 1 when none does.
-int RunHidList(HidBackend &backend, const HidToolOut &out);
+// none (verbose: with the table entries of its product). Returns 0 when at least one
+// interface matches a model entry, 1 when none does.
+int RunHidList(HidBackend &backend, const HidToolOut &out, bool verbose = false);
 
 // Why an interface text matches no model entry (empty when it matches one).
 QString WhyNoModelMatch(const QString &path);

@@ -5,12 +5,13 @@
 
 #include <QElapsedTimer>
 
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <memory>
 
 const char kHidRecordHelp[] = R"(usage: inkora-hidtool record PATH [--count N] [--seconds S]
-                              [--simulate[=PID,...]]
+                              [--simulate[=LIST]]
 
 Prints the input reports of one interface as hid-recorder text until Ctrl-C, the
 device's removal, N reports or S seconds:
@@ -116,7 +117,7 @@ int HidRecordCommand(QStringList args)
                     : a == QLatin1String("--seconds") ? &o.seconds : nullptr;
         if (target) {
             if (i + 1 >= args.size() || !ParseCount(args.at(i + 1), target)) {
-                std::fprintf(stderr, "record: %s needs a positive number\n", a.toLocal8Bit().constData());
+                std::fprintf(stderr, "record: %s needs a number in 1..%d\n", a.toLocal8Bit().constData(), INT_MAX);
                 return 2;
             }
             ++i;

@@ -3,7 +3,9 @@
 #include "device/modelmatch.h"
 #include "platform/hid/linux/hidrawbackend.h"
 #include "sim/simhidbackend.h"
+#include "sim/simbletablet.h"
 #include "sim/simmodel.h"
+#include "sim/simselection.h"
 
 HidToolBackend::HidToolBackend() = default;
 HidToolBackend::~HidToolBackend() = default;
@@ -33,33 +35,27 @@ bool HidToolBackend::setUp(QStringList *args, QString *error)
         return true;
     }
 
-    QVector<const SimModel *> models;
-    if (list.isEmpty()) {
-        for (const SimModel &m : SimModels::all())
-            models.append(&m);
-    }
-    for (const QString &item : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        QString digits = item.trimmed();
-        if (digits.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
-            digits = digits.mid(2);
-        bool ok = false;
-        const uint pid = digits.toUInt(&ok, 16);
-        const SimModel *model = ok && pid <= 0xFFFF ? SimModels::find(uint16_t(pid)) : nullptr;
-        if (!model) {
-            QStringList known;
-            for (const SimModel &m : SimModels::all())
-                known << QStringLiteral("%1").arg(m.productId, 4, 16, QLatin1Char('0'));
-            *error = QStringLiteral("--simulate: no simulated model with product id \"%1\" (simulated: %2)")
-                         .arg(item, known.join(QStringLiteral(", ")));
-            return false;
-        }
-        models.append(model);
+    // The grammar of Inkora's --simulate; bare, every simulated model.
+    const SimSelection selection = ParseSimulateList(list.isEmpty() ? QStringLiteral("all") : list);
+    if (!selection.unknown.isEmpty()) {
+        *error = QStringLiteral("--simulate: no simulated model \"%1\" (simulated: %2)")
+                     .arg(selection.unknown.first(), SimulatedModelsText());
+        return false;
     }
     auto sim = std::make_unique<SimHidBackend>();
     m_sim = sim.get();
-    for (const SimModel *m : models)
+    for (const SimModel *m : selection.usb)
         m_tablets.append(m_sim->plug(*m));
-    m_backend = std::move(sim);
+    if (selection.bluetooth.isEmpty()) {
+        m_backend = std::move(sim);
+        return m_backend->init();
+    }
+    // Bluetooth tablets show their HID nodes; they are reached through BlueZ, not here.
+    auto ble = std::make_unique<SimBleHidBackend>(std::move(sim));
+    int n = 0;
+    for (const SimModel *m : selection.bluetooth)
+        ble->plugListedOnly(*m, SimBleName(*m), SimBleAddress(*m, ++n));
+    m_backend = std::move(ble);
     return m_backend->init();
 }
 

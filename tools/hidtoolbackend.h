@@ -1,7 +1,7 @@
 #pragma once
 // The HID backend a hidtool command runs on: the real one (hidraw), or simulated tablets
-// when the command line has "--simulate" or "--simulate=PID,..." (hex product ids,
-// "0935" or "0x0935"; without a list, every simulated model).
+// when the command line has "--simulate" or "--simulate=LIST" (Inkora's grammar:
+// product ids or model keys, or "all"; without a list, every simulated model).
 
 #include "platform/hid/hidbackend.h"
 

@@ -19,7 +19,7 @@ commands:
   list          the maker's interfaces present and the model entry each matches
   info PATH     identity, geometry and capability block of one interface
   record PATH   input reports of one interface as hid-recorder text
-                (list, info and record take --simulate[=PID,...] to run on simulated
+                (list, info and record take --simulate[=LIST] to run on simulated
                 tablets; each command has --help)
   replay FILE   decode a hid-recorder style recording through a tablet object and
                 print one JSON object per event (see: inkora-hidtool replay --help)
@@ -37,13 +37,14 @@ int Usage(FILE *to, int code)
     return code;
 }
 
-bool ParseNumber(const QString &text, int *value)
+// Decimal or 0x-hex, within [low, high].
+bool ParseNumber(const QString &text, long low, long high, int *value)
 {
     bool ok = false;
     const int base = text.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive) ? 16 : 10;
     const QString digits = base == 16 ? text.mid(2) : text;
     const long v = digits.toLong(&ok, base);
-    if (!ok || v < 0 || v > 0x7FFFFFFF)
+    if (!ok || v < low || v > high)
         return false;
     *value = int(v);
     return true;
@@ -58,14 +59,28 @@ int Replay(const QStringList &args)
             std::fputs(kReplayHelp, stdout);
             return 0;
         }
+        // Each number option with the values it takes.
+        static const struct {
+            const char *name;
+            long low;
+            long high;
+        } kNumbers[] = {
+            {"--pid", 0, 0xFFFF},          {"--max-x", 1, 0xFFFFFF},     {"--max-y", 1, 0xFFFFFF},
+            {"--max-pressure", 1, 0xFFFF}, {"--resolution", 1, 0xFFFF},  {"--foreground-pid", 0, 0x7FFFFFFF},
+            {"--orientation", 0, 3},
+        };
+        int *targets[] = {&o.productId, &o.maxX, &o.maxY, &o.maxPressure, &o.resolution, &o.foregroundPid,
+                          &o.orientation};
         int *target = nullptr;
-        if (a == QLatin1String("--pid")) target = &o.productId;
-        else if (a == QLatin1String("--max-x")) target = &o.maxX;
-        else if (a == QLatin1String("--max-y")) target = &o.maxY;
-        else if (a == QLatin1String("--max-pressure")) target = &o.maxPressure;
-        else if (a == QLatin1String("--resolution")) target = &o.resolution;
-        else if (a == QLatin1String("--foreground-pid")) target = &o.foregroundPid;
-        else if (a == QLatin1String("--orientation")) target = &o.orientation;
+        long low = 0;
+        long high = 0;
+        for (size_t n = 0; n < sizeof kNumbers / sizeof kNumbers[0]; ++n) {
+            if (a == QLatin1String(kNumbers[n].name)) {
+                target = targets[n];
+                low = kNumbers[n].low;
+                high = kNumbers[n].high;
+            }
+        }
         QString *text = nullptr;
         if (a == QLatin1String("--profile")) text = &o.profile;
         else if (a == QLatin1String("--screens")) text = &o.screens;
@@ -80,8 +95,9 @@ int Replay(const QStringList &args)
             const QString value = args.at(++i);
             if (text) {
                 *text = value;
-            } else if (!ParseNumber(value, target)) {
-                std::fprintf(stderr, "replay: %s: \"%s\" is not a number\n", qPrintable(a), qPrintable(value));
+            } else if (!ParseNumber(value, low, high, target)) {
+                std::fprintf(stderr, "replay: %s: \"%s\" is not a number in %ld..%ld\n", qPrintable(a),
+                             qPrintable(value), low, high);
                 return 2;
             }
         } else if (a.startsWith(QLatin1String("--"))) {

@@ -3,26 +3,34 @@
 #include "config/modeltables.h"
 #include "device/ctablet.h"
 #include "device/usbidentity.h"
+#include "app/language.h"
+#include "app/paths.h"
+#include "sim/simbletablet.h"
 #include "sim/simhidbackend.h"
+#include "sim/simselection.h"
 #include "tools/hidrecording.h"
 #include "tools/jsonline.h"
 #include "tools/wintab.h"
 
 #include "action/actioncaption.h"
+#include "action/actionservices.h"
 #include "action/actionsystem.h"
 #include "action/caction.h"
 #include "action/penpath.h"
 #include "driverlink/cwintabmap.h"
 #include "driverlink/driverlink.h"
+#include "mapping/mappingmodel.h"
 #include "mapping/pressurecurve.h"
 #include "mapping/screentable.h"
 #include "platform/foreground/fixedforegroundbackend.h"
 #include "platform/input/recordinginputinjector.h"
 #include "platform/ipc/linux/posixipcbackend.h"
+#include "platform/locale/linux/systemlocalebackend.h"
 #include "platform/vhid/recordingvhid.h"
 #include "platform/vhid/vhidreport.h"
 
 #include <QFile>
+#include <QSettings>
 #include <QtEndian>
 #include <QVector>
 
@@ -40,10 +48,12 @@ and prints one JSON object per line. FILE is hid-recorder text:
   I: <bus> <vid> <pid>              identity in hex (optional; --pid wins)
   N: P: R: D:                       recorder header lines (ignored)
   # ...                             comment
-The device description comes from the simulated tablet of that product id; the
---max-* and --resolution options override its geometry. --profile loads the
-model's profile from a profile file, as the tablet does when it opens (exit 2 when
-it does not load). Without a profile the whole tablet maps onto the whole desktop
+The device description comes from the simulated tablet of that product id (USB or
+Bluetooth; another id exits 2); the --max-* and --resolution options override its
+geometry. --profile loads the model's profile from a profile file, as the tablet
+does when it opens, after the screens are known, so a profile without a screen area
+takes the screen of its screen index (exit 2 when it does not load). Captions are
+the texts of the user's language file, as the program shows them. Without a profile the whole tablet maps onto the whole desktop
 with the linear pressure curve and ink on.
 --screens: the screens in desktop pixels (default one of 1920 x 1080 at 0,0); they
 become the screen table as a display enumeration makes it. --orientation overrides
@@ -258,6 +268,21 @@ private:
     std::function<void(const QByteArray &)> m_Sink;
 };
 
+// The texts of the user's language file (the installed one before the program first
+// copied it), in the group of the user's language.
+LanguageLookup ReplayLanguage()
+{
+    QString path = Paths::dataFolder() + QStringLiteral("/language.ini");
+    if (!QFile::exists(path))
+        path = Paths::installFolder() + QStringLiteral("/config/language.ini");
+    if (!QFile::exists(path))
+        return LanguageLookup();
+    auto settings = std::make_shared<QSettings>(path, QSettings::IniFormat);
+    settings->setIniCodec("UTF-8");
+    settings->beginGroup(Language::groupForLanguageId(SystemLocaleBackend().userDefaultUiLanguage()));
+    return [settings](const QString &key, const QString &fallback) { return Language::text(*settings, key, fallback); };
+}
+
 } // namespace
 
 int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray &)> &out, QString *error)
@@ -298,14 +323,17 @@ int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray 
         return 2;
     }
 
-    // The simulated tablet of that product; an unknown product borrows the default
-    // model's geometry under its own id.
-    SimModel model = SimModels::defaultModel();
-    if (const SimModel *known = SimModels::find(uint16_t(pid)))
-        model = *known;
-    else
-        model.modelKey = "";
-    model.productId = uint16_t(pid);
+    // The simulated tablet of that product: its geometry and its key and ring rules.
+    const SimModel *known = SimModels::find(uint16_t(pid));
+    if (!known)
+        known = SimBleModels::find(uint16_t(pid));
+    if (!known) {
+        *error = QStringLiteral("product id 0x%1 is no model this tool knows (known: %2)")
+                     .arg(pid, 4, 16, QLatin1Char('0'))
+                     .arg(SimulatedModelsText());
+        return 2;
+    }
+    const SimModel model = *known;
 
     SimHidBackend backend;
     auto sim = backend.plug(model);
@@ -344,6 +372,11 @@ int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray 
     if (o.maxPressure >= 0) a.MaxPressure = o.maxPressure;
     if (o.resolution >= 0) a.Resolution = o.resolution;
     FinishGeometry(a);
+    // The screens first, as the program enumerates them before any tablet opens: a
+    // profile without a screen area takes the one of its screen index.
+    const ScreenTableData table = ScreenTable::Build(screens);
+    ScreenTable::Publish(table);
+    tablet.SetScreenRectProvider(&MappingModel::ScreenTableRect);
     if (!o.profile.isEmpty()) {
         // The profile of the model the product's table row names, as the tablet loads
         // it when it opens; a product outside the table uses the simulated model's key.
@@ -358,9 +391,6 @@ int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray 
         // Without a profile file the model's own pen count stands in for the profile's.
         tablet.TabletXMLData->DevicePenNum = int16_t(std::max(model.pens, 1));
     }
-    // The screens as a display enumeration publishes them.
-    const ScreenTableData table = ScreenTable::Build(screens);
-    ScreenTable::Publish(table);
     ::TabletXMLData &x = *tablet.TabletXMLData;
     if (o.orientation >= 0)
         x.Orientation = int16_t(o.orientation);
@@ -460,6 +490,13 @@ int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray 
         }
     });
     tablet.action->SetServices(nullptr, &foreground, &actionSystem);
+    // Captions in the user's language, as the program shows them.
+    ActionServiceBackends services;
+    services.language = ReplayLanguage();
+    ActionServices::Install(std::move(services));
+    struct ServicesRemoval {
+        ~ServicesRemoval() { ActionServices::Remove(); }
+    } servicesRemoval;
     QObject::connect(ActionCaption::MyLrc(), &ActionCaption::EmitAction, &tablet,
                      [&sink](const QString &text) {
                          sink(JsonLine("caption").add("line", qint64(g_line)).add("text", text).text());

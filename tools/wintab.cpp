@@ -1,5 +1,6 @@
 #include "tools/wintab.h"
 
+#include "app/paths.h"
 #include "driverlink/cwintabmap.h"
 #include "platform/ipc/ipcbackend.h"
 #include "platform/ipc/linux/posixipcbackend.h"
@@ -27,13 +28,14 @@ object per line:
    "changed":..,"serial":..,"cursor":..,"buttons":..,"x":..,"y":..,"pressure":..,
    "azimuth":..,"altitude":..,"twist":..}
       the newest packets, oldest first; K counts every packet written, E = K mod 1000
---packets N   how many of the newest packets the first look prints (default 16)
+--packets N   how many of the newest packets the first look prints (0..1000, default 16)
 --watch       go on looking every 50 ms: new packets as they come, a context record
               whenever it changes (closed ones too), {"event":"lost","count":N} when
               more than the ring's 1000 packets came between two looks, and
               {"event":"reset"} when the map was made anew. Runs until interrupted.
 
-Exit codes: 0 done, 1 no map (the program is not running), 2 bad command line.
+Exit codes: 0 done, 1 the program is not running (no map, or one an earlier run left;
+--watch follows such a map, as the program may start again), 2 bad command line.
 )";
 
 namespace {
@@ -162,8 +164,8 @@ int WintabCommand(const QStringList &args)
         } else if (a == QLatin1String("--packets") && i + 1 < args.size()) {
             bool ok = false;
             o.packets = args.at(++i).toInt(&ok);
-            if (!ok || o.packets < 0) {
-                std::fprintf(stderr, "wintab: --packets needs a count\n");
+            if (!ok || o.packets < 0 || o.packets > kWintabRingEntries) {
+                std::fprintf(stderr, "wintab: --packets needs a number in 0..%d\n", kWintabRingEntries);
                 return 2;
             }
         } else {
@@ -171,6 +173,12 @@ int WintabCommand(const QStringList &args)
             std::fputs(kWintabHelp, stderr);
             return 2;
         }
+    }
+    // A map without its program is what an earlier run left: say so rather than show
+    // it. A watcher follows the map across restarts and may start first.
+    if (!o.watch && !Paths::instanceRunning(QLatin1String(Paths::kProgramInstanceId))) {
+        std::fprintf(stderr, "wintab: Inkora is not running (any Wintab map here is from an earlier run)\n");
+        return 1;
     }
     PosixIpcBackend ipc;
     QString error;

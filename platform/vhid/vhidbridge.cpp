@@ -98,7 +98,9 @@ bool VhidBridge::pen(const uint8_t *r)
     const bool touch = eraser ? (status & VhidPenEraser) : (status & VhidPenTip);
     const int32_t x = std::min(U16(r + 4), kMaxPosition);
     const int32_t y = std::min(U16(r + 6), kMaxPosition);
-    const int32_t pressure = std::min(U16(r + 8), kMaxPressure);
+    // Pressure without the tip is no contact: a desktop decides contact from the pressure
+    // axis, so a hovering tool (or an eraser end given another action) would draw.
+    const int32_t pressure = touch ? std::min(U16(r + 8), kMaxPressure) : 0;
     const int32_t tiltX = std::clamp(S8(r[10]), kMinTilt, kMaxTilt);
     const int32_t tiltY = std::clamp(S8(r[11]), kMinTilt, kMaxTilt);
 
@@ -109,21 +111,24 @@ bool VhidBridge::pen(const uint8_t *r)
 
     bool any = false;
     if (!m_pen.inRange) {
-        // Proximity in: the tool with its position, in a frame of its own.
+        // Proximity in: the tool with its position, hovering, in a frame of its own.
         m_pen.inRange = true;
         m_pen.eraser = eraser;
         ok &= send(VhidNode::Pen, EV_KEY, eraser ? BTN_TOOL_RUBBER : BTN_TOOL_PEN, 1);
-        any = true;
+        ok &= sendAxis(VhidNode::Pen, ABS_X, x, m_pen.x, &any);
+        ok &= sendAxis(VhidNode::Pen, ABS_Y, y, m_pen.y, &any);
+        ok &= sendAxis(VhidNode::Pen, ABS_PRESSURE, 0, m_pen.pressure, &any);
+        ok &= sendAxis(VhidNode::Pen, ABS_TILT_X, tiltX, m_pen.tiltX, &any);
+        ok &= sendAxis(VhidNode::Pen, ABS_TILT_Y, tiltY, m_pen.tiltY, &any);
+        ok &= syn(VhidNode::Pen);
+        any = false;
     }
+    // Pressure and tip change in one frame, so no frame ends with one without the other.
     ok &= sendAxis(VhidNode::Pen, ABS_X, x, m_pen.x, &any);
     ok &= sendAxis(VhidNode::Pen, ABS_Y, y, m_pen.y, &any);
     ok &= sendAxis(VhidNode::Pen, ABS_PRESSURE, pressure, m_pen.pressure, &any);
     ok &= sendAxis(VhidNode::Pen, ABS_TILT_X, tiltX, m_pen.tiltX, &any);
     ok &= sendAxis(VhidNode::Pen, ABS_TILT_Y, tiltY, m_pen.tiltY, &any);
-    if (any)
-        ok &= syn(VhidNode::Pen);
-
-    any = false;
     ok &= sendKey(VhidNode::Pen, BTN_TOUCH, touch, m_pen.touch, &any);
     ok &= sendKey(VhidNode::Pen, BTN_STYLUS, status & VhidPenBarrel, m_pen.stylus, &any);
     ok &= sendKey(VhidNode::Pen, BTN_STYLUS2, status & VhidPenBarrel2, m_pen.stylus2, &any);

@@ -5,8 +5,8 @@
 //
 // Pen: in-range (0x10) brings the tool into proximity, BTN_TOOL_RUBBER when the eraser
 // or invert bit is set, else BTN_TOOL_PEN; the tip (or eraser) bit is BTN_TOUCH,
-// barrel BTN_STYLUS, the second barrel BTN_STYLUS2; x/y 0..32767, pressure 0..8191,
-// tilt -64..63 degrees. A change of tool while in range takes the old tool out of
+// barrel BTN_STYLUS, the second barrel BTN_STYLUS2; x/y 0..32767, pressure 0..8191
+// while touching and 0 otherwise, tilt -64..63 degrees. A change of tool while in range takes the old tool out of
 // proximity in a frame of its own before the new one comes in. Absolute mouse: ABS_X/Y
 // 0..32767 and the three buttons. Relative mouse: REL_X/Y, REL_WHEEL and
 // REL_WHEEL_HI_RES (120 per notch), the three buttons.

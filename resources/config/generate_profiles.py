@@ -304,6 +304,7 @@ TEXTS = [
     ("Common.error", "Error"),
     ("Common.information", "Information"),
     ("Common.battery", "Low Battery"),
+    ("Common.charging", "charging"),
     ("Common.winTips", "Add key combination with the Super key"),
     ("Device.AllScreen", "All Screens"),
     ("Device.Screen", "Screen"),

@@ -12,6 +12,7 @@
 #include "tests/device/logcapture.h"
 
 #include <QLibrary>
+#include <QStandardPaths>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -41,6 +42,12 @@ protected:
 
 TEST_F(BleDiscovery, ReportsAndCommandsFlowUntilTheConnectionDrops)
 {
+    // A tablet an earlier run left on the bus at the same address gives way.
+    auto earlier = m_backend->plug(*SimBleModels::find(0x0801), QStringLiteral("Inkora Air S"),
+                                   QStringLiteral("C0:FF:EE:01:02:03"));
+    ASSERT_TRUE(earlier);
+    m_backend->unplug(earlier);
+    earlier.reset();
     auto ble = m_backend->plug(*SimBleModels::find(0x0801), QStringLiteral("Inkora Air S"),
                                QStringLiteral("C0:FF:EE:01:02:03"));
     ASSERT_TRUE(ble);
@@ -136,6 +143,38 @@ TEST_F(BleDiscovery, WithoutTheLibraryUsbTabletsWork)
     EXPECT_EQ(usb->mode(), 4);
     EXPECT_TRUE(log.lines().contains(QStringLiteral("delete 0228bd_pid: ") + ble->interfaceInfo().path));
     EXPECT_TRUE(ble->tablet().commands().isEmpty());
+}
+
+// Without a BlueZ on the system bus the simulated Bluetooth tablets bring a stand-in of
+// their own (as `Inkora --simulate` does): the tablet opens through the library and its
+// reports arrive; the bus address is put back afterwards.
+class BleStandIn : public UsbTestEnv {};
+
+TEST_F(BleStandIn, SimulatedTabletsRunWithoutASystemBluez)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
+        GTEST_SKIP() << "dbus-daemon is not installed (Debian package dbus)";
+    const QByteArray before = qgetenv("DBUS_SYSTEM_BUS_ADDRESS");
+    const QByteArray nowhere = "unix:path=/nonexistent/system_bus_socket";
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", nowhere);
+    {
+        std::unique_ptr<HidBackend> hid =
+            AddSimulatedBluetooth(std::make_unique<SimHidBackend>(), {SimBleModels::find(0x0801)});
+        auto *ble = dynamic_cast<SimBleHidBackend *>(hid.get());
+        ASSERT_NE(ble, nullptr);
+        ASSERT_EQ(ble->tablets().size(), 1);
+        TabletDiscovery discovery(hid.get(), m_names.get());
+        discovery.SetBleLibraryPath(qEnvironmentVariable("INKORA_BIN_DIR") + QStringLiteral("/libInkBLE"));
+        ASSERT_TRUE(discovery.EnmuTabeltDevice());
+        ASSERT_EQ(discovery.tabletCount(), 1);
+        CTablet *tablet = TabletTable::At(0);
+        ASSERT_NE(tablet, nullptr);
+        EXPECT_EQ(tablet->isBle, 1);
+        ble->tablets().first()->tablet().queueBattery(42, false);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return tablet->batteryLevel.load() == 42; }, 5000));
+    }
+    EXPECT_EQ(qgetenv("DBUS_SYSTEM_BUS_ADDRESS"), nowhere);
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", before);
 }
 
 } // namespace

@@ -101,6 +101,12 @@ def AddTablet(self, address, name, service_uuid, uuids, flags):
     the UUIDs in handle order and the comma-separated flags beside them. Returns the
     device path.'''
     path = ADAPTER_PATH + '/dev_' + address.replace(':', '_').upper()
+    # A tablet of an earlier run at this address (the program started again on the same
+    # bus) is taken away first, as if it had been unpaired.
+    for old in sorted([p for p in mockobject.objects if p == path or p.startswith(path + '/')], reverse=True):
+        interfaces = list(mockobject.objects[old].props.keys())
+        self.RemoveObject(old)
+        self.EmitSignal(OBJECT_MANAGER_IFACE, 'InterfacesRemoved', 'oas', [dbus.ObjectPath(old), interfaces])
     props = {
         'Address': dbus.String(address, variant_level=1),
         'AddressType': dbus.String('random', variant_level=1),

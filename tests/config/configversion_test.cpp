@@ -74,7 +74,8 @@ TEST_F(ConfigVersionTest, FailureCodesAndTheirLogLines)
     const Case cases[] = {
         {"missing.xml", QByteArray(), 101, "failed, error:"},
         {"broken.xml", "<InkoraConfig version=\"1.2.0\"><Common></InkoraConfig>", 102, "parse file failed at line"},
-        {"empty.xml", "", 102, "parse file failed at line"},
+        {"empty.xml", "", 103, "document is null!"},
+        {"blank.xml", "\n  \n", 103, "document is null!"},
         {"noversion.xml", "<InkoraConfig><Common/></InkoraConfig>", 105, "document-rootElem has no version attribute"},
         {"emptyversion.xml", "<InkoraConfig version=\"\"/>", 105, "document-rootElem has no version attribute"},
     };

@@ -704,7 +704,8 @@ TEST_F(ProfileFileTest, LoadFailuresAreCodedAndLogged)
         const char *log;
     };
     const Case cases[] = {
-        {"", ProfileParseFailed, "Function  LoadConfig Error: parse file failed at line"},
+        {"", ProfileNullDocument, "Function  LoadConfig Error: document is null!"},
+        {" \n", ProfileNullDocument, "Function  LoadConfig Error: document is null!"},
         {"this is not XML", ProfileParseFailed, "parse file failed at line"},
         {"<InkoraConfig version=\"1.2.0\"><M>", ProfileParseFailed, "parse file failed at line"},
         {"<InkoraConfig version=\"1.2.0\"/>", ProfileModelMissing,

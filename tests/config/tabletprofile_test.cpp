@@ -86,8 +86,14 @@ TEST_F(TabletProfileTest, CancelReloadsAndConfirmSaves)
 {
     auto t = tablet();
     ASSERT_TRUE(t->LoadProfile(QStringLiteral("InkoraPadGlowL")));
+    // Only an edit of what the file holds makes the profile one OK writes and Cancel
+    // reloads; fine mode is not stored.
+    EXPECT_FALSE(t->ProfileEdited());
+    t->TabletXMLData->FineMode = 1;
+    EXPECT_FALSE(t->ProfileEdited());
     // A pen tablet's profile has no calibration element: what the record holds stays.
     t->TabletXMLData->fKX = 1.75f;
+    EXPECT_TRUE(t->ProfileEdited());
     t->TabletXMLData->DisableInfo = 1;
     ASSERT_EQ(t->AddApplication(QStringLiteral("/usr/bin/krita")), AppEditResult::Done);
     EXPECT_EQ(t->AddApplication(QStringLiteral("/usr/bin/krita")), AppEditResult::Duplicate);
@@ -95,6 +101,7 @@ TEST_F(TabletProfileTest, CancelReloadsAndConfirmSaves)
 
     // Cancel: the file's state again.
     ASSERT_TRUE(t->LoadProfile(QStringLiteral("InkoraPadGlowL")));
+    EXPECT_FALSE(t->ProfileEdited());
     EXPECT_TRUE(t->apps.empty());
     EXPECT_EQ(t->TabletXMLData->Apps, nullptr);
     EXPECT_EQ(t->TabletXMLData->DisableInfo, 0);
@@ -104,10 +111,14 @@ TEST_F(TabletProfileTest, CancelReloadsAndConfirmSaves)
     // Confirm: saved, and a later open of the model sees it.
     ASSERT_EQ(t->AddApplication(QStringLiteral("/usr/bin/krita")), AppEditResult::Done);
     ASSERT_EQ(t->AddApplication(QStringLiteral("/usr/bin/gimp")), AppEditResult::Done);
-    t->apps.at(QStringLiteral("/usr/bin/gimp"))->keys[11].Actid = 104;
+    ASSERT_TRUE(t->SaveProfile());
+    EXPECT_FALSE(t->ProfileEdited());
+    t->apps.at(QStringLiteral("/usr/bin/gimp"))->keys[11].Actid = 104; // an application's key too
+    EXPECT_TRUE(t->ProfileEdited());
     t->TabletXMLData->Orientation = 1;
     EXPECT_EQ(t->DeleteApplication(QString()), AppEditResult::CommonProfile);
     ASSERT_TRUE(t->SaveProfile());
+    EXPECT_FALSE(t->ProfileEdited());
 
     auto later = tablet();
     ASSERT_TRUE(later->LoadProfile(QStringLiteral("InkoraPadGlowL")));

@@ -186,10 +186,11 @@ TEST(ReplayDriverLink, ReportsAndMouseEventsOfTheEngineBecomeJsonLines)
     const QString pen = lines[0].value(QStringLiteral("bytes")).toString();
     EXPECT_EQ(pen.size(), 130);
     EXPECT_TRUE(pen.startsWith(QStringLiteral("400a05110201040306050708"))) << pen.toStdString();
-    // Through the bridge: the pen comes in, then touches.
+    // Through the bridge: the pen comes in, then touches with its pressure.
     EXPECT_EQ(lines[0].value(QStringLiteral("evdev")).toString(),
-              QStringLiteral("pen BTN_TOOL_PEN 1, pen ABS_X 258, pen ABS_Y 772, pen ABS_PRESSURE 1286, "
-                             "pen ABS_TILT_X 7, pen ABS_TILT_Y 8, pen SYN_REPORT 0, pen BTN_TOUCH 1, pen SYN_REPORT 0"));
+              QStringLiteral("pen BTN_TOOL_PEN 1, pen ABS_X 258, pen ABS_Y 772, pen ABS_PRESSURE 0, "
+                             "pen ABS_TILT_X 7, pen ABS_TILT_Y 8, pen SYN_REPORT 0, pen ABS_PRESSURE 1286, "
+                             "pen BTN_TOUCH 1, pen SYN_REPORT 0"));
     EXPECT_EQ(lines[1].value(QStringLiteral("kind")).toString(), QStringLiteral("rel"));
     // The pen's bytes 7-11 are still in the shared buffer.
     EXPECT_TRUE(lines[1].value(QStringLiteral("bytes")).toString().startsWith(QStringLiteral("40050401ff00000306050708")));

@@ -357,6 +357,15 @@ TEST_F(Scenario, PenStrokeReachesTheVirtualDeviceMappedAndCurved)
     EXPECT_NEAR(lines[0].pressure, 512, 1);
     EXPECT_EQ(lines[1].pressure, 8191);
     EXPECT_EQ(lines[2].status, 0xC0);
+
+    // Pressure without the tip bit hovers: the desktop sees no pressure, so no stroke.
+    ASSERT_EQ(m_run.Command(QStringLiteral("pen 0 22400 14800 4096 0")), QStringLiteral("ok"));
+    ASSERT_TRUE(InkoraRun::WaitFor([&] { return RecordedReports(record).size() >= seen + 4; }));
+    const PenLine hover = RecordedReports(record).at(seen + 3);
+    EXPECT_EQ(hover.status & 0x01, 0);
+    EXPECT_TRUE(hover.events.contains(QStringLiteral("pen BTN_TOOL_PEN 1"))) << hover.events.toStdString();
+    EXPECT_TRUE(hover.events.contains(QStringLiteral("pen ABS_PRESSURE 0"))) << hover.events.toStdString();
+    EXPECT_FALSE(hover.events.contains(QStringLiteral("BTN_TOUCH"))) << hover.events.toStdString();
 }
 
 // A tablet pulled out mid-stroke: its slot empties, the pen is let go on the virtual

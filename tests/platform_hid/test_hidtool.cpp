@@ -62,6 +62,25 @@ TEST(HidTool, ListNamesTheEntryEachInterfaceMatchesAndWhyOthersDoNot)
     EXPECT_FALSE(r.err.contains(QLatin1String("getBLEDeviceListIndex")));
 }
 
+// --simulate takes what Inkora's does (model keys, "all", the Bluetooth models), and
+// --verbose says more than the plain list.
+TEST(HidTool, SimulateTakesInkorasModelListAndVerboseSaysMore)
+{
+    ToolRun r = Tool({QStringLiteral("list"), QStringLiteral("--simulate=all")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QLatin1String("-> model InkoraKeysK12"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QLatin1String("bus bluetooth"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QLatin1String("-> model InkoraPadAirS"))) << r.out.toStdString();
+
+    const ToolRun plain = Tool({QStringLiteral("list"), QStringLiteral("--simulate=inkorapadm")});
+    r = Tool({QStringLiteral("list"), QStringLiteral("--simulate=InkoraPadM"), QStringLiteral("--verbose")});
+    ASSERT_EQ(plain.code, 0) << plain.err.toStdString();
+    ASSERT_EQ(r.code, 0);
+    EXPECT_GT(r.out.size(), plain.out.size());
+    EXPECT_TRUE(r.out.contains(QLatin1String("    taken usb entry 33 vid_28BD&pid_0935&mi_02"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QLatin1String("serial \""))) << r.out.toStdString();
+}
+
 TEST(HidTool, BadCommandLinesAreRefused)
 {
     ToolRun r = Tool({QStringLiteral("list"), QStringLiteral("--simulate=0935,zz")});
@@ -91,10 +110,10 @@ TEST(HidTool, InfoShowsIdentityGeometryAndCapabilityBlock)
     EXPECT_TRUE(r.out.contains(QLatin1String("model: usb entry 33 ")));
     EXPECT_TRUE(r.out.contains(QLatin1String("capability block: 01 00 08")));
 
-    // The keypad has no geometry string.
+    // The keypad has no pen area.
     r = Tool({QStringLiteral("info"), QStringLiteral("sim0"), QStringLiteral("--simulate=0201")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.out.contains(QLatin1String("\ngeometry: not available\n"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QLatin1String("\nmax x: 0\n"))) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains(QLatin1String("model: usb entry 14 ")));
 }
 

@@ -2,6 +2,7 @@
 // `Inkora --simulate`: what people and the end-to-end tests drive the program with.
 
 #include "platform/vhid/vhidreport.h"
+#include "sim/simbletablet.h"
 #include "sim/simcontrol.h"
 #include "sim/simhidbackend.h"
 #include "sim/simreports.h"
@@ -52,6 +53,27 @@ TEST_F(SimControlTest, PlugListAndUnplugByNumberOrModel)
     EXPECT_EQ(m_control.Execute(QStringLiteral("list")), QStringLiteral("ok 0:InkoraPadM"));
 }
 
+// Bluetooth tablets are listed as bN and take pen, keys with the ring, and battery.
+TEST_F(SimControlTest, BluetoothTabletsAreListedAndDrivenToo)
+{
+    SimBleHidBackend bluetooth(nullptr);
+    const SimModel &ring = *SimBleModels::find(0x0804);
+    const auto air = bluetooth.plugListedOnly(ring, QStringLiteral("Inkora Air Ring"), QStringLiteral("C0:FF:EE:5B:04:01"));
+    m_control.SetBluetooth(&bluetooth);
+    m_backend.plug(*SimModels::find(0x0935));
+    EXPECT_EQ(m_control.Execute(QStringLiteral("list")), QStringLiteral("ok 0:InkoraPadM b0:InkoraPadAirRing"));
+
+    EXPECT_EQ(m_control.Execute(QStringLiteral("battery b0 64 1")), QStringLiteral("ok"));
+    EXPECT_EQ(ReadOne(air->tablet()), SimReports::battery(64, true));
+    EXPECT_EQ(m_control.Execute(QStringLiteral("keys InkoraPadAirRing 0 0x40")), QStringLiteral("ok"));
+    EXPECT_EQ(ReadOne(air->tablet()), SimReports::keysAndRing(ring, 0, 0x40));
+    EXPECT_EQ(m_control.Execute(QStringLiteral("pen b0 100 200 300 1")), QStringLiteral("ok"));
+    EXPECT_EQ(air->tablet().pendingReports(), 1);
+    EXPECT_EQ(m_control.Execute(QStringLiteral("battery b0 101")), QStringLiteral("error: bad number 101 (0..100)"));
+    EXPECT_TRUE(m_control.Execute(QStringLiteral("unplug b0")).startsWith(QLatin1String("error: ")));
+    EXPECT_EQ(m_backend.tablets().first()->pendingReports(), 0);
+}
+
 TEST_F(SimControlTest, ScriptedReportsAreTheDevicesOwnBytes)
 {
     m_backend.plug(*SimModels::find(0x0935));
@@ -90,19 +112,20 @@ TEST_F(SimControlTest, MalformedCommandsAreRefusedAndQueueNothing)
     const char *refused[][2] = {
         {"", "error: empty command"},
         {"jump 0", "error: unknown command jump"},
-        {"keys 0", "error: keys T BITS"},
-        {"keys 0 1 2", "error: keys T BITS"},
+        {"keys 0", "error: keys T BITS [RING]"},
+        {"keys 0 1 2 3", "error: keys T BITS [RING]"},
+        {"keys 0 1 256", "error: bad number 256 (0..255)"},
         {"keys 7 1", "error: no simulated tablet 7"},
-        {"keys 0 12abc", "error: bad number 12abc"},
-        {"keys 0 -1", "error: bad number -1"},
-        {"keys 0 0x10000000000", "error: bad number 0x10000000000"}, // key 41 does not exist
-        {"pen 0 1 2 8192", "error: bad number 8192"},                  // 13-bit pressure
-        {"pen 0 1 2 3 16", "error: bad number 16"},
+        {"keys 0 12abc", "error: bad number 12abc (0..1099511627775)"},
+        {"keys 0 -1", "error: bad number -1 (0..1099511627775)"},
+        {"keys 0 0x10000000000", "error: bad number 0x10000000000 (0..1099511627775)"}, // key 41 does not exist
+        {"pen 0 1 2 8192", "error: bad number 8192 (0..8191)"},                  // 13-bit pressure
+        {"pen 0 1 2 3 16", "error: bad number 16 (0..15)"},
         {"stroke 0 0 0 9 9 1 100", "error: a stroke has at least 2 steps"},
-        {"stroke 0 0 0 9 9 10001 100", "error: bad number 10001"},
-        {"stroke 0 0 0 9 9 5 100 1001", "error: bad number 1001"},
-        {"stroke 0 0 0 0x10000 9 5 100", "error: bad number 0x10000"}, // 16-bit x of this model
-        {"pen 0 1 65536 0", "error: bad number 65536"},
+        {"stroke 0 0 0 9 9 10001 100", "error: bad number 10001 (0..10000)"},
+        {"stroke 0 0 0 9 9 5 100 1001", "error: bad number 1001 (0..1000)"},
+        {"stroke 0 0 0 0x10000 9 5 100", "error: bad number 0x10000 (0..65535)"}, // 16-bit x of this model
+        {"pen 0 1 65536 0", "error: bad number 65536 (0..65535)"},
     };
     for (const auto &c : refused)
         EXPECT_EQ(m_control.Execute(QString::fromLatin1(c[0])), QString::fromLatin1(c[1])) << c[0];
@@ -111,7 +134,7 @@ TEST_F(SimControlTest, MalformedCommandsAreRefusedAndQueueNothing)
     // The 12-byte pen report carries 24-bit coordinates.
     m_backend.plug(*SimModels::find(0x094B));
     EXPECT_EQ(m_control.Execute(QStringLiteral("pen 1 344520 193800 0")), QStringLiteral("ok"));
-    EXPECT_EQ(m_control.Execute(QStringLiteral("pen 1 0x1000000 0 0")), QStringLiteral("error: bad number 0x1000000"));
+    EXPECT_EQ(m_control.Execute(QStringLiteral("pen 1 0x1000000 0 0")), QStringLiteral("error: bad number 0x1000000 (0..16777215)"));
 }
 
 // Over the socket: lines answered in order, several in one write; an endless line ends

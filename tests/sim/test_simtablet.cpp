@@ -62,8 +62,11 @@ TEST(SimTablet, KeypadModeFormAndModelWithoutLights)
     send(keypad, cmd({0x03, 0x01, 0x02}, 10));
     EXPECT_EQ(keypad.mode(), 2);
     EXPECT_EQ(readOne(keypad), cmd({0x02, 0xB0, 0x02, 0x01}, 4));
-    // no geometry string on the keypad
+    // the keypad's geometry string has a zero pen area; a device may lack it
     uint8_t raw[64];
+    EXPECT_EQ(keypad.rawStringDescriptor(100, raw, sizeof raw), 12);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(raw), 12), QByteArray(12, '\0'));
+    keypad.setWithoutGeometry();
     EXPECT_EQ(keypad.rawStringDescriptor(100, raw, sizeof raw), -1);
 
     SimTablet plain(*SimModels::find(0x0074));

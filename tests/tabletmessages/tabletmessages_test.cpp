@@ -135,6 +135,15 @@ TEST(TabletMessages, LowBatteryIsToldOncePerEpisode)
     ASSERT_GE(widget.count(), 1);
     EXPECT_EQ(widget.last().at(0).toInt(), 17);
     EXPECT_FALSE(widget.last().at(1).toBool());
+
+    // A Bluetooth tablet not shown still tells its level (for the tray's tool tip).
+    QSignalSpy any(&messages, &TabletMessages::TabletBatteryChanged);
+    messages.SetCurrentTablet(nullptr);
+    report(64, 1);
+    EXPECT_EQ(widget.last().at(0).toInt(), 17);
+    ASSERT_EQ(any.count(), 1);
+    EXPECT_EQ(any.at(0).at(1).toInt(), 64);
+    EXPECT_TRUE(any.at(0).at(2).toBool());
 }
 
 TEST(TabletMessages, KeyPreviewStaysInsideTheScreenAndToggles)

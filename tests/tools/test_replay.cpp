@@ -155,7 +155,10 @@ TEST(Replay, BadInputIsAnErrorNamingTheLineWithExitCode2)
         {"I: 3 28bd 0935\nE: 0.0 2 02 a\n", {}, "line 2: \"a\" is not a hex byte"},
         {"I: 3 28bd 0935\nQ: what\n", {}, "line 2: unknown line tag"},
         {"E: 0.0 2 02 a0\n", {}, "no product id"},
-        {"E: 0.0 2 02 a0\n", {QStringLiteral("--pid"), QStringLiteral("banana")}, "is not a number"},
+        {"E: 0.0 2 02 a0\n", {QStringLiteral("--pid"), QStringLiteral("banana")}, "is not a number in 0..65535"},
+        {"E: 0.0 2 02 a0\n", {QStringLiteral("--orientation"), QStringLiteral("4")}, "is not a number in 0..3"},
+        // No model of that product: its geometry and key rules are unknown.
+        {"I: 3 28bd 1234\nE: 0.0 2 02 a0\n", {}, "product id 0x1234 is no model"},
     };
     for (const Case &c : cases) {
         QProcess p;
@@ -193,4 +196,41 @@ TEST(Replay, EveryShortOrOddReportIsHandledWithoutACrash)
     }
     const auto events = Replay(rec);
     EXPECT_FALSE(events.isEmpty());
+}
+
+// The support use: a user's recording against the user's own profile. A shipped default
+// profile has no screen area yet; it takes the screen as the program gives it at start,
+// so the pen lands on the desktop; captions are the language file's, as on screen.
+TEST(Replay, ShippedDefaultProfileMapsThePenAndCaptionsAreTheLiveOnes)
+{
+    QTemporaryDir dir;
+    const QByteArray rec =
+        "I: 3 28bd 0935\n"
+        "E: 0.0 10 02 a0 80 57 d0 39 00 00 00 00\n" // hover at (22400, 14800), the middle
+        "E: 0.1 10 02 a1 80 57 d0 39 00 10 00 00\n" // tip down
+        "E: 0.2 10 02 f0 01 00 00 00 00 00 00 00\n" // key 1 (Brush) down
+        "E: 0.3 10 02 f0 00 00 00 00 00 00 00 00\n";
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path()); // no per-user language file
+    env.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8"));
+    p.setProcessEnvironment(env);
+    p.start(HidTool(), {QStringLiteral("replay"), WriteFile(dir, rec), QStringLiteral("--profile"),
+                        qEnvironmentVariable("INKORA_SOURCE_DIR") + QStringLiteral("/resources/config/config.xml")});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+    QVector<QJsonObject> events;
+    for (const QByteArray &line : p.readAllStandardOutput().split('\n')) {
+        if (!line.isEmpty())
+            events.append(QJsonDocument::fromJson(line).object());
+    }
+    const auto multi = OfKind(events, "multidata");
+    ASSERT_GE(multi.size(), 2);
+    EXPECT_NEAR(multi[0].value(QStringLiteral("screenX")).toDouble(), 960, 2);
+    EXPECT_NEAR(multi[0].value(QStringLiteral("screenY")).toDouble(), 540, 2);
+    EXPECT_GT(multi[1].value(QStringLiteral("pressure")).toInt(), 0);
+    QStringList captions;
+    for (const auto &c : OfKind(events, "caption"))
+        captions << c.value(QStringLiteral("text")).toString();
+    EXPECT_EQ(captions, QStringList{QStringLiteral("Brush (B)")});
 }
