@@ -6,7 +6,6 @@
 #include "sim/simtablet.h"
 
 #include <QDebug>
-#include <QLocalSocket>
 #include <QStandardPaths>
 #include <QStringList>
 
@@ -39,59 +38,13 @@ constexpr qint64 kMaxIntervalMs = 1000;
 
 } // namespace
 
-SimControl::SimControl(SimHidBackend *backend, QObject *parent) : QObject(parent), m_pBackend(backend)
-{
-    // Only this user may drive the tablets.
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    connect(&m_server, &QLocalServer::newConnection, this, &SimControl::OnNewConnection);
-}
+SimControl::SimControl(SimHidBackend *backend, QObject *parent) : QObject(parent), m_pBackend(backend) {}
 
 SimControl::~SimControl() = default;
 
 QString SimControl::DefaultSocketPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QStringLiteral("/inkora-simulate");
-}
-
-bool SimControl::Listen(const QString &path)
-{
-    // One program per user (single instance), so a socket file left here is stale.
-    QLocalServer::removeServer(path);
-    if (!m_server.listen(path)) {
-        qWarning().noquote() << "simulate: no control socket at" << path << ":" << m_server.errorString();
-        return false;
-    }
-    qInfo().noquote() << "simulate: control socket" << m_server.fullServerName();
-    return true;
-}
-
-void SimControl::OnNewConnection()
-{
-    while (QLocalSocket *socket = m_server.nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnReadyRead(socket); });
-        // Lines that arrived with the connection.
-        if (socket->bytesAvailable() > 0)
-            OnReadyRead(socket);
-    }
-}
-
-void SimControl::OnReadyRead(QLocalSocket *socket)
-{
-    while (socket->canReadLine()) {
-        const QByteArray line = socket->readLine(kMaxLine + 2);
-        if (!line.endsWith('\n')) {
-            socket->write("error: line too long\n");
-            socket->disconnectFromServer();
-            return;
-        }
-        const QString answer = Execute(QString::fromUtf8(line).trimmed());
-        socket->write(answer.toUtf8() + '\n');
-    }
-    if (socket->bytesAvailable() > kMaxLine) {
-        socket->write("error: line too long\n");
-        socket->disconnectFromServer();
-    }
 }
 
 QVector<std::pair<QString, std::shared_ptr<SimTablet>>> SimControl::AllTablets() const

@@ -22,8 +22,9 @@
 // Lives on the GUI thread; the simulated tablets take the scripted reports under their
 // own lock, and the reading threads read them from there.
 
+#include "sim/controlsocket.h"
+
 #include <QByteArray>
-#include <QLocalServer>
 #include <QObject>
 #include <QString>
 
@@ -52,22 +53,20 @@ public:
 
     // Listens on path (a stale socket file of an earlier run is removed first). False
     // with a log line when the socket cannot be made.
-    bool Listen(const QString &path);
-    QString socketPath() const { return m_server.fullServerName(); }
+    bool Listen(const QString &path) { return m_socket.Listen(path); }
+    QString socketPath() const { return m_socket.socketPath(); }
 
     // One command line, without its line end; the answer, without one.
     QString Execute(const QString &line);
 
     // Longest command line taken; a longer one ends the connection.
-    static constexpr int kMaxLine = 512;
+    static constexpr int kMaxLine = ControlSocket::kMaxLine;
 
 private:
-    void OnNewConnection();
-    void OnReadyRead(QLocalSocket *socket);
     std::shared_ptr<SimTablet> FindTablet(const QString &id, QString *why) const;
     QVector<std::pair<QString, std::shared_ptr<SimTablet>>> AllTablets() const;
 
     SimHidBackend *m_pBackend;
     SimBleHidBackend *m_pBluetooth = nullptr;
-    QLocalServer m_server;
+    ControlSocket m_socket{[this](const QString &line) { return Execute(line); }};
 };

@@ -6,7 +6,6 @@
 #include "sim/simtablet.h"
 
 #include <QDebug>
-#include <QLocalSocket>
 #include <QStandardPaths>
 #include <QStringList>
 
@@ -24,18 +23,7 @@ bool IsLoader(const QString &word)
 
 } // namespace
 
-SimLoaderControl::SimLoaderControl(SimLoaderBackend *backend, QObject *parent) : QObject(parent), m_pBackend(backend)
-{
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    connect(&m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *socket = m_server.nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnReadyRead(socket); });
-            if (socket->bytesAvailable() > 0)
-                OnReadyRead(socket);
-        }
-    });
-}
+SimLoaderControl::SimLoaderControl(SimLoaderBackend *backend, QObject *parent) : QObject(parent), m_pBackend(backend) {}
 
 SimLoaderControl::~SimLoaderControl() = default;
 
@@ -43,35 +31,6 @@ QString SimLoaderControl::DefaultSocketPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
            + QStringLiteral("/inkora-fwflasher-simulate");
-}
-
-bool SimLoaderControl::Listen(const QString &path)
-{
-    // One simulated updater per user at a time: a socket file left here is stale.
-    QLocalServer::removeServer(path);
-    if (!m_server.listen(path)) {
-        qWarning().noquote() << "simulate: no control socket at" << path << ":" << m_server.errorString();
-        return false;
-    }
-    qInfo().noquote() << "simulate: control socket" << m_server.fullServerName();
-    return true;
-}
-
-void SimLoaderControl::OnReadyRead(QLocalSocket *socket)
-{
-    while (socket->canReadLine()) {
-        const QByteArray line = socket->readLine(SimControl::kMaxLine + 2);
-        if (!line.endsWith('\n')) {
-            socket->write("error: line too long\n");
-            socket->disconnectFromServer();
-            return;
-        }
-        socket->write(Execute(QString::fromUtf8(line).trimmed()).toUtf8() + '\n');
-    }
-    if (socket->bytesAvailable() > SimControl::kMaxLine) {
-        socket->write("error: line too long\n");
-        socket->disconnectFromServer();
-    }
 }
 
 QString SimLoaderControl::Execute(const QString &line)

@@ -9,11 +9,11 @@
 //
 // Lives on the GUI thread; the backend takes each call under its own lock.
 
-#include <QLocalServer>
+#include "sim/controlsocket.h"
+
 #include <QObject>
 #include <QString>
 
-class QLocalSocket;
 class SimLoaderBackend;
 
 class SimLoaderControl : public QObject {
@@ -26,14 +26,12 @@ public:
 
     // "inkora-fwflasher-simulate" in the user's runtime folder ($XDG_RUNTIME_DIR).
     static QString DefaultSocketPath();
-    bool Listen(const QString &path);
+    bool Listen(const QString &path) { return m_socket.Listen(path); }
 
     // One command line, without its line end; the answer, without one.
     QString Execute(const QString &line);
 
 private:
-    void OnReadyRead(QLocalSocket *socket);
-
     SimLoaderBackend *m_pBackend;
-    QLocalServer m_server;
+    ControlSocket m_socket{[this](const QString &line) { return Execute(line); }};
 };
