@@ -155,7 +155,7 @@ MainWindow::MainWindow(const QString &installFolder, const LocaleBackend &locale
         if (!profile.backedUp)
             notifyUser(languageText(QStringLiteral("Message.profileLost"),
                                     QStringLiteral("Your settings file could not be used and was replaced by the "
-                                                   "default settings; it could not be kept.")),
+                                                   "default settings. It could not be kept.")),
                        NoticeWay::Tray);
         else if (profile.code == ConfigVersionDiffers)
             notifyUser(languageText(QStringLiteral("Message.profileUpgraded"),
@@ -284,7 +284,7 @@ void MainWindow::startDevices(std::unique_ptr<HidBackend> hid)
         m_bTabletLimitTold = true;
         notifyUser(languageText(QStringLiteral("Message.tabletLimit"),
                                 QStringLiteral("Inkora works with up to five tablets at a time. Another tablet is "
-                                               "connected; it will be used as soon as one of the five is unplugged.")),
+                                               "connected and will be used as soon as one of the five is unplugged.")),
                    NoticeWay::Tray);
     });
     connect(m_pDiscovery.get(), &TabletDiscovery::UsageRecord, this, [](const QString &name, const QVariantMap &fields) {
@@ -490,7 +490,7 @@ void MainWindow::onImportConfigueFile()
             names << languageText(QStringLiteral("Import.andMore"), QStringLiteral("%1 more")).arg(m_ImportMissing.size() - 3);
         QMessageBox::warning(this, languageText(QStringLiteral("Common.error"), QStringLiteral("Error")),
                              languageText(QStringLiteral("Import.noProfile"),
-                                          QStringLiteral("This settings file holds no settings for %1, so it was not "
+                                          QStringLiteral("This settings file holds no settings for %1 so it was not "
                                                          "imported. Your settings are unchanged."))
                                  .arg(names.join(QStringLiteral(", "))));
     } else if (code != 0) {

@@ -478,8 +478,8 @@ QString FirmwareUpdate::ImageProblem()
     if (ReadImage(ImagePath(), &image, &code))
         return QString();
     if (image.isEmpty())
-        return TextOr(Text("Update.NoImage"), "No firmware update image is installed, so there is nothing to update.");
-    return TextOr(Text("Update.BadImage"), "The installed firmware update image cannot be used; nothing is updated.");
+        return TextOr(Text("Update.NoImage"), "No firmware update image is installed so there is nothing to update.");
+    return TextOr(Text("Update.BadImage"), "The installed firmware update image cannot be used. Nothing is updated.");
 }
 
 void FirmwareUpdate::ShowVersions()

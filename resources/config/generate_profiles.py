@@ -414,6 +414,21 @@ TEXTS = [
     ("Update.UpgradeComplete", "Update complete."),
     ("Update.confirm", "Update"),
     ("Update.cancel", "Cancel"),
+    ("Message.editDropped", "The tablet was disconnected while its settings were being edited. The change was not applied."),
+    ("Message.tabletLimit", "Inkora works with up to five tablets at a time. Another tablet is connected and will be used as soon as one of the five is unplugged."),
+    ("Message.profileDamaged", "Your settings file was damaged and has been replaced by the default settings. The damaged file was kept as %1."),
+    ("Message.profileUpgraded", "Your settings were replaced by the default settings of this version. The previous settings file was kept as %1."),
+    ("Message.profileLost", "Your settings file could not be used and was replaced by the default settings. It could not be kept."),
+    ("Import.noProfile", "This settings file holds no settings for %1 so it was not imported. Your settings are unchanged."),
+    ("Import.andMore", "%1 more"),
+    ("Import.done", "The settings were imported. Your previous settings were kept as %1."),
+    ("Import.restore", "Restore previous settings"),
+    ("Update.NoImage", "No firmware update image is installed so there is nothing to update."),
+    ("Update.BadImage", "The installed firmware update image cannot be used. Nothing is updated."),
+    ("Update.Interrupted", "The tablet left before the update finished. Plug it in again and start the firmware update again."),
+    ("Update.OldFirmware", "Firmware before the update:"),
+    ("Update.NewFirmware", "Firmware now:"),
+    ("Update.WaitRestart", "read when the tablet has restarted"),
 ]
 
 
