@@ -7,6 +7,7 @@
 #include "action/actioncaption.h"
 #include "action/actionservices.h"
 #include "action/actionsystem.h"
+#include "base/usagerecord.h"
 #include "driverlink/driverlink.h"
 #include "platform/foreground/foregroundbackend.h"
 #include "platform/input/inputinjector.h"
@@ -92,16 +93,6 @@ QString ActionFallback(int id)
 QString StoredText(const char *text, size_t size)
 {
     return QString::fromUtf8(text, int(strnlen(text, size)));
-}
-
-// A value of the usage record: quoted, with the quote and backslash escaped so that a
-// name with a quote in it cannot end the value early.
-QString UsageValue(const QString &value)
-{
-    QString escaped = value;
-    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    escaped.replace(QLatin1Char('"'), QLatin1String("\\\""));
-    return QLatin1Char('"') + escaped + QLatin1Char('"');
 }
 
 int ClampIndex(int value, int count)
@@ -787,15 +778,12 @@ QString CAction::GroupSuffix() const
 void CAction::PostUsage(const char *record, const QString &custom, int id, const char *idKey, int idValue,
                         const char *stateKey, int stateValue)
 {
-    const auto pair = [](const char *key, const QString &value) {
-        return UsageValue(QString::fromLatin1(key)) + QLatin1Char(':') + UsageValue(value);
-    };
-    const QString text = UsageValue(QString::fromLatin1(record)) + QLatin1String(":{")
-                         + pair("custom", custom) + QLatin1Char(',')
-                         + pair("id", QString::number(id)) + QLatin1Char(',')
-                         + pair("curapp", CurrentAppPath()) + QLatin1Char(',')
-                         + pair(idKey, QString::number(idValue)) + QLatin1Char(',')
-                         + pair(stateKey, QString::number(stateValue)) + QLatin1Char('}');
+    const QString text = UsageRecordText(QString::fromLatin1(record),
+                                         UsagePairs{{QStringLiteral("custom"), custom},
+                                                    {QStringLiteral("id"), QString::number(id)},
+                                                    {QStringLiteral("curapp"), CurrentAppPath()},
+                                                    {QString::fromLatin1(idKey), QString::number(idValue)},
+                                                    {QString::fromLatin1(stateKey), QString::number(stateValue)}});
     emit PostActionMsg(m_TabletIndex, kMsgUsageRecord, text);
 }
 

@@ -16,7 +16,7 @@
 
 #include "action/penpath.h"
 #include "config/profilerecords.h"
-#include "device/appconfigmap.h"
+#include "config/appconfigmap.h"
 #include "device/tabletpacket.h"
 
 #include <QObject>

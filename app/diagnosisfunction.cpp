@@ -1,6 +1,6 @@
 #include "app/diagnosisfunction.h"
 
-#include "app/language.h"
+#include "base/language.h"
 #include "device/ctablet.h"
 #include "driverlink/cvmultidriver.h"
 #include "driverlink/cwintabmap.h"

@@ -1,9 +1,9 @@
 // Entry of Inkora: one instance per user, resources, log file, style, main window.
 
-#include "app/loghandler.h"
+#include "base/loghandler.h"
 #include "app/mainwindow.h"
-#include "app/paths.h"
-#include "app/programstart.h"
+#include "base/paths.h"
+#include "base/programstart.h"
 #include "app/qtsingleapplication.h"
 #include "app/quitonsignal.h"
 #include "app/startupoptions.h"

@@ -1,6 +1,6 @@
 #include "app/qtsingleapplication.h"
 
-#include "app/paths.h"
+#include "base/paths.h"
 
 #include <QDataStream>
 #include <QDebug>

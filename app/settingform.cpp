@@ -1,6 +1,6 @@
 #include "app/settingform.h"
 
-#include "app/language.h"
+#include "base/language.h"
 
 #include <QCheckBox>
 #include <QDebug>

@@ -13,12 +13,12 @@
 
 #include "device/ctablet.h"
 #include "device/tabletdiscovery.h"
-#include "mapping/mappingmodel.h"
+#include "app/mappingmodel.h"
 #include "mapping/mappingwidget.h"
 #include "mapping/pressurelevels.h"
 #include "mapping/qpressadjustwedget.h"
 #include "mapping/screentable.h"
-#include "online/usagerecord.h"
+#include "base/usagerecord.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

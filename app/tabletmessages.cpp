@@ -4,6 +4,7 @@
 #include "action/caction.h"
 #include "action/ui/jingximode.h"
 #include "action/ui/keypreviewwindow.h"
+#include "base/usagerecord.h"
 #include "device/ctablet.h"
 #include "device/tablettable.h"
 #include "mapping/screentable.h"
@@ -45,13 +46,6 @@ QRect ScreenAt(const ScreenTableData &table, const QPoint &p)
     return QRect(d.left, d.top, d.width, d.height);
 }
 
-QString UsageValue(const QString &value)
-{
-    QString escaped = value;
-    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    escaped.replace(QLatin1Char('"'), QLatin1String("\\\""));
-    return QLatin1Char('"') + escaped + QLatin1Char('"');
-}
 
 } // namespace
 
@@ -166,8 +160,7 @@ void TabletMessages::ReceivActionMsg(int tabletId, int msgId, QString text)
             const QString product = QString::fromLatin1(
                 sender->m_DeviceAttributes.ProductName,
                 int(strnlen(sender->m_DeviceAttributes.ProductName, sizeof sender->m_DeviceAttributes.ProductName)));
-            emit UsageRecord(UsageValue(QStringLiteral("tablet")) + QLatin1Char(':') + UsageValue(product)
-                             + QLatin1Char(',') + text);
+            emit UsageRecord(UsageRecordWithTablet(product, text));
         }
         break;
     case kMsgKeyGroup:

@@ -5,7 +5,7 @@
 // that a packet thread never reads a node while it is unlinked or freed.
 
 #include "config/profilerecords.h"
-#include "device/appconfigmap.h"
+#include "config/appconfigmap.h"
 
 #include <QString>
 #include <QStringList>

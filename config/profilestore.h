@@ -13,7 +13,7 @@
 // written.
 
 #include "config/profilerecords.h"
-#include "device/appconfigmap.h"
+#include "config/appconfigmap.h"
 
 #include <QByteArray>
 #include <QString>

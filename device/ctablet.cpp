@@ -2,7 +2,7 @@
 
 #include "action/actioncaption.h"
 #include "action/caction.h"
-#include "app/paths.h"
+#include "base/paths.h"
 #include "config/profiletext.h"
 
 #include <QCryptographicHash>

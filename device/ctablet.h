@@ -17,7 +17,7 @@
 #include "config/appprofiles.h"
 #include "config/profilerecords.h"
 #include "config/profilestore.h"
-#include "device/appconfigmap.h"
+#include "config/appconfigmap.h"
 #include "device/decoder.h"
 #include "device/tabletpacket.h"
 

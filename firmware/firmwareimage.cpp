@@ -1,6 +1,6 @@
 #include "firmware/firmwareimage.h"
 
-#include "app/language.h"
+#include "base/language.h"
 
 #include <cstring>
 

@@ -4,9 +4,9 @@
 // runs on simulated tablets) puts a simulated tablet of that model with an old
 // firmware date, and its loader, in place of the system's HID devices.
 
-#include "app/loghandler.h"
-#include "app/paths.h"
-#include "app/programstart.h"
+#include "base/loghandler.h"
+#include "base/paths.h"
+#include "base/programstart.h"
 #include "firmware/deviceinterface.h"
 #include "firmware/firmwareupdate.h"
 #include "platform/hid/linux/hidrawbackend.h"

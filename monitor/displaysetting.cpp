@@ -1,6 +1,6 @@
 #include "monitor/displaysetting.h"
 
-#include "app/language.h"
+#include "base/language.h"
 #include "monitor/monitorcontrol.h"
 
 #include <QButtonGroup>

@@ -1,6 +1,6 @@
 #include "online/driverdownload.h"
 
-#include "app/language.h"
+#include "base/language.h"
 #include "online/download.h"
 #include "online/installerlauncher.h"
 

@@ -11,7 +11,7 @@
 // m_pWorker is guarded by m_workerMutex. Everything else belongs to the GUI thread.
 
 #include "online/dataconfig.h"
-#include "online/usagerecord.h"
+#include "base/usagerecord.h"
 
 #include <QObject>
 #include <QString>

@@ -49,10 +49,8 @@ JsonServerAction::JsonServerAction(const QString &url, const QString &dataFolder
 
 QString JsonServerAction::BuildBody(const QString &mac, qint64 msecsSinceEpoch, const QString &record)
 {
-    QString escaped = record;
-    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
     return QStringLiteral("{\"mac\":\"%1\",\"time\":\"%2\",").arg(mac, QString::number(msecsSinceEpoch))
-        + escaped + QLatin1Char('}');
+        + record + QLatin1Char('}');
 }
 
 QString JsonServerAction::FirstInterfaceAddress()

@@ -45,7 +45,8 @@ public:
     QString Mac() const { return m_strMac; }
     QString PendingFilePath() const { return m_strPendingPath; }
 
-    // {"mac":"<mac>","time":"<ms since 1970>",<record with every backslash doubled>}
+    // {"mac":"<mac>","time":"<ms since 1970>",<record>}; the record is JSON already
+    // (UsageRecordText escaped its values, backslashes doubled among them).
     static QString BuildBody(const QString &mac, qint64 msecsSinceEpoch, const QString &record);
     // interfaceAddress when given; else "Data"/"mac" of dataFolder's "/data/mymac.ini";
     // else a new id "xx:xx:xx:xx:xx:00" (random lower-case hex), written to that file.

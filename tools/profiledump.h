@@ -3,7 +3,7 @@
 // for one model, as the program loads it, printed as JSON.
 
 #include "config/profilerecords.h"
-#include "device/appconfigmap.h"
+#include "config/appconfigmap.h"
 
 #include <QJsonObject>
 #include <QStringList>

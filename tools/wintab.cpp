@@ -1,6 +1,6 @@
 #include "tools/wintab.h"
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "driverlink/cwintabmap.h"
 #include "platform/ipc/ipcbackend.h"
 #include "platform/ipc/linux/posixipcbackend.h"

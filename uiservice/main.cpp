@@ -1,6 +1,6 @@
 // InkoraUIService: started by Inkora on the first screen-area selection or calibration
 // and kept running; it waits for Inkora's start messages on its hidden message window.
-#include "app/programstart.h"
+#include "base/programstart.h"
 #include "platform/ipc/linux/posixipcbackend.h"
 #include "platform/locale/linux/systemlocalebackend.h"
 #include "platform/window/linux/localsocketwindowbackend.h"

@@ -1,5 +1,6 @@
 #include "action/ui/hotkeysettingdialog.h"
 
+#include "base/usagerecord.h"
 #include "config/profilerecords.h"
 #include "config/profiletext.h"
 #include "device/ctablet.h"
@@ -14,13 +15,6 @@
 
 namespace {
 
-QString UsageValue(const QString &value)
-{
-    QString escaped = value;
-    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    escaped.replace(QLatin1Char('"'), QLatin1String("\\\""));
-    return QLatin1Char('"') + escaped + QLatin1Char('"');
-}
 
 KeyConfig &KeyOf(AppConfigNode &profile, int key)
 {
@@ -116,11 +110,9 @@ void HotkeySettingDialog::OnActivated(int key, int entry)
         SetProfileText(config.custom, text);
         config.id = int16_t(entry);
     }
-    const auto pair = [](const char *k, const QString &v) {
-        return UsageValue(QString::fromLatin1(k)) + QLatin1Char(':') + UsageValue(v);
-    };
-    emit UsageRecord(UsageValue(QStringLiteral("ComboBoxKeyActivated")) + QLatin1String(":{")
-                     + pair("custom", text) + QLatin1Char(',') + pair("id", QString::number(entry)) + QLatin1Char(',')
-                     + pair("curapp", m_strAppPath) + QLatin1Char(',')
-                     + pair("tablet", QString::number(m_pTablet->tabletIndex)) + QLatin1Char('}'));
+    emit UsageRecord(UsageRecordText(QStringLiteral("ComboBoxKeyActivated"),
+                                     UsagePairs{{QStringLiteral("custom"), text},
+                                                {QStringLiteral("id"), QString::number(entry)},
+                                                {QStringLiteral("curapp"), m_strAppPath},
+                                                {QStringLiteral("tablet"), QString::number(m_pTablet->tabletIndex)}}));
 }

@@ -4,8 +4,12 @@
 
 #include "action/actioncaption.h"
 #include "action/actionservices.h"
+#include "online/jsonserveraction.h"
 
 #include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
 
 namespace {
 
@@ -136,15 +140,20 @@ TEST(Action, UsageRecordText)
               QStringList{QStringLiteral("\"DoPenBtnAction\":{\"custom\":\"\",\"id\":\"0\",\"curapp\":"
                                          "\"/usr/bin/krita\",\"PenID\":\"1\",\"PenKeyState\":\"1\"}")});
 
-    // A quote in a name cannot end a value early.
+    // Quotes, backslashes and line breaks in a name reach the upload as valid JSON.
     h.clear();
     h.setForeground(QString());
     h.profile->CommonAPP.ring.items[0].id = 2;
-    std::strcpy(h.profile->CommonAPP.ring.items[0].custom, "4|Say \"hi\"|a|b|65:30|66:48");
+    const char custom[] = "4|Say \"hi\" to C:\\x\nnow|a|b|65:30|66:48";
+    std::strcpy(h.profile->CommonAPP.ring.items[0].custom, custom);
     h.ring(0, -1);
-    EXPECT_EQ(h.usageRecords(),
-              QStringList{QStringLiteral("\"DoRingAction\":{\"custom\":\"4|Say \\\"hi\\\"|a|b|65:30|66:48\","
-                                         "\"id\":\"2\",\"curapp\":\"\",\"RingID\":\"0\",\"RingDirection\":\"-1\"}")});
+    ASSERT_EQ(h.usageRecords().size(), 1);
+    const QString body = JsonServerAction::BuildBody(QStringLiteral("00:11:22:33:44:55"), 0, h.usageRecords().at(0));
+    QJsonParseError error;
+    const QJsonObject record = QJsonDocument::fromJson(body.toUtf8(), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << qPrintable(body);
+    EXPECT_EQ(record.value(QStringLiteral("DoRingAction")).toObject().value(QStringLiteral("custom")).toString(),
+              QString::fromUtf8(custom));
     EXPECT_EQ(h.events, Split("key 65:30 down;key 65:30 up"));
 }
 

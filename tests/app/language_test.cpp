@@ -1,7 +1,7 @@
 // UI language: the language group of a Windows language id, and the ids the Linux
 // locale backend derives from the process locale.
 
-#include "app/language.h"
+#include "base/language.h"
 #include "platform/locale/linux/systemlocalebackend.h"
 
 #include <gtest/gtest.h>

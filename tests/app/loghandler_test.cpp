@@ -1,7 +1,7 @@
 // The log file: exact line layout, rotation at its size boundary, and the process-wide
 // handler (debug dropped, lines from several threads never mixed).
 
-#include "app/loghandler.h"
+#include "base/loghandler.h"
 
 #include <gtest/gtest.h>
 

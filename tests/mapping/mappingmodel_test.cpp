@@ -1,7 +1,7 @@
 // The area mapping as the settings window drives it: screen list, spin boxes, buttons,
 // rubber bands, rotation, the UI service's results and the display-change repair, all
 // checked on the profile the pen path reads.
-#include "mapping/mappingmodel.h"
+#include "app/mappingmodel.h"
 
 #include "device/ctablet.h"
 #include "device/tablettable.h"

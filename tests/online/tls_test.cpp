@@ -3,7 +3,7 @@
 #include "httptestserver.h"
 #include "online/jsonserver.h"
 #include "online/updateserver.h"
-#include "online/usagerecord.h"
+#include "base/usagerecord.h"
 
 #include <gtest/gtest.h>
 

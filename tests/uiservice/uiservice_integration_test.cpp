@@ -10,7 +10,7 @@
 #include "device/ctablet.h"
 #include "device/tablettable.h"
 #include "driverlink/sharedblock.h"
-#include "mapping/mappingmodel.h"
+#include "app/mappingmodel.h"
 #include "platform/display/displaybackend.h"
 #include "platform/ipc/linux/posixipcbackend.h"
 #include "platform/window/linux/localsocketwindowbackend.h"

@@ -1,4 +1,4 @@
-#include "mapping/mappingmodel.h"
+#include "app/mappingmodel.h"
 
 #include "action/actioncaption.h"
 #include "device/ctablet.h"

@@ -1,4 +1,4 @@
-#include "app/programstart.h"
+#include "base/programstart.h"
 
 #include "platform/display/linux/x11session.h"
 

@@ -4,10 +4,10 @@
 // UsageRecord(), which hands it to the sink set at start-up (the usage upload). Without
 // a sink records are dropped.
 //
-// A record is one or more JSON members: "name":"value" or "name":{"key":"value",...}.
-// The upload doubles every backslash of a record before sending (Windows paths arrive
-// as written), so the texts built here leave backslashes alone and write a double quote
-// or a control character as \u00XX: the body stays valid JSON whatever a value holds.
+// A record is one or more JSON members: "name":"value" or "name":{"key":"value",...},
+// its strings escaped as JSON wants them (a backslash of a path is sent doubled), so the
+// upload body reads back as exactly the values given, whatever they hold. Every record
+// is built here: a hand-made one would not be escaped.
 
 #include <QPair>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "online/usagerecord.h"
+#include "base/usagerecord.h"
 
 #include <mutex>
 
@@ -7,13 +7,16 @@ namespace {
 std::mutex g_sinkMutex;
 UsageRecordSink *g_pSink = nullptr; // guarded by g_sinkMutex
 
+// A JSON string: the quote and the backslash escaped, control characters as \u00XX.
 QString quoted(const QString &text)
 {
     QString out;
     out.reserve(text.size() + 2);
     out += QLatin1Char('"');
     for (const QChar ch : text) {
-        if (ch == QLatin1Char('"') || ch.unicode() < 0x20)
+        if (ch == QLatin1Char('"') || ch == QLatin1Char('\\'))
+            out += QLatin1Char('\\') + ch;
+        else if (ch.unicode() < 0x20)
             out += QStringLiteral("\\u%1").arg(ch.unicode(), 4, 16, QLatin1Char('0'));
         else
             out += ch;

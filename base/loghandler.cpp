@@ -1,7 +1,7 @@
-#include "app/loghandler.h"
+#include "base/loghandler.h"
 
-#include "app/paths.h"
-#include "app/programstart.h"
+#include "base/paths.h"
+#include "base/programstart.h"
 
 #include <QFile>
 #include <QFileInfo>
