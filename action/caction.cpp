@@ -8,6 +8,7 @@
 #include "action/actionservices.h"
 #include "action/actionsystem.h"
 #include "base/usagerecord.h"
+#include "device/ctablet.h"
 #include "driverlink/driverlink.h"
 #include "platform/foreground/foregroundbackend.h"
 #include "platform/input/inputinjector.h"
@@ -797,4 +798,24 @@ void CAction::SetPenEraserState(bool eraser)
         KeyEvent(key.vk, key.sc, true);
         KeyEvent(key.vk, key.sc, false);
     }
+}
+
+void AttachActionEngine(CTablet &tablet)
+{
+    auto engine = std::make_unique<CAction>(tablet.tabletIndex);
+    // The engine runs on the reading thread and its messages pass straight through.
+    QObject::connect(engine.get(), qOverload<int, int, int>(&CAction::PostActionMsg), &tablet,
+                     qOverload<int, int, int>(&CTablet::ReceivActionMsg), Qt::DirectConnection);
+    QObject::connect(engine.get(), qOverload<int, int, QString>(&CAction::PostActionMsg), &tablet,
+                     qOverload<int, int, QString>(&CTablet::ReceivActionMsg), Qt::DirectConnection);
+    QObject::connect(
+        &tablet, &CTablet::ShowCaption, engine.get(),
+        [](const QString &key, const QString &fallback) { ActionCaption::MyLrc()->ShowLanguageCaption(key, fallback); },
+        Qt::DirectConnection);
+    tablet.SetPacketSink(std::move(engine));
+}
+
+CAction *ActionOf(const CTablet *tablet)
+{
+    return tablet ? dynamic_cast<CAction *>(tablet->packetSink()) : nullptr;
 }

@@ -17,6 +17,7 @@
 #include "action/penpath.h"
 #include "config/profilerecords.h"
 #include "config/appconfigmap.h"
+#include "device/packetsink.h"
 #include "device/tabletpacket.h"
 
 #include <QObject>
@@ -44,7 +45,7 @@ constexpr int kMsgKeyGroup = 10;       // data: current application path
 constexpr int kMsgKeyPreview = 11;     // data: current application path
 constexpr int kMsgUsageRecord = 99;    // data: the usage record text
 
-class CAction : public QObject
+class CAction : public QObject, public PacketSink
 {
     Q_OBJECT
 
@@ -60,7 +61,7 @@ public:
     //  - key event: keyId = entry index (0..39) of the last changed key that a
     //    profile entry names (by Motid), keyDown its state.
     MultiData ProcessPacket(const TabletPacket &packet, const DeviceAttributes &attributes,
-                            const TabletXMLData &profile, const AppConfigMap &apps);
+                            const TabletXMLData &profile, const AppConfigMap &apps) override;
 
     int TabletIndex() const { return m_TabletIndex; }
 
@@ -169,3 +170,12 @@ private:
     std::atomic<bool> m_bKeySending{false};   // foreground class is "sfl_window_class"
     std::atomic<int> m_PendingPenState{-1};   // from SetPenEraserState: -1 none, 0 pen, 1 eraser
 };
+
+class CTablet;
+
+// Gives a tablet its action engine: packets from the tablet run the engine on its reading
+// thread, the engine's messages leave as the tablet's PostActionMsg, and the area-marking
+// captions reach the caption window. Call before the tablet starts reading.
+void AttachActionEngine(CTablet &tablet);
+// The tablet's action engine; null when none was attached.
+CAction *ActionOf(const CTablet *tablet);

@@ -15,6 +15,7 @@
 #include "device/tabletpacket.h"
 #include "driverlink/driverlink.h"
 #include "driverlink/sharedblock.h"
+#include "action/caction.h"
 #include "action/actioncaption.h"
 #include "action/actionservices.h"
 #include "action/ui/jingximode.h"
@@ -275,6 +276,7 @@ void MainWindow::startDevices(std::unique_ptr<HidBackend> hid)
         qWarning() << "Device start-up: the HID library did not start";
 
     m_pDiscovery = std::make_unique<TabletDiscovery>(m_pHid.get(), m_pNameSettings.get());
+    m_pDiscovery->SetTabletSetup(&AttachActionEngine);
     connect(m_pDiscovery.get(), &TabletDiscovery::TabletConnected, this, &MainWindow::OnTabletConnected);
     connect(m_pDiscovery.get(), &TabletDiscovery::TabletDisconnecting, this, &MainWindow::OnTabletDisconnecting);
     connect(m_pDiscovery.get(), &TabletDiscovery::NoTabletLeft, this, &MainWindow::RefreshDeviceSelector);

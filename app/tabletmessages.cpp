@@ -218,8 +218,8 @@ void TabletMessages::PenEraser(int sender, bool eraser)
 {
     for (int slot = 0; slot < TabletTable::kSlotCount; ++slot) {
         CTablet *tablet = Tablet(slot);
-        if (slot != sender && tablet && tablet->action)
-            tablet->action->SetPenEraserState(eraser);
+        if (CAction *engine = slot != sender ? ActionOf(tablet) : nullptr)
+            engine->SetPenEraserState(eraser);
     }
 }
 

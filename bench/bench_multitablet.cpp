@@ -13,6 +13,7 @@
 // The default profile file comes from the source tree (INKORA_DEFAULT_PROFILE); a
 // private per-user folder holds the copy the tablets load.
 #include "action/actionservices.h"
+#include "action/caction.h"
 #include "action/actionsystem.h"
 #include "device/ctablet.h"
 #include "device/tabletdiscovery.h"
@@ -277,6 +278,7 @@ int main(int argc, char **argv)
     const double readOnlyPerSecond = ReadOnlyBaseline(hid, sims, rate * seconds, intervalMs);
 
     auto discoveryOwned = std::make_unique<TabletDiscovery>(&hid, &names);
+    discoveryOwned->SetTabletSetup(&AttachActionEngine);
     TabletDiscovery &discovery = *discoveryOwned;
     // As the main window does once the screens are known: a profile without a screen
     // area takes the area of its screen.

@@ -1,7 +1,5 @@
 #include "device/ctablet.h"
 
-#include "action/actioncaption.h"
-#include "action/caction.h"
 #include "base/paths.h"
 #include "config/profiletext.h"
 
@@ -88,15 +86,9 @@ CTablet::CTablet(int tabletIndex, QObject *parent)
     , receivedApp(std::make_unique<AppConfigNode>())
     , profileStore(Paths::dataFolder() + QStringLiteral("/config.xml"))
     , TabletXMLData(std::make_unique<::TabletXMLData>())
-    , action(std::make_unique<CAction>(tabletIndex))
     , tabletIndex(tabletIndex)
 {
     RegisterMetaTypes();
-    // The engine runs on the reading thread and its messages pass straight through.
-    connect(action.get(), qOverload<int, int, int>(&CAction::PostActionMsg), this,
-            qOverload<int, int, int>(&CTablet::ReceivActionMsg), Qt::DirectConnection);
-    connect(action.get(), qOverload<int, int, QString>(&CAction::PostActionMsg), this,
-            qOverload<int, int, QString>(&CTablet::ReceivActionMsg), Qt::DirectConnection);
 }
 
 CTablet::~CTablet()
@@ -477,15 +469,16 @@ void CTablet::DecodeAndDispatch(const quint8 *d, int length)
         newPen = TrackPen();
 
         const ::TabletXMLData &profile = *TabletXMLData;
-        out = action->ProcessPacket(packet, m_DeviceAttributes, profile, apps);
+        if (m_pSink)
+            out = m_pSink->ProcessPacket(packet, m_DeviceAttributes, profile, apps);
 
         if (productId == kProductDoubleRun) {
             // On this model the first hovering sample after the pen left range goes
             // through the engine a second time.
             const int previous = g_Prev094BStatus.exchange(packet.status);
             if ((packet.flags & PacketPen) && previous == kStatusOutOfRange
-                && (packet.status == kStatusHover || packet.status == kStatusEraserHover))
-                out = action->ProcessPacket(packet, m_DeviceAttributes, profile, apps);
+                && (packet.status == kStatusHover || packet.status == kStatusEraserHover) && m_pSink)
+                out = m_pSink->ProcessPacket(packet, m_DeviceAttributes, profile, apps);
         }
     }
     // Outside the lock: a directly connected slot may well look at the profiles.
@@ -726,10 +719,10 @@ void CTablet::CaptureArea()
         }
     }
     if (!second) {
-        ActionCaption::MyLrc()->ShowLanguageCaption(QStringLiteral("Device.TabeltHelpInfo2"), QStringLiteral("Now touch the opposite corner."));
+        emit ShowCaption(QStringLiteral("Device.TabeltHelpInfo2"), QStringLiteral("Now touch the opposite corner."));
         return;
     }
-    ActionCaption::MyLrc()->ShowLanguageCaption(QStringLiteral("Device.TabeltHelpInfo3"), QStringLiteral("The tablet area is set."));
+    emit ShowCaption(QStringLiteral("Device.TabeltHelpInfo3"), QStringLiteral("The tablet area is set."));
 
     int32_t resolution = m_DeviceAttributes.Resolution;
     if (resolution <= 0)

@@ -1,12 +1,13 @@
 #pragma once
-// One connected tablet: its device description, device and application profiles, decoder
-// state and action engine. Transports (USB, Bluetooth LE) subclass it and feed every
-// input report to ReceiveTabletPackets on their reading thread.
+// One connected tablet: its device description, device and application profiles and
+// decoder state. Transports (USB, Bluetooth LE) subclass it and feed every input report
+// to ReceiveTabletPackets on their reading thread; each decoded packet goes to the packet
+// sink its owner gave it (the action engine).
 //
 // Threads and ownership of the members:
 //  - GUI thread: creation, open, close, commands and the waits on the replies.
-//  - Reading thread (the transport's): ReceiveTabletPackets, the decoder, the action
-//    engine. It alone touches decoderState, packet and the action engine.
+//  - Reading thread (the transport's): ReceiveTabletPackets, the decoder, the packet
+//    sink. It alone touches decoderState, packet and the sink.
 //  - replyMutex guards m_DeviceAttributes once decoding runs: the reading thread writes
 //    the attribute and light replies under it and reads it freely; other threads read it
 //    through CopyAttributes(). The GUI thread writes it only before decoding starts.
@@ -19,6 +20,7 @@
 #include "config/profilestore.h"
 #include "config/appconfigmap.h"
 #include "device/decoder.h"
+#include "device/packetsink.h"
 #include "device/tabletpacket.h"
 
 #include <QByteArray>
@@ -34,7 +36,6 @@
 #include <memory>
 #include <vector>
 
-class CAction;
 // Rows of the supported-model tables (USB and Bluetooth LE).
 struct UsbModelEntry;
 struct BleModelEntry;
@@ -150,6 +151,9 @@ signals:
     void PostActionMsg(int tabletId, int msgId, QString appPath);
     void SentTabletLightData(CTablet *tablet);
     void PostDeviceOperatorMsg(int code, int value);
+    // A caption for the user while the tablet area is marked with the pen (language key
+    // and English text); emitted on the reading thread.
+    void ShowCaption(const QString &key, const QString &fallback);
 
 public slots:
     // One input report; byte 0 is the report id, byte 1 selects the handling. Runs on the
@@ -226,7 +230,11 @@ public:
     ReplyWait attributeReply;
     ReplyWait modeReply;
 
-    std::unique_ptr<CAction> action; // created with the tablet, runs on the reading thread
+    // Where decoded packets go (the action engine, wired in by the tablet's owner). Set
+    // before the transport starts reading, never changed after; then used only on the
+    // reading thread. Without one, packets are decoded and dropped.
+    void SetPacketSink(std::unique_ptr<PacketSink> sink) { m_pSink = std::move(sink); }
+    PacketSink *packetSink() const { return m_pSink.get(); }
 
     int32_t productId = 0;  // set at open, before decoding starts
     int32_t tabletIndex;    // slot 0..4
@@ -268,6 +276,7 @@ private:
     bool m_TransferStarted = false; // transferMutex
     ScreenRectProvider m_ScreenRectProvider; // GUI thread
     bool m_LastPacketDecoded = false; // reading thread
+    std::unique_ptr<PacketSink> m_pSink; // see SetPacketSink
 };
 
 // SaveAll: every open tablet's profiles into its profile file, one write per file.

@@ -111,6 +111,8 @@ int TabletDiscovery::OpenUsb(const QString &path, Source source)
     if (slot < 0)
         return -1;
     auto *tablet = new CUSBTablet(slot, m_hid, m_nameTable);
+    if (m_TabletSetup)
+        m_TabletSetup(*tablet);
     tablet->m_DeviceAttributes.DeviceKind = entry->kind;
     if (!tablet->OpenUsbDevice(path.toLocal8Bit(), entry)) {
         // Not stored in a slot: release the device and the object now.
@@ -144,6 +146,8 @@ int TabletDiscovery::OpenBle(const QString &path, Source source)
     if (source == Source::Arrival)
         qInfo().noquote() << "BLE BLE BLE:" << path;
     auto *tablet = new CBleTablet(slot, m_nameTable, m_bleLibrary);
+    if (m_TabletSetup)
+        m_TabletSetup(*tablet);
     tablet->m_DeviceAttributes.DeviceKind = entry->kind;
     if (!tablet->OpenBleDevice(path.toLocal8Bit(), entry)) {
         qInfo().noquote() << "delete 0228bd_pid:" << path;

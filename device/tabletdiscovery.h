@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <functional>
+
 class CTablet;
 class HidBackend;
 class QSettings;
@@ -44,6 +46,10 @@ public:
     // folder.
     void SetBleLibraryPath(const QString &path) { m_bleLibrary = path; }
 
+    // Called for every new tablet object before it opens (and starts reading): its owner
+    // wires what its packets drive (the action engine).
+    void SetTabletSetup(std::function<void(CTablet &)> setup) { m_TabletSetup = std::move(setup); }
+
 signals:
     // A tablet was opened and stored in its slot: make the window's connections.
     void TabletConnected(CTablet *tablet, int slot);
@@ -71,4 +77,5 @@ private:
     QMap<QString, CTablet *> m_deviceList;
     QStringList m_waiting;
     QString m_bleLibrary;
+    std::function<void(CTablet &)> m_TabletSetup;
 };

@@ -361,6 +361,7 @@ int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray 
     } redirect(&events);
 
     CTablet tablet(0);
+    AttachActionEngine(tablet);
     DeviceAttributes &a = tablet.m_DeviceAttributes;
     SetFixedText(a.DevicePath, sizeof a.DevicePath, SimHidBackend::interfacePath(*sim));
     SetFixedText(a.PidText, sizeof a.PidText, QStringLiteral("PID_%1").arg(pid, 4, 16, QLatin1Char('0')).toUpper());
@@ -489,7 +490,7 @@ int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray 
             break;
         }
     });
-    tablet.action->SetServices(nullptr, &foreground, &actionSystem);
+    ActionOf(&tablet)->SetServices(nullptr, &foreground, &actionSystem);
     // Captions in the user's language, as the program shows them.
     ActionServiceBackends services;
     services.language = ReplayLanguage();
@@ -503,8 +504,8 @@ int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray 
                      },
                      Qt::DirectConnection);
 
-    tablet.action->Pen().SetWintabPoster(&poster);
-    tablet.action->Pen().SetTickFunction(&ReplayTick);
+    ActionOf(&tablet)->Pen().SetWintabPoster(&poster);
+    ActionOf(&tablet)->Pen().SetTickFunction(&ReplayTick);
     PenPath::ResetSharedState();
 
     quint8 buffer[kMaxReportLength];

@@ -18,13 +18,14 @@
 TEST(ActionRace, ProfileEditsDoNotRaceWithPackets)
 {
     CTablet tablet(0);
+    AttachActionEngine(tablet);
     RecordingInputInjector input;
     RecordingActionSystem system;
     const QString path = QStringLiteral("/usr/bin/paint");
     ForegroundWindow window;
     window.path = path;
     FixedForegroundBackend foreground(window);
-    tablet.action->SetServices(&input, &foreground, &system);
+    ActionOf(&tablet)->SetServices(&input, &foreground, &system);
     {
         std::lock_guard<std::mutex> lock(tablet.appsMutex);
         KeyConfig &key = tablet.TabletXMLData->CommonAPP.keys[0];
@@ -47,7 +48,7 @@ TEST(ActionRace, ProfileEditsDoNotRaceWithPackets)
             packet.keys[0] = !packet.keys[0];
             packet.ringDelta = packet.keys[0] ? 1 : -1;
             std::lock_guard<std::mutex> lock(tablet.appsMutex);
-            tablet.action->ProcessPacket(packet, tablet.m_DeviceAttributes, *tablet.TabletXMLData, tablet.apps);
+            ActionOf(&tablet)->ProcessPacket(packet, tablet.m_DeviceAttributes, *tablet.TabletXMLData, tablet.apps);
             ++packets;
         }
     });

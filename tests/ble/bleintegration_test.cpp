@@ -4,6 +4,7 @@
 // library the program goes on with its USB tablets.
 
 #include "bletestenv.h"
+#include "action/caction.h"
 
 #include "device/cbletablet.h"
 #include "device/ctablet.h"
@@ -52,6 +53,7 @@ TEST_F(BleDiscovery, ReportsAndCommandsFlowUntilTheConnectionDrops)
                                QStringLiteral("C0:FF:EE:01:02:03"));
     ASSERT_TRUE(ble);
     TabletDiscovery discovery(m_backend.get(), m_names.get());
+    discovery.SetTabletSetup(&AttachActionEngine);
     discovery.SetBleLibraryPath(Library());
     QSignalSpy records(&discovery, &TabletDiscovery::UsageRecord);
     ASSERT_TRUE(discovery.EnmuTabeltDevice());

@@ -22,7 +22,11 @@ namespace {
 class RecordingTablet : public CTablet
 {
 public:
-    explicit RecordingTablet(int index = 2) : CTablet(index) { decodeEnabled = 1; }
+    explicit RecordingTablet(int index = 2) : CTablet(index)
+    {
+        AttachActionEngine(*this);
+        decodeEnabled = 1;
+    }
     void SentCmd(int type, int a, int b) override { commands.push_back({type, a, b}); }
     std::vector<std::vector<int>> commands;
 };
@@ -162,11 +166,11 @@ TEST(Tablet, EngineRunsTwiceWhenThe094BPenReturns)
         const uint64_t twice = productId == kProductDoubleRun ? 2 : 1;
 
         Feed(tablet, Pen(0xC0));
-        EXPECT_EQ(tablet.action->ProcessedPackets(), 1u);
+        EXPECT_EQ(ActionOf(&tablet)->ProcessedPackets(), 1u);
         Feed(tablet, Pen(0xA0)); // back in range after leaving it
-        EXPECT_EQ(tablet.action->ProcessedPackets(), 1u + twice);
+        EXPECT_EQ(ActionOf(&tablet)->ProcessedPackets(), 1u + twice);
         Feed(tablet, Pen(0xA0));
-        EXPECT_EQ(tablet.action->ProcessedPackets(), 2u + twice);
+        EXPECT_EQ(ActionOf(&tablet)->ProcessedPackets(), 2u + twice);
         EXPECT_EQ(ui.count(), 3); // one result per report either way
         EXPECT_TRUE(tablet.LastPacketDecoded());
         EXPECT_EQ(tablet.LastPacket().status, 0xA0);
@@ -207,7 +211,7 @@ TEST(Tablet, AreaCaptureInEveryOrientation)
                   c.area)
             << "orientation " << c.orientation;
         EXPECT_EQ(tablet.areaCapture, 0);
-        EXPECT_EQ(tablet.action->ProcessedPackets(), 0u); // the engine saw none of it
+        EXPECT_EQ(ActionOf(&tablet)->ProcessedPackets(), 0u); // the engine saw none of it
     }
     ASSERT_EQ(captions.count(), 10);
     EXPECT_EQ(captions.at(0).at(0).toString(), "Now touch the opposite corner.");
@@ -298,8 +302,8 @@ TEST(Tablet, ActionMessagesPassThrough)
     RecordingTablet tablet;
     QSignalSpy ints(&tablet, qOverload<int, int, int>(&CTablet::PostActionMsg));
     QSignalSpy texts(&tablet, qOverload<int, int, QString>(&CTablet::PostActionMsg));
-    emit tablet.action->PostActionMsg(2, 10, QStringLiteral("/usr/bin/app"));
-    emit tablet.action->PostActionMsg(2, 1, 1);
+    emit ActionOf(&tablet)->PostActionMsg(2, 10, QStringLiteral("/usr/bin/app"));
+    emit ActionOf(&tablet)->PostActionMsg(2, 1, 1);
     ASSERT_EQ(texts.count(), 1);
     EXPECT_EQ(texts.at(0), QVariantList({2, 10, "/usr/bin/app"}));
     ASSERT_EQ(ints.count(), 1);

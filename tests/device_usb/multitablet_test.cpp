@@ -4,6 +4,7 @@
 // the tip down across each tablet's whole width (a pen display's calibration of 0
 // offsets once held its left half outside the area).
 #include "usbtestenv.h"
+#include "action/caction.h"
 
 #include "device/ctablet.h"
 #include "device/tabletdiscovery.h"
@@ -74,6 +75,7 @@ TEST_F(UsbTestEnv, FiveTabletsAtOnceEachReportWrittenOnceWholeAndInOrder)
         sims[i]->setReadObserver([i](const uint8_t *, int) { t_Tablet = i; });
 
     TabletDiscovery discovery(&hid, m_names.get());
+    discovery.SetTabletSetup(&AttachActionEngine);
     QObject::connect(&discovery, &TabletDiscovery::TabletConnected, &discovery, [](CTablet *tablet, int) {
         tablet->SetScreenRectProvider([](int, QRect *rect) {
             *rect = QRect(0, 0, 1920, 1080);

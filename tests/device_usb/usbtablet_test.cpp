@@ -1,6 +1,7 @@
 // USB tablets end to end on simulated devices: open, identity, mode, reading thread,
 // commands, close.
 #include "usbtestenv.h"
+#include "action/caction.h"
 
 #include "config/modeltables.h"
 #include "device/cusbtablet.h"
@@ -40,6 +41,7 @@ protected:
     std::unique_ptr<CUSBTablet> Open(const std::shared_ptr<SimTablet> &sim, int slot = 0)
     {
         auto tablet = std::make_unique<CUSBTablet>(slot, &m_backend, m_names.get());
+        AttachActionEngine(*tablet);
         const UsbModelEntry *entry = FindUsbModel(sim->model().productId);
         EXPECT_NE(entry, nullptr);
         EXPECT_TRUE(tablet->OpenUsbDevice(SimHidBackend::interfacePath(*sim).toLocal8Bit(), entry));

@@ -1,6 +1,7 @@
 // The diagnosis dialog: system description, the Wintab and driver checks, and the live
 // fields fed by a simulated tablet.
 #include "usbtestenv.h"
+#include "action/caction.h"
 
 #include "app/diagnosisfunction.h"
 
@@ -234,6 +235,7 @@ TEST_F(DiagnosisOnSimulatedTablet, ShowsTheTabletAndItsLivePen)
 {
     auto sim = m_backend.plug(*SimModels::find(0x0935));
     auto tablet = std::make_unique<CUSBTablet>(0, &m_backend, m_names.get());
+    AttachActionEngine(*tablet);
     ASSERT_TRUE(tablet->OpenUsbDevice(SimHidBackend::interfacePath(*sim).toLocal8Bit(),
                                       FindUsbModel(sim->model().productId)));
     tablet->emitToUi = 1;
