@@ -15,8 +15,8 @@
 // action 110 writes SelectID of the current profile on the reading thread under it.
 
 #include "action/penpath.h"
-#include "config/profilerecords.h"
 #include "config/appconfigmap.h"
+#include "config/profilerecords.h"
 #include "device/packetsink.h"
 #include "device/tabletpacket.h"
 

@@ -1,12 +1,12 @@
 // Entry of Inkora: one instance per user, resources, log file, style, main window.
 
-#include "base/loghandler.h"
 #include "app/mainwindow.h"
-#include "base/paths.h"
-#include "base/programstart.h"
 #include "app/qtsingleapplication.h"
 #include "app/quitonsignal.h"
 #include "app/startupoptions.h"
+#include "base/loghandler.h"
+#include "base/paths.h"
+#include "base/programstart.h"
 #include "platform/locale/linux/systemlocalebackend.h"
 
 #include <QDebug>

@@ -10,15 +10,16 @@
 #include "app/diagnosisfunction.h"
 #include "app/tabletmessages.h"
 #include "config/modeltables.h"
+#include "config/profiletext.h"
 
+#include "app/mappingmodel.h"
+#include "base/usagerecord.h"
 #include "device/ctablet.h"
 #include "device/tabletdiscovery.h"
-#include "app/mappingmodel.h"
 #include "mapping/mappingwidget.h"
 #include "mapping/pressurelevels.h"
 #include "mapping/qpressadjustwedget.h"
 #include "mapping/screentable.h"
-#include "base/usagerecord.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -64,20 +65,6 @@ constexpr int kRingItemCustom = 2;
 QString StoredText(const char *text, size_t size)
 {
     return QString::fromUtf8(text, int(qstrnlen(text, uint(size))));
-}
-
-// Copies text into a record's text field, cut at a character boundary so the NUL fits.
-void StoreText(char *field, size_t size, const QString &text)
-{
-    QByteArray bytes = text.toUtf8();
-    while (size_t(bytes.size()) >= size) {
-        int cut = bytes.size() - 1;
-        while (cut > 0 && (uchar(bytes[cut]) & 0xC0) == 0x80)
-            --cut;
-        bytes.truncate(cut);
-    }
-    memcpy(field, bytes.constData(), size_t(bytes.size()));
-    field[bytes.size()] = '\0';
 }
 
 // What a custom function text is called: its name field, or its keys (the keyboard
@@ -1072,7 +1059,7 @@ void MainWindow::penButtonActivated(int button, int index)
         {
             std::lock_guard<std::mutex> lock(tablet->appsMutex);
             entry.id = 1;
-            StoreText(entry.custom, sizeof entry.custom, text);
+            SetProfileText(entry.custom, sizeof entry.custom, text);
         }
         list->setItemText(list->count() - 1, CustomEntryText(text));
         list->setToolTip(text);
@@ -1233,7 +1220,7 @@ void MainWindow::keyListActivated(int group, int key, int index)
         {
             std::lock_guard<std::mutex> lock(tablet->appsMutex);
             entry.id = 1;
-            StoreText(entry.custom, sizeof entry.custom, text);
+            SetProfileText(entry.custom, sizeof entry.custom, text);
         }
         list->setItemText(list->count() - 1, CustomEntryText(text));
         list->setToolTip(text);
@@ -1244,7 +1231,7 @@ void MainWindow::keyListActivated(int group, int key, int index)
         entry.id = 0;
         entry.Actid = int16_t(action);
         // A predefined entry keeps its display text as the custom text.
-        StoreText(entry.custom, sizeof entry.custom, list->itemText(index));
+        SetProfileText(entry.custom, sizeof entry.custom, list->itemText(index));
     }
     postUsage(QStringLiteral("ComboBoxKeyActivated"));
 }
@@ -1290,7 +1277,7 @@ void MainWindow::WheelComboBoxActivated(int ring, int item, int index)
         const QStringList fields = text.split(QLatin1Char('|'));
         std::lock_guard<std::mutex> lock(tablet->appsMutex);
         entry.id = kRingItemCustom;
-        StoreText(entry.custom, sizeof entry.custom, text);
+        SetProfileText(entry.custom, sizeof entry.custom, text);
         if (!groupKeys)
             m_pRingItemLabels[ring][item]->setText(fields.value(0) == QLatin1String("4") ? fields.value(1) : QString());
     } else {

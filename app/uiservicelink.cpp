@@ -1,7 +1,7 @@
 #include "app/uiservicelink.h"
 
-#include "driverlink/sharedblock.h"
 #include "app/mappingmodel.h"
+#include "driverlink/sharedblock.h"
 
 #include <QDebug>
 

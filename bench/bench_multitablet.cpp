@@ -13,8 +13,8 @@
 // The default profile file comes from the source tree (INKORA_DEFAULT_PROFILE); a
 // private per-user folder holds the copy the tablets load.
 #include "action/actionservices.h"
-#include "action/caction.h"
 #include "action/actionsystem.h"
+#include "action/caction.h"
 #include "device/ctablet.h"
 #include "device/tabletdiscovery.h"
 #include "device/tablettable.h"

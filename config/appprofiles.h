@@ -4,8 +4,8 @@
 // tablet; the tablet object wraps the ones that change its list (device/ctablet.h) so
 // that a packet thread never reads a node while it is unlinked or freed.
 
-#include "config/profilerecords.h"
 #include "config/appconfigmap.h"
+#include "config/profilerecords.h"
 
 #include <QString>
 #include <QStringList>

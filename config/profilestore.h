@@ -12,8 +12,8 @@
 // old file or the new one, never a truncated one. A file that does not parse is never
 // written.
 
-#include "config/profilerecords.h"
 #include "config/appconfigmap.h"
+#include "config/profilerecords.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,7 @@
 #include "device/cbletablet.h"
 
 #include "config/modeltables.h"
+#include "config/profiletext.h"
 #include "device/usbidentity.h"
 
 #include <QCoreApplication>
@@ -100,7 +101,7 @@ bool CBleTablet::OpenBleDevice(const QByteArray &path, const BleModelEntry *entr
         std::lock_guard<std::mutex> lock(replyMutex);
         DeviceAttributes &a = m_DeviceAttributes;
         std::snprintf(a.PidText, sizeof a.PidText, "PID_%04X", unsigned(entry->productId & 0xFFFF));
-        SetFixedText(a.ModelKey, sizeof a.ModelKey, QString::fromLatin1(entry->model));
+        SetProfileText(a.ModelKey, sizeof a.ModelKey, QString::fromLatin1(entry->model));
     }
     if (RegisterFn registerCallback = s_register.load())
         registerCallback(&CBleTablet::DataCallback);
@@ -128,7 +129,7 @@ bool CBleTablet::OpenBleDevice(const QByteArray &path, const BleModelEntry *entr
         const QString pidText = QString::fromLatin1(a.PidText);
         const QString name = m_nameTable ? m_nameTable->value(QStringLiteral("Common/%1").arg(pidText)).toString()
                                          : QString();
-        SetFixedText(a.DisplayName, sizeof a.DisplayName,
+        SetProfileText(a.DisplayName, sizeof a.DisplayName,
                      name.isEmpty() ? QString::fromLocal8Bit(a.ProductName) : name);
     }
 

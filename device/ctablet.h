@@ -15,10 +15,10 @@
 //  - appsMutex guards the application profiles (see there) and the pen tracking.
 //  - Flags the GUI thread flips while the reading thread runs are atomics.
 
+#include "config/appconfigmap.h"
 #include "config/appprofiles.h"
 #include "config/profilerecords.h"
 #include "config/profilestore.h"
-#include "config/appconfigmap.h"
 #include "device/decoder.h"
 #include "device/packetsink.h"
 #include "device/tabletpacket.h"

@@ -1,6 +1,7 @@
 #include "device/cusbtablet.h"
 
 #include "config/modeltables.h"
+#include "config/profiletext.h"
 #include "device/devicethread.h"
 #include "device/tablettable.h"
 #include "device/usbidentity.h"
@@ -47,7 +48,7 @@ bool CUSBTablet::OpenUsbDevice(const QByteArray &path, const UsbModelEntry *entr
     std::memset(a.DevicePath, 0, sizeof a.DevicePath);
     std::memcpy(a.DevicePath, path.constData(), std::min(sizeof a.DevicePath - 1, size_t(path.size())));
     std::snprintf(a.PidText, sizeof a.PidText, "PID_%04X", unsigned(entry->productId & 0xFFFF));
-    SetFixedText(a.ModelKey, sizeof a.ModelKey, QString::fromLatin1(entry->model));
+    SetProfileText(a.ModelKey, sizeof a.ModelKey, QString::fromLatin1(entry->model));
     a.DeviceKind = entry->kind;
 
     if (m_device)

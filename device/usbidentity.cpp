@@ -1,5 +1,7 @@
 #include "device/usbidentity.h"
 
+#include "config/profiletext.h"
+
 #include "platform/hid/hidbackend.h"
 
 #include <QDebug>
@@ -26,14 +28,6 @@ constexpr int kStrSerialCode = 131;
 
 } // namespace
 
-void SetFixedText(char *field, size_t size, const QString &text)
-{
-    const QByteArray bytes = text.toLocal8Bit();
-    const size_t n = std::min(size - 1, size_t(bytes.size()));
-    std::memset(field, 0, size);
-    std::memcpy(field, bytes.constData(), n);
-}
-
 void FinishGeometry(DeviceAttributes &a)
 {
     if (a.Resolution <= 0)
@@ -55,11 +49,11 @@ void ReadUsbIdentity(HidDevice &dev, QSettings *nameTable, DeviceAttributes &a)
 {
     QString text;
     if (ReadText(dev, kStrManufacturer, &text))
-        SetFixedText(a.Manufacturer, sizeof a.Manufacturer, text);
+        SetProfileText(a.Manufacturer, sizeof a.Manufacturer, text);
     if (ReadText(dev, kStrProduct, &text))
-        SetFixedText(a.ProductName, sizeof a.ProductName, text);
+        SetProfileText(a.ProductName, sizeof a.ProductName, text);
     if (ReadText(dev, kStrSerial, &text))
-        SetFixedText(a.SerialNumber, sizeof a.SerialNumber, text);
+        SetProfileText(a.SerialNumber, sizeof a.SerialNumber, text);
 
     // Geometry: [0-1] max x, [2-3] max y, [6-7] max pressure, [8-9] resolution,
     // [10] max x bits 16-23, [11] max y bits 16-23.
@@ -78,9 +72,9 @@ void ReadUsbIdentity(HidDevice &dev, QSettings *nameTable, DeviceAttributes &a)
                                            unsigned(a.MaxY), unsigned(a.MaxPressure));
 
     if (ReadText(dev, kStrFirmwareVersion, &text))
-        SetFixedText(a.ICVersion, sizeof a.ICVersion, text);
+        SetProfileText(a.ICVersion, sizeof a.ICVersion, text);
     if (ReadText(dev, kStrFirmwareData, &text))
-        SetFixedText(a.ICData, sizeof a.ICData, text);
+        SetProfileText(a.ICData, sizeof a.ICData, text);
     // The capability block string is 64 bytes; the record keeps the first 56, which
     // hold every capability bit the program reads (bytes 1, 3 and 7).
     uint8_t block[kReportSize] = {};
@@ -96,6 +90,6 @@ void ReadUsbIdentity(HidDevice &dev, QSettings *nameTable, DeviceAttributes &a)
                             .arg(a.TabletType[1] == 0x40 ? QStringLiteral("Dongle") : QStringLiteral("Common"),
                                  QString::fromLatin1(a.PidText));
     const QString name = nameTable ? nameTable->value(key).toString() : QString();
-    SetFixedText(a.DisplayName, sizeof a.DisplayName, name.isEmpty() ? QString::fromLocal8Bit(a.ProductName) : name);
+    SetProfileText(a.DisplayName, sizeof a.DisplayName, name.isEmpty() ? QString::fromLocal8Bit(a.ProductName) : name);
 }
 

@@ -12,8 +12,6 @@
 class HidDevice;
 class QSettings;
 
-// Copies text into a fixed array as 8-bit text, cut so the NUL always fits.
-void SetFixedText(char *field, size_t size, const QString &text);
 
 // Recomputes WidthInch100 and HeightInch100; a Resolution of 0 becomes 5080.
 void FinishGeometry(DeviceAttributes &a);

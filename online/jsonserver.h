@@ -10,8 +10,8 @@
 // Threads: AddRecord may be called on any thread (the usage-record routing calls it);
 // m_pWorker is guarded by m_workerMutex. Everything else belongs to the GUI thread.
 
-#include "online/dataconfig.h"
 #include "base/usagerecord.h"
+#include "online/dataconfig.h"
 
 #include <QObject>
 #include <QString>

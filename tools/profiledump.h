@@ -2,8 +2,8 @@
 // `inkora-hidtool profile dump --profile PATH --model KEY`: what a profile file holds
 // for one model, as the program loads it, printed as JSON.
 
-#include "config/profilerecords.h"
 #include "config/appconfigmap.h"
+#include "config/profilerecords.h"
 
 #include <QJsonObject>
 #include <QStringList>

@@ -1,10 +1,11 @@
 #include "tools/replay.h"
 
-#include "config/modeltables.h"
-#include "device/ctablet.h"
-#include "device/usbidentity.h"
 #include "base/language.h"
 #include "base/paths.h"
+#include "config/modeltables.h"
+#include "config/profiletext.h"
+#include "device/ctablet.h"
+#include "device/usbidentity.h"
 #include "sim/simbletablet.h"
 #include "sim/simhidbackend.h"
 #include "sim/simselection.h"
@@ -17,9 +18,9 @@
 #include "action/actionsystem.h"
 #include "action/caction.h"
 #include "action/penpath.h"
+#include "app/mappingmodel.h"
 #include "driverlink/cwintabmap.h"
 #include "driverlink/driverlink.h"
-#include "app/mappingmodel.h"
 #include "mapping/pressurecurve.h"
 #include "mapping/screentable.h"
 #include "platform/foreground/fixedforegroundbackend.h"
@@ -363,10 +364,10 @@ int RunReplay(const ReplayOptions &o, const std::function<void(const QByteArray 
     CTablet tablet(0);
     AttachActionEngine(tablet);
     DeviceAttributes &a = tablet.m_DeviceAttributes;
-    SetFixedText(a.DevicePath, sizeof a.DevicePath, SimHidBackend::interfacePath(*sim));
-    SetFixedText(a.PidText, sizeof a.PidText, QStringLiteral("PID_%1").arg(pid, 4, 16, QLatin1Char('0')).toUpper());
+    SetProfileText(a.DevicePath, sizeof a.DevicePath, SimHidBackend::interfacePath(*sim));
+    SetProfileText(a.PidText, sizeof a.PidText, QStringLiteral("PID_%1").arg(pid, 4, 16, QLatin1Char('0')).toUpper());
     ReadUsbIdentity(*dev, nullptr, a);
-    SetFixedText(a.ModelKey, sizeof a.ModelKey, QString::fromLatin1(model.modelKey));
+    SetProfileText(a.ModelKey, sizeof a.ModelKey, QString::fromLatin1(model.modelKey));
     a.DeviceKind = int16_t(model.kind);
     if (o.maxX >= 0) a.MaxX = o.maxX;
     if (o.maxY >= 0) a.MaxY = o.maxY;

@@ -1,7 +1,7 @@
 // The mapping preview, the pressure curve editor and the screen numbers, rendered on the
 // offscreen platform and driven with synthetic mouse events.
-#include "device/ctablet.h"
 #include "app/mappingmodel.h"
+#include "device/ctablet.h"
 #include "mapping/mappingwidget.h"
 #include "mapping/pressurelevels.h"
 #include "mapping/qpressadjustwedget.h"

@@ -2,9 +2,9 @@
 // switches, the body format, the pending file and its backlog, the records of the last
 // moments, and the client id.
 #include "httptestserver.h"
+#include "base/usagerecord.h"
 #include "online/jsonserver.h"
 #include "online/jsonserveraction.h"
-#include "base/usagerecord.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The services as installed talk https: the same flows over TLS, with the test
 // server's own certificate trusted for the length of the test.
 #include "httptestserver.h"
+#include "base/usagerecord.h"
 #include "online/jsonserver.h"
 #include "online/updateserver.h"
-#include "base/usagerecord.h"
 
 #include <gtest/gtest.h>
 

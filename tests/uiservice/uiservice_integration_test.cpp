@@ -5,12 +5,12 @@
 // This test program plays Inkora: the same shared block, message window, service link
 // and mapping model that Inkora's main window uses, on the system's own backends, with
 // one tablet whose profile takes the results.
+#include "app/mappingmodel.h"
 #include "app/uiservicelink.h"
 #include "config/profilerecords.h"
 #include "device/ctablet.h"
 #include "device/tablettable.h"
 #include "driverlink/sharedblock.h"
-#include "app/mappingmodel.h"
 #include "platform/display/displaybackend.h"
 #include "platform/ipc/linux/posixipcbackend.h"
 #include "platform/window/linux/localsocketwindowbackend.h"

@@ -1,12 +1,12 @@
 // Inkora's buttons for the UI service against a recorded service window: the screen
 // chosen in the mapping model goes out, and the answers end in the current tablet's
 // profile.
+#include "app/mappingmodel.h"
 #include "app/uiservicelink.h"
 #include "config/profilerecords.h"
 #include "device/ctablet.h"
 #include "device/tablettable.h"
 #include "driverlink/sharedblock.h"
-#include "app/mappingmodel.h"
 #include "platform/display/displaybackend.h"
 #include "platform/ipc/linux/posixipcbackend.h"
 #include "platform/window/fakewindowbackend.h"
