@@ -361,7 +361,7 @@ void MappingModel::RotationButtonClicked(int step)
     // A touch ring reports its positions in the tablet's own frame; the tablet turns
     // them when told the orientation.
     if (TouchRingMode() != 0)
-        m_pTablet->SentCmd(2, 1, step);
+        m_pTablet->SentCmd(CmdSetLight2, 1, step);
     emit UsageEvent(QStringLiteral("RotationButtonClicked"));
 }
 

@@ -1183,7 +1183,7 @@ void MainWindow::HSliderTabletLightChanged(int value)
     CTablet *tablet = currentTablet();
     if (!tablet)
         return;
-    tablet->SentCmd(1, 2, LightLevelOfSlider(value)); // light 2: the tablet light
+    tablet->SentCmd(CmdSetLight, 2, LightLevelOfSlider(value)); // light 2: the tablet light
     postUsage(QStringLiteral("HSliderTabletLightChanged"));
 }
 
@@ -1303,9 +1303,9 @@ void MainWindow::TouchWheelClicked(bool touch)
     // a wheel.
     m_pMessages->SetTouchMode(touch);
     if (touch)
-        tablet->SentCmd(2, 1, tablet->TabletXMLData->Orientation);
+        tablet->SentCmd(CmdSetLight2, 1, tablet->TabletXMLData->Orientation);
     else
-        tablet->SentCmd(2, 3, 0);
+        tablet->SentCmd(CmdSetLight2, 3, 0);
     postUsage(touch ? QStringLiteral("radioButtonTouchClicked") : QStringLiteral("radioButtonWheelClicked"));
 }
 

@@ -302,9 +302,9 @@ void TabletMessages::TouchOrWheel(CTablet *tablet)
     if (tablet == m_pCurrentTablet) {
         emit TouchRingMode(toTouch);
     } else if (toTouch) {
-        tablet->SentCmd(2, 1, tablet->TabletXMLData->Orientation);
+        tablet->SentCmd(CmdSetLight2, 1, tablet->TabletXMLData->Orientation);
     } else {
-        tablet->SentCmd(2, 3, 0);
+        tablet->SentCmd(CmdSetLight2, 3, 0);
     }
     m_bTouchMode = toTouch;
 }
@@ -315,9 +315,9 @@ void TabletMessages::RestoreTouchRing(CTablet *tablet)
     if (common.TRPresent != 1)
         return;
     if (common.TRMode != 0)
-        tablet->SentCmd(2, 1, tablet->TabletXMLData->Orientation);
+        tablet->SentCmd(CmdSetLight2, 1, tablet->TabletXMLData->Orientation);
     else
-        tablet->SentCmd(2, 3, 0);
+        tablet->SentCmd(CmdSetLight2, 3, 0);
 }
 
 void TabletMessages::Battery(CTablet *tablet, int charging)

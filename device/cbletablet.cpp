@@ -107,7 +107,7 @@ bool CBleTablet::OpenBleDevice(const QByteArray &path, const BleModelEntry *entr
         registerCallback(&CBleTablet::DataCallback);
     decodeEnabled = 1;
 
-    SentCmd(11, 0, 0); // product name; not awaited
+    SentCmd(CmdBleProductName, 0, 0); // product name; not awaited
 
     // Attribute 100 (size and pressure). Commands go out with replyMutex held; the reply
     // is recorded on the event thread under it once the wait lets go.
@@ -116,7 +116,7 @@ bool CBleTablet::OpenBleDevice(const QByteArray &path, const BleModelEntry *entr
         const uint32_t before = attributeReply.count;
         bool answered = false;
         for (int i = 0; i < kReplyTries && !answered; ++i) {
-            SentCmd(15, 0, 0);
+            SentCmd(CmdBleGeometry, 0, 0);
             answered = attributeReply.cv.wait_for(lock, std::chrono::milliseconds(kReplyWaitMs),
                                                   [&] { return attributeReply.count != before; });
             if (!answered)
@@ -133,14 +133,14 @@ bool CBleTablet::OpenBleDevice(const QByteArray &path, const BleModelEntry *entr
                      name.isEmpty() ? QString::fromLocal8Bit(a.ProductName) : name);
     }
 
-    SentCmd(13, 0, 0); // firmware version; not awaited
+    SentCmd(CmdBleFirmware, 0, 0); // firmware version; not awaited
 
     {
         std::unique_lock<std::mutex> lock(replyMutex);
         const uint32_t before = modeReply.count;
         bool answered = false;
         for (int i = 0; i < kReplyTries && !answered; ++i) {
-            SentCmd(3, entry->mode, 0);
+            SentCmd(CmdSetMode, entry->mode, 0);
             answered = modeReply.cv.wait_for(lock, std::chrono::milliseconds(kReplyWaitMs),
                                              [&] { return modeReply.count != before; });
             if (answered)
@@ -159,9 +159,9 @@ bool CBleTablet::OpenBleDevice(const QByteArray &path, const BleModelEntry *entr
         return false;
     }
 
-    if (!SendAndWaitAttribute([this] { SentCmd(0, 1, 0); }, kReplyWaitMs))
+    if (!SendAndWaitAttribute([this] { SentCmd(CmdQueryLight, 1, 0); }, kReplyWaitMs))
         qDebug() << "SentCmd(0,1,0) Failed";
-    SentCmd(0, 2, 0);
+    SentCmd(CmdQueryLight, 2, 0);
 
     opened = 1;
     return true;
@@ -189,7 +189,7 @@ void CBleTablet::SentCmd(int type, int a, int b)
             qDebug() << "SentCmd--" << a;
     };
     switch (type) {
-    case 0: // query light a
+    case CmdQueryLight: // query light a
         c[0] = 0x02;
         c[1] = 0xB4;
         c[2] = 0x01;
@@ -197,7 +197,7 @@ void CBleTablet::SentCmd(int type, int a, int b)
         c[4] = uint8_t(a);
         Send(c, kLightCommandLength);
         break;
-    case 1: // set light a to b
+    case CmdSetLight: // set light a to b
         c[0] = 0x02;
         c[1] = 0xB4;
         c[2] = 0x01;
@@ -206,7 +206,7 @@ void CBleTablet::SentCmd(int type, int a, int b)
         c[5] = uint8_t(b);
         Send(c, kLightCommandLength);
         break;
-    case 2: // second set-light form; only once the tablet is open
+    case CmdSetLight2: // second set-light form; only once the tablet is open
         if (!opened)
             break;
         c[0] = 0x02;
@@ -218,13 +218,13 @@ void CBleTablet::SentCmd(int type, int a, int b)
         c[6] = uint8_t(a == 1 ? b : 0);
         Send(c, kLightCommandLength);
         break;
-    case 3: // report mode
+    case CmdSetMode: // report mode
         c[0] = 0x02;
         c[1] = 0xB0;
         c[2] = uint8_t(a);
         Send(c, kCommandLength);
         break;
-    case 4: { // battery level; every Bluetooth tablet takes it
+    case CmdQueryBattery: { // battery level; every Bluetooth tablet takes it
         c[0] = 0x02;
         c[1] = 0xB8;
         c[2] = 0x04;
@@ -232,15 +232,15 @@ void CBleTablet::SentCmd(int type, int a, int b)
         qDebug().noquote() << "SentCmd--" << QStringLiteral("获取设备电量") << a << result;
         break;
     }
-    case 11: attribute(0x02, true); break;  // product name
-    case 12: attribute(0x03, false); break; // serial number
-    case 13: attribute(0x04, true); break;  // firmware version
-    case 14: attribute(0x05, false); break; // firmware data
-    case 15: attribute(0x64, true); break;  // 100: size and pressure
-    case 16: attribute(0x67, false); break; // 103
-    case 17: attribute(0x6E, false); break; // 110: capability block
-    case 18: attribute(0x83, false); break; // 131: binary serial
-    case 19: attribute(0xF1, false); break; // 241
+    case CmdBleProductName: attribute(0x02, true); break;  // product name
+    case CmdBleSerial: attribute(0x03, false); break; // serial number
+    case CmdBleFirmware: attribute(0x04, true); break;  // firmware version
+    case CmdBleFirmwareData: attribute(0x05, false); break; // firmware data
+    case CmdBleGeometry: attribute(0x64, true); break;  // 100: size and pressure
+    case CmdBleAttribute103: attribute(0x67, false); break; // 103
+    case CmdBleCapabilities: attribute(0x6E, false); break; // 110: capability block
+    case CmdBleBinarySerial: attribute(0x83, false); break; // 131: binary serial
+    case CmdBleAttribute241: attribute(0xF1, false); break; // 241
     default: break;
     }
     qDebug() << "CBleTablet::SentCmd...";

@@ -327,13 +327,13 @@ void CTablet::HandleReannounce(const quint8 *d, int length)
         return;
     const int16_t currentMode = mode;
     if (currentMode != 0) {
-        SentCmd(3, currentMode, 0);
+        SentCmd(CmdSetMode, currentMode, 0);
         QThread::msleep(kCommandPaceMs);
     }
     if (productId == kProductLightsA || productId == kProductLightsB) {
-        SentCmd(0, 1, 0);
+        SentCmd(CmdQueryLight, 1, 0);
         QThread::msleep(kCommandPaceMs);
-        SentCmd(0, 2, 0);
+        SentCmd(CmdQueryLight, 2, 0);
         emit PostActionMsg(tabletIndex, kMsgReannounced, 0);
     }
 }

@@ -40,6 +40,26 @@
 struct UsbModelEntry;
 struct BleModelEntry;
 
+// Device commands of SentCmd(type, a, b). The numbers are the command's own (log lines
+// such as "SentCmd(0,1,0) Failed" name them).
+enum SentCmdType : int {
+    CmdQueryLight = 0,  // a: light (1 wheel, 2 tablet)
+    CmdSetLight = 1,    // a: light, b: level
+    CmdSetLight2 = 2,   // the second set-light form
+    CmdSetMode = 3,     // a: report mode
+    CmdQueryBattery = 4,
+    // Bluetooth attribute queries (the device answers with report 0x06).
+    CmdBleProductName = 11,
+    CmdBleSerial = 12,
+    CmdBleFirmware = 13,
+    CmdBleFirmwareData = 14,
+    CmdBleGeometry = 15, // attribute 100: size and pressure
+    CmdBleAttribute103 = 16,
+    CmdBleCapabilities = 17, // attribute 110
+    CmdBleBinarySerial = 18, // attribute 131
+    CmdBleAttribute241 = 19,
+};
+
 // Message ids this object posts with PostActionMsg(tabletIndex, id, data).
 constexpr int kMsgBattery = 88;     // data: charging state byte (1 = charging)
 constexpr int kMsgNewPen = 89;      // data: pen id
@@ -77,8 +97,7 @@ public:
     // Transport operations; this base does nothing and cannot open.
     virtual bool OpenBleDevice(const QByteArray &path, const BleModelEntry *entry);
     virtual bool OpenUsbDevice(const QByteArray &path, const UsbModelEntry *entry);
-    // Device command: 0 query light a, 1 set light a to b, 2 second set-light form,
-    // 3 set mode a, 4 command 0xB8.
+    // Device command type (SentCmdType) with its two arguments.
     virtual void SentCmd(int type, int a, int b);
     virtual void SendProfileChunk(int type, const quint8 *data, int length);
     virtual void ProfileTransferControl(int type, int value);

@@ -72,10 +72,10 @@ bool CUSBTablet::OpenUsbDevice(const QByteArray &path, const UsbModelEntry *entr
         m_thread->start();
     }
 
-    const bool lightAnswered = SendAndWaitAttribute([this] { SentCmd(0, 1, 0); }, kLightQueryWaitMs);
+    const bool lightAnswered = SendAndWaitAttribute([this] { SentCmd(CmdQueryLight, 1, 0); }, kLightQueryWaitMs);
     if (!lightAnswered)
         qWarning() << "SentCmd(0,1,0) Failed";
-    SentCmd(0, 2, 0);
+    SentCmd(CmdQueryLight, 2, 0);
     if (lightAnswered)
         qInfo() << "SentCmd(0,2,0) OK";
     return true;
@@ -111,7 +111,7 @@ void CUSBTablet::SentCmd(int type, int a, int b)
     quint8 r[kReportSize] = {};
     r[0] = 0x02;
     switch (type) {
-    case 0: // query light a (1 wheel, 2 tablet)
+    case CmdQueryLight: // query light a (1 wheel, 2 tablet)
         if ((attr.TabletType[3] & 0x18) == 0)
             return;
         r[1] = 0xB4;
@@ -120,7 +120,7 @@ void CUSBTablet::SentCmd(int type, int a, int b)
         r[4] = quint8(a);
         Write(r, kLightCommandLength);
         break;
-    case 1: // set light a to level b
+    case CmdSetLight: // set light a to level b
         r[1] = 0xB4;
         r[2] = 0x01;
         r[3] = 0x01;
@@ -128,7 +128,7 @@ void CUSBTablet::SentCmd(int type, int a, int b)
         r[5] = quint8(b);
         Write(r, kLightCommandLength);
         break;
-    case 2: // second set-light form
+    case CmdSetLight2: // second set-light form
         r[1] = 0xB4;
         r[2] = 0x02;
         r[3] = 0x01;
@@ -137,11 +137,11 @@ void CUSBTablet::SentCmd(int type, int a, int b)
         r[6] = quint8(a == 1 ? b : 0);
         Write(r, kLightCommandLength);
         break;
-    case 3: // report mode
+    case CmdSetMode: // report mode
         qInfo() << "SentCmd--" << a;
         SendMode(a);
         break;
-    case 4: // command 0xB8
+    case CmdQueryBattery: // command 0xB8
         if ((attr.TabletType[7] & 0x08) == 0)
             return;
         r[1] = 0xB8;

@@ -263,7 +263,7 @@ void TabletDiscovery::Resume()
             continue;
         // Only USB tablets have a row of the USB table (a Bluetooth tablet gets nothing).
         if (const UsbModelEntry *entry = MatchUsbModel(QString::fromLocal8Bit(t->m_DeviceAttributes.DevicePath)))
-            t->SentCmd(3, entry->mode, 0);
+            t->SentCmd(CmdSetMode, entry->mode, 0);
     }
 }
 
