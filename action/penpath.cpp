@@ -3,7 +3,6 @@
 #include "driverlink/cvmultidriver.h"
 #include "driverlink/cwintabmap.h"
 #include "driverlink/driverlink.h"
-#include "driverlink/syntheticmouse.h"
 #include "mapping/pressurecurve.h"
 #include "mapping/screentable.h"
 #include "platform/input/inputinjector.h"
@@ -125,10 +124,9 @@ void WintabOrientation(int tiltX, int tiltY, int32_t *azimuth, int32_t *altitude
     *altitude = int32_t(alt * 10.0);
 }
 
-PenPath::PenPath(InputInjector *input, bool legacyOs)
+PenPath::PenPath(InputInjector *input)
     : m_pInput(input)
     , m_bSwapped(input ? input->mouseButtonsSwapped() : false)
-    , m_bLegacyOs(legacyOs)
     , m_Tick(&MonotonicTick)
 {
 }
@@ -365,10 +363,7 @@ void PenPath::PenOutput(const TabletPacket &packet, const DeviceAttributes &, co
     const bool pointer = WintabOutput(packet, foregroundPid, out);
     if (!pointer)
         return;
-    if (m_bLegacyOs && !m_bMouseMode && !m_pPen->TablePC)
-        LegacyPointer(packet);
-    else
-        PointerOutput(*m_pPen, out);
+    PointerOutput(*m_pPen, out);
 }
 
 uint8_t PenPath::PenStatusByte(uint8_t status) const
@@ -419,26 +414,6 @@ void PenPath::PointerOutput(const PenConfig &pen, const MultiData &out)
         vmulti->PenReport(status, hx, hy, pressure, out.tiltX, out.tiltY);
     } else {
         vmulti->AbsoluteMouseReport(buttons, hx, hy, pressure);
-    }
-}
-
-void PenPath::LegacyPointer(const TabletPacket &packet)
-{
-    const ScreenRect &desktop = ScreenTable::Current().Slot(0);
-    const int x = m_ScreenX - desktop.left;
-    const int y = m_ScreenY - desktop.top;
-    InputInjector *input = m_pInput ? m_pInput : DriverLink::Input();
-    if (m_bEraserEnd && !m_bEraserAllowed) {
-        SyntheticMouse(input, 0, x, y, desktop.width, desktop.height, m_bSwapped);
-    } else if ((packet.flags & PacketPenButton) && packet.penButtonNo == 1) {
-        uint8_t buttons;
-        {
-            std::lock_guard<std::mutex> lock(g_SharedMutex);
-            buttons = g_Shared.mouseButtons;
-        }
-        SyntheticMouse(input, buttons ? 1 : 0, x, y, desktop.width, desktop.height, m_bSwapped);
-    } else {
-        SyntheticMouse(input, 2, x, y, desktop.width, desktop.height, m_bSwapped);
     }
 }
 

@@ -72,9 +72,8 @@ public:
     // Pending right-click states (actions that press the right button with the pen).
     enum RightClick : uint8_t { RightClickNone = 0, RightClickPressed = 2, RightClickReleasePending = 3 };
 
-    // Reads the swapped-buttons setting once from input (none: not swapped). legacyOs
-    // selects the synthetic-mouse pointer path; never set on Linux.
-    explicit PenPath(InputInjector *input, bool legacyOs = false);
+    // Reads the swapped-buttons setting once from input (none: not swapped).
+    explicit PenPath(InputInjector *input);
 
     // Pen mapping: for a packet with pen data, fills the pointer fields of out. app is
     // the current application profile (null: nothing is mapped).
@@ -124,11 +123,9 @@ private:
     uint8_t PenStatusByte(uint8_t status) const;
     bool WintabOutput(const TabletPacket &packet, int64_t foregroundPid, const MultiData &out);
     void PointerOutput(const PenConfig &pen, const MultiData &out);
-    void LegacyPointer(const TabletPacket &packet);
 
     InputInjector *m_pInput;
     const bool m_bSwapped;
-    const bool m_bLegacyOs;
     WintabWindowPoster *m_pPoster = nullptr;
     TickFunction m_Tick;
 

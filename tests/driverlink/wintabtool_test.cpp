@@ -3,7 +3,7 @@
 #include "driverlink/cvmultidriver.h"
 #include "driverlink/cwintabmap.h"
 #include "driverlink/driverlink.h"
-#include "driverlink/syntheticmouse.h"
+#include "platform/input/inputinjector.h"
 #include "platform/ipc/linux/posixipcbackend.h"
 #include "tools/replay.h"
 #include "tools/wintab.h"
@@ -174,7 +174,11 @@ TEST(ReplayDriverLink, ReportsAndMouseEventsOfTheEngineBecomeJsonLines)
         EXPECT_TRUE(vmulti->PenReport(0x11, 0x0102, 0x0304, 0x0506, 7, 8));
         line = 13;
         EXPECT_TRUE(vmulti->RelativeMouseReport(1, -1, 0, 0));
-        EXPECT_EQ(SyntheticMouse(DriverLink::Input(), 2, 10, 10, 10, 20, false), 1);
+        MouseInput move;
+        move.x = 65535;
+        move.y = 32767;
+        move.flags = MouseMove | MouseAbsolute;
+        EXPECT_EQ(DriverLink::Input()->sendMouse(&move, 1), 1);
     }
     EXPECT_EQ(DriverLink::VMultiDriver(), nullptr);
     EXPECT_EQ(DriverLink::Input(), nullptr);

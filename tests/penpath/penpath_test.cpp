@@ -126,7 +126,7 @@ struct Rig {
     std::unique_ptr<PenPath> pen;
     int64_t foregroundPid = 0;
 
-    explicit Rig(bool swapped = false, bool legacyOs = false, bool sinkOnly = false)
+    explicit Rig(bool swapped = false, bool sinkOnly = false)
     {
         PenPath::ResetSharedState();
         auto v = std::make_unique<RecordingVhidBackend>();
@@ -170,7 +170,7 @@ struct Rig {
             c.TablePC = 1;
             c.Speed = 5;
         }
-        pen = std::make_unique<PenPath>(input, legacyOs);
+        pen = std::make_unique<PenPath>(input);
         pen->SetWintabPoster(&poster);
         pen->SetTickFunction(&FixedTick);
     }
@@ -501,31 +501,6 @@ TEST(PenPathMouseMode, TipIsTheLeftButtonOrTheRightOneWhenSwapped)
     }
 }
 
-TEST(PenPathMouseMode, LegacySystemsMoveAndClickThroughSyntheticInput)
-{
-    Rig rig(false, true);
-    rig.Pen0().TablePC = 0;
-    rig.Run(Pen(10000, 6000, 0xA0)); // the target's last pixel, (999, 599)
-    TabletPacket p = Pen(5000, 3000, 0xA1);
-    p.flags |= PacketPenButton;
-    p.penButtonNo = 1;
-    p.penButtonDown = 1;
-    rig.Run(p);
-    p.penButtonDown = 0;
-    rig.Run(p);
-    rig.Run(Pen(5000, 3000, 0xA8)); // eraser end, erasing not allowed
-    const QVector<MouseInput> events = rig.input->mouseEvents();
-    ASSERT_EQ(events.size(), 4);
-    EXPECT_EQ(events[0].flags, uint32_t(MouseMove | MouseAbsolute));
-    EXPECT_EQ(events[0].x, 999 * 65535 / 2000);
-    EXPECT_EQ(events[0].y, 599 * 65535 / 1200);
-    EXPECT_EQ(events[1].flags, uint32_t(MouseLeftDown | MouseAbsolute));
-    EXPECT_EQ(events[1].x, 500 * 65535 / 2000);
-    EXPECT_EQ(events[2].flags, uint32_t(MouseLeftUp | MouseAbsolute));
-    EXPECT_EQ(events[3].flags, uint32_t(MouseLeftUp | MouseAbsolute));
-    EXPECT_TRUE(rig.Reports().isEmpty());
-}
-
 // --- pen report status ----------------------------------------------------------------
 
 TEST(PenPathStatus, EraserToggleReentryAndRightClick)
@@ -745,7 +720,7 @@ TEST(PenPathWintab, ContextWindowIsFoundByItsHandle)
 
 TEST(PenPathCost, APacketAllocatesNothing)
 {
-    Rig rig(false, false, true);
+    Rig rig(false, true);
     rig.foregroundPid = 4242;
     rig.OpenContext(3, 4242, 0x1, 77); // served, pointer on, no messages asked for
     rig.pen->SetWintabPoster(nullptr);
