@@ -3,6 +3,7 @@
 #include "driverlink/cvmultidriver.h"
 #include "driverlink/cwintabmap.h"
 #include "driverlink/driverlink.h"
+#include "mapping/penmapping.h"
 #include "mapping/pressurecurve.h"
 #include "mapping/screentable.h"
 #include "platform/input/inputinjector.h"
@@ -162,100 +163,49 @@ void PenPath::MapPen(const TabletPacket &packet, const DeviceAttributes &attribu
     m_bEraserAllowed = pen.buttons[0].id == 0 && pen.buttons[0].Actid == kActionEraser;
     m_bMouseMode = pen.RelativeCoords != 0;
 
-    int64_t W = attributes.MaxX;
-    int64_t H = attributes.MaxY;
-    int64_t Dw = attributes.WidthInch100;
-    int64_t Dh = attributes.HeightInch100;
-    const int64_t R = attributes.Resolution;
-    if (Dw == 0 || Dh == 0 || W <= 0 || H <= 0)
+    PenSample sample;
+    sample.x = packet.x;
+    sample.y = packet.y;
+    sample.tiltX = packet.tiltX;
+    sample.tiltY = packet.tiltY;
+    sample.width = attributes.MaxX;
+    sample.height = attributes.MaxY;
+    sample.widthInch100 = attributes.WidthInch100;
+    sample.heightInch100 = attributes.HeightInch100;
+    if (sample.widthInch100 == 0 || sample.heightInch100 == 0 || sample.width <= 0 || sample.height <= 0)
         return;
 
     // 1. Rotation by quarter turns; the tilt turns with the tablet.
-    int64_t x = packet.x;
-    int64_t y = packet.y;
-    int tx = packet.tiltX;
-    int ty = packet.tiltY;
-    const bool tilted = tx != 0 || ty != 0;
-    switch (profile.Orientation) {
-    case 1:
-        x = H - packet.y;
-        y = packet.x;
-        if (tilted) {
-            tx = -packet.tiltY;
-            ty = packet.tiltX;
-        }
-        std::swap(W, H);
-        std::swap(Dw, Dh);
-        break;
-    case 2:
-        x = W - packet.x;
-        y = H - packet.y;
-        if (tilted) {
-            tx = -packet.tiltX;
-            ty = -packet.tiltY;
-        }
-        break;
-    case 3:
-        x = packet.y;
-        y = W - packet.x;
-        if (tilted) {
-            tx = packet.tiltY;
-            ty = -packet.tiltX;
-        }
-        std::swap(W, H);
-        std::swap(Dw, Dh);
-        break;
-    default:
-        break;
-    }
-
-    // Tablet area in logical units; TX..TH are hundredths of an inch.
-    const int64_t aw = int64_t(profile.TW) * W / Dw;
-    const int64_t ah = int64_t(profile.TH) * H / Dh;
-    if (aw <= 0 || ah <= 0)
+    sample = RotateSample(sample, profile.Orientation);
+    const TabletArea area = AreaOf(profile, sample, attributes.Resolution);
+    if (area.width <= 0 || area.height <= 0)
         return; // no area to map from
 
-    // 2. Pen displays: the calibration found on screen (single precision, truncated).
-    // A zero scale is an uncalibrated record, not a calibration.
-    if (attributes.DeviceKind == 2 && profile.fKX != 0.0f && profile.fKY != 0.0f) {
-        const float faw = float(aw);
-        const float fah = float(ah);
-        const float cx = (float(x) - faw / 2.0f) / profile.fKX + faw * profile.fXLC / 2.0f;
-        const float cy = (float(y) - fah / 2.0f) / profile.fKY + fah * profile.fYLC / 2.0f;
-        if (std::isfinite(cx) && std::isfinite(cy)) {
-            x = int64_t(cx);
-            y = int64_t(cy);
-        }
-    }
+    // 2. Pen displays: the calibration found on screen.
+    if (attributes.DeviceKind == 2)
+        CalibrateSample(sample, area, profile);
 
     // 3. Tilt.
     if (!profile.DisableSlope) {
-        out.tiltX = uint8_t(int8_t(std::clamp(tx, -128, 127)));
-        out.tiltY = uint8_t(int8_t(std::clamp(ty, -128, 127)));
+        out.tiltX = uint8_t(int8_t(std::clamp(sample.tiltX, -128, 127)));
+        out.tiltY = uint8_t(int8_t(std::clamp(sample.tiltY, -128, 127)));
     }
 
     // 4. Tablet area: outside it the sample is held at the edge with no tip or proximity
     // code. A pen leaving range keeps its 0xC0 so the leave is not lost.
-    const int64_t left = int64_t(profile.TX) * R / 100;
-    const int64_t top = int64_t(profile.TY) * R / 100;
-    const int64_t right = left + aw; // last column of width aw + 1
-    const int64_t bottom = top + ah;
     {
-        const bool inside = x >= left && x <= right && y >= top && y <= bottom;
-        if (!inside) {
-            x = std::clamp(x, left, right);
-            y = std::clamp(y, top, bottom);
-            if (m_Status != kStatusOutOfRange)
-                m_Status = 0;
-        }
+        const bool inside = ClampToArea(sample, area);
+        if (!inside && m_Status != kStatusOutOfRange)
+            m_Status = 0;
         std::lock_guard<std::mutex> lock(g_SharedMutex);
         if (inside) {
-            g_Shared.lastValidX = x;
-            g_Shared.lastValidY = y;
+            g_Shared.lastValidX = sample.x;
+            g_Shared.lastValidY = sample.y;
         }
     }
-    x = std::min(x - left, aw) * W / aw;
-    y = std::min(y - top, ah) * H / ah;
+    AreaToTablet(sample, area);
+    const int64_t x = sample.x;
+    const int64_t y = sample.y;
 
     // 5. Mouse mode: relative steps from a process-wide anchor, the remainders carried.
     if (m_bMouseMode) {
@@ -314,8 +264,9 @@ void PenPath::MapPen(const TabletPacket &packet, const DeviceAttributes &attribu
         target = ScreenRect{profile.SX, profile.SY, profile.SW, profile.SH};
     if (target.width == 0)
         return;
-    const float sx = float(target.left) + float(target.width) * float(x) / float(W);
-    const float sy = float(target.top) + float(target.height) * float(y) / float(H);
+    float sx = 0.0f;
+    float sy = 0.0f;
+    SampleOnScreen(sample, target, &sx, &sy);
     const ScreenRect &desktop = ScreenTable::Current().Slot(0);
     if (desktop.width > 0 && desktop.height > 0) {
         const double ox = double(sx) - desktop.left;
