@@ -365,117 +365,77 @@ void MappingModel::RotationButtonClicked(int step)
     emit UsageEvent(QStringLiteral("RotationButtonClicked"));
 }
 
-void MappingModel::SXChanged(int value)
+// The eight spin boxes follow one rule. A position is held inside its range and, when
+// the area would then reach past the screen or the tablet, the size gives way (down to
+// its minimum); a size is held inside its range and the position gives way.
+namespace {
+
+struct SpinRow {
+    bool tablet;   // the tablet area, else the screen area
+    bool vertical; // y / height, else x / width
+    bool size;     // width / height, else x / y
+    const char *usage;
+};
+
+constexpr SpinRow kSpinRows[] = {
+    {false, false, false, "SXChanged"}, {false, true, false, "SYChanged"}, {false, false, true, "SWChanged"},
+    {false, true, true, "SHChanged"},   {true, false, false, "TXChanged"},  {true, true, false, "TYChanged"},
+    {true, false, true, "TWChanged"},   {true, true, true, "THChanged"},
+};
+
+} // namespace
+
+void MappingModel::SpinChanged(AreaSpin spin, int value)
 {
-    const ScreenRect S = MappedScreen();
-    const int sx = std::clamp(value, m_ScreenRanges.xMin, m_ScreenRanges.xMax);
-    int sw = m_ScreenValues.width();
-    if ((sx - S.left) + sw > S.width)
-        sw = std::max(m_ScreenRanges.wMin, S.width - (sx - S.left));
-    m_ScreenValues = QRect(sx, m_ScreenValues.y(), sw, m_ScreenValues.height());
-    StoreScreenArea(m_ScreenValues);
-    EmitScreen();
+    const SpinRow &row = kSpinRows[int(spin)];
+    const AreaRanges &ranges = row.tablet ? m_TabletRanges : m_ScreenRanges;
+    QRect &values = row.tablet ? m_TabletValues : m_ScreenValues;
+    // The span the area must stay in: the mapped screen, or the whole tablet from 0.
+    int origin = 0;
+    int extent = 0;
+    if (row.tablet) {
+        const QRect T = FullTabletRect();
+        extent = row.vertical ? T.height() : T.width();
+    } else {
+        const ScreenRect S = MappedScreen();
+        origin = row.vertical ? S.top : S.left;
+        extent = row.vertical ? S.height : S.width;
+    }
+    const int posMin = row.vertical ? ranges.yMin : ranges.xMin;
+    const int posMax = row.vertical ? ranges.yMax : ranges.xMax;
+    const int lenMin = row.vertical ? ranges.hMin : ranges.wMin;
+    const int lenMax = row.vertical ? ranges.hMax : ranges.wMax;
+    int pos = row.vertical ? values.y() : values.x();
+    int len = row.vertical ? values.height() : values.width();
+    if (row.size) {
+        len = std::clamp(value, lenMin, lenMax);
+        if ((pos - origin) + len > extent)
+            pos = origin + extent - len;
+    } else {
+        pos = std::clamp(value, posMin, posMax);
+        if ((pos - origin) + len > extent)
+            len = std::max(lenMin, extent - (pos - origin));
+    }
+    values = row.vertical ? QRect(values.x(), pos, values.width(), len) : QRect(pos, values.y(), len, values.height());
+    if (row.tablet) {
+        StoreTabletArea(m_TabletValues);
+        EmitTablet();
+    } else {
+        StoreScreenArea(m_ScreenValues);
+        EmitScreen();
+    }
     emit PreviewChanged();
-    emit UsageEvent(QStringLiteral("SXChanged"));
+    emit UsageEvent(QString::fromLatin1(row.usage));
 }
 
-void MappingModel::SWChanged(int value)
-{
-    const ScreenRect S = MappedScreen();
-    const int sw = std::clamp(value, m_ScreenRanges.wMin, m_ScreenRanges.wMax);
-    int sx = m_ScreenValues.x();
-    if ((sx - S.left) + sw > S.width)
-        sx = S.left + S.width - sw;
-    m_ScreenValues = QRect(sx, m_ScreenValues.y(), sw, m_ScreenValues.height());
-    StoreScreenArea(m_ScreenValues);
-    EmitScreen();
-    emit PreviewChanged();
-    emit UsageEvent(QStringLiteral("SWChanged"));
-}
-
-void MappingModel::SYChanged(int value)
-{
-    const ScreenRect S = MappedScreen();
-    const int sy = std::clamp(value, m_ScreenRanges.yMin, m_ScreenRanges.yMax);
-    int sh = m_ScreenValues.height();
-    if ((sy - S.top) + sh > S.height)
-        sh = std::max(m_ScreenRanges.hMin, S.height - (sy - S.top));
-    m_ScreenValues = QRect(m_ScreenValues.x(), sy, m_ScreenValues.width(), sh);
-    StoreScreenArea(m_ScreenValues);
-    EmitScreen();
-    emit PreviewChanged();
-    emit UsageEvent(QStringLiteral("SYChanged"));
-}
-
-void MappingModel::SHChanged(int value)
-{
-    const ScreenRect S = MappedScreen();
-    const int sh = std::clamp(value, m_ScreenRanges.hMin, m_ScreenRanges.hMax);
-    int sy = m_ScreenValues.y();
-    if ((sy - S.top) + sh > S.height)
-        sy = S.top + S.height - sh;
-    m_ScreenValues = QRect(m_ScreenValues.x(), sy, m_ScreenValues.width(), sh);
-    StoreScreenArea(m_ScreenValues);
-    EmitScreen();
-    emit PreviewChanged();
-    emit UsageEvent(QStringLiteral("SHChanged"));
-}
-
-void MappingModel::TXChanged(int value)
-{
-    const QRect T = FullTabletRect();
-    const int tx = std::clamp(value, m_TabletRanges.xMin, m_TabletRanges.xMax);
-    int tw = m_TabletValues.width();
-    if (tx + tw > T.width())
-        tw = tx == T.width() ? 1 : T.width() - tx;
-    m_TabletValues = QRect(tx, m_TabletValues.y(), tw, m_TabletValues.height());
-    StoreTabletArea(m_TabletValues);
-    EmitTablet();
-    emit PreviewChanged();
-    emit UsageEvent(QStringLiteral("TXChanged"));
-}
-
-void MappingModel::TWChanged(int value)
-{
-    const QRect T = FullTabletRect();
-    const int tw = std::clamp(value, m_TabletRanges.wMin, m_TabletRanges.wMax);
-    int tx = m_TabletValues.x();
-    if (tx + tw > T.width())
-        tx = T.width() - tw;
-    m_TabletValues = QRect(tx, m_TabletValues.y(), tw, m_TabletValues.height());
-    StoreTabletArea(m_TabletValues);
-    EmitTablet();
-    emit PreviewChanged();
-    emit UsageEvent(QStringLiteral("TWChanged"));
-}
-
-void MappingModel::TYChanged(int value)
-{
-    const QRect T = FullTabletRect();
-    const int ty = std::clamp(value, m_TabletRanges.yMin, m_TabletRanges.yMax);
-    int th = m_TabletValues.height();
-    if (ty + th > T.height())
-        th = std::max(1, T.height() - ty);
-    m_TabletValues = QRect(m_TabletValues.x(), ty, m_TabletValues.width(), th);
-    StoreTabletArea(m_TabletValues);
-    EmitTablet();
-    emit PreviewChanged();
-    emit UsageEvent(QStringLiteral("TYChanged"));
-}
-
-void MappingModel::THChanged(int value)
-{
-    const QRect T = FullTabletRect();
-    const int th = std::clamp(value, m_TabletRanges.hMin, m_TabletRanges.hMax);
-    int ty = m_TabletValues.y();
-    if (ty + th > T.height())
-        ty = T.height() - th;
-    m_TabletValues = QRect(m_TabletValues.x(), ty, m_TabletValues.width(), th);
-    StoreTabletArea(m_TabletValues);
-    EmitTablet();
-    emit PreviewChanged();
-    emit UsageEvent(QStringLiteral("THChanged"));
-}
+void MappingModel::SXChanged(int value) { SpinChanged(AreaSpin::SX, value); }
+void MappingModel::SYChanged(int value) { SpinChanged(AreaSpin::SY, value); }
+void MappingModel::SWChanged(int value) { SpinChanged(AreaSpin::SW, value); }
+void MappingModel::SHChanged(int value) { SpinChanged(AreaSpin::SH, value); }
+void MappingModel::TXChanged(int value) { SpinChanged(AreaSpin::TX, value); }
+void MappingModel::TYChanged(int value) { SpinChanged(AreaSpin::TY, value); }
+void MappingModel::TWChanged(int value) { SpinChanged(AreaSpin::TW, value); }
+void MappingModel::THChanged(int value) { SpinChanged(AreaSpin::TH, value); }
 
 void MappingModel::on_ScreenRubberRectChange(QRect band, QRect preview)
 {

@@ -91,6 +91,10 @@ public:
     // area (CTablet::SetScreenRectProvider). False while no screen is known.
     static bool ScreenTableRect(int screenIndex, QRect *rect);
 
+    // The eight spin boxes' one rule: which box and its new value.
+    enum class AreaSpin { SX, SY, SW, SH, TX, TY, TW, TH };
+    void SpinChanged(AreaSpin spin, int value);
+
 public slots:
     void ScreenSelected(int index);
     void FullScreenClicked();
@@ -98,7 +102,8 @@ public slots:
     void TabletScreenScalClicked();
     void RotationButtonClicked(int step);
 
-    // The spin boxes; each keeps its area inside the screen or the tablet.
+    // The spin boxes; each keeps its area inside the screen or the tablet (one rule, see
+    // SpinChanged).
     void SXChanged(int value);
     void SYChanged(int value);
     void SWChanged(int value);
