@@ -1,11 +1,8 @@
 #include "config/modeltables.h"
 
-// Rows: vendor, product, interface, collection, mode, kind, model key.
-// Product ids with behaviour of their own: 0x0074 (ring steps reversed), 0x0201 (keypad
-// with the per-byte key report and its own mode command), 0x0933 and 0x0934 (lights
-// restored after a re-announce), 0x0935 on interface 2 (the model whose firmware the
-// updater replaces; its loader, 0xFFF3, is not a tablet and is not listed), 0x094B
-// (second engine run when the pen comes into range).
+// Rows: vendor, product, interface, collection, mode, kind, model key, quirks.
+// 0x0935 on interface 2 is the model whose firmware the updater replaces; its loader,
+// 0xFFF3, is not a tablet and is not listed.
 const UsbModelEntry kUsbModels[kUsbModelCount] = {
     {0x28BD, 0x0060, 2, 0, 2, 1, "InkoraPadS"},
     {0x28BD, 0x0061, 2, 1, 2, 1, "InkoraPadSPlus"},
@@ -17,11 +14,11 @@ const UsbModelEntry kUsbModels[kUsbModelCount] = {
     {0x28BD, 0x0068, 2, 0, 2, 1, "InkoraPadDraw13"},
     {0x28BD, 0x0070, 2, 0, 2, 1, "InkoraPadRingM"},
     {0x28BD, 0x0071, 2, 1, 2, 1, "InkoraPadRingL"},
-    {0x28BD, 0x0074, 2, 0, 2, 1, "InkoraPadRingS"},
+    {0x28BD, 0x0074, 2, 0, 2, 1, "InkoraPadRingS", QuirkReversedRing},
     {0x28BD, 0x0075, 2, 1, 2, 1, "InkoraPadRingDuo"},
     {0x28BD, 0x0078, 2, 0, 2, 1, "InkoraPadTouch"},
     {0x28BD, 0x0079, 2, 1, 2, 1, "InkoraPadTouchL"},
-    {0x28BD, 0x0201, 1, 0, 2, 4, "InkoraKeysK12"},
+    {0x28BD, 0x0201, 1, 0, 2, 4, "InkoraKeysK12", QuirkKeypadReport},
     {0x28BD, 0x0202, 1, 0, 4, 4, "InkoraKeysK20"},
     {0x28BD, 0x0203, 2, 1, 4, 4, "InkoraKeysDial"},
     {0x28BD, 0x0204, 2, 1, 4, 4, "InkoraKeysMini"},
@@ -38,8 +35,8 @@ const UsbModelEntry kUsbModels[kUsbModelCount] = {
     {0x28BD, 0x0920, 2, 1, 2, 1, "InkoraPadWireM"},
     {0x28BD, 0x0921, 1, 1, 2, 1, "InkoraPadWireL"},
     {0x28BD, 0x0921, 2, 1, 2, 1, "InkoraPadWireL"},
-    {0x28BD, 0x0933, 2, 1, 4, 1, "InkoraPadGlowL"},
-    {0x28BD, 0x0934, 1, 0, 4, 1, "InkoraPadGlowW"},
+    {0x28BD, 0x0933, 2, 1, 4, 1, "InkoraPadGlowL", QuirkLightsReannounce},
+    {0x28BD, 0x0934, 1, 0, 4, 1, "InkoraPadGlowW", QuirkLightsReannounce},
     {0x28BD, 0x0935, 2, 0, 4, 1, "InkoraPadM"},
     {0x28BD, 0x0937, 2, 1, 4, 1, "InkoraPadDuoPen"},
     {0x28BD, 0x0938, 2, 0, 4, 1, "InkoraPadTrioPen"},
@@ -59,7 +56,7 @@ const UsbModelEntry kUsbModels[kUsbModelCount] = {
     {0x28BD, 0x0949, 2, 1, 4, 2, "InkoraStudio24Pro"},
     {0x28BD, 0x0949, 2, 2, 4, 2, "InkoraStudio24Pro"},
     {0x28BD, 0x094A, 2, 1, 4, 2, "InkoraStudio27"},
-    {0x28BD, 0x094B, 2, 1, 4, 2, "InkoraStudio16"},
+    {0x28BD, 0x094B, 2, 1, 4, 2, "InkoraStudio16", QuirkDoubleRun},
     {0x28BD, 0x094C, 2, 1, 4, 2, "InkoraStudio32"},
     {0x28BD, 0x094D, 2, 1, 4, 2, "InkoraStudioMini"},
     {0x28BD, 0x094E, 2, 1, 4, 2, "InkoraStudioTouch13"},
@@ -101,4 +98,10 @@ const BleModelEntry *FindBleModel(int productId)
             return &e;
     }
     return nullptr;
+}
+
+uint16_t ModelQuirksOf(int productId)
+{
+    const UsbModelEntry *entry = FindUsbModel(productId);
+    return entry ? entry->quirks : 0;
 }

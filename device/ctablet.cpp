@@ -1,6 +1,7 @@
 #include "device/ctablet.h"
 
 #include "base/paths.h"
+#include "config/modeltables.h"
 #include "config/profiletext.h"
 
 #include <QCryptographicHash>
@@ -330,7 +331,7 @@ void CTablet::HandleReannounce(const quint8 *d, int length)
         SentCmd(CmdSetMode, currentMode, 0);
         QThread::msleep(kCommandPaceMs);
     }
-    if (productId == kProductLightsA || productId == kProductLightsB) {
+    if (ModelQuirksOf(productId) & QuirkLightsReannounce) {
         SentCmd(CmdQueryLight, 1, 0);
         QThread::msleep(kCommandPaceMs);
         SentCmd(CmdQueryLight, 2, 0);
@@ -472,7 +473,7 @@ void CTablet::DecodeAndDispatch(const quint8 *d, int length)
         if (m_pSink)
             out = m_pSink->ProcessPacket(packet, m_DeviceAttributes, profile, apps);
 
-        if (productId == kProductDoubleRun) {
+        if (decoderState.quirks & QuirkDoubleRun) {
             // On this model the first hovering sample after the pen left range goes
             // through the engine a second time.
             const int previous = g_Prev094BStatus.exchange(packet.status);

@@ -78,11 +78,6 @@ enum ProfileTransferCode {
     TransferEmpty = 10,        // (10, 0)
 };
 
-// Product ids with special handling in the tablet object.
-constexpr int kProductDoubleRun = 0x094B;
-constexpr int kProductLightsA = 0x0933;
-constexpr int kProductLightsB = 0x0934;
-
 class CTablet : public QObject
 {
     Q_OBJECT

@@ -59,7 +59,7 @@ bool CUSBTablet::OpenUsbDevice(const QByteArray &path, const UsbModelEntry *entr
         return false;
     }
 
-    m_keypadModeForm = entry->kind == kKindKeypad && entry->productId == 0x0201;
+    m_keypadModeForm = entry->kind == kKindKeypad && (entry->quirks & QuirkKeypadReport);
     SendMode(entry->mode);
     mode = entry->mode;
 

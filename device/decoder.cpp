@@ -1,5 +1,7 @@
 #include "device/decoder.h"
 
+#include "config/modeltables.h"
+
 #include <QDebug>
 
 #include <atomic>
@@ -72,7 +74,7 @@ bool DecodeKeyBits(const uint8_t *bytes, int byteCount, DecoderState &state,
     return ApplyKeys(cur, any, any, state, packet);
 }
 
-void DecodeRing(uint8_t r, int productId, TabletPacket &packet)
+void DecodeRing(uint8_t r, bool reversed, TabletPacket &packet)
 {
     const int prev = g_PrevRingByte.exchange(r);
     // Touch-ring position codes: 0x40 -> 0x00 or 0x80 -> 0xC0 is step A,
@@ -80,7 +82,6 @@ void DecodeRing(uint8_t r, int productId, TabletPacket &packet)
     const bool stepA = (prev == 0x40 && r == 0x00) || (prev == 0x80 && r == 0xC0);
     const bool stepB = (prev == 0x40 && r == 0xC0) || (prev == 0x80 && r == 0x00);
     if (stepA || stepB) {
-        const bool reversed = productId == kProductReversedRing;
         packet.ringIndex = 0;
         packet.ringDelta = (stepA != reversed) ? -1 : +1;
         packet.flags |= PacketRing;
@@ -204,7 +205,7 @@ void DecodeKeypad(const uint8_t *d, DecoderState &state, TabletPacket &packet)
 
 ReportRule ReportRuleOf(int productId)
 {
-    if (productId == kProductKeypad)
+    if (ModelQuirksOf(productId) & QuirkKeypadReport)
         return {kKeypadKeys - 2, 1, 1};
     // 0xF0: 40 key bits; its ring byte names steps of rings 0 and 1.
     return {kTabletKeyCount, 2, 0};
@@ -220,6 +221,10 @@ bool DecodeReport(const uint8_t *d, int length, int productId, DecoderState &sta
 {
     // A report that turns out to be no packet must not move the key history, or the next
     // real report would raise events for keys that were never reported.
+    if (state.quirkProduct != productId) { // zeroed state: product 0, no quirks
+        state.quirks = ModelQuirksOf(productId);
+        state.quirkProduct = productId;
+    }
     const DecoderState saved = state;
     const auto noPacket = [&](uint16_t flags) {
         state = saved;
@@ -243,7 +248,7 @@ bool DecodeReport(const uint8_t *d, int length, int productId, DecoderState &sta
             return noPacket(PacketUnknown);
         if (DecodeKeyBits(d + 2, 5, state, packet))
             packet.flags |= PacketKeys;
-        DecodeRing(d[7], productId, packet);
+        DecodeRing(d[7], (state.quirks & QuirkReversedRing) != 0, packet);
         return true;
     }
 
@@ -254,7 +259,7 @@ bool DecodeReport(const uint8_t *d, int length, int productId, DecoderState &sta
         return true;
     }
 
-    if (productId != kProductKeypad)
+    if (!(state.quirks & QuirkKeypadReport))
         return noPacket(PacketUnknown);
     if (d[1] == 1)
         return noPacket(0);

@@ -13,11 +13,10 @@ struct DecoderState {
     uint8_t penButtonsPending; // a pen status bit was set in the last pen button event
     uint8_t prevKeys[kTabletKeyCount];
     uint8_t prevPenButtons[kPenButtonCount];
+    // The model's quirks (ModelQuirk), looked up once per product id, not per report.
+    int quirkProduct;
+    uint16_t quirks;
 };
-
-// Product ids the decoder treats specially.
-constexpr int kProductKeypad = 0x0201;       // per-byte key report, ring as keys 10/11
-constexpr int kProductReversedRing = 0x0074; // ring steps A and B swapped
 
 // Decodes d[0..length-1] into packet. The caller zeroes packet and sets tabletIndex and
 // productId; this sets flags and the decoded fields.

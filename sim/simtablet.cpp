@@ -1,5 +1,7 @@
 #include "sim/simtablet.h"
 
+#include "config/modeltables.h"
+
 #include <QDebug>
 
 #include <algorithm>
@@ -265,7 +267,7 @@ void SimTablet::queuePen(const SimPenSample &sample, int delayMs)
 
 void SimTablet::queueKeys(uint64_t keyBits, uint8_t ring, int delayMs)
 {
-    if (m_model.productId == 0x0201) {
+    if (ModelQuirksOf(m_model.productId) & QuirkKeypadReport) {
         // The keypad's dial is its key bytes 10 (+1) and 11 (-1).
         uint16_t bits = uint16_t(keyBits & 0x3FF);
         if (ring == 0x01)

@@ -116,7 +116,7 @@ ERASER, RIGHT_CLICK, MIDDLE_CLICK = 27, 207, 208
 
 
 def table_rows(text):
-    usb = re.findall(r'\{0x28BD, (0x[0-9A-Fa-f]+), (\d+), (-?\d+), (\d+), (\d+), "([A-Za-z0-9]+)"\}', text)
+    usb = re.findall(r'\{0x28BD, (0x[0-9A-Fa-f]+), (\d+), (-?\d+), (\d+), (\d+), "([A-Za-z0-9]+)"(?:, [A-Za-z| ]+)?\}', text)
     ble = re.findall(r'\{0x28BD, (0x[0-9A-Fa-f]+), (\d+), (\d+), (\d+), "([A-Za-z0-9]+)", "[^"]*"\}', text)
     usb = [(int(pid, 16), int(kind), key) for pid, _iface, _col, _mode, kind, key in usb]
     ble = [(int(pid, 16), int(kind), key) for pid, _col, _mode, kind, key in ble]

@@ -122,7 +122,7 @@ TEST(Tablet, BatteryAndReannounce)
     EXPECT_TRUE(tablet.commands.empty());
 
     tablet.mode = 4;
-    tablet.productId = kProductLightsA;
+    tablet.productId = 0x0933; // lights queried again after a re-announce
     Feed(tablet, {0x02, 0xF8, 0x02, 0x01});
     const std::vector<std::vector<int>> expected{{3, 4, 0}, {0, 1, 0}, {0, 2, 0}};
     EXPECT_EQ(tablet.commands, expected);
@@ -158,12 +158,12 @@ TEST(Tablet, ANewPenIsAnnouncedOnce)
 
 TEST(Tablet, EngineRunsTwiceWhenThe094BPenReturns)
 {
-    for (int productId : {kProductDoubleRun, 0x0935}) {
+    for (int productId : {0x094B, 0x0935}) {
         RecordingTablet tablet;
         tablet.productId = productId;
         tablet.emitToUi = 1;
         QSignalSpy ui(&tablet, &CTablet::SentMultiData);
-        const uint64_t twice = productId == kProductDoubleRun ? 2 : 1;
+        const uint64_t twice = productId == 0x094B ? 2 : 1;
 
         Feed(tablet, Pen(0xC0));
         EXPECT_EQ(ActionOf(&tablet)->ProcessedPackets(), 1u);

@@ -141,8 +141,8 @@ TEST(Decoder, RingSteps)
         {kPenTablet, 0x80, 0xC0, 0, -1}, // step A
         {kPenTablet, 0x40, 0xC0, 0, +1}, // step B
         {kPenTablet, 0x80, 0x00, 0, +1}, // step B
-        {kProductReversedRing, 0x40, 0x00, 0, +1},
-        {kProductReversedRing, 0x40, 0xC0, 0, -1},
+        {0x0074 /* ring steps reversed */, 0x40, 0x00, 0, +1},
+        {0x0074, 0x40, 0xC0, 0, -1},
         {kPenTablet, 0x00, 0x01, 0, +1}, // wheels: the value itself is the step
         {kPenTablet, 0x00, 0x02, 0, -1},
         {kPenTablet, 0x00, 0xFF, 0, -1},
@@ -175,7 +175,7 @@ TEST(Decoder, RingSteps)
 TEST(Decoder, KeypadReportsOneBytePerKeyAndTheDialAsRing)
 {
     Decoder dec;
-    dec.productId = kProductKeypad;
+    dec.productId = 0x0201; // the keypad's own report
     // [3..14]: one byte per key; 1 pressed, anything else released; [13], [14] the dial
     auto keypad = [](int key, uint8_t value) {
         std::vector<uint8_t> r(15, 0);
@@ -255,7 +255,7 @@ TEST(Decoder, ShortAndUnknownReportsAreNoPacket)
         {0x02, 0xA1, kPenTablet, 8},
         {0x02, 0xC0, kPenTablet, 8},
         {0x06, 0xF0, kPenTablet, 8},
-        {0x02, 0x00, kProductKeypad, 15},
+        {0x02, 0x00, 0x0201, 15},
         {0x02, 0x55, kPenTablet, 1000}, // never a packet
     };
     uint32_t seed = 12345;
