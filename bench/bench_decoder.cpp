@@ -2,6 +2,7 @@
 // handling of the tablet object (decode, pen tracking, action engine, result record).
 // A tablet sends up to 266 pen reports a second (about 3.8 ms apart); the budget per
 // report on the reading thread is far below that.
+#include "action/caction.h"
 #include "device/ctablet.h"
 #include "device/decoder.h"
 
@@ -41,6 +42,7 @@ void BM_TabletPenReport(benchmark::State &state)
 {
     qInstallMessageHandler(Silence);
     CTablet tablet(0);
+    AttachActionEngine(tablet); // the whole packet, as the program runs it
     tablet.productId = 0x0935;
     tablet.m_DeviceAttributes.MaxX = 44800;
     tablet.m_DeviceAttributes.MaxY = 29600;
