@@ -18,6 +18,7 @@
 #include "config/appconfigmap.h"
 #include "config/profilerecords.h"
 #include "device/packetsink.h"
+#include "device/tabletmessageid.h"
 #include "device/tabletpacket.h"
 
 #include <QObject>
@@ -33,17 +34,6 @@ class ForegroundBackend;
 class InputInjector;
 struct ForegroundWindow;
 
-// Message ids of PostActionMsg(tabletIndex, id, data) from the engine.
-constexpr int kMsgShowDriver = 1;      // data 1: show and raise the settings window
-constexpr int kMsgSwitchScreen = 2;    // data 0
-constexpr int kMsgPenEraser = 3;       // data: 1 eraser, 0 pen
-constexpr int kMsgFineMode = 4;        // data 0
-constexpr int kMsgRing1Function = 5;   // data: current application path
-constexpr int kMsgRing2Function = 6;   // data: current application path
-constexpr int kMsgTrackPad = 7;        // data 0
-constexpr int kMsgKeyGroup = 10;       // data: current application path
-constexpr int kMsgKeyPreview = 11;     // data: current application path
-constexpr int kMsgUsageRecord = 99;    // data: the usage record text
 
 class CAction : public QObject, public PacketSink
 {

@@ -21,6 +21,7 @@
 #include "config/profilestore.h"
 #include "device/decoder.h"
 #include "device/packetsink.h"
+#include "device/tabletmessageid.h"
 #include "device/tabletpacket.h"
 
 #include <QByteArray>
@@ -60,10 +61,6 @@ enum SentCmdType : int {
     CmdBleAttribute241 = 19,
 };
 
-// Message ids this object posts with PostActionMsg(tabletIndex, id, data).
-constexpr int kMsgBattery = 88;     // data: charging state byte (1 = charging)
-constexpr int kMsgNewPen = 89;      // data: pen id
-constexpr int kMsgReannounced = 100;
 
 // PostDeviceOperatorMsg(code, value) codes of a profile transfer from the device.
 enum ProfileTransferCode {
