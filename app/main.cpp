@@ -1,5 +1,6 @@
-// Entry of Inkora: one instance per user, resources, log file, style, main window.
+// Entry of Inkora: one instance per user, resources, log file, style, the program core.
 
+#include "app/appcore.h"
 #include "app/mainwindow.h"
 #include "app/qtsingleapplication.h"
 #include "app/quitonsignal.h"
@@ -55,29 +56,27 @@ int main(int argc, char *argv[])
     QApplication::setFont(font);
 
     const SystemLocaleBackend locale;
-    auto *window = new MainWindow(Paths::installFolder(), locale);
-    // Logged once the window has put the data folder (and so the log file) in place.
+    // The program without its window; the settings window is built when first shown.
+    auto *core = new AppCore(Paths::installFolder(), locale);
+    // Logged once the core has put the data folder (and so the log file) in place.
     if (options.simulate)
         qInfo().noquote() << "simulated tablets requested, model:"
                           << (options.simulateModel.isEmpty() ? QStringLiteral("default") : options.simulateModel);
-    app.setActivationWindow(window, false);
-    QObject::connect(&app, &QtSingleApplication::messageReceived, window, &MainWindow::OnShowDriver);
-    QObject::connect(&quitOnSignal, &QuitOnSignal::Signalled, window, [window](int number) {
+    QObject::connect(&app, &QtSingleApplication::messageReceived, core, &AppCore::OnShowDriver);
+    QObject::connect(&quitOnSignal, &QuitOnSignal::Signalled, core, [core](int number) {
         qInfo() << "Signal" << number << "received: closing as Exit does";
-        emit window->UsageRecord(QStringLiteral("ExitDriver"));
+        emit core->UsageRecord(QStringLiteral("ExitDriver"));
         QApplication::quit();
     });
 
     // Closing the window only hides it into the tray, so the tray is there in both cases.
-    window->createTrayIcon();
-    if (options.minimised) {
-        window->hide();
-        window->setStartedMinimised(true);
-    } else {
-        window->show();
-    }
+    core->createTrayIcon();
+    if (options.minimised)
+        core->setStartedMinimised(true);
+    else
+        core->window().show();
 
     const int code = app.exec();
-    delete window;
+    delete core;
     return code;
 }

@@ -232,7 +232,7 @@ QWidget *MainWindow::buildWorkAreaPage(QWidget *parent)
     m_pAreaSelectButton->setObjectName(QStringLiteral("pushButton_screenArea"));
     m_pCalibrateButton = new QPushButton(languageText(QStringLiteral("WorkArea.Calibrate"), QStringLiteral("Calibrate")), page);
     m_pCalibrateButton->setObjectName(QStringLiteral("pushButton_calibrate"));
-    connect(m_pDisplaySettingButton, &QPushButton::clicked, this, &MainWindow::OnDisplaySettings);
+    connect(m_pDisplaySettingButton, &QPushButton::clicked, &m_core, &AppCore::OnDisplaySettings);
     for (QPushButton *b : {fullScreen, fullTablet, scale, select, m_pAreaSelectButton, m_pCalibrateButton, reset,
                            m_pDisplaySettingButton})
         buttonRow->addWidget(b);
@@ -250,7 +250,7 @@ QWidget *MainWindow::buildWorkAreaPage(QWidget *parent)
     rotationRow->addStretch();
     layout->addLayout(rotationRow);
 
-    MappingModel *model = m_pMapping.get();
+    MappingModel *model = m_pMapping;
     connect(model, &MappingModel::ScreenListChanged, this, [this](const QStringList &items, int current) {
         const QSignalBlocker block(m_pScreenList);
         m_pScreenList->clear();
@@ -696,8 +696,7 @@ void MainWindow::UpdateUIByAppChange()
     qInfo() << "Function  UpdateUIByAppChange:";
     CTablet *tablet = currentTablet();
     m_pMapping->SetTablet(tablet);
-    if (m_pDiagnosis)
-        m_pDiagnosis->ShowTablet(tablet);
+    emit m_core.CurrentTabletChanged(); // the diagnosis dialog follows the tablet shown
     if (!tablet || !tablet->TabletXMLData)
         return;
     const TabletXMLData &profile = *tablet->TabletXMLData;
@@ -705,9 +704,7 @@ void MainWindow::UpdateUIByAppChange()
         m_strCurrentApp.clear();
     m_pMapping->SetCurrentApp(m_strCurrentApp);
 
-    // 1. The tablet's results, the application bar.
-    connect(tablet, &CTablet::SentMultiData, this, &MainWindow::ReceivMultiData,
-            Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+    // 1. The application bar.
     fillApplicationBar(tablet);
 
     // 2. The page list; the pen slot starts at 0.
@@ -728,13 +725,12 @@ void MainWindow::UpdateUIByAppChange()
 
     // 5. The work area: the model has filled its values from the profile (SetTablet).
     // The display settings button belongs to a pen display mapped onto its own monitor.
-    m_pDisplaySettingButton->setVisible(m_bPenDisplayFound && m_pMapping->PenDisplayMonitor() > 0
-                                        && profile.ScreenId == m_pMapping->PenDisplayMonitor());
+    refreshDisplayButton();
     // The pen mapping applies a calibration to pen displays only.
     m_pCalibrateButton->setVisible(tablet->m_DeviceAttributes.DeviceKind == 2);
     m_pMessages->SetCurrentTablet(tablet);
     m_pMessages->SetCurrentApp(m_strCurrentApp);
-    updateLiveData();
+    m_core.updateLiveData();
     refreshBattery();
 
     // 6. The tablet light.
@@ -1291,25 +1287,8 @@ void MainWindow::WheelComboBoxActivated(int ring, int item, int index)
 
 void MainWindow::TouchWheelClicked(bool touch)
 {
-    CTablet *tablet = currentTablet();
-    AppConfigNode *app = currentApp();
-    if (!tablet || !app)
-        return;
-    {
-        std::lock_guard<std::mutex> lock(tablet->appsMutex);
-        app->TRMode = touch ? 1 : 0;
-    }
-    // Second set-light form: 1 with the orientation uses the ring as a touch area, 3 as
-    // a wheel.
-    m_pMessages->SetTouchMode(touch);
-    if (touch)
-        tablet->SentCmd(CmdSetLight2, 1, tablet->TabletXMLData->Orientation);
-    else
-        tablet->SentCmd(CmdSetLight2, 3, 0);
-    postUsage(touch ? QStringLiteral("radioButtonTouchClicked") : QStringLiteral("radioButtonWheelClicked"));
+    m_core.setTouchMode(touch);
 }
-
-// --- application bar, confirm and cancel ----------------------------------------------
 
 bool MainWindow::addApplicationPath(const QString &path)
 {
@@ -1355,8 +1334,8 @@ void MainWindow::OnDeleteApplication()
 void MainWindow::ConfirmButtonClicked()
 {
     std::vector<CTablet *> tablets;
-    if (m_pDiscovery) {
-        for (CTablet *tablet : m_pDiscovery->deviceList()) {
+    if (m_core.discovery()) {
+        for (CTablet *tablet : m_core.discovery()->deviceList()) {
             if (tablet->ProfileEdited())
                 tablets.push_back(tablet);
         }
@@ -1368,8 +1347,8 @@ void MainWindow::ConfirmButtonClicked()
 
 void MainWindow::CancelButtonClicked()
 {
-    if (m_pDiscovery) {
-        for (CTablet *tablet : m_pDiscovery->deviceList()) {
+    if (m_core.discovery()) {
+        for (CTablet *tablet : m_core.discovery()->deviceList()) {
             if (tablet->ProfileEdited())
                 tablet->LoadProfile(tablet->profileKey);
         }
@@ -1382,14 +1361,6 @@ void MainWindow::CloseBtnClicked()
 {
     postUsage(QStringLiteral("CloseBtnClicked"));
     close(); // hides into the tray (closeEvent)
-}
-
-// --- tablet messages --------------------------------------------------------------------
-
-void MainWindow::ReceivMultiData(CTablet *tablet, MultiData mData)
-{
-    Q_UNUSED(tablet);
-    Q_UNUSED(mData);
 }
 
 // --- pictures of the pages ------------------------------------------------------------------

@@ -144,6 +144,13 @@ public:
     // profiles with an application list of its own (sharing one list would leave this
     // tablet with freed nodes once the other one is removed).
     void CopyProfileFrom(CTablet &other);
+    // The one door for reading and editing the profiles from another thread than the
+    // reading thread: edit runs with the profile lock held and gets the device profile.
+    template <typename Fn> decltype(auto) EditProfile(Fn &&edit)
+    {
+        std::lock_guard<std::mutex> lock(appsMutex);
+        return edit(*TabletXMLData);
+    }
     // Application profiles of the settings window (see config/appprofiles.h). Delete
     // frees the node only once no packet can be reading it.
     AppEditResult AddApplication(const QString &path);

@@ -81,6 +81,12 @@ void UpdateOffer::OnGetNewDriver(int flag, QString version, QString downloadLink
     }
 }
 
+void UpdateOffer::SetSettingsButton(QWidget *button)
+{
+    m_pSettingsButton = button;
+    SetUpdateRedPoint(button, m_Answer == Answer::Newer && m_pServer->isEnabled());
+}
+
 void UpdateOffer::Request()
 {
     if (!m_strLink.isEmpty()) {

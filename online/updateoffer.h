@@ -36,7 +36,11 @@ public:
                 QObject *parent = nullptr);
     ~UpdateOffer() override;
 
-    void SetSettingsButton(QWidget *button) { m_pSettingsButton = button; }
+    // The settings window's button shows the red point of a pending offer, also one
+    // that came before the window was built; the window is the parent of the note and
+    // the dialog from then on.
+    void SetSettingsButton(QWidget *button);
+    void SetWindow(QWidget *window) { m_pWindow = window; }
     // The download link of the newer driver offered; empty without one.
     QString downloadLink() const { return m_strLink; }
     // The note shown to the user (empty when none is open) and the update dialog.

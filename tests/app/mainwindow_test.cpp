@@ -2,6 +2,7 @@
 // first run, version change (the user's profile is kept as config.xml.bak), matching
 // version (nothing touched), language group and texts, and the window's basic shape.
 
+#include "app/appcore.h"
 #include "app/mainwindow.h"
 #include "config/modeltables.h"
 #include "device/ctablet.h"
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
@@ -77,16 +79,16 @@ protected:
 TEST_F(MainWindowStartTest, FirstRunCreatesTheDataFolder)
 {
     ASSERT_FALSE(QFileInfo::exists(m_data));
-    MainWindow window(m_install, FixedLocaleBackend(1033), std::make_unique<SimHidBackend>());
+    AppCore core(m_install, FixedLocaleBackend(1033), std::make_unique<SimHidBackend>());
 
-    EXPECT_EQ(window.dataFolder(), m_data);
-    EXPECT_EQ(window.configPath(), data("config.xml"));
-    EXPECT_EQ(window.profileCheckCode(), 101);
-    EXPECT_EQ(window.installedProfileVersion(), QStringLiteral("1.2"));
+    EXPECT_EQ(core.dataFolder(), m_data);
+    EXPECT_EQ(core.configPath(), data("config.xml"));
+    EXPECT_EQ(core.profileCheckCode(), 101);
+    EXPECT_EQ(core.installedProfileVersion(), QStringLiteral("1.2"));
     EXPECT_EQ(read(data("config.xml")), profileXml("1.2.0", "<Default/>"));
     EXPECT_FALSE(QFile::exists(data("config.xml.bak")));
-    EXPECT_TRUE(window.userNotices().isEmpty()); // a first run replaces nothing
-    EXPECT_EQ(window.nameSettings()->value(QStringLiteral("Common/PID_0935")).toString(), QStringLiteral("Tablet M"));
+    EXPECT_TRUE(core.userNotices().isEmpty()); // a first run replaces nothing
+    EXPECT_EQ(core.nameSettings()->value(QStringLiteral("Common/PID_0935")).toString(), QStringLiteral("Tablet M"));
 }
 
 TEST_F(MainWindowStartTest, VersionChangeKeepsTheOldProfileAsBackup)
@@ -95,9 +97,9 @@ TEST_F(MainWindowStartTest, VersionChangeKeepsTheOldProfileAsBackup)
     write(data("config.xml.bak"), "an older backup");
     write(data("log.txt"), "user log\r\n");
 
-    MainWindow window(m_install, FixedLocaleBackend(1033), std::make_unique<SimHidBackend>());
+    AppCore core(m_install, FixedLocaleBackend(1033), std::make_unique<SimHidBackend>());
 
-    EXPECT_EQ(window.profileCheckCode(), 104);
+    EXPECT_EQ(core.profileCheckCode(), 104);
     EXPECT_EQ(read(data("config.xml")), profileXml("1.2.0", "<Default/>"));
     EXPECT_EQ(read(data("config.xml.bak")), profileXml("1.1.4", "<MySettings/>"));
     EXPECT_EQ(read(data("log.txt")), QByteArray("user log\r\n"));
@@ -106,12 +108,12 @@ TEST_F(MainWindowStartTest, VersionChangeKeepsTheOldProfileAsBackup)
 TEST_F(MainWindowStartTest, BrokenProfileIsKeptToo)
 {
     write(data("config.xml"), "<InkoraConfig version=\"1.2.0\"><unclosed>");
-    MainWindow window(m_install, FixedLocaleBackend(1033), std::make_unique<SimHidBackend>());
-    EXPECT_EQ(window.profileCheckCode(), 102);
+    AppCore core(m_install, FixedLocaleBackend(1033), std::make_unique<SimHidBackend>());
+    EXPECT_EQ(core.profileCheckCode(), 102);
     EXPECT_EQ(read(data("config.xml.bak")), QByteArray("<InkoraConfig version=\"1.2.0\"><unclosed>"));
     // Told once, with where the old file is; the message waits for the tray.
-    ASSERT_EQ(window.userNotices().size(), 1);
-    EXPECT_TRUE(window.userNotices().first().contains(data("config.xml.bak"))) << qPrintable(window.userNotices().first());
+    ASSERT_EQ(core.userNotices().size(), 1);
+    EXPECT_TRUE(core.userNotices().first().contains(data("config.xml.bak"))) << qPrintable(core.userNotices().first());
 }
 
 TEST_F(MainWindowStartTest, MatchingVersionLeavesUserFilesAlone)
@@ -120,47 +122,60 @@ TEST_F(MainWindowStartTest, MatchingVersionLeavesUserFilesAlone)
     write(data("language.ini"), "[English]\nMainWindow.noDevice=Plug in your tablet.\n");
     const QDateTime modified = QFileInfo(data("config.xml")).lastModified();
 
-    MainWindow window(m_install, FixedLocaleBackend(2057), std::make_unique<SimHidBackend>());
+    AppCore core(m_install, FixedLocaleBackend(2057), std::make_unique<SimHidBackend>());
+    MainWindow &window = core.window();
 
-    EXPECT_EQ(window.profileCheckCode(), 0);
+    EXPECT_EQ(core.profileCheckCode(), 0);
     EXPECT_EQ(read(data("config.xml")), profileXml("1.2.9", "<MySettings/>"));
     EXPECT_EQ(QFileInfo(data("config.xml")).lastModified(), modified);
     EXPECT_FALSE(QFile::exists(data("config.xml.bak")));
     EXPECT_FALSE(QFile::exists(data("name_config.ini")));
-    EXPECT_EQ(window.languageGroup(), QStringLiteral("English"));
+    EXPECT_EQ(core.languageGroup(), QStringLiteral("English"));
     EXPECT_EQ(window.noDeviceText(), QStringLiteral("Plug in your tablet."));
 }
 
 TEST_F(MainWindowStartTest, LanguageGroupStaysOpenWithEnglishFallback)
 {
     {
-        MainWindow german(m_install, FixedLocaleBackend(3079)); // German, Austria
-        EXPECT_EQ(german.languageGroup(), QStringLiteral("German"));
-        EXPECT_EQ(german.languageSettings()->group(), QStringLiteral("German"));
+        AppCore germanCore(m_install, FixedLocaleBackend(3079)); // German, Austria
+        MainWindow &german = germanCore.window();
+        EXPECT_EQ(germanCore.languageGroup(), QStringLiteral("German"));
+        EXPECT_EQ(germanCore.languageSettings()->group(), QStringLiteral("German"));
         EXPECT_EQ(german.noDeviceText(), QString::fromUtf8("Bitte Ger\xc3\xa4t anschlie\xc3\x9f" "en."));
         // Not in the German group: the built-in English text.
         EXPECT_EQ(german.languageText(QStringLiteral("Tray.exit"), QStringLiteral("Exit")), QStringLiteral("Exit"));
     }
-    MainWindow english(m_install, FixedLocaleBackend(1033));
+    AppCore englishCore(m_install, FixedLocaleBackend(1033));
+    MainWindow &english = englishCore.window();
     EXPECT_EQ(english.noDeviceText(), QStringLiteral("Please connect device."));
 }
 
 TEST_F(MainWindowStartTest, WindowShapeAndShow)
 {
-    MainWindow window(m_install, FixedLocaleBackend(1033), std::make_unique<SimHidBackend>());
+    AppCore core(m_install, FixedLocaleBackend(1033), std::make_unique<SimHidBackend>());
+    // A run in the tray never builds the settings window; the tray needs none.
+    EXPECT_EQ(core.windowIfBuilt(), nullptr);
+    core.createTrayIcon();
+    EXPECT_EQ(core.windowIfBuilt(), nullptr);
+    core.showAction()->trigger();
+    ASSERT_NE(core.windowIfBuilt(), nullptr);
+    MainWindow &window = core.window();
+    EXPECT_EQ(&window, core.windowIfBuilt());
+    EXPECT_TRUE(window.isVisible());
+    window.hide();
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Inkora"));
     EXPECT_TRUE(window.windowFlags() & Qt::FramelessWindowHint);
     EXPECT_TRUE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(window.startedMinimised());
+    EXPECT_FALSE(core.startedMinimised());
     // Tablet results reach the window through queued signals.
     EXPECT_NE(QMetaType::type("MultiData"), int(QMetaType::UnknownType));
     EXPECT_FALSE(window.isVisible());
     window.OnShowDriver();
     EXPECT_TRUE(window.isVisible());
-    window.createTrayIcon();
-    QSystemTrayIcon *tray = window.trayIcon();
-    window.createTrayIcon();
-    EXPECT_EQ(window.trayIcon(), tray);
+    core.createTrayIcon();
+    QSystemTrayIcon *tray = core.trayIcon();
+    core.createTrayIcon();
+    EXPECT_EQ(core.trayIcon(), tray);
 }
 
 // Each widget of the window is styled once while it is built. Moving a built subtree
@@ -184,7 +199,8 @@ TEST_F(MainWindowStartTest, BuildingTheWindowStylesNoWidgetTwice)
     qApp->installEventFilter(&changes);
     int widgets = 0;
     {
-        MainWindow window(m_install, FixedLocaleBackend(1033), std::make_unique<SimHidBackend>());
+        AppCore core(m_install, FixedLocaleBackend(1033), std::make_unique<SimHidBackend>());
+        MainWindow &window = core.window();
         qApp->removeEventFilter(&changes);
         widgets = window.findChildren<QWidget *>().size();
     }
@@ -291,10 +307,11 @@ TEST(MainWindowDevices, SelectorFollowsTabletsFoundArrivedAndRemoved)
         auto hid = std::make_unique<SimHidBackend>();
         SimHidBackend *sim = hid.get();
         auto pad = sim->plug(*SimModels::find(0x0935));
-        MainWindow window(qEnvironmentVariable("INKORA_BIN_DIR"), FixedLocaleBackend(1033), std::move(hid));
-        EXPECT_TRUE(window.deviceStartupOk());
-        ASSERT_NE(window.sharedBlock(), nullptr);
-        EXPECT_TRUE(window.sharedBlock()->IsCreated());
+        AppCore core(qEnvironmentVariable("INKORA_BIN_DIR"), FixedLocaleBackend(1033), std::move(hid));
+        MainWindow &window = core.window();
+        EXPECT_TRUE(core.deviceStartupOk());
+        ASSERT_NE(core.sharedBlock(), nullptr);
+        EXPECT_TRUE(core.sharedBlock()->IsCreated());
         ASSERT_EQ(window.deviceSelectorNames().size(), 1);
         EXPECT_EQ(window.deviceSelectorNames().first(), QString::fromLatin1(SimModels::find(0x0935)->product));
 
@@ -304,7 +321,7 @@ TEST(MainWindowDevices, SelectorFollowsTabletsFoundArrivedAndRemoved)
         sim->unplug(pad);
         sim->unplug(keypad);
         ASSERT_TRUE(QTest::qWaitFor([&] { return window.deviceSelectorNames().isEmpty(); }, 5000));
-        EXPECT_EQ(window.discovery()->tabletCount(), 0);
+        EXPECT_EQ(core.discovery()->tabletCount(), 0);
     }
     qputenv("XDG_CONFIG_HOME", saved);
 }
@@ -321,11 +338,12 @@ TEST(MainWindowDevices, LiveValuesOnlyFromTheShownTabletWhileSeen)
         SimHidBackend *sim = hid.get();
         auto first = sim->plug(*SimModels::find(0x0935));
         auto second = sim->plug(*SimModels::find(0x0074));
-        MainWindow window(qEnvironmentVariable("INKORA_BIN_DIR"), FixedLocaleBackend(1033), std::move(hid));
-        ASSERT_EQ(window.discovery()->tabletCount(), 2);
+        AppCore core(qEnvironmentVariable("INKORA_BIN_DIR"), FixedLocaleBackend(1033), std::move(hid));
+        MainWindow &window = core.window();
+        ASSERT_EQ(core.discovery()->tabletCount(), 2);
         const auto sending = [&] {
             QVector<CTablet *> list;
-            for (CTablet *tablet : window.discovery()->deviceList()) {
+            for (CTablet *tablet : core.discovery()->deviceList()) {
                 if (tablet->emitToUi)
                     list << tablet;
             }
@@ -378,9 +396,10 @@ TEST(MainWindowDevices, TheSixthTabletOpensWhenASlotFrees)
         for (const SimModel &model : SimModels::all())
             tablets.push_back(sim->plug(model));
         ASSERT_EQ(tablets.size(), 6u);
-        MainWindow window(qEnvironmentVariable("INKORA_BIN_DIR"), FixedLocaleBackend(1033), std::move(hid));
+        AppCore core(qEnvironmentVariable("INKORA_BIN_DIR"), FixedLocaleBackend(1033), std::move(hid));
+        MainWindow &window = core.window();
         const auto opened = [&](const char *modelKey) {
-            for (CTablet *tablet : window.discovery()->deviceList()) {
+            for (CTablet *tablet : core.discovery()->deviceList()) {
                 if (qstrcmp(tablet->m_DeviceAttributes.ModelKey, modelKey) == 0)
                     return true;
             }
@@ -388,13 +407,13 @@ TEST(MainWindowDevices, TheSixthTabletOpensWhenASlotFrees)
         };
         EXPECT_EQ(window.deviceSelectorNames().size(), 5);
         EXPECT_FALSE(opened(tablets.back()->model().modelKey));
-        ASSERT_EQ(window.userNotices().size(), 1);
-        EXPECT_TRUE(window.userNotices().first().contains(QStringLiteral("five")));
+        ASSERT_EQ(core.userNotices().size(), 1);
+        EXPECT_TRUE(core.userNotices().first().contains(QStringLiteral("five")));
 
         sim->unplug(tablets.front());
         EXPECT_TRUE(QTest::qWaitFor([&] { return opened(tablets.back()->model().modelKey); }, 5000));
         EXPECT_EQ(window.deviceSelectorNames().size(), 5);
-        EXPECT_EQ(window.userNotices().size(), 1);
+        EXPECT_EQ(core.userNotices().size(), 1);
     }
     qputenv("XDG_CONFIG_HOME", saved);
 }

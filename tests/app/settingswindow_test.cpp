@@ -3,6 +3,7 @@
 // custom entries, the ring radio numbering), the application bar, Confirm and Cancel
 // against the profile file, and the usage records the controls post.
 
+#include "app/appcore.h"
 #include "app/diagnosisfunction.h"
 #include "app/importsettingdialog.h"
 #include "app/mainwindow.h"
@@ -77,7 +78,7 @@ protected:
     }
     void TearDown() override
     {
-        m_window.reset();
+        m_core.reset();
         qputenv("XDG_CONFIG_HOME", m_savedHome);
     }
 
@@ -87,12 +88,13 @@ protected:
         m_sim = hid.get();
         for (uint16_t pid : products)
             m_tablets.push_back(hid->plug(*SimModels::find(pid)));
-        m_window = std::make_unique<MainWindow>(qEnvironmentVariable("INKORA_BIN_DIR"), FixedLocaleBackend(1033), std::move(hid));
+        m_core = std::make_unique<AppCore>(qEnvironmentVariable("INKORA_BIN_DIR"), FixedLocaleBackend(1033), std::move(hid));
+        m_window = &m_core->window();
         return *m_window;
     }
     void reopen(std::initializer_list<uint16_t> products)
     {
-        m_window.reset();
+        m_core.reset();
         m_tablets.clear();
         open(products);
     }
@@ -100,8 +102,9 @@ protected:
     QTemporaryDir m_home;
     QByteArray m_savedHome;
     std::vector<std::shared_ptr<SimTablet>> m_tablets;
-    SimHidBackend *m_sim = nullptr; // owned by the window
-    std::unique_ptr<MainWindow> m_window;
+    SimHidBackend *m_sim = nullptr; // owned by the core
+    std::unique_ptr<AppCore> m_core;
+    MainWindow *m_window = nullptr; // the core's
 };
 
 int ListIndexOf(QComboBox *list, int actionId)
@@ -361,7 +364,7 @@ TEST_F(SettingsWindowTest, PenMenuRemovesAPenOnlyAsAConfirmedEdit)
     EXPECT_EQ(w.currentApp()->pens[1].RelativeCoords, 1);
     EXPECT_EQ(w.currentApp()->pens[0].RelativeCoords, 0);
     w.ConfirmButtonClicked();
-    const QByteArray saved = ReadFile(w.configPath());
+    const QByteArray saved = ReadFile(w.core().configPath());
 
     auto *remove = w.findChild<QPushButton *>(QStringLiteral("pushButton_penRemove"));
     auto removeSelected = [&](QMessageBox::StandardButton answer) {
@@ -378,7 +381,7 @@ TEST_F(SettingsWindowTest, PenMenuRemovesAPenOnlyAsAConfirmedEdit)
     EXPECT_EQ(w.currentPenSlot(), 0);
     EXPECT_EQ(w.currentApp()->pens[1].RelativeCoords, 1); // its settings stay
     EXPECT_FALSE(remove->isEnabled());                   // the last pen stays
-    EXPECT_EQ(ReadFile(w.configPath()), saved);
+    EXPECT_EQ(ReadFile(w.core().configPath()), saved);
     w.CancelButtonClicked();
     EXPECT_EQ(menu->count(), 2);
 
@@ -417,7 +420,7 @@ TEST_F(SettingsWindowTest, LightSliderOnlyForModelsWithTheLight)
     reopen({0x0935});
     m_window->OnShowDriver();
     m_window->selectPage(PagePen);
-    EXPECT_FALSE(m_window->tabletLightSlider()->isVisibleTo(m_window.get()));
+    EXPECT_FALSE(m_window->tabletLightSlider()->isVisibleTo(m_window));
 }
 
 TEST_F(SettingsWindowTest, TouchAndWheelTellTheTablet)
@@ -485,7 +488,7 @@ TEST_F(SettingsWindowTest, ApplicationBarRules)
 TEST_F(SettingsWindowTest, ConfirmWritesTheFileAndCancelRestoresIt)
 {
     MainWindow &w = open({0x0935});
-    const QString config = w.configPath();
+    const QString config = w.core().configPath();
     const QByteArray original = ReadFile(config);
 
     // Cancel: the edit is gone from memory and the file was never touched.
@@ -551,7 +554,7 @@ TEST_F(SettingsWindowTest, EditorsWhoseTabletIsUnpluggedDropTheirResult)
             });
         }
         editors[i](w);
-        EXPECT_EQ(w.userNotices().size(), 1) << "editor " << i;
+        EXPECT_EQ(w.core().userNotices().size(), 1) << "editor " << i;
         EXPECT_NE(w.findChild<QMessageBox *>(QStringLiteral("noticeBox")), nullptr);
         const AppConfigNode &shown = *w.currentApp();
         EXPECT_STRNE(shown.keys[0].custom, edited.constData());
@@ -566,7 +569,7 @@ TEST_F(SettingsWindowTest, ImportShowsTheImportedValues)
     w.findChild<QCheckBox *>(QStringLiteral("checkBox_disablePress"))->click();
     ASSERT_TRUE(w.addApplicationPath(QStringLiteral("/usr/bin/paint")));
     w.ConfirmButtonClicked();
-    ASSERT_TRUE(w.exportConfigTo(saved));
+    ASSERT_TRUE(w.core().exportConfigTo(saved));
 
     w.findChild<QCheckBox *>(QStringLiteral("checkBox_disablePress"))->click();
     w.OnDeleteApplication();
@@ -575,27 +578,27 @@ TEST_F(SettingsWindowTest, ImportShowsTheImportedValues)
 
     // Right root and version but no tablet profile: refused, naming the models it lacks;
     // the file and the tablet stay as they were.
-    const QByteArray current = ReadFile(w.configPath());
+    const QByteArray current = ReadFile(w.core().configPath());
     const QString hello = m_home.filePath(QStringLiteral("hello.pcfg"));
     {
         QFile file(hello);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("<InkoraConfig version=\"1.3.0\"><Hello>world</Hello></InkoraConfig>");
     }
-    EXPECT_EQ(w.importConfigFrom(hello), 110);
-    EXPECT_TRUE(w.importMissing().contains(QStringLiteral("InkoraPadM")));
-    EXPECT_EQ(ReadFile(w.configPath()), current);
-    EXPECT_TRUE(w.importBackup().isEmpty());
+    EXPECT_EQ(w.core().importConfigFrom(hello), 110);
+    EXPECT_TRUE(w.core().importMissing().contains(QStringLiteral("InkoraPadM")));
+    EXPECT_EQ(ReadFile(w.core().configPath()), current);
+    EXPECT_TRUE(w.core().importBackup().isEmpty());
 
-    ASSERT_EQ(w.importConfigFrom(saved), 0);
+    ASSERT_EQ(w.core().importConfigFrom(saved), 0);
     EXPECT_EQ(w.currentTablet()->TabletXMLData->DisablePressure, 1);
     EXPECT_TRUE(w.findChild<QCheckBox *>(QStringLiteral("checkBox_disablePress"))->isChecked());
     EXPECT_EQ(w.applicationBar()->count(), 2);
 
     // The replaced file is kept beside it and can be put back.
-    EXPECT_EQ(ReadFile(w.importBackup()), current);
-    ASSERT_EQ(w.restoreConfigBeforeImport(), 0);
-    EXPECT_EQ(ReadFile(w.configPath()), current);
+    EXPECT_EQ(ReadFile(w.core().importBackup()), current);
+    ASSERT_EQ(w.core().restoreConfigBeforeImport(), 0);
+    EXPECT_EQ(ReadFile(w.core().configPath()), current);
     EXPECT_EQ(w.currentTablet()->TabletXMLData->DisablePressure, 0);
     EXPECT_EQ(w.applicationBar()->count(), 1);
 }
@@ -651,8 +654,8 @@ TEST_F(SettingsWindowTest, SettingFormSwitchesWriteTheProfileAndThePenPage)
     MainWindow &w = open({0x0935});
     TabletXMLData &profile = *w.currentTablet()->TabletXMLData;
     profile.DisableInfo = 1;
-    w.OpenSettingForm();
-    SettingForm *form = w.settingForm();
+    w.core().OpenSettingForm();
+    SettingForm *form = w.core().settingForm();
     ASSERT_NE(form, nullptr);
     EXPECT_TRUE(form->States().tipsOff);
     EXPECT_FALSE(form->States().pressureOff);
@@ -707,7 +710,7 @@ TEST_F(SettingsWindowTest, DiagnosisDescribesTheShownTablet)
         emit selector->activated(index);
     };
     show(QStringLiteral("Inkora Pad Glow L"));
-    w.OpenDiagnosis();
+    w.core().OpenDiagnosis();
     auto *dialog = w.findChild<DiagnosisFunction *>();
     ASSERT_NE(dialog, nullptr);
     auto field = [&](const char *key) { return dialog->valueLabel(QLatin1String(key))->text(); };
@@ -732,23 +735,23 @@ TEST_F(SettingsWindowTest, SimulatedPenDisplayIsFoundWithItsSettingsEntry)
     simulated.simulate = true;
     setStartupOptions(simulated);
     MainWindow &w = open({0x094B});
-    w.createTrayIcon();
-    EXPECT_TRUE(w.penDisplayFound());
-    ASSERT_NE(w.displaySettingAction(), nullptr);
-    EXPECT_TRUE(w.displaySettingAction()->isVisible());
-    EXPECT_EQ(w.mappingModel()->PenDisplayMonitor(), 1);
+    w.core().createTrayIcon();
+    EXPECT_TRUE(w.core().penDisplayFound());
+    ASSERT_NE(w.core().displaySettingAction(), nullptr);
+    EXPECT_TRUE(w.core().displaySettingAction()->isVisible());
+    EXPECT_EQ(w.core().mappingModel()->PenDisplayMonitor(), 1);
     const auto calibrate = [this] {
         return m_window->findChild<QPushButton *>(QStringLiteral("pushButton_calibrate"));
     };
     EXPECT_FALSE(calibrate()->isHidden()); // calibration is a pen display's
-    m_window.reset();
+    m_core.reset();
     setStartupOptions(saved);
 
     // Without a pen display the entry and the calibration stay hidden.
     open({0x0935});
-    m_window->createTrayIcon();
-    EXPECT_FALSE(m_window->penDisplayFound());
-    EXPECT_FALSE(m_window->displaySettingAction()->isVisible());
+    m_window->core().createTrayIcon();
+    EXPECT_FALSE(m_window->core().penDisplayFound());
+    EXPECT_FALSE(m_window->core().displaySettingAction()->isVisible());
     EXPECT_TRUE(calibrate()->isHidden());
 }
 
