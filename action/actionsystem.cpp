@@ -44,12 +44,6 @@ void RecordingActionSystem::SetHandler(Handler handler)
     m_handler = std::move(handler);
 }
 
-QVector<RecordingActionSystem::Request> RecordingActionSystem::Requests() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_requests;
-}
-
 void RecordingActionSystem::Add(const Request &request)
 {
     std::lock_guard<std::mutex> lock(m_mutex);

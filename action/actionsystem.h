@@ -46,7 +46,6 @@ public:
 
     // Called for each request, under the recording's lock.
     void SetHandler(Handler handler);
-    QVector<Request> Requests() const;
 
 private:
     void Add(const Request &request);

@@ -91,9 +91,6 @@ public:
     QSystemTrayIcon *trayIcon() const { return m_pTrayIcon; }
     // The tray menu's entries (null before createTrayIcon).
     QAction *showAction() const { return m_pShowAction; }
-    QAction *quitAction() const { return m_pQuitAction; }
-    QAction *settingAction() const { return m_pSettingAction; }
-    QAction *updateAction() const { return m_pUpdateAction; }
     QAction *displaySettingAction() const { return m_pDisplayAction; }
 
     // Device start-up: false when the HID library or the notices could not start (the

@@ -112,31 +112,6 @@ bool QtSingleApplication::sendMessage(const QString &message, int timeoutMs)
     return socket.getChar(&answer) && answer == kAck;
 }
 
-void QtSingleApplication::setActivationWindow(QWidget *window, bool activateOnMessage)
-{
-    if (m_activateOnMessage)
-        disconnect(this, &QtSingleApplication::messageReceived, this, &QtSingleApplication::activateWindow);
-    m_activationWindow = window;
-    m_activateOnMessage = activateOnMessage;
-    if (activateOnMessage)
-        connect(this, &QtSingleApplication::messageReceived, this, &QtSingleApplication::activateWindow);
-}
-
-QWidget *QtSingleApplication::activationWindow() const
-{
-    return m_activationWindow;
-}
-
-void QtSingleApplication::activateWindow()
-{
-    if (!m_activationWindow)
-        return;
-    m_activationWindow->setWindowState(m_activationWindow->windowState() & ~Qt::WindowMinimized);
-    m_activationWindow->show();
-    m_activationWindow->raise();
-    m_activationWindow->activateWindow();
-}
-
 void QtSingleApplication::onNewConnection()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {

@@ -33,17 +33,9 @@ public:
     // taken. false when there is no running instance or it did not answer in time.
     bool sendMessage(const QString &message, int timeoutMs = 5000);
 
-    // The window raised by activateWindow(); with activateOnMessage every received
-    // message raises it.
-    void setActivationWindow(QWidget *window, bool activateOnMessage = true);
-    QWidget *activationWindow() const;
-
     // Socket and lock names for an id: "<folder>/<id>-<uid>" and the same + ".lock".
     static QString serverName(const QString &id);
     static QString lockFileName(const QString &id);
-
-public slots:
-    void activateWindow();
 
 signals:
     void messageReceived(const QString &message);
@@ -56,6 +48,4 @@ private:
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer *m_server = nullptr;  // child of this; only while we own the instance
     bool m_running = false;
-    QPointer<QWidget> m_activationWindow;
-    bool m_activateOnMessage = false;
 };

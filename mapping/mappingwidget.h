@@ -37,7 +37,6 @@ public:
     QRect TabletFrame() const { return m_TabletFrame; }
     // Rubber rectangles relative to their frames.
     QRect ScreenRubber() const { return m_ScreenRubber; }
-    QRect TabletRubber() const { return m_TabletRubber; }
     bool HasTabletPicture() const { return !m_TabletPicture.isNull(); }
 
     QSize sizeHint() const override { return QSize(480, 200); }

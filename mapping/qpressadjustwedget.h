@@ -33,7 +33,6 @@ public:
     SPresslvPoints Points() const { return m_Points; }
 
     // Where the handles are, in widget pixels (for the settings window and tests).
-    QPoint StartPoint() const { return m_Start; }
     QPoint EndPoint() const { return m_End; }
     QPoint ControlPoint() const { return m_Control; }
     QRect HandleGeometry() const;

@@ -28,8 +28,6 @@ public:
     // defaults.
     bool OpenForScreen(const QRect &rect);
 
-    bool isSupported() const { return m_bSupported; }
-
 public slots:
     void onColorRadioClicked(int id);
     void onRedChanged(int value);
@@ -46,7 +44,6 @@ protected:
 
 private:
     QString text(const QString &key, const QString &builtIn) const;
-    QSlider *addSlider(const QString &name, int maximum, QLabel **valueLabel);
     // Shows a value on a slider and its label without writing it to the monitor.
     static void showValue(QSlider *slider, QLabel *label, int value);
     void showGains(int red, int green, int blue);

@@ -41,11 +41,6 @@ bool JsonServer::isCollecting() const
         && m_strLanguage == QLatin1String("ChineseSimplified");
 }
 
-QString JsonServer::pendingFilePath() const
-{
-    return m_strDataFolder + QStringLiteral("/data/TabletData.txt");
-}
-
 void JsonServer::SetEnabled(bool enabled)
 {
     m_bEnabled = enabled;

@@ -39,7 +39,6 @@ public:
     // Records are being collected now.
     bool isCollecting() const;
     QString language() const { return m_strLanguage; }
-    QString pendingFilePath() const;
 
     // Switches collection on or off and stores "Data" in the per-user file.
     void SetEnabled(bool enabled);

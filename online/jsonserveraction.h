@@ -43,7 +43,6 @@ public:
 
     QString Url() const { return m_strUrl; }
     QString Mac() const { return m_strMac; }
-    QString PendingFilePath() const { return m_strPendingPath; }
 
     // {"mac":"<mac>","time":"<ms since 1970>",<record>}; the record is JSON already
     // (UsageRecordText escaped its values, backslashes doubled among them).

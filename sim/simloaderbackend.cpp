@@ -275,12 +275,6 @@ void SimLoaderBackend::unplugLoader()
     m_state->unplugLoaderLocked();
 }
 
-void SimLoaderBackend::setLoaderLeavesAfterDataPackets(int packets)
-{
-    std::lock_guard<std::mutex> lock(m_state->lock);
-    m_state->leaveAfterPackets = packets;
-}
-
 void SimLoaderBackend::setDataPacketDelayMs(int ms)
 {
     std::lock_guard<std::mutex> lock(m_state->lock);

@@ -32,7 +32,6 @@ public:
     void unplugLoader();
     // The loader leaves (as if the cable were pulled) once it has taken this many Data
     // packets; -1 (the default) never.
-    void setLoaderLeavesAfterDataPackets(int packets);
     // The loader takes this long over each Data packet (0, the default: no wait), so
     // that a person can try Cancel or unplug while the image streams.
     void setDataPacketDelayMs(int ms);

@@ -313,11 +313,6 @@ void SimTablet::queueBattery(int percent, bool charging)
     queueReport(SimReports::battery(percent, charging));
 }
 
-void SimTablet::queueReannounce()
-{
-    queueReport(SimReports::reannounce());
-}
-
 void SimTablet::unplug()
 {
     std::unique_lock<std::mutex> lock(m_lock);

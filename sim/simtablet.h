@@ -46,7 +46,6 @@ public:
     // the pen leaving proximity.
     void queueStroke(int x0, int y0, int x1, int y1, int steps, int pressure, int intervalMs = 0);
     void queueBattery(int percent, bool charging);
-    void queueReannounce();
     void unplug();
     // A device that stops answering commands (for time-out paths).
     void setAnswering(bool answering);

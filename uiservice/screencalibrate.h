@@ -56,7 +56,6 @@ public:
                                      const std::array<QPoint, TargetCount> &points);
 
     const std::array<QPoint, TargetCount> &targets() const { return m_targets; }
-    const std::array<QRect, TargetCount> &hitRects() const { return m_hitRects; }
 
 signals:
     void sign_ScreenCalibrate();

@@ -17,7 +17,6 @@ public:
     // level in percent (kept within 0..100).
     void SetBattery(int level, bool charging);
     int Level() const { return m_nLevel; }
-    bool Charging() const { return m_bCharging; }
     bool Low() const { return !m_bCharging && m_nLevel <= LowLevel; }
 
     QSize sizeHint() const override { return QSize(48, 22); }

@@ -54,12 +54,6 @@ InputKeyForm::InputKeyForm(LanguageLookup texts, QWidget *parent) : QDialog(pare
 
 InputKeyForm::~InputKeyForm() = default;
 
-void InputKeyForm::SetKeys(const QString &titles, const QString &pairs)
-{
-    m_pField->Capture().SetTexts(titles, pairs);
-    m_pField->Refresh();
-}
-
 void InputKeyForm::accept()
 {
     const QString titles = m_pField->Capture().Titles();

@@ -17,7 +17,6 @@ public:
     ~InputKeyForm() override;
 
     // Starts from keys captured before.
-    void SetKeys(const QString &titles, const QString &pairs);
     KeyCaptureEdit *Field() const { return m_pField; }
 
 signals:

@@ -2,7 +2,6 @@
 
 QVector<DdcDisplay> FakeDdcBackend::displays()
 {
-    ++m_listCount;
     QVector<DdcDisplay> list;
     for (int i = 0; i < m_monitors.size(); ++i) {
         if (!m_monitors[i].answers)

@@ -37,10 +37,8 @@ public:
     FakeMonitor &monitor(int display) { return m_monitors[display]; }
     const QVector<FakeVcpWrite> &writes() const { return m_writes; }
     void clearWrites() { m_writes.clear(); }
-    int listCount() const { return m_listCount; }
 
 private:
     QVector<FakeMonitor> m_monitors;
     QVector<FakeVcpWrite> m_writes;
-    int m_listCount = 0;
 };

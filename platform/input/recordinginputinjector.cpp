@@ -50,12 +50,6 @@ void RecordingInputInjector::setMouseHandler(MouseHandler handler)
     m_handler = std::move(handler);
 }
 
-QVector<MouseInput> RecordingInputInjector::mouseEvents() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_events;
-}
-
 void RecordingInputInjector::setKeyHandler(KeyHandler handler)
 {
     std::lock_guard<std::mutex> lock(m_mutex);

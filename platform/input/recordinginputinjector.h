@@ -23,7 +23,6 @@ public:
     // Called for each recorded event, under the recording's lock.
     void setMouseHandler(MouseHandler handler);
     void setKeyHandler(KeyHandler handler);
-    QVector<MouseInput> mouseEvents() const;
     QVector<KeyInput> keyEvents() const;
 
 private:

@@ -18,14 +18,3 @@ signals:
     void suspending();
     void resumed();
 };
-
-// A monitor that tests drive by hand.
-class FakePowerMonitor : public PowerMonitor {
-    Q_OBJECT
-
-public:
-    using PowerMonitor::PowerMonitor;
-    bool isAvailable() const override { return true; }
-    void simulateSuspend() { emit suspending(); }
-    void simulateResume() { emit resumed(); }
-};

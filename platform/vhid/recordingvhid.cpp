@@ -109,12 +109,6 @@ QVector<bool> RecordingVhidBackend::setOutputReportFlags() const
     return m_setOutput;
 }
 
-int RecordingVhidBackend::releaseCount() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_releases;
-}
-
 QString RecordingVhidBackend::openedPath() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -72,7 +72,6 @@ public:
 
     QVector<QByteArray> reports() const;
     QVector<bool> setOutputReportFlags() const;
-    int releaseCount() const;
     QString openedPath() const;
 
 private:

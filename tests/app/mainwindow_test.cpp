@@ -205,7 +205,7 @@ TEST_F(MainWindowStartTest, BuildingTheWindowStylesNoWidgetTwice)
         widgets = window.findChildren<QWidget *>().size();
     }
     qApp->setStyleSheet(sheet);
-    EXPECT_GT(widgets, 300); // the settings pages are built at start-up
+    EXPECT_GT(widgets, 300); // every settings page is built with the window
     // About one style change per widget, when it is made; a subtree styled again shows
     // as several per widget (and a combo box styled again makes its popup early).
     EXPECT_LT(changes.count, widgets * 3 / 2) << widgets << " widgets";

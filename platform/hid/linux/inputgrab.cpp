@@ -76,10 +76,3 @@ void InputGrab::releaseAll()
     m_held.clear();
 }
 
-QStringList InputGrab::heldNodes() const
-{
-    QStringList nodes;
-    for (const Held &h : m_held)
-        nodes << h.devnode;
-    return nodes;
-}

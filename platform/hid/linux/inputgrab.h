@@ -46,7 +46,6 @@ public:
     // Returns the number of nodes held.
     int hold(const QStringList &devnodes);
     void releaseAll();
-    QStringList heldNodes() const;
 
 private:
     struct Held {
