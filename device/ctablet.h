@@ -196,6 +196,7 @@ public:
     AppConfigMap apps;
     mutable std::mutex appsMutex;
     uint32_t appsGeneration = 0; // appsMutex
+    template <typename Fn> decltype(auto) EditProfile(Fn &&edit) { std::lock_guard<std::mutex> lock(appsMutex); return edit(*TabletXMLData); }
 
     uint8_t isBle = 0;                  // set by the Bluetooth subclass
     std::atomic<int32_t> batteryLevel{-1}; // percent from the 0xF2 report; -1 unknown
