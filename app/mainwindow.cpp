@@ -15,6 +15,7 @@
 #include "app/startupoptions.h"
 #include "app/tabletmessages.h"
 #include "app/uiservicelink.h"
+#include "app/workareapage.h"
 #include "base/language.h"
 #include "base/loghandler.h"
 #include "base/paths.h"
@@ -241,8 +242,8 @@ MainWindow::MainWindow(const QString &installFolder, const LocaleBackend &locale
     // The UI service link on the shared block, and the caption window of the actions.
     if (m_pSharedBlock) {
         m_pUiLink = new UiServiceLink(m_pSharedBlock, m_pMapping.get(), this);
-        connect(m_pAreaSelectButton, &QPushButton::clicked, m_pUiLink, &UiServiceLink::SetscreenAreaClicked);
-        connect(m_pCalibrateButton, &QPushButton::clicked, m_pUiLink, &UiServiceLink::ScreenCalibrateClicked);
+        connect(m_pWorkAreaPage, &WorkAreaPage::SelectScreenAreaClicked, m_pUiLink, &UiServiceLink::SetscreenAreaClicked);
+        connect(m_pWorkAreaPage, &WorkAreaPage::CalibrateClicked, m_pUiLink, &UiServiceLink::ScreenCalibrateClicked);
         connect(m_pUiLink, &UiServiceLink::ResultDropped, this, &MainWindow::tellEditDropped);
         connect(m_pUiLink, &UiServiceLink::UsageRecord, this, [this](const QString &name, const QVariantMap &fields) {
             UsagePairs pairs{qMakePair(QStringLiteral("tablet"), tabletName())};

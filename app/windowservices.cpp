@@ -11,11 +11,15 @@
 #include "action/ui/jingximode.h"
 #include "action/ui/keypreviewwindow.h"
 #include "app/diagnosisfunction.h"
+#include "app/keygrouppage.h"
 #include "app/mappingmodel.h"
+#include "app/penpage.h"
+#include "app/ringpage.h"
 #include "app/settingform.h"
 #include "app/startupoptions.h"
 #include "app/tabletmessages.h"
 #include "app/uiservicelink.h"
+#include "app/workareapage.h"
 #include "base/language.h"
 #include "base/usagerecord.h"
 #include "device/tabletdiscovery.h"
@@ -121,12 +125,10 @@ void MainWindow::connectTabletMessages()
     connect(messages, &TabletMessages::ShowSettingsWindow, this, &MainWindow::OnShowDriver);
     connect(messages, &TabletMessages::UsageRecord, this, [](const QString &text) { ::UsageRecord(text); });
     connect(messages, &TabletMessages::SelectScreen, this, [this](int index) {
-        m_pScreenList->setCurrentIndex(index);
-        m_pMapping->ScreenSelected(index);
+        m_pWorkAreaPage->SelectScreen(index);
     });
     connect(messages, &TabletMessages::TouchRingMode, this, [this](bool touch) {
-        (touch ? m_pTouchRadio : m_pWheelRadio)->setChecked(true);
-        TouchWheelClicked(touch);
+        m_pRingPage->ShowTouchMode(touch);
     });
     connect(messages, &TabletMessages::RingFunctionChanged, this, [this](int ring, int function) {
         CTablet *tablet = currentTablet();
@@ -135,11 +137,11 @@ void MainWindow::connectTabletMessages()
             b->setChecked(true);
     });
     connect(messages, &TabletMessages::KeyGroupSelected, this, [this](int group) {
-        m_pKeyGroupTabs->setCurrentIndex(group);
+        m_pKeyGroupPage->ShowGroup(group);
     });
     connect(messages, &TabletMessages::PenListChanged, this, [this] {
         if (CTablet *tablet = currentTablet())
-            updatePenPage(tablet);
+            m_pPenPage->Update(tablet);
     });
     connect(messages, &TabletMessages::TrayMessage, this, [this](const QString &title, const QString &text, int ms) {
         if (m_pTrayIcon)
@@ -150,9 +152,9 @@ void MainWindow::connectTabletMessages()
         refreshBattery();
     });
     connect(messages, &TabletMessages::PressureChanged, this, [this](int pressure, int maxPressure) {
-        m_pPressureBar->setRange(0, qMax(1, maxPressure));
-        m_pPressureBar->setValue(qBound(0, pressure, qMax(1, maxPressure)));
+        m_pPenPage->ShowPressure(pressure, maxPressure);
     });
+    connect(m_pRingPage, &RingPage::TouchModeChanged, messages, &TabletMessages::SetTouchMode);
     connect(m_pPageList, &QListWidget::currentRowChanged, messages, [this](int row) {
         m_pMessages->SetPenPageShown(row >= 0 && row < m_ListedPages.size() && m_ListedPages[row] == PagePen);
     });
@@ -197,10 +199,7 @@ void MainWindow::RefreshPenDisplay()
                       << int(result.ddcSupported) << result.deviceName;
     if (m_pDisplayAction)
         m_pDisplayAction->setVisible(m_bPenDisplayFound);
-    if (CTablet *tablet = currentTablet()) {
-        m_pDisplaySettingButton->setVisible(m_bPenDisplayFound && m_pMapping->PenDisplayMonitor() > 0
-                                            && tablet->TabletXMLData->ScreenId == m_pMapping->PenDisplayMonitor());
-    }
+    m_pWorkAreaPage->ShowDisplaySettingButton(m_bPenDisplayFound);
 }
 
 void MainWindow::OnDisplaySettings()
@@ -214,15 +213,6 @@ void MainWindow::OnDisplaySettings()
     postUsage(QStringLiteral("OnDisplaySettings"));
 }
 
-void MainWindow::setSwitch(int16_t TabletXMLData::*field, bool on)
-{
-    CTablet *tablet = currentTablet();
-    if (!tablet || !tablet->TabletXMLData)
-        return;
-    std::lock_guard<std::mutex> lock(tablet->appsMutex);
-    (*tablet->TabletXMLData).*field = on ? 1 : 0;
-}
-
 void MainWindow::OpenSettingForm()
 {
     if (!m_pSettingForm) {
@@ -231,14 +221,7 @@ void MainWindow::OpenSettingForm()
         connect(form, &SettingForm::InputSettings, this, &MainWindow::onImportConfigueFile);
         connect(form, &SettingForm::OutputSettings, this, &MainWindow::onExportConfigueFile);
         // The form and the pen page show the same four switches.
-        connect(form, &SettingForm::HotkeyChecked, m_pDisableHotkey, &QAbstractButton::setChecked);
-        connect(form, &SettingForm::HotkeyChecked, this, &MainWindow::onCheckBoxDisableHotkey);
-        connect(form, &SettingForm::TipMessageChecked, m_pDisableTipMsg, &QAbstractButton::setChecked);
-        connect(form, &SettingForm::TipMessageChecked, this, &MainWindow::onCheckBoxDisableTipMsg);
-        connect(form, &SettingForm::DisablePressure, m_pDisablePress, &QAbstractButton::setChecked);
-        connect(form, &SettingForm::DisablePressure, this, &MainWindow::onCheckBoxDisablePress);
-        connect(form, &SettingForm::DisableSlope, m_pDisableSlope, &QAbstractButton::setChecked);
-        connect(form, &SettingForm::DisableSlope, this, &MainWindow::onCheckBoxDisableSlope);
+        m_pPenPage->FollowSettingForm(form);
         connect(form, &SettingForm::OpenDiagnosis, this, &MainWindow::OpenDiagnosis);
         connect(form, &SettingForm::DriverDownload, this, &MainWindow::OnUpdateDriver);
     }
