@@ -7,8 +7,10 @@
 //
 // Edits go to the profile records in memory at once. The reading threads read the
 // records for every packet; the fields the action engine and the pen path take per
-// packet (pen buttons, keys, rings, mouse mode) are written under the tablet's
-// appsMutex, the mapping fields through the mapping model. Profile nodes are never kept
+// packet (pen buttons, keys, rings, mouse mode) are written through the tablet's
+// EditProfile (under its appsMutex), the mapping fields through the mapping model. Each
+// page has its controller (WorkAreaPage, PenPage, ShortcutKeyPage, RingPage,
+// KeyGroupPage), which reaches the window through SettingsPageHost. Profile nodes are never kept
 // across calls: Cancel and import replace them, so the current profile is looked up by
 // its path each time.
 
@@ -19,7 +21,6 @@
 #include <QString>
 #include <QVector>
 
-#include "action/actioncatalogue.h"
 #include "app/pagerules.h"
 #include "app/settingspagehost.h"
 #include "device/ctablet.h"
@@ -42,10 +43,8 @@ class UpdateOffer;
 class UpdateServer;
 class InstallerLauncher;
 class BatteryWidget;
-class QProgressBar;
 class QTimer;
 class MappingModel;
-class mappingwidget;
 class QAbstractButton;
 class QCheckBox;
 class QListWidget;
