@@ -7,6 +7,10 @@
 #include "app/mappingmodel.h"
 #include "app/tabletmessages.h"
 #include "app/uiservicelink.h"
+#include "app/keygrouppage.h"
+#include "app/penpage.h"
+#include "app/ringpage.h"
+#include "app/workareapage.h"
 #include "device/ctablet.h"
 #include "device/tabletdiscovery.h"
 #include "online/updateoffer.h"
@@ -49,8 +53,8 @@ MainWindow::MainWindow(AppCore &core, QWidget *parent)
 
     core.updateOffer()->SetSettingsButton(m_pSettingsButton);
     if (UiServiceLink *link = core.uiServiceLink()) {
-        connect(m_pAreaSelectButton, &QPushButton::clicked, link, &UiServiceLink::SetscreenAreaClicked);
-        connect(m_pCalibrateButton, &QPushButton::clicked, link, &UiServiceLink::ScreenCalibrateClicked);
+        connect(m_pWorkAreaPage, &WorkAreaPage::SelectScreenAreaClicked, link, &UiServiceLink::SetscreenAreaClicked);
+        connect(m_pWorkAreaPage, &WorkAreaPage::CalibrateClicked, link, &UiServiceLink::ScreenCalibrateClicked);
         connect(link, &UiServiceLink::ResultDropped, this, &MainWindow::tellEditDropped);
     }
     connectTabletMessages();
@@ -58,7 +62,7 @@ MainWindow::MainWindow(AppCore &core, QWidget *parent)
     connect(&core, &AppCore::PenDisplayChanged, this, &MainWindow::refreshDisplayButton);
     connect(&core, &AppCore::ProfileSwitchesChanged, this, [this] {
         if (CTablet *tablet = currentTablet())
-            updatePenPage(tablet);
+            m_pPenPage->Update(tablet);
     });
     RefreshDeviceSelector();
 }
@@ -273,24 +277,21 @@ void MainWindow::connectTabletMessages()
 {
     // The core has acted on these (profiles, tray); the window shows the result.
     TabletMessages *messages = m_pMessages;
-    connect(messages, &TabletMessages::SelectScreen, this, [this](int index) { m_pScreenList->setCurrentIndex(index); });
-    connect(messages, &TabletMessages::TouchRingMode, this,
-            [this](bool touch) { (touch ? m_pTouchRadio : m_pWheelRadio)->setChecked(true); });
+    connect(messages, &TabletMessages::SelectScreen, m_pWorkAreaPage, &WorkAreaPage::SelectScreen);
+    connect(messages, &TabletMessages::TouchRingMode, m_pRingPage, &RingPage::ShowTouchMode);
+    connect(m_pRingPage, &RingPage::TouchModeChanged, &m_core, &AppCore::setTouchMode);
     connect(messages, &TabletMessages::RingFunctionChanged, this, [this](int ring, int function) {
         CTablet *tablet = currentTablet();
         const bool groupKeys = tablet && tablet->TabletXMLData && tablet->TabletXMLData->SupportGroupKeys != 0;
         if (QAbstractButton *b = ringRadio(RingRadioId(ring, function, groupKeys)))
             b->setChecked(true);
     });
-    connect(messages, &TabletMessages::KeyGroupSelected, this, [this](int group) { m_pKeyGroupTabs->setCurrentIndex(group); });
+    connect(messages, &TabletMessages::KeyGroupSelected, m_pKeyGroupPage, &KeyGroupPage::ShowGroup);
     connect(messages, &TabletMessages::PenListChanged, this, [this] {
         if (CTablet *tablet = currentTablet())
-            updatePenPage(tablet);
+            m_pPenPage->Update(tablet);
     });
-    connect(messages, &TabletMessages::PressureChanged, this, [this](int pressure, int maxPressure) {
-        m_pPressureBar->setRange(0, qMax(1, maxPressure));
-        m_pPressureBar->setValue(qBound(0, pressure, qMax(1, maxPressure)));
-    });
+    connect(messages, &TabletMessages::PressureChanged, m_pPenPage, &PenPage::ShowPressure);
     connect(m_pPageList, &QListWidget::currentRowChanged, messages, [this](int row) {
         m_pMessages->SetPenPageShown(row >= 0 && row < m_ListedPages.size() && m_ListedPages[row] == PagePen);
     });
@@ -311,13 +312,5 @@ void MainWindow::refreshBattery()
 
 void MainWindow::refreshDisplayButton()
 {
-    CTablet *tablet = currentTablet();
-    m_pDisplaySettingButton->setVisible(tablet && tablet->TabletXMLData && m_core.penDisplayFound()
-                                        && m_pMapping->PenDisplayMonitor() > 0
-                                        && tablet->TabletXMLData->ScreenId == m_pMapping->PenDisplayMonitor());
-}
-
-void MainWindow::setSwitch(int16_t TabletXMLData::*field, bool on)
-{
-    m_core.setProfileSwitch(field, on);
+    m_pWorkAreaPage->ShowDisplaySettingButton(m_core.penDisplayFound());
 }

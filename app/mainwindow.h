@@ -7,8 +7,10 @@
 //
 // Edits go to the profile records in memory at once. The reading threads read the
 // records for every packet; the fields the action engine and the pen path take per
-// packet (pen buttons, keys, rings, mouse mode) are written under the tablet's
-// appsMutex, the mapping fields through the mapping model. Profile nodes are never kept
+// packet (pen buttons, keys, rings, mouse mode) are written through the tablet's
+// EditProfile (under its appsMutex), the mapping fields through the mapping model. Each
+// page has its controller (WorkAreaPage, PenPage, ShortcutKeyPage, RingPage,
+// KeyGroupPage), which reaches the window through SettingsPageHost. Profile nodes are never kept
 // across calls: Cancel and import replace them, so the current profile is looked up by
 // its path each time.
 
@@ -19,9 +21,9 @@
 #include <QString>
 #include <QVector>
 
-#include "action/actioncatalogue.h"
 #include "app/appcore.h"
 #include "app/pagerules.h"
+#include "app/settingspagehost.h"
 #include "device/ctablet.h"
 #include "device/tabletpacket.h"
 
@@ -31,19 +33,17 @@
 struct AppConfigNode;
 class TabletMessages;
 class BatteryWidget;
-class QProgressBar;
 class MappingModel;
-class mappingwidget;
-class QPressAdjustWedget;
 class QAbstractButton;
-class QButtonGroup;
 class QCheckBox;
-class QGroupBox;
 class QListWidget;
 class QPushButton;
 class QSlider;
-class QSpinBox;
-class QTabWidget;
+class KeyGroupPage;
+class PenPage;
+class RingPage;
+class ShortcutKeyPage;
+class WorkAreaPage;
 
 class CTablet;
 class QAction;
@@ -51,7 +51,8 @@ class QComboBox;
 class QLabel;
 class QStackedWidget;
 
-class MainWindow : public QMainWindow {
+// The pages' controllers reach the window through SettingsPageHost.
+class MainWindow : public QMainWindow, private SettingsPageHost {
     Q_OBJECT
 
 public:
@@ -60,7 +61,7 @@ public:
 
     AppCore &core() const { return m_core; }
     // Text of key in the chosen language, or fallback (built-in English).
-    QString languageText(const QString &key, const QString &fallback) const;
+    QString languageText(const QString &key, const QString &fallback) const override;
 
     QString noDeviceText() const;
 
@@ -72,29 +73,36 @@ public:
     // Opens the device transfer dialog for the selected tablet (modal).
     void openDeviceTransfer(bool sendToDevice);
     // The tablet of the device selector's current entry, or null.
-    CTablet *currentTablet() const;
+    CTablet *currentTablet() const override;
 
     // The application profile being edited: the common profile, or the application
     // profile of currentAppPath() (null without a tablet).
-    AppConfigNode *currentApp() const;
+    AppConfigNode *currentApp() const override;
     QString currentAppPath() const { return m_strCurrentApp; }
-    int currentPenSlot() const { return m_nCurrentPen; }
+    int currentPenSlot() const;
     // Pages of the left-hand list in their order, and the page the stack shows.
     QVector<SettingsPage> listedPages() const;
     int shownPage() const;
 
+    // The pages' controllers (children of the window, made with the window).
+    WorkAreaPage *workAreaPage() const { return m_pWorkAreaPage; }
+    PenPage *penPage() const { return m_pPenPage; }
+    ShortcutKeyPage *shortcutKeyPage() const { return m_pShortcutKeyPage; }
+    RingPage *ringPage() const { return m_pRingPage; }
+    KeyGroupPage *keyGroupPage() const { return m_pKeyGroupPage; }
+
     // The controls, by their design names (tests and the screenshot run drive them).
-    QCheckBox *mouseModeCheckBox() const { return m_pMouseMode; }
-    QCheckBox *windowsInkCheckBox() const { return m_pWindowsInk; }
-    QSlider *speedSlider() const { return m_pSpeed; }
-    QComboBox *penButtonList(int button) const { return m_pPenButtons[button]; }
-    QComboBox *penMenu() const { return m_pPenSet; }
+    QCheckBox *mouseModeCheckBox() const;
+    QCheckBox *windowsInkCheckBox() const;
+    QSlider *speedSlider() const;
+    QComboBox *penButtonList(int button) const;
+    QComboBox *penMenu() const;
     QListWidget *applicationBar() const { return m_pAppBar; }
     QPushButton *addAppButton() const { return m_pAddApp; }
     QPushButton *deleteAppButton() const { return m_pDeleteApp; }
-    QComboBox *keyList(int key) const { return m_KeyLists.value(key); }
+    QComboBox *keyList(int key) const;
     QAbstractButton *ringRadio(int id) const;
-    QSlider *tabletLightSlider() const { return m_pLightSlider; }
+    QSlider *tabletLightSlider() const;
     // Selects a page of the list by its page id (no effect when it is not listed).
     void selectPage(SettingsPage page);
     // Adds the application profile of an executable (what the add button's file dialog
@@ -110,7 +118,7 @@ public:
     // ring items (by default RollerKey). Each receives the stored text and the device's
     // ring and touch-pad counts and returns true with the new text in *text when the
     // user accepted; on false nothing changes and the list returns to the stored entry.
-    using CustomEditor = std::function<bool(QWidget *parent, QString *text, int rings, int trackPad)>;
+    using CustomEditor = SettingsPageHost::CustomEditor;
     void setCustomEditor(CustomEditor editor) { m_CustomEditor = std::move(editor); }
     void setRingEditor(CustomEditor editor) { m_RingEditor = std::move(editor); }
 
@@ -124,24 +132,6 @@ public slots:
     // The controls' slots (each posts a usage record named after itself).
     void onSelectTabletDevice(const QString &name);
     void onSelectAppItem(const QString &path, int index);
-    void checkBoxMousemodeClicked(bool checked);
-    void checkBoxWindowsInkClicked(bool checked);
-    void SliderMspeedValueChanged(int value);
-    void comboBoxPbtn0Activated(int index);
-    void comboBoxPbtn1Activated(int index);
-    void comboBoxPbtn2Activated(int index);
-    void ComboBoxPenSetClicked(int index);
-    void on_horizontalSlider_pressLv_valueChanged(int level);
-    void on_PressSensitivityChange(SPresslvPoints points);
-    void onCheckBoxDisablePress(bool checked);
-    void onCheckBoxDisableSlope(bool checked);
-    void onCheckBoxDisableHotkey(bool checked);
-    void onCheckBoxDisableTipMsg(bool checked);
-    void HotkeyPushButtonClicked(int key);
-    void RingRadioClicked(int id);
-    void WheelComboBoxActivated(int ring, int item, int index);
-    void TouchWheelClicked(bool touch);
-    void HSliderTabletLightChanged(int value);
     void ConfirmButtonClicked();
     void CancelButtonClicked();
     void CloseBtnClicked();
@@ -163,37 +153,23 @@ private:
     void refreshDisplayButton();
     void buildWindow();
     void connectTabletMessages();
-    void setSwitch(int16_t TabletXMLData::*field, bool on);
+    // The device page: the application bar, the page list and the stack of the pages
+    // the controllers build, Confirm and Cancel.
     QWidget *buildDevicePage(QWidget *parent);
-    QWidget *buildWorkAreaPage(QWidget *parent);
-    QWidget *buildPenPage(QWidget *parent);
-    QWidget *buildShortcutKeyPage(QWidget *parent);
-    QWidget *buildRingPage(QWidget *parent);
-    QWidget *buildKeyGroupPage(QWidget *parent);
     void fillApplicationBar(CTablet *tablet);
     void rebuildPageList(CTablet *tablet);
-    void updatePenPage(CTablet *tablet);
-    void updateKeyLists(CTablet *tablet);
-    void updateRingPage(CTablet *tablet);
-    // Fills an action list with what the model offers at place (ActionOffered) and the
-    // custom entry, and shows the stored choice.
-    void fillActionList(QComboBox *list, int id, int actid, const QString &custom, ActionPlace place);
-    // The custom entry of an action list: "Custom", with the function's name once it has one.
-    QString CustomEntryText(const QString &custom) const;
     // The tablet picture of the express-key and ring pages.
     void showTabletPicture(const QString &picture);
-    void penButtonActivated(int button, int index);
-    // Asks before taking the selected pen off the pen menu (an edit like any other: OK
-    // saves it, Cancel undoes it).
-    void askRemovePen();
-    void keyListActivated(int group, int key, int index);
-    void postUsage(const QString &name);
+    void postUsage(const QString &name) override;
+    QString shownTabletEntry() const override;
+    const CustomEditor &customEditor() const override;
+    const CustomEditor &ringEditor() const override;
     // A modal editor runs an event loop of its own: meanwhile the tablet it was opened
     // for may leave (and be freed) and the window switch to another one. True when the
     // tablet is still here and shown with the same profile; otherwise the edit is
     // dropped, and the user told so when the editor had a result (withResult).
     bool editTargetStillHere(const QPointer<CTablet> &tablet, const AppConfigNode *app, const char *editor,
-                             bool withResult);
+                             bool withResult) override;
     void tellEditDropped();
     using NoticeWay = AppCore::NoticeWay;
     void notifyUser(const QString &text, NoticeWay way);
@@ -218,60 +194,16 @@ private:
     QPushButton *m_pDeleteApp = nullptr;
     QString m_strCurrentApp; // empty: the common profile
     QString m_strShownTablet; // selector entry the pages were last built for
-    int m_nCurrentPen = 0;
-    bool m_bUpdating = false; // controls are being set from the profile: no writes back
 
-    mappingwidget *m_pPreview = nullptr;
-    QComboBox *m_pScreenList = nullptr;
-    QSpinBox *m_pScreenSpins[4] = {};
-    QSpinBox *m_pTabletSpins[4] = {};
-    QButtonGroup *m_pRotation = nullptr;
-    QPushButton *m_pDisplaySettingButton = nullptr;
-
-    QLabel *m_pPenPicture = nullptr;
-    QComboBox *m_pPenSet = nullptr;
-    QPushButton *m_pPenRemove = nullptr;
-    QComboBox *m_pPenButtons[3] = {};
-    QLabel *m_pPenButtonLabels[3] = {};
-    QCheckBox *m_pMouseMode = nullptr;
-    QCheckBox *m_pWindowsInk = nullptr;
-    QSlider *m_pSpeed = nullptr;
-    QLabel *m_pSpeedLabels[2] = {};
-    QSlider *m_pPressLevel = nullptr;
-    QPressAdjustWedget *m_pPressCurve = nullptr;
-    QCheckBox *m_pDisablePress = nullptr;
-    QCheckBox *m_pDisableSlope = nullptr;
-    QCheckBox *m_pDisableHotkey = nullptr;
-    QCheckBox *m_pDisableTipMsg = nullptr;
-    QGroupBox *m_pLightGroup = nullptr;
-    QSlider *m_pLightSlider = nullptr;
-
-    QLabel *m_pTabletPicture = nullptr; // express-key page
-    QLabel *m_pRingPicture = nullptr;   // ring page
-    QWidget *m_pKeyRows = nullptr;
-    QVector<QComboBox *> m_KeyLists;
-    QVector<QPushButton *> m_KeyButtons;
-    QTabWidget *m_pKeyGroupTabs = nullptr;
-    QVector<QComboBox *> m_GroupKeyLists[kProfileKeyGroups];
-    // The ring function radio buttons: one exclusive group per ring, and the ring of the
-    // key-group page (ids as RingRadioId gives them).
-    QButtonGroup *m_pRingRadios[2] = {};
-    QButtonGroup *m_pGroupRingRadios = nullptr;
-    QGroupBox *m_pRingGroups[2] = {};
-    QComboBox *m_pRingItems[2][kProfileRingItems] = {};
-    QLabel *m_pRingItemLabels[2][kProfileRingItems] = {};
-    QGroupBox *m_pTouchGroup = nullptr;
-    QAbstractButton *m_pTouchRadio = nullptr;
-    QAbstractButton *m_pWheelRadio = nullptr;
-    QGroupBox *m_pGroupRingBox = nullptr;
-    QComboBox *m_pGroupRingItems[kProfileRingItems] = {};
-
-    QPushButton *m_pAreaSelectButton = nullptr;
-    QPushButton *m_pCalibrateButton = nullptr;
+    // The pages' controllers (child objects), in the order of SettingsPage.
+    WorkAreaPage *m_pWorkAreaPage = nullptr;
+    PenPage *m_pPenPage = nullptr;
+    ShortcutKeyPage *m_pShortcutKeyPage = nullptr;
+    RingPage *m_pRingPage = nullptr;
+    KeyGroupPage *m_pKeyGroupPage = nullptr;
 
     QPushButton *m_pSettingsButton = nullptr;
     BatteryWidget *m_pBattery = nullptr;   // child widget, shown once a level is known
-    QProgressBar *m_pPressureBar = nullptr;
 
     CustomEditor m_CustomEditor;
     CustomEditor m_RingEditor;

@@ -8,6 +8,8 @@
 #include "app/importsettingdialog.h"
 #include "app/mainwindow.h"
 #include "app/mappingmodel.h"
+#include "app/penpage.h"
+#include "app/ringpage.h"
 #include "app/settingform.h"
 #include "app/startupoptions.h"
 #include "base/usagerecord.h"
@@ -291,7 +293,7 @@ TEST_F(SettingsWindowTest, CustomEntryCancelledLeavesTheButtonAlone)
         return false;
     });
     list->setCurrentIndex(custom);
-    w.comboBoxPbtn1Activated(custom);
+    w.penPage()->comboBoxPbtn1Activated(custom);
     EXPECT_EQ(editorCalls, 1);
     EXPECT_EQ(preset, QString::fromUtf8(before.custom));
     EXPECT_EQ(list->currentIndex(), shownBefore);
@@ -305,19 +307,19 @@ TEST_F(SettingsWindowTest, CustomEntryCancelledLeavesTheButtonAlone)
         *text = QStringLiteral("3|Pen/Eraser|3");
         return true;
     });
-    w.comboBoxPbtn1Activated(custom);
+    w.penPage()->comboBoxPbtn1Activated(custom);
     EXPECT_EQ(button.id, 1);
     EXPECT_STREQ(button.custom, "3|Pen/Eraser|3");
     EXPECT_EQ(list->itemText(custom), QStringLiteral("Custom: Pen/Eraser")); // its name, not just "Custom"
     // A cancelled edit of a custom entry keeps the custom entry shown.
     w.setCustomEditor([](QWidget *, QString *, int, int) { return false; });
     list->setCurrentIndex(0);
-    w.comboBoxPbtn1Activated(custom);
+    w.penPage()->comboBoxPbtn1Activated(custom);
     EXPECT_EQ(list->currentIndex(), custom);
     EXPECT_STREQ(button.custom, "3|Pen/Eraser|3");
 
     const int rightClick = ListIndexOf(list, 207);
-    w.comboBoxPbtn1Activated(rightClick);
+    w.penPage()->comboBoxPbtn1Activated(rightClick);
     EXPECT_EQ(button.id, 0);
     EXPECT_EQ(button.Actid, 207);
     EXPECT_STREQ(button.custom, "");
@@ -333,7 +335,7 @@ TEST_F(SettingsWindowTest, OverlongCustomTextIsCutToTheRecord)
         *text = QStringLiteral("3|") + QString(2000, QChar(0x00e9));
         return true;
     });
-    w.comboBoxPbtn1Activated(w.penButtonList(1)->count() - 1);
+    w.penPage()->comboBoxPbtn1Activated(w.penButtonList(1)->count() - 1);
     const QByteArray stored(button.custom);
     EXPECT_LT(stored.size(), int(sizeof button.custom));
     EXPECT_GT(stored.size(), int(sizeof button.custom) - 3);
@@ -358,7 +360,7 @@ TEST_F(SettingsWindowTest, PenMenuRemovesAPenOnlyAsAConfirmedEdit)
     usePen(0);
     usePen(1);
     ASSERT_TRUE(QTest::qWaitFor([&] { return menu->count() == 2; }, 5000));
-    w.ComboBoxPenSetClicked(1);
+    w.penPage()->ComboBoxPenSetClicked(1);
     EXPECT_EQ(w.currentPenSlot(), 1);
     w.mouseModeCheckBox()->click();
     EXPECT_EQ(w.currentApp()->pens[1].RelativeCoords, 1);
@@ -386,14 +388,14 @@ TEST_F(SettingsWindowTest, PenMenuRemovesAPenOnlyAsAConfirmedEdit)
     EXPECT_EQ(menu->count(), 2);
 
     // Removed again, the pen comes back as soon as the tablet sees it.
-    w.ComboBoxPenSetClicked(1);
+    w.penPage()->ComboBoxPenSetClicked(1);
     removeSelected(QMessageBox::Yes);
     ASSERT_EQ(menu->count(), 1);
     usePen(1);
     ASSERT_TRUE(QTest::qWaitFor([&] { return menu->count() == 2; }, 5000));
 
     // OK writes a removal: after a restart only the second pen is listed.
-    w.ComboBoxPenSetClicked(0);
+    w.penPage()->ComboBoxPenSetClicked(0);
     removeSelected(QMessageBox::Yes);
     w.ConfirmButtonClicked();
     reopen({0x0934});
@@ -523,9 +525,9 @@ TEST_F(SettingsWindowTest, EditorsWhoseTabletIsUnpluggedDropTheirResult)
 {
     const QByteArray edited("1|Edited|Ctrl+E|17:29+69:18");
     const std::vector<std::function<void(MainWindow &)>> editors = {
-        [](MainWindow &w) { w.comboBoxPbtn1Activated(w.penButtonList(1)->count() - 1); },
+        [](MainWindow &w) { w.penPage()->comboBoxPbtn1Activated(w.penButtonList(1)->count() - 1); },
         [](MainWindow &w) { emit w.keyList(0)->activated(w.keyList(0)->count() - 1); },
-        [](MainWindow &w) { w.WheelComboBoxActivated(0, 1, 2); },
+        [](MainWindow &w) { w.ringPage()->WheelComboBoxActivated(0, 1, 2); },
         [](MainWindow &w) { w.openDeviceTransfer(false); },
     };
     for (size_t i = 0; i < editors.size(); ++i) {
@@ -616,7 +618,7 @@ TEST_F(SettingsWindowTest, RingItemCustomFunctionShowsItsName)
         return false;
     });
     list->setCurrentIndex(2);
-    w.WheelComboBoxActivated(0, 1, 2);
+    w.ringPage()->WheelComboBoxActivated(0, 1, 2);
     EXPECT_EQ(list->currentIndex(), before.id);
     EXPECT_EQ(item.id, before.id);
     EXPECT_STREQ(item.custom, before.custom);
@@ -625,12 +627,12 @@ TEST_F(SettingsWindowTest, RingItemCustomFunctionShowsItsName)
         *text = QStringLiteral("4|Brush|[|]|219:26|221:27");
         return true;
     });
-    w.WheelComboBoxActivated(0, 1, 2);
+    w.ringPage()->WheelComboBoxActivated(0, 1, 2);
     EXPECT_EQ(item.id, 2);
     EXPECT_STREQ(item.custom, "4|Brush|[|]|219:26|221:27");
     EXPECT_EQ(label->text(), QStringLiteral("Brush"));
     // The built-in function again: the name goes.
-    w.WheelComboBoxActivated(0, 1, 0);
+    w.ringPage()->WheelComboBoxActivated(0, 1, 0);
     EXPECT_EQ(item.id, 0);
     EXPECT_TRUE(label->text().isEmpty());
 }
