@@ -105,11 +105,10 @@ void HotkeySettingDialog::OnActivated(int key, int entry)
         text = m_Combos.at(key)->itemText(0);
         m_Labels.at(key)->clear();
     }
-    {
-        std::lock_guard<std::mutex> lock(m_pTablet->appsMutex);
+    m_pTablet->EditProfile([&](::TabletXMLData &) {
         SetProfileText(config.custom, text);
         config.id = int16_t(entry);
-    }
+    });
     emit UsageRecord(UsageRecordText(QStringLiteral("ComboBoxKeyActivated"),
                                      UsagePairs{{QStringLiteral("custom"), text},
                                                 {QStringLiteral("id"), QString::number(entry)},
