@@ -175,10 +175,10 @@ AppConfigNode *CAction::EventProfile(const QString &path) const
 // --- packet entry ------------------------------------------------------------------
 
 void CAction::ResolvePacket(const TabletPacket &packet, const DeviceAttributes &attributes, TabletXMLData &profile,
-                            const AppConfigMap &apps)
+                            const AppConfigMap &apps, MultiData &out)
 {
     ++m_ProcessedPackets;
-    std::memset(&m_Out, 0, sizeof m_Out);
+    std::memset(&out, 0, sizeof out);
     m_bResolved = false;
     m_EventCount = 0;
 
@@ -203,7 +203,6 @@ void CAction::ResolvePacket(const TabletPacket &packet, const DeviceAttributes &
     m_ForegroundPid = m_Foreground ? m_Foreground->pid : 0;
     m_Foreground.reset();
 
-    MultiData &out = m_Out;
     out.flags = packet.flags;
     if (packet.flags & PacketPen)
         m_PenPath.MapPen(packet, attributes, profile, m_pCurAppConfig, out);
@@ -220,15 +219,7 @@ void CAction::ResolvePacket(const TabletPacket &packet, const DeviceAttributes &
         out.ringDelta = packet.ringDelta;
     }
 
-    // What the events' actions read of the profile in force. Only packets with events
-    // copy the path (pen samples allocate nothing).
-    m_InkPens = 0;
-    for (int pen = 0; pen < kProfilePens; ++pen) {
-        if (m_pCurAppConfig->pens[pen].TablePC)
-            m_InkPens = uint8_t(m_InkPens | (1u << pen));
-    }
-    if (packet.flags & (PacketPenButton | PacketKeys | PacketRing))
-        m_strCurAppPath = StoredText(m_pCurAppConfig->path, sizeof m_pCurAppConfig->path);
+    m_bInForceCopied = false;
     // In the order they run: a key let go and another pressed in one report must not
     // leave a combination of both held, so releases come first.
     if (packet.flags & PacketPenButton)
@@ -247,14 +238,14 @@ void CAction::ResolvePacket(const TabletPacket &packet, const DeviceAttributes &
     m_pCurAppConfig = nullptr;
 }
 
-MultiData CAction::RunPacket(const TabletPacket &packet)
+void CAction::RunPacket(const TabletPacket &packet, const MultiData &out)
 {
     if (!m_bResolved)
-        return m_Out;
+        return;
     m_bResolved = false;
     m_pPacket = &packet;
     if (packet.flags & PacketPen)
-        m_PenPath.PenOutput(packet, m_ForegroundPid, m_Out);
+        m_PenPath.PenOutput(packet, m_ForegroundPid, out);
     for (int i = 0; i < m_EventCount; ++i) {
         const ResolvedEvent &event = m_Events[i];
         m_pRunEvent = &event;
@@ -268,7 +259,6 @@ MultiData CAction::RunPacket(const TabletPacket &packet)
     m_pRunEvent = nullptr;
     m_pPacket = nullptr;
     m_EventCount = 0;
-    return m_Out;
 }
 
 // The entry index (0..39) of key number keyNumber (1..40) in the common profile's
@@ -313,8 +303,25 @@ void CAction::BuildKeyLists(const TabletPacket &packet, const TabletXMLData &pro
 
 // --- resolve step: what the events need, copied under the profile lock ------------
 
+// What the events' actions read of the profile in force, copied once per packet and only
+// for a packet with an event: pen samples allocate nothing.
+const QString &CAction::InForcePath()
+{
+    if (!m_bInForceCopied) {
+        m_bInForceCopied = true;
+        m_strCurAppPath = StoredText(m_pCurAppConfig->path, sizeof m_pCurAppConfig->path);
+        m_InkPens = 0;
+        for (int pen = 0; pen < kProfilePens; ++pen) {
+            if (m_pCurAppConfig->pens[pen].TablePC)
+                m_InkPens = uint8_t(m_InkPens | (1u << pen));
+        }
+    }
+    return m_strCurAppPath;
+}
+
 CAction::ResolvedEvent &CAction::AddEvent(ResolvedEvent::Kind kind, bool pressed)
 {
+    InForcePath();
     ResolvedEvent &event = m_Events[m_EventCount++];
     event.kind = kind;
     event.pressed = pressed;
@@ -331,7 +338,9 @@ namespace {
 // ParseCustomFunction and the dispatcher run them.
 int CustomGroupSwitches(const QString &text, bool pressed)
 {
-    if (!pressed)
+    // Only forms 0 and 3 can; the others are not split here (that allocates).
+    if (!pressed || text.size() < 2 || text.at(1) != QLatin1Char('|')
+        || (text.at(0) != QLatin1Char('0') && text.at(0) != QLatin1Char('3')))
         return 0;
     const QStringList fields = text.split(QLatin1Char('|'));
     if (fields.size() != 3 || fields.at(2).isEmpty())
@@ -378,7 +387,7 @@ void CAction::ResolveKey(int index, bool pressed)
     if (index < 0 || index >= kProfileKeys)
         return;
     if (pressed)
-        m_strKeyEventPath[index] = m_strCurAppPath;
+        m_strKeyEventPath[index] = InForcePath();
     // A release runs through the profile of its press, even when another application
     // came to the foreground meanwhile, so what the press held is let go.
     AppConfigNode *app = pressed ? m_pCurAppConfig : EventProfile(m_strKeyEventPath[index]);
@@ -412,7 +421,7 @@ void CAction::ResolvePenButton(const TabletPacket &packet)
     if (button >= kProfilePenButtons)
         return;
     if (pressed)
-        m_strPenEventPath = m_strCurAppPath;
+        m_strPenEventPath = InForcePath();
     AppConfigNode *app = pressed ? m_pCurAppConfig : EventProfile(m_strPenEventPath);
     const int pen = ClampIndex(packet.penId, kProfilePens);
     const PenButtonConfig &entry = app->pens[pen].buttons[button];

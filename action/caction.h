@@ -39,7 +39,7 @@ class InputInjector;
 struct ForegroundWindow;
 
 
-class CAction : public QObject, public PacketSink
+class CAction final : public QObject, public PacketSink
 {
     Q_OBJECT
 
@@ -56,8 +56,8 @@ public:
     //  - key event: keyId = entry index (0..39) of the last changed key that a
     //    profile entry names (by Motid), keyDown its state.
     void ResolvePacket(const TabletPacket &packet, const DeviceAttributes &attributes, TabletXMLData &profile,
-                       const AppConfigMap &apps) override;
-    MultiData RunPacket(const TabletPacket &packet) override;
+                       const AppConfigMap &apps, MultiData &out) override;
+    void RunPacket(const TabletPacket &packet, const MultiData &out) override;
 
     int TabletIndex() const { return m_TabletIndex; }
 
@@ -126,6 +126,7 @@ private:
     void ResolveRing(const TabletPacket &packet);
     void SwitchKeyGroups(int count, ResolvedEvent &event);
     ResolvedEvent &AddEvent(ResolvedEvent::Kind kind, bool pressed);
+    const QString &InForcePath();
 
     // Run step (no lock).
     void RunKeyEvent(const ResolvedEvent &event);
@@ -179,11 +180,11 @@ private:
 
     // From the resolve step to the run step of one packet (reading thread): copies only.
     bool m_bResolved = false;
-    MultiData m_Out{};
     int64_t m_ForegroundPid = 0;
     bool m_bDisableInfo = false;
-    uint8_t m_InkPens = 0;        // bit n: pen n of the profile in force draws ink (TablePC)
-    QString m_strCurAppPath;      // path of the profile in force (empty: common); set with events
+    bool m_bInForceCopied = false; // the two below are this packet's (see InForcePath)
+    uint8_t m_InkPens = 0;         // bit n: pen n of the profile in force draws ink (TablePC)
+    QString m_strCurAppPath;       // path of the profile in force (empty: common)
     ResolvedEvent m_Events[kTabletKeyCount + 2]; // releases, presses, pen button, ring
     int m_EventCount = 0;
     QVector<int16_t> m_ReleasedKeys;

@@ -461,7 +461,8 @@ void CTablet::DecodeAndDispatch(const quint8 *d, int length)
         return;
     }
 
-    const MultiData out = Dispatch();
+    MultiData out{};
+    Dispatch(out);
     if (emitToUi)
         emit SentMultiData(this, out);
 }
@@ -470,7 +471,8 @@ MultiData CTablet::RunDecodedPacket(const TabletPacket &decoded)
 {
     packet = decoded;
     m_LastPacketDecoded = true;
-    const MultiData out = Dispatch();
+    MultiData out{};
+    Dispatch(out);
     if (emitToUi)
         emit SentMultiData(this, out);
     return out;
@@ -479,18 +481,17 @@ MultiData CTablet::RunDecodedPacket(const TabletPacket &decoded)
 // The pen tracking and the sink's two steps for `packet`. The profile lock is held only
 // for the tracking and the resolve step: nodes are alive just while it is held, and the
 // run step's injection waits must not hold up the settings window.
-MultiData CTablet::Dispatch()
+void CTablet::Dispatch(MultiData &out)
 {
-    MultiData out{};
     bool newPen = false;
     {
         std::lock_guard<std::mutex> lock(appsMutex);
         newPen = TrackPen();
         if (m_pSink)
-            m_pSink->ResolvePacket(packet, m_DeviceAttributes, *TabletXMLData, apps);
+            m_pSink->ResolvePacket(packet, m_DeviceAttributes, *TabletXMLData, apps, out);
     }
     if (m_pSink)
-        out = m_pSink->RunPacket(packet);
+        m_pSink->RunPacket(packet, out);
 
     if (decoderState.quirks & QuirkDoubleRun) {
         // On this model the first hovering sample after the pen left range goes
@@ -500,15 +501,14 @@ MultiData CTablet::Dispatch()
             && (packet.status == kStatusHover || packet.status == kStatusEraserHover) && m_pSink) {
             {
                 std::lock_guard<std::mutex> lock(appsMutex);
-                m_pSink->ResolvePacket(packet, m_DeviceAttributes, *TabletXMLData, apps);
+                m_pSink->ResolvePacket(packet, m_DeviceAttributes, *TabletXMLData, apps, out);
             }
-            out = m_pSink->RunPacket(packet);
+            m_pSink->RunPacket(packet, out);
         }
     }
     // Outside the lock: a directly connected slot may well look at the profiles.
     if (newPen)
         emit PostActionMsg(tabletIndex, kMsgNewPen, static_cast<int>(packet.penId));
-    return out;
 }
 
 // True when a pen came into use for the first time (message 89). appsMutex held.

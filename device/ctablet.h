@@ -305,7 +305,7 @@ private:
     void HandleModeReply(const quint8 *d, int length);
     void HandleProfileTransfer(const quint8 *d, int length);
     void DecodeAndDispatch(const quint8 *d, int length);
-    MultiData Dispatch();
+    void Dispatch(MultiData &out);
     bool TrackPen();
     void ApplyLoadDefaults(::TabletXMLData &profile);
     void CopyMappingValues();
