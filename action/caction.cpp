@@ -490,8 +490,8 @@ void CAction::RunPenButtonEvent(const ResolvedEvent &event)
     } else {
         DefAction(event.actId, pressed, event.pen);
         if (pressed && CaptionsEnabled() && event.actId != 103)
-            ShowCaption(ActionServices::Text(QStringLiteral("Pen.Btn%1.Item.1").arg(button),
-                                             ActionFallback(event.actId)));
+            ShowCaption(
+                ActionServices::Text(QStringLiteral("Pen.Btn%1.Item.1").arg(button), ActionFallback(event.actId)));
     }
     PostUsage("DoPenBtnAction", event.custom, event.id, "PenID", button, "PenKeyState", pressed ? 1 : 0);
 }
@@ -638,8 +638,7 @@ void CAction::RunFunction(int actId, bool pressed, int penIndex)
     case 105:
     case 106:
         qInfo() << "ChangeKLRFunctions No Implement";
-        emit PostActionMsg(m_TabletIndex, actId == 105 ? kMsgRing1Function : kMsgRing2Function,
-                           m_strCurAppPath);
+        emit PostActionMsg(m_TabletIndex, actId == 105 ? kMsgRing1Function : kMsgRing2Function, m_strCurAppPath);
         break;
     case 107:
         emit PostActionMsg(m_TabletIndex, kMsgTrackPad, 0);
@@ -647,9 +646,7 @@ void CAction::RunFunction(int actId, bool pressed, int penIndex)
     case 110:
         NextKeyGroup();
         break;
-    case 111:
-        emit PostActionMsg(m_TabletIndex, kMsgKeyPreview, m_strCurAppPath);
-        break;
+    case 111: emit PostActionMsg(m_TabletIndex, kMsgKeyPreview, m_strCurAppPath); break;
     default:
         break;
     }

@@ -38,9 +38,7 @@ class ForegroundBackend;
 class InputInjector;
 struct ForegroundWindow;
 
-
-class CAction final : public QObject, public PacketSink
-{
+class CAction final : public QObject, public PacketSink {
     Q_OBJECT
 
 public:
@@ -103,16 +101,16 @@ private:
         enum Kind : uint8_t { Key, PenButton, Ring };
         Kind kind = Key;
         bool pressed = false;
-        bool touchArea = false;     // ring 1 works as a touch area
-        int16_t index = 0;          // key entry, pen button (0: eraser end) or ring
-        int16_t direction = 0;      // ring step: -1 or +1
-        int16_t pen = 0;            // pen button: the pen's entry
-        int16_t id = 0;             // entry id: a custom function when non-zero (ring: 2)
-        int16_t actId = 0;          // built-in action; ring: the selected function
-        int16_t group = 0;          // key group of the event's profile after its switches
-        uint8_t groupSwitches = 0;  // runs of action 110, already made on the profile
-        uint8_t groupMessages = 0;  // bit n: switch n posts the key group message
-        QString custom;             // custom function text
+        bool touchArea = false;    // ring 1 works as a touch area
+        int16_t index = 0;         // key entry, pen button (0: eraser end) or ring
+        int16_t direction = 0;     // ring step: -1 or +1
+        int16_t pen = 0;           // pen button: the pen's entry
+        int16_t id = 0;            // entry id: a custom function when non-zero (ring: 2)
+        int16_t actId = 0;         // built-in action; ring: the selected function
+        int16_t group = 0;         // key group of the event's profile after its switches
+        uint8_t groupSwitches = 0; // runs of action 110, already made on the profile
+        uint8_t groupMessages = 0; // bit n: switch n posts the key group message
+        QString custom;            // custom function text
     };
 
     void SelectProfile(TabletXMLData &profile, const AppConfigMap &apps);
@@ -182,9 +180,9 @@ private:
     bool m_bResolved = false;
     int64_t m_ForegroundPid = 0;
     bool m_bDisableInfo = false;
-    bool m_bInForceCopied = false; // the two below are this packet's (see InForcePath)
-    uint8_t m_InkPens = 0;         // bit n: pen n of the profile in force draws ink (TablePC)
-    QString m_strCurAppPath;       // path of the profile in force (empty: common)
+    bool m_bInForceCopied = false;               // the two below are this packet's (see InForcePath)
+    uint8_t m_InkPens = 0;                       // bit n: pen n of the profile in force draws ink (TablePC)
+    QString m_strCurAppPath;                     // path of the profile in force (empty: common)
     ResolvedEvent m_Events[kTabletKeyCount + 2]; // releases, presses, pen button, ring
     int m_EventCount = 0;
     QVector<int16_t> m_ReleasedKeys;
@@ -193,7 +191,7 @@ private:
     // Run step only.
     const TabletPacket *m_pPacket = nullptr;
     const ResolvedEvent *m_pRunEvent = nullptr; // the event being run
-    int m_GroupSwitchesRun = 0;                  // of m_pRunEvent's switches
+    int m_GroupSwitchesRun = 0;                 // of m_pRunEvent's switches
 
     // Between packets (reading thread). A press's profile by path (empty: common).
     QString m_strKeyEventPath[kTabletKeyCount];

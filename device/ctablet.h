@@ -158,14 +158,12 @@ public:
     // of the list, and read lastPenMask and the mapping values too). It must not wait
     // for the reading thread nor emit signals, and keeps no node pointer past its return
     // unless the caller's own thread is the only one that frees nodes (the GUI thread).
-    template <typename Fn>
-    decltype(auto) EditProfile(Fn &&edit)
+    template<typename Fn> decltype(auto) EditProfile(Fn &&edit)
     {
         std::lock_guard<std::mutex> lock(appsMutex);
         return edit(*TabletXMLData);
     }
-    template <typename Fn>
-    decltype(auto) EditProfile(Fn &&edit) const
+    template<typename Fn> decltype(auto) EditProfile(Fn &&edit) const
     {
         std::lock_guard<std::mutex> lock(appsMutex);
         return edit(static_cast<const ::TabletXMLData &>(*TabletXMLData));
