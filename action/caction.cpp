@@ -142,7 +142,9 @@ ActionSystem *CAction::System() const
 
 // --- profile selection -------------------------------------------------------------
 
-void CAction::SelectProfile(const TabletXMLData &profile, const AppConfigMap &apps)
+// Resolve step: the common profile or the foreground application's, writable through
+// m_pCurAppConfig while the profile lock is held (action 110).
+void CAction::SelectProfile(TabletXMLData &profile, const AppConfigMap &apps)
 {
     m_pCurAppConfig = &profile.CommonAPP;
     ForegroundBackend *foreground = Foreground();
@@ -162,7 +164,7 @@ void CAction::SelectProfile(const TabletXMLData &profile, const AppConfigMap &ap
 
 // The profile of a press, for its release: looked up again by path, so a profile that
 // was deleted meanwhile is never read.
-const AppConfigNode *CAction::EventProfile(const QString &path) const
+AppConfigNode *CAction::EventProfile(const QString &path) const
 {
     if (path.isEmpty() || !m_pApps)
         return &m_pProfile->CommonAPP;
@@ -170,19 +172,15 @@ const AppConfigNode *CAction::EventProfile(const QString &path) const
     return (it != m_pApps->end() && it->second) ? it->second : &m_pProfile->CommonAPP;
 }
 
-QString CAction::CurrentAppPath() const
-{
-    return m_pCurAppConfig ? StoredText(m_pCurAppConfig->path, sizeof m_pCurAppConfig->path) : QString();
-}
-
 // --- packet entry ------------------------------------------------------------------
 
-MultiData CAction::ProcessPacket(const TabletPacket &packet, const DeviceAttributes &attributes,
-                                 const TabletXMLData &profile, const AppConfigMap &apps)
+void CAction::ResolvePacket(const TabletPacket &packet, const DeviceAttributes &attributes, TabletXMLData &profile,
+                            const AppConfigMap &apps, MultiData &out)
 {
     ++m_ProcessedPackets;
-    MultiData out;
     std::memset(&out, 0, sizeof out);
+    m_bResolved = false;
+    m_EventCount = 0;
 
     const int pending = m_PendingPenState.exchange(-1);
     if (pending >= 0) {
@@ -190,16 +188,20 @@ MultiData CAction::ProcessPacket(const TabletPacket &packet, const DeviceAttribu
         m_PenPath.SetReentry();
     }
 
+    m_pProfile = &profile;
+    m_pApps = &apps;
     SelectProfile(profile, apps);
     if (!m_pCurAppConfig) {
         qWarning() << "m_pCurAppConfig is nullptr";
-        return out;
+        m_pProfile = nullptr;
+        m_pApps = nullptr;
+        m_Foreground.reset();
+        return;
     }
-    m_pProfile = &profile;
-    m_pApps = &apps;
-    m_pPacket = &packet;
+    m_bResolved = true;
     m_bDisableInfo = profile.DisableInfo != 0;
-    const int64_t foregroundPid = m_Foreground ? m_Foreground->pid : 0;
+    m_ForegroundPid = m_Foreground ? m_Foreground->pid : 0;
+    m_Foreground.reset();
 
     out.flags = packet.flags;
     if (packet.flags & PacketPen)
@@ -217,28 +219,46 @@ MultiData CAction::ProcessPacket(const TabletPacket &packet, const DeviceAttribu
         out.ringDelta = packet.ringDelta;
     }
 
-    if (packet.flags & PacketPen)
-        m_PenPath.PenOutput(packet, attributes, profile, m_pCurAppConfig, foregroundPid, out);
-
+    m_bInForceCopied = false;
+    // In the order they run: a key let go and another pressed in one report must not
+    // leave a combination of both held, so releases come first.
     if (packet.flags & PacketPenButton)
-        DoPenBtnAction();
+        ResolvePenButton(packet);
     if (!profile.DisableQuickKey) {
-        // Releases first: a key let go and another pressed in one report must not
-        // leave a combination of both held.
         for (int16_t index : m_ReleasedKeys)
-            DoKeyAction(index, false);
+            ResolveKey(index, false);
         for (int16_t index : m_PressedKeys)
-            DoKeyAction(index, true);
+            ResolveKey(index, true);
         if (packet.flags & PacketRing)
-            DoRingAction();
+            ResolveRing(packet);
     }
 
-    m_pPacket = nullptr;
     m_pProfile = nullptr;
     m_pApps = nullptr;
-    m_pEventAppConfig = nullptr;
-    m_Foreground.reset();
-    return out;
+    m_pCurAppConfig = nullptr;
+}
+
+void CAction::RunPacket(const TabletPacket &packet, const MultiData &out)
+{
+    if (!m_bResolved)
+        return;
+    m_bResolved = false;
+    m_pPacket = &packet;
+    if (packet.flags & PacketPen)
+        m_PenPath.PenOutput(packet, m_ForegroundPid, out);
+    for (int i = 0; i < m_EventCount; ++i) {
+        const ResolvedEvent &event = m_Events[i];
+        m_pRunEvent = &event;
+        m_GroupSwitchesRun = 0;
+        switch (event.kind) {
+        case ResolvedEvent::Key: RunKeyEvent(event); break;
+        case ResolvedEvent::PenButton: RunPenButtonEvent(event); break;
+        case ResolvedEvent::Ring: RunRingEvent(event); break;
+        }
+    }
+    m_pRunEvent = nullptr;
+    m_pPacket = nullptr;
+    m_EventCount = 0;
 }
 
 // The entry index (0..39) of key number keyNumber (1..40) in the common profile's
@@ -281,18 +301,96 @@ void CAction::BuildKeyLists(const TabletPacket &packet, const TabletXMLData &pro
     }
 }
 
-// --- key, pen button and ring actions ----------------------------------------------
+// --- resolve step: what the events need, copied under the profile lock ------------
 
-void CAction::DoKeyAction(int index, bool pressed)
+// What the events' actions read of the profile in force, copied once per packet and only
+// for a packet with an event: pen samples allocate nothing.
+const QString &CAction::InForcePath()
+{
+    if (!m_bInForceCopied) {
+        m_bInForceCopied = true;
+        m_strCurAppPath = StoredText(m_pCurAppConfig->path, sizeof m_pCurAppConfig->path);
+        m_InkPens = 0;
+        for (int pen = 0; pen < kProfilePens; ++pen) {
+            if (m_pCurAppConfig->pens[pen].TablePC)
+                m_InkPens = uint8_t(m_InkPens | (1u << pen));
+        }
+    }
+    return m_strCurAppPath;
+}
+
+CAction::ResolvedEvent &CAction::AddEvent(ResolvedEvent::Kind kind, bool pressed)
+{
+    InForcePath();
+    ResolvedEvent &event = m_Events[m_EventCount++];
+    event.kind = kind;
+    event.pressed = pressed;
+    event.touchArea = false;
+    event.index = event.direction = event.pen = event.id = event.actId = event.group = 0;
+    event.groupSwitches = event.groupMessages = 0;
+    return event;
+}
+
+namespace {
+
+// How often a custom function text runs action 110 (the key group switch): form 3 with
+// function 10, or form 0 with an item that comes to 110, each on the press only, as
+// ParseCustomFunction and the dispatcher run them.
+int CustomGroupSwitches(const QString &text, bool pressed)
+{
+    // Only forms 0 and 3 can; the others are not split here (that allocates).
+    if (!pressed || text.size() < 2 || text.at(1) != QLatin1Char('|')
+        || (text.at(0) != QLatin1Char('0') && text.at(0) != QLatin1Char('3')))
+        return 0;
+    const QStringList fields = text.split(QLatin1Char('|'));
+    if (fields.size() != 3 || fields.at(2).isEmpty())
+        return 0;
+    const QString &form = fields.at(0);
+    if (form == QLatin1String("3"))
+        return 100 + fields.at(2).toInt() == 110 ? 1 : 0;
+    if (form != QLatin1String("0"))
+        return 0;
+    int count = 0;
+    for (const QString &item : fields.at(2).split(QLatin1Char('+'))) {
+        if (200 + item.toInt() == 110)
+            ++count;
+    }
+    return count;
+}
+
+} // namespace
+
+// Action 110 on the profile in force, made here because it writes SelectID; the run
+// step only posts the message each switch posts.
+void CAction::SwitchKeyGroups(int count, ResolvedEvent &event)
+{
+    AppConfigNode *app = m_pCurAppConfig;
+    for (int n = 0; n < count && n < 8; ++n) { // eight at most: one message bit each
+        ++event.groupSwitches;
+        const int current = ClampIndex(app->SelectID, kProfileKeyGroups);
+        bool post = current == 0;
+        for (int step = 1; step < kProfileKeyGroups; ++step) {
+            const int next = (current + step) % kProfileKeyGroups;
+            if (app->groups[next].enabled) {
+                app->SelectID = int16_t(next);
+                post = true;
+                break;
+            }
+        }
+        if (post)
+            event.groupMessages = uint8_t(event.groupMessages | (1u << n));
+    }
+}
+
+void CAction::ResolveKey(int index, bool pressed)
 {
     if (index < 0 || index >= kProfileKeys)
         return;
     if (pressed)
-        m_strKeyEventPath[index] = CurrentAppPath();
+        m_strKeyEventPath[index] = InForcePath();
     // A release runs through the profile of its press, even when another application
     // came to the foreground meanwhile, so what the press held is let go.
-    const AppConfigNode *app = pressed ? m_pCurAppConfig : EventProfile(m_strKeyEventPath[index]);
-    m_pEventAppConfig = app;
+    AppConfigNode *app = pressed ? m_pCurAppConfig : EventProfile(m_strKeyEventPath[index]);
 
     const KeyConfig *entry = nullptr;
     if (m_pProfile->SupportGroupKeys) {
@@ -303,13 +401,74 @@ void CAction::DoKeyAction(int index, bool pressed)
     } else {
         entry = &app->keys[index];
     }
+    ResolvedEvent &event = AddEvent(ResolvedEvent::Key, pressed);
+    event.index = int16_t(index);
+    event.id = entry->id;
+    event.actId = entry->Actid;
+    event.custom = StoredText(entry->custom, sizeof entry->custom);
+    SwitchKeyGroups(entry->id != 0 ? CustomGroupSwitches(event.custom, pressed) : (pressed && entry->Actid == 110),
+                    event);
+    event.group = int16_t(ClampIndex(app->SelectID, kProfileKeyGroups));
+}
 
-    if (entry->id != 0) {
+void CAction::ResolvePenButton(const TabletPacket &packet)
+{
+    const int number = packet.penButtonNo;
+    const bool pressed = packet.penButtonDown != 0;
+    if (!(number >= 2 || (number == 1 && m_PenPath.EraserEnd())))
+        return;
+    const int button = number - 1; // entry 0 is the eraser end's
+    if (button >= kProfilePenButtons)
+        return;
+    if (pressed)
+        m_strPenEventPath = InForcePath();
+    AppConfigNode *app = pressed ? m_pCurAppConfig : EventProfile(m_strPenEventPath);
+    const int pen = ClampIndex(packet.penId, kProfilePens);
+    const PenButtonConfig &entry = app->pens[pen].buttons[button];
+
+    ResolvedEvent &event = AddEvent(ResolvedEvent::PenButton, pressed);
+    event.index = int16_t(button);
+    event.pen = int16_t(pen);
+    event.id = entry.id;
+    event.actId = entry.Actid;
+    event.custom = StoredText(entry.custom, sizeof entry.custom);
+    SwitchKeyGroups(entry.id != 0 ? CustomGroupSwitches(event.custom, pressed) : (pressed && entry.Actid == 110),
+                    event);
+    event.group = int16_t(ClampIndex(app->SelectID, kProfileKeyGroups));
+}
+
+void CAction::ResolveRing(const TabletPacket &packet)
+{
+    const int ring = packet.ringIndex;
+    const int direction = packet.ringDelta;
+    if ((ring != 0 && ring != 1) || (direction != 1 && direction != -1))
+        return;
+    const RingConfig &config = ring == 0 ? m_pCurAppConfig->ring : m_pCurAppConfig->ring2;
+    const int selected = ClampIndex(config.id, kProfileRingItems);
+    const RingItemConfig &item = config.items[selected];
+
+    ResolvedEvent &event = AddEvent(ResolvedEvent::Ring, true);
+    event.index = int16_t(ring);
+    event.direction = int16_t(direction);
+    event.id = item.id;
+    event.actId = int16_t(selected);
+    event.touchArea = ring == 1 && m_pCurAppConfig->TRMode != 0;
+    event.custom = StoredText(item.custom, sizeof item.custom);
+    event.group = int16_t(ClampIndex(m_pCurAppConfig->SelectID, kProfileKeyGroups));
+}
+
+// --- run step: key, pen button and ring actions from the copies ---------------------
+
+void CAction::RunKeyEvent(const ResolvedEvent &event)
+{
+    const int index = event.index;
+    const bool pressed = event.pressed;
+    if (event.id != 0) {
         qInfo() << "DoKeyAction CustomFun";
-        ParseCustomFunction(StoredText(entry->custom, sizeof entry->custom), pressed);
+        ParseCustomFunction(event.custom, pressed);
     } else {
-        qInfo() << "KeyID:" << index << "DefAction:" << entry->Actid << "KeyState:" << pressed;
-        const int actId = entry->Actid;
+        qInfo() << "KeyID:" << index << "DefAction:" << event.actId << "KeyState:" << pressed;
+        const int actId = event.actId;
         DefAction(actId, pressed, m_pPacket->penId);
         if (pressed && CaptionsEnabled() && actId != 103 && actId != 105 && actId != 106) {
             QString text = ActionText(actId);
@@ -318,63 +477,48 @@ void CAction::DoKeyAction(int index, bool pressed)
             ShowCaption(text);
         }
     }
-    PostUsage("DoKeyAction", StoredText(entry->custom, sizeof entry->custom), entry->id, "KeyID", index, "TabletKeyState", pressed ? 1 : 0);
+    PostUsage("DoKeyAction", event.custom, event.id, "KeyID", index, "TabletKeyState", pressed ? 1 : 0);
 }
 
-void CAction::DoPenBtnAction()
+void CAction::RunPenButtonEvent(const ResolvedEvent &event)
 {
-    const int number = m_pPacket->penButtonNo;
-    const bool pressed = m_pPacket->penButtonDown != 0;
-    if (!(number >= 2 || (number == 1 && m_PenPath.EraserEnd())))
-        return;
-    const int button = number - 1; // entry 0 is the eraser end's
-    if (button >= kProfilePenButtons)
-        return;
-    if (pressed)
-        m_strPenEventPath = CurrentAppPath();
-    const AppConfigNode *app = pressed ? m_pCurAppConfig : EventProfile(m_strPenEventPath);
-    m_pEventAppConfig = app;
-    const int pen = ClampIndex(m_pPacket->penId, kProfilePens);
-    const PenButtonConfig &entry = app->pens[pen].buttons[button];
-
-    if (entry.id != 0) {
+    const int button = event.index;
+    const bool pressed = event.pressed;
+    if (event.id != 0) {
         qInfo() << "DoPenBtnAction CustomFun";
-        ParseCustomFunction(StoredText(entry.custom, sizeof entry.custom), pressed);
+        ParseCustomFunction(event.custom, pressed);
     } else {
-        DefAction(entry.Actid, pressed, pen);
-        if (pressed && CaptionsEnabled() && entry.Actid != 103)
-            ShowCaption(ActionServices::Text(QStringLiteral("Pen.Btn%1.Item.1").arg(button),
-                                             ActionFallback(entry.Actid)));
+        DefAction(event.actId, pressed, event.pen);
+        if (pressed && CaptionsEnabled() && event.actId != 103)
+            ShowCaption(
+                ActionServices::Text(QStringLiteral("Pen.Btn%1.Item.1").arg(button), ActionFallback(event.actId)));
     }
-    PostUsage("DoPenBtnAction", StoredText(entry.custom, sizeof entry.custom), entry.id, "PenID", button, "PenKeyState", pressed ? 1 : 0);
+    PostUsage("DoPenBtnAction", event.custom, event.id, "PenID", button, "PenKeyState", pressed ? 1 : 0);
 }
 
-void CAction::DoRingAction()
+void CAction::RunRingEvent(const ResolvedEvent &event)
 {
-    const int ring = m_pPacket->ringIndex;
-    const int direction = m_pPacket->ringDelta;
-    if ((ring != 0 && ring != 1) || (direction != 1 && direction != -1))
-        return;
-    m_pEventAppConfig = m_pCurAppConfig;
-    const RingConfig &config = ring == 0 ? m_pCurAppConfig->ring : m_pCurAppConfig->ring2;
-    const int selected = ClampIndex(config.id, kProfileRingItems);
-    const RingItemConfig &item = config.items[selected];
-
-    if (item.id == 2) {
+    const int ring = event.index;
+    const int direction = event.direction;
+    const int selected = event.actId;
+    if (event.id == 2) {
         qInfo() << "DoRingAction CustomFun";
-        const QString text = StoredText(item.custom, sizeof item.custom);
-        RingCustomFunction(text, direction, true);
-        RingCustomFunction(text, direction, false);
-    } else if (item.id == 0) {
+        RingCustomFunction(event.custom, direction, true);
+        RingCustomFunction(event.custom, direction, false);
+    } else if (event.id == 0) {
         BuiltInRingStep(ring, selected, direction);
-        const bool touchArea = ring == 1 && m_pCurAppConfig->TRMode != 0;
-        if (CaptionsEnabled() && !touchArea) {
+        if (CaptionsEnabled() && !event.touchArea) {
             const int number = ring == 0 ? selected + 1 : 4 - selected;
             ShowCaption(ActionServices::Text(QStringLiteral("TR.Item.%1").arg(number),
                                              QStringLiteral("Ring function %1").arg(number)));
         }
     }
-    PostUsage("DoRingAction", StoredText(item.custom, sizeof item.custom), item.id, "RingID", ring, "RingDirection", direction);
+    PostUsage("DoRingAction", event.custom, event.id, "RingID", ring, "RingDirection", direction);
+}
+
+bool CAction::InkPen(int penIndex) const
+{
+    return (m_InkPens >> ClampIndex(penIndex, kProfilePens)) & 1u;
 }
 
 void CAction::BuiltInRingStep(int ring, int item, int direction)
@@ -487,16 +631,14 @@ void CAction::RunFunction(int actId, bool pressed, int penIndex)
         break;
     }
     case 104:
-        if (m_pPacket && m_pCurAppConfig->pens[ClampIndex(m_pPacket->penId, kProfilePens)].TablePC
-            && m_PenPath.PenInRange())
+        if (m_pPacket && InkPen(m_pPacket->penId) && m_PenPath.PenInRange())
             MoveCursorToPen();
         emit PostActionMsg(m_TabletIndex, kMsgFineMode, 0);
         break;
     case 105:
     case 106:
         qInfo() << "ChangeKLRFunctions No Implement";
-        emit PostActionMsg(m_TabletIndex, actId == 105 ? kMsgRing1Function : kMsgRing2Function,
-                           CurrentAppPath());
+        emit PostActionMsg(m_TabletIndex, actId == 105 ? kMsgRing1Function : kMsgRing2Function, m_strCurAppPath);
         break;
     case 107:
         emit PostActionMsg(m_TabletIndex, kMsgTrackPad, 0);
@@ -504,9 +646,7 @@ void CAction::RunFunction(int actId, bool pressed, int penIndex)
     case 110:
         NextKeyGroup();
         break;
-    case 111:
-        emit PostActionMsg(m_TabletIndex, kMsgKeyPreview, CurrentAppPath());
-        break;
+    case 111: emit PostActionMsg(m_TabletIndex, kMsgKeyPreview, m_strCurAppPath); break;
     default:
         break;
     }
@@ -514,22 +654,15 @@ void CAction::RunFunction(int actId, bool pressed, int penIndex)
 
 void CAction::NextKeyGroup()
 {
-    // The reading thread writes the selection of the profile in force, under the
-    // tablet's appsMutex like every other profile write.
-    auto *app = const_cast<AppConfigNode *>(m_pCurAppConfig);
-    if (!app)
+    // The switch itself was made on the profile in the resolve step, under the tablet's
+    // lock (it writes SelectID); here only its message goes out, in its place among the
+    // event's actions.
+    if (!m_pRunEvent || m_GroupSwitchesRun >= m_pRunEvent->groupSwitches)
         return;
-    const int current = ClampIndex(app->SelectID, kProfileKeyGroups);
-    for (int step = 1; step < kProfileKeyGroups; ++step) {
-        const int next = (current + step) % kProfileKeyGroups;
-        if (app->groups[next].enabled) {
-            app->SelectID = int16_t(next);
-            emit PostActionMsg(m_TabletIndex, kMsgKeyGroup, CurrentAppPath());
-            return;
-        }
-    }
-    if (current == 0)
-        emit PostActionMsg(m_TabletIndex, kMsgKeyGroup, CurrentAppPath());
+    const bool post = (m_pRunEvent->groupMessages >> m_GroupSwitchesRun) & 1u;
+    ++m_GroupSwitchesRun;
+    if (post)
+        emit PostActionMsg(m_TabletIndex, kMsgKeyGroup, m_strCurAppPath);
 }
 
 // --- custom functions --------------------------------------------------------------
@@ -697,7 +830,7 @@ void CAction::MoveCursorToPen()
 // kind: 1 left, 2 right, 3 middle, 4 double left, 5 scroll up, 6 scroll down.
 void CAction::MouseAction(int kind, bool pressed, int penIndex)
 {
-    const bool ink = m_pCurAppConfig && m_pCurAppConfig->pens[ClampIndex(penIndex, kProfilePens)].TablePC != 0;
+    const bool ink = InkPen(penIndex);
     if (pressed && ink && m_pPacket && (m_pPacket->flags & PacketPen) && m_PenPath.PenInRange())
         MoveCursorToPen();
     const bool swapped = m_PenPath.MouseButtonsSwapped();
@@ -771,9 +904,11 @@ QString CAction::ActionText(int actId) const
 
 QString CAction::GroupSuffix() const
 {
+    // The group of the event's profile as its resolve step left it.
+    if (!m_pRunEvent)
+        return QString();
     const QStringList suffixes = QString::fromLatin1(kGroupSuffixes).split(QLatin1Char(','));
-    const AppConfigNode *app = m_pEventAppConfig ? m_pEventAppConfig : m_pCurAppConfig;
-    return app ? suffixes.value(ClampIndex(app->SelectID, kProfileKeyGroups)) : QString();
+    return suffixes.value(m_pRunEvent->group);
 }
 
 void CAction::PostUsage(const char *record, const QString &custom, int id, const char *idKey, int idValue,
@@ -782,7 +917,7 @@ void CAction::PostUsage(const char *record, const QString &custom, int id, const
     const QString text = UsageRecordText(QString::fromLatin1(record),
                                          UsagePairs{{QStringLiteral("custom"), custom},
                                                     {QStringLiteral("id"), QString::number(id)},
-                                                    {QStringLiteral("curapp"), CurrentAppPath()},
+                                                    {QStringLiteral("curapp"), m_strCurAppPath},
                                                     {QString::fromLatin1(idKey), QString::number(idValue)},
                                                     {QString::fromLatin1(stateKey), QString::number(stateValue)}});
     emit PostActionMsg(m_TabletIndex, kMsgUsageRecord, text);

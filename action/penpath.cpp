@@ -157,7 +157,8 @@ void PenPath::MapPen(const TabletPacket &packet, const DeviceAttributes &attribu
         return;
     const int penIndex = std::min<int>(packet.penId, kProfilePens - 1);
     const PenConfig &pen = app->pens[penIndex];
-    m_pPen = &pen;
+    m_bPenRelative = pen.RelativeCoords != 0;
+    m_bPenInk = pen.TablePC != 0;
     m_Status = packet.status;
     m_bEraserEnd = packet.status == kStatusEraserHover || packet.status == kStatusEraserTip;
     m_bEraserAllowed = pen.buttons[0].id == 0 && pen.buttons[0].Actid == kActionEraser;
@@ -295,10 +296,9 @@ void PenPath::MapPen(const TabletPacket &packet, const DeviceAttributes &attribu
     m_bMapped = true;
 }
 
-void PenPath::PenOutput(const TabletPacket &packet, const DeviceAttributes &, const TabletXMLData &,
-                        const AppConfigNode *app, int64_t foregroundPid, const MultiData &out)
+void PenPath::PenOutput(const TabletPacket &packet, int64_t foregroundPid, const MultiData &out)
 {
-    if (!app || !m_bMapped || !m_pPen)
+    if (!m_bMapped)
         return;
     m_bMapped = false;
 
@@ -314,7 +314,7 @@ void PenPath::PenOutput(const TabletPacket &packet, const DeviceAttributes &, co
     const bool pointer = WintabOutput(packet, foregroundPid, out);
     if (!pointer)
         return;
-    PointerOutput(*m_pPen, out);
+    PointerOutput(out);
 }
 
 uint8_t PenPath::PenStatusByte(uint8_t status) const
@@ -337,7 +337,7 @@ uint8_t PenPath::PenStatusByte(uint8_t status) const
     return s;
 }
 
-void PenPath::PointerOutput(const PenConfig &pen, const MultiData &out)
+void PenPath::PointerOutput(const MultiData &out)
 {
     CVMultiDriver *vmulti = DriverLink::VMultiDriver();
     if (!vmulti)
@@ -350,9 +350,9 @@ void PenPath::PointerOutput(const PenConfig &pen, const MultiData &out)
     const uint16_t hx = uint16_t(out.x7FFF);
     const uint16_t hy = uint16_t(out.y7FFF);
     const uint16_t pressure = uint16_t(out.pressure);
-    if (pen.RelativeCoords) {
+    if (m_bPenRelative) {
         vmulti->RelativeMouseReport(buttons, out.relDx, out.relDy, 0);
-    } else if (pen.TablePC) {
+    } else if (m_bPenInk) {
         if (m_bReentry) {
             // The tool changes: the system sees the pen leave before it comes back.
             vmulti->PenReport(kReportLeave, hx, hy, pressure, out.tiltX, out.tiltY);

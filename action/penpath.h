@@ -4,9 +4,11 @@
 // pressure curve) and delivers it to Wintab applications through the Wintab map and to
 // the system pointer through the virtual device or synthetic mouse input.
 //
-// Threads: one PenPath per CAction, used only on its tablet's reading thread, which holds
-// the tablet's appsMutex for the packet. The setters for the action engine (pen/eraser
-// toggle, re-entry, pending right click) are called on that same thread. State shared by
+// Threads: one PenPath per CAction, used only on its tablet's reading thread. MapPen runs
+// in the engine's resolve step, with the tablet's profile lock held, and copies what the
+// output needs; PenOutput runs after the lock is let go (it may wait before a re-entry)
+// and reads no profile. The setters for the action engine (pen/eraser toggle, re-entry,
+// pending right click) are called on that same thread. State shared by
 // all tablets (mouse mode, last valid position, Wintab change detection) is process-wide
 // and guarded by one short internal lock, never held across a report write.
 //
@@ -80,10 +82,11 @@ public:
     void MapPen(const TabletPacket &packet, const DeviceAttributes &attributes, const TabletXMLData &profile,
                 const AppConfigNode *app, MultiData &out);
 
-    // Pen output after MapPen: the Wintab packet of the foreground process's context and
-    // the pointer report. foregroundPid is the process of the foreground window (0 none).
-    void PenOutput(const TabletPacket &packet, const DeviceAttributes &attributes, const TabletXMLData &profile,
-                   const AppConfigNode *app, int64_t foregroundPid, const MultiData &out);
+    // Pen output after MapPen, from what MapPen copied (no profile is read, so the
+    // profile lock need not be held): the Wintab packet of the foreground process's
+    // context and the pointer report. foregroundPid is the process of the foreground
+    // window (0 none).
+    void PenOutput(const TabletPacket &packet, int64_t foregroundPid, const MultiData &out);
 
     // Pen/eraser toggle (action 103 and the keypad's message): sets the state and the
     // re-entry flag, so the pointer leaves range once and comes back as the other tool.
@@ -122,7 +125,7 @@ private:
     bool EraserInUse() const;
     uint8_t PenStatusByte(uint8_t status) const;
     bool WintabOutput(const TabletPacket &packet, int64_t foregroundPid, const MultiData &out);
-    void PointerOutput(const PenConfig &pen, const MultiData &out);
+    void PointerOutput(const MultiData &out);
 
     InputInjector *m_pInput;
     const bool m_bSwapped;
@@ -145,5 +148,6 @@ private:
     uint8_t m_Status = 0; // raw status, 0 when clamped to the tablet area
     int32_t m_ScreenX = 0;
     int32_t m_ScreenY = 0;
-    const PenConfig *m_pPen = nullptr;
+    bool m_bPenRelative = false; // the pen's RelativeCoords
+    bool m_bPenInk = false;      // the pen's TablePC
 };

@@ -8,9 +8,9 @@
 // Edits go to the profile records in memory at once. The reading threads read the
 // records for every packet; the fields the action engine and the pen path take per
 // packet (pen buttons, keys, rings, mouse mode) are written through the tablet's
-// EditProfile (under its appsMutex), the mapping fields through the mapping model. Each
-// page has its controller (WorkAreaPage, PenPage, ShortcutKeyPage, RingPage,
-// KeyGroupPage), which reaches the window through SettingsPageHost. Profile nodes are never kept
+// EditProfile, the mapping fields through the mapping model. Each page has its
+// controller (WorkAreaPage, PenPage, ShortcutKeyPage, RingPage, KeyGroupPage), which
+// reaches the window through SettingsPageHost. Profile nodes are never kept
 // across calls: Cancel and import replace them, so the current profile is looked up by
 // its path each time.
 

@@ -169,28 +169,28 @@ void MappingModel::EmitTablet()
 
 void MappingModel::StoreScreenArea(const QRect &area, int screenId)
 {
-    ::TabletXMLData *p = Profile();
-    if (!p)
+    if (!Profile())
         return;
-    std::lock_guard<std::mutex> lock(m_pTablet->appsMutex);
-    if (screenId >= 0)
-        p->ScreenId = Fit16(screenId);
-    p->SX = Fit16(area.x());
-    p->SY = Fit16(area.y());
-    p->SW = Fit16(area.width());
-    p->SH = Fit16(area.height());
+    m_pTablet->EditProfile([&](::TabletXMLData &p) {
+        if (screenId >= 0)
+            p.ScreenId = Fit16(screenId);
+        p.SX = Fit16(area.x());
+        p.SY = Fit16(area.y());
+        p.SW = Fit16(area.width());
+        p.SH = Fit16(area.height());
+    });
 }
 
 void MappingModel::StoreTabletArea(const QRect &area)
 {
-    ::TabletXMLData *p = Profile();
-    if (!p)
+    if (!Profile())
         return;
-    std::lock_guard<std::mutex> lock(m_pTablet->appsMutex);
-    p->TX = Fit16(area.x());
-    p->TY = Fit16(area.y());
-    p->TW = Fit16(area.width());
-    p->TH = Fit16(area.height());
+    m_pTablet->EditProfile([&](::TabletXMLData &p) {
+        p.TX = Fit16(area.x());
+        p.TY = Fit16(area.y());
+        p.TW = Fit16(area.width());
+        p.TH = Fit16(area.height());
+    });
 }
 
 void MappingModel::EnumDisplay()
@@ -327,14 +327,15 @@ int MappingModel::TouchRingMode() const
 {
     if (!m_pTablet)
         return 0;
-    std::lock_guard<std::mutex> lock(m_pTablet->appsMutex);
-    const ::TabletXMLData *p = m_pTablet->TabletXMLData.get();
-    if (!m_strCurrentApp.isEmpty()) {
-        const auto it = m_pTablet->apps.find(m_strCurrentApp);
-        if (it != m_pTablet->apps.end() && it->second)
-            return it->second->TRMode;
-    }
-    return p->CommonAPP.TRMode;
+    const CTablet &tablet = *m_pTablet;
+    return tablet.EditProfile([&](const ::TabletXMLData &p) -> int {
+        if (!m_strCurrentApp.isEmpty()) {
+            const auto it = tablet.apps.find(m_strCurrentApp);
+            if (it != tablet.apps.end() && it->second)
+                return it->second->TRMode;
+        }
+        return p.CommonAPP.TRMode;
+    });
 }
 
 void MappingModel::RotationButtonClicked(int step)
@@ -345,14 +346,13 @@ void MappingModel::RotationButtonClicked(int step)
     const DeviceAttributes a = m_pTablet->CopyAttributes();
     const bool turned = step == 1 || step == 3;
     const QRect T(0, 0, turned ? a.HeightInch100 : a.WidthInch100, turned ? a.WidthInch100 : a.HeightInch100);
-    {
-        std::lock_guard<std::mutex> lock(m_pTablet->appsMutex);
-        p->Orientation = static_cast<int16_t>(step);
-        p->TX = 0;
-        p->TY = 0;
-        p->TW = Fit16(T.width());
-        p->TH = Fit16(T.height());
-    }
+    m_pTablet->EditProfile([&](::TabletXMLData &profile) {
+        profile.Orientation = static_cast<int16_t>(step);
+        profile.TX = 0;
+        profile.TY = 0;
+        profile.TW = Fit16(T.width());
+        profile.TH = Fit16(T.height());
+    });
     SetTabletRangesFor(T);
     m_TabletValues = T;
     EmitTablet();
@@ -553,13 +553,13 @@ void MappingModel::RepairTablet(CTablet &tablet)
             area = ToQRect(table.Slot(id));
         }
     }
-    std::lock_guard<std::mutex> lock(tablet.appsMutex);
-    ::TabletXMLData *p = tablet.TabletXMLData.get();
-    p->ScreenId = Fit16(id);
-    p->SX = Fit16(area.x());
-    p->SY = Fit16(area.y());
-    p->SW = Fit16(area.width());
-    p->SH = Fit16(area.height());
+    tablet.EditProfile([&](::TabletXMLData &p) {
+        p.ScreenId = Fit16(id);
+        p.SX = Fit16(area.x());
+        p.SY = Fit16(area.y());
+        p.SW = Fit16(area.width());
+        p.SH = Fit16(area.height());
+    });
 }
 
 void MappingModel::SelectWorkAreaClicked()
@@ -633,11 +633,10 @@ void MappingModel::OnScreenCalibrationFinish(float fKX, float fKY, float fXLC, f
         qWarning() << "Calibration result not usable: calibration kept";
         return;
     }
-    {
-        std::lock_guard<std::mutex> lock(m_pTablet->appsMutex);
-        p->fKX = fKX;
-        p->fKY = fKY;
-        p->fXLC = fXLC;
-        p->fYLC = fYLC;
-    }
+    m_pTablet->EditProfile([&](::TabletXMLData &profile) {
+        profile.fKX = fKX;
+        profile.fKY = fKY;
+        profile.fXLC = fXLC;
+        profile.fYLC = fYLC;
+    });
 }

@@ -7,7 +7,7 @@
 // its controls to the signals and slots here.
 //
 // GUI thread only. The GUI thread is the only writer of the mapping fields; it writes
-// them under the tablet's appsMutex because the tablet's reading thread scales every
+// them inside the tablet's EditProfile because the tablet's reading thread scales every
 // pen sample with them, and reads them without the lock.
 
 #include "device/ctablet.h"

@@ -372,7 +372,10 @@ void MainWindow::fillApplicationBar(CTablet *tablet)
 
 void MainWindow::rebuildPageList(CTablet *tablet)
 {
-    const PageListPlan plan = PlanPages(*tablet->TabletXMLData, tablet->m_DeviceAttributes.DeviceKind);
+    // The pen list grows from the reading thread's pen tracking: plan under the lock.
+    const int kind = tablet->m_DeviceAttributes.DeviceKind;
+    const PageListPlan plan =
+        tablet->EditProfile([kind](const TabletXMLData &profile) { return PlanPages(profile, kind); });
     const QSignalBlocker block(m_pPageList);
     m_pPageList->clear();
     m_ListedPages = plan.items;

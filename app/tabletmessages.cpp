@@ -165,8 +165,11 @@ void TabletMessages::ReceivActionMsg(int tabletId, int msgId, QString text)
         break;
     case kMsgKeyGroup:
         if (sender && sender == m_pCurrentTablet) {
-            if (const AppConfigNode *profile = ProfileByPath(sender, text))
-                emit KeyGroupSelected(profile->SelectID);
+            if (const AppConfigNode *profile = ProfileByPath(sender, text)) {
+                // The reading thread writes SelectID (action 110) under the profile lock.
+                const int group = sender->EditProfile([profile](::TabletXMLData &) { return int(profile->SelectID); });
+                emit KeyGroupSelected(group);
+            }
         }
         break;
     case kMsgKeyPreview:
@@ -186,32 +189,32 @@ void TabletMessages::ReceivActionMsg(int tabletId, int msgId, QString text)
 void TabletMessages::SwitchScreen(CTablet *tablet)
 {
     const ScreenTableData &table = ScreenTable::Current();
-    ::TabletXMLData &profile = *tablet->TabletXMLData;
-    int next = 0;
-    {
-        std::lock_guard<std::mutex> lock(tablet->appsMutex);
-        next = profile.ScreenId + 1;
+    const bool penTablet = KindOf(tablet) == kKindPenTablet;
+    const int next = tablet->EditProfile([&](::TabletXMLData &profile) {
+        int screen = profile.ScreenId + 1;
         // A pen tablet starts again with the whole desktop (0); a pen display, which
         // sits on one screen, only goes round the screens.
-        if (next > table.count)
-            next = KindOf(tablet) == kKindPenTablet ? 0 : 1;
-        profile.ScreenId = int16_t(next);
-    }
+        if (screen > table.count)
+            screen = penTablet ? 0 : 1;
+        profile.ScreenId = int16_t(screen);
+        return screen;
+    });
     if (tablet == m_pCurrentTablet) {
         emit SelectScreen(next);
         return;
     }
     const ScreenRect &r = table.Slot(next);
-    std::lock_guard<std::mutex> lock(tablet->appsMutex);
-    profile.SX = Fit16(r.left);
-    profile.SY = Fit16(r.top);
-    profile.SW = Fit16(r.width);
-    profile.SH = Fit16(r.height);
-    tablet->screenIndex = int16_t(next);
-    tablet->SX = profile.SX;
-    tablet->SY = profile.SY;
-    tablet->SW = profile.SW;
-    tablet->SH = profile.SH;
+    tablet->EditProfile([&](::TabletXMLData &profile) {
+        profile.SX = Fit16(r.left);
+        profile.SY = Fit16(r.top);
+        profile.SW = Fit16(r.width);
+        profile.SH = Fit16(r.height);
+        tablet->screenIndex = int16_t(next);
+        tablet->SX = profile.SX;
+        tablet->SY = profile.SY;
+        tablet->SW = profile.SW;
+        tablet->SH = profile.SH;
+    });
 }
 
 void TabletMessages::PenEraser(int sender, bool eraser)
@@ -248,10 +251,7 @@ void TabletMessages::FineMode(int senderSlot)
     m_pJingXiMode = new JingXiMode(screen, cursor);
     connect(m_pJingXiMode.data(), &JingXiMode::GetModeRect, this, &TabletMessages::GetBERect);
     connect(m_pJingXiMode.data(), &JingXiMode::CloseJingxiMode, this, &TabletMessages::CloseJingxiMode);
-    {
-        std::lock_guard<std::mutex> lock(target->appsMutex);
-        target->TabletXMLData->FineMode = 1;
-    }
+    target->EditProfile([](::TabletXMLData &profile) { profile.FineMode = 1; });
     m_pJingXiMode->show();
     m_pJingXiMode->activateWindow();
     m_pJingXiMode->setFocus();
@@ -260,12 +260,12 @@ void TabletMessages::FineMode(int senderSlot)
 void TabletMessages::GetBERect(QRect rect)
 {
     const auto store = [&rect](CTablet *tablet) {
-        std::lock_guard<std::mutex> lock(tablet->appsMutex);
-        ::TabletXMLData &p = *tablet->TabletXMLData;
-        p.FineX = Fit16(rect.x());
-        p.FineY = Fit16(rect.y());
-        p.FineW = Fit16(rect.width());
-        p.FineH = Fit16(rect.height());
+        tablet->EditProfile([&rect](::TabletXMLData &p) {
+            p.FineX = Fit16(rect.x());
+            p.FineY = Fit16(rect.y());
+            p.FineW = Fit16(rect.width());
+            p.FineH = Fit16(rect.height());
+        });
     };
     CTablet *current = m_pCurrentTablet && m_pCurrentTablet->TabletXMLData ? m_pCurrentTablet.data() : nullptr;
     if (current && current->TabletXMLData->FineMode) {
@@ -289,10 +289,8 @@ void TabletMessages::CloseJingxiMode()
         window->deleteLater();
     }
     for (int slot = 0; slot < TabletTable::kSlotCount; ++slot) {
-        if (CTablet *tablet = Tablet(slot)) {
-            std::lock_guard<std::mutex> lock(tablet->appsMutex);
-            tablet->TabletXMLData->FineMode = 0;
-        }
+        if (CTablet *tablet = Tablet(slot))
+            tablet->EditProfile([](::TabletXMLData &profile) { profile.FineMode = 0; });
     }
 }
 
@@ -359,8 +357,11 @@ void TabletMessages::ToggleKeyPreview(CTablet *tablet, const QString &path)
     }
     if (!m_pKeyPreview)
         m_pKeyPreview = new KeyPreviewWindow(m_Texts);
+    // A copy: the reading thread writes SelectID (action 110) under the profile lock.
+    AppConfigNode shown;
+    tablet->EditProfile([&](::TabletXMLData &) { std::memcpy(&shown, profile, sizeof shown); });
     m_pKeyPreview->SetKeyLayout(device.DeviceKeyNum);
-    m_pKeyPreview->SetProfile(*profile, device.SupportGroupKeys != 0);
+    m_pKeyPreview->SetProfile(shown, device.SupportGroupKeys != 0);
     m_pKeyPreview->move(place);
     m_pKeyPreview->show();
 }
@@ -372,11 +373,8 @@ void TabletMessages::RingFunction(CTablet *tablet, int ring, const QString &path
         return;
     RingConfig &config = ring == 0 ? profile->ring : profile->ring2;
     const int next = (std::max(0, int(config.id)) + 1) % kProfileRingItems;
-    {
-        // The reading thread picks the ring's function from this field at every step.
-        std::lock_guard<std::mutex> lock(tablet->appsMutex);
-        config.id = int16_t(next);
-    }
+    // The reading thread picks the ring's function from this field at every step.
+    tablet->EditProfile([&](::TabletXMLData &) { config.id = int16_t(next); });
 
     QStringList &lines = m_RingLines[ring];
     lines.clear();

@@ -6,8 +6,8 @@
 //
 // The main window owns one of these, connects the tablets' signals to its slots
 // (queued: they come from the reading threads) and connects the signals below to what
-// it shows. Everything runs on the GUI thread; the mapping fields of a profile are
-// written under the tablet's appsMutex because the reading thread maps with them.
+// it shows. Everything runs on the GUI thread; profile fields are written inside the
+// tablet's EditProfile because the reading thread maps and resolves packets with them.
 
 #include "action/actionservices.h"
 #include "device/tabletpacket.h"

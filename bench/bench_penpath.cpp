@@ -127,7 +127,7 @@ void BM_PenPathPacket(benchmark::State &state)
             MultiData out{};
             out.flags = packet.flags;
             pen.MapPen(packet, setup.attributes, *setup.profile, app, out);
-            pen.PenOutput(packet, setup.attributes, *setup.profile, app, 0, out);
+            pen.PenOutput(packet, 0, out);
             benchmark::DoNotOptimize(out);
         }
         const auto end = std::chrono::steady_clock::now();

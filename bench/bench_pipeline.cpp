@@ -161,7 +161,7 @@ void BM_PenPathBaseline(benchmark::State &state)
         MultiData out{};
         out.flags = packet.flags;
         pen.MapPen(packet, p.attributes, *p.profile, app, out);
-        pen.PenOutput(packet, p.attributes, *p.profile, app, 4321, out);
+        pen.PenOutput(packet, 4321, out);
         benchmark::DoNotOptimize(out);
     }
 }

@@ -9,6 +9,7 @@
 
 // An index, not an owner: the nodes belong to the device profile's application list
 // (TabletXMLData::Apps). Kept in ascending path order, the order in which the saver
-// numbers the file's "app" elements. The tablet changes it only under its appsMutex
-// (device/ctablet.h), so a packet thread never sees it half changed.
+// numbers the file's "app" elements. The tablet's profile lock guards it (other threads
+// use it inside CTablet::EditProfile, device/ctablet.h), so a packet thread never sees it
+// half changed.
 using AppConfigMap = std::map<QString, AppConfigNode *>;

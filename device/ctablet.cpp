@@ -461,33 +461,54 @@ void CTablet::DecodeAndDispatch(const quint8 *d, int length)
         return;
     }
 
-    MultiData out;
+    MultiData out{};
+    Dispatch(out);
+    if (emitToUi)
+        emit SentMultiData(this, out);
+}
+
+MultiData CTablet::RunDecodedPacket(const TabletPacket &decoded)
+{
+    packet = decoded;
+    m_LastPacketDecoded = true;
+    MultiData out{};
+    Dispatch(out);
+    if (emitToUi)
+        emit SentMultiData(this, out);
+    return out;
+}
+
+// The pen tracking and the sink's two steps for `packet`. The profile lock is held only
+// for the tracking and the resolve step: nodes are alive just while it is held, and the
+// run step's injection waits must not hold up the settings window.
+void CTablet::Dispatch(MultiData &out)
+{
     bool newPen = false;
     {
-        // Held for the whole packet: the application profiles it reaches stay linked
-        // and allocated until it is done (see appsMutex).
         std::lock_guard<std::mutex> lock(appsMutex);
         newPen = TrackPen();
-
-        const ::TabletXMLData &profile = *TabletXMLData;
         if (m_pSink)
-            out = m_pSink->ProcessPacket(packet, m_DeviceAttributes, profile, apps);
+            m_pSink->ResolvePacket(packet, m_DeviceAttributes, *TabletXMLData, apps, out);
+    }
+    if (m_pSink)
+        m_pSink->RunPacket(packet, out);
 
-        if (decoderState.quirks & QuirkDoubleRun) {
-            // On this model the first hovering sample after the pen left range goes
-            // through the engine a second time.
-            const int previous = g_Prev094BStatus.exchange(packet.status);
-            if ((packet.flags & PacketPen) && previous == kStatusOutOfRange
-                && (packet.status == kStatusHover || packet.status == kStatusEraserHover) && m_pSink)
-                out = m_pSink->ProcessPacket(packet, m_DeviceAttributes, profile, apps);
+    if (decoderState.quirks & QuirkDoubleRun) {
+        // On this model the first hovering sample after the pen left range goes
+        // through the engine a second time.
+        const int previous = g_Prev094BStatus.exchange(packet.status);
+        if ((packet.flags & PacketPen) && previous == kStatusOutOfRange
+            && (packet.status == kStatusHover || packet.status == kStatusEraserHover) && m_pSink) {
+            {
+                std::lock_guard<std::mutex> lock(appsMutex);
+                m_pSink->ResolvePacket(packet, m_DeviceAttributes, *TabletXMLData, apps, out);
+            }
+            m_pSink->RunPacket(packet, out);
         }
     }
     // Outside the lock: a directly connected slot may well look at the profiles.
     if (newPen)
         emit PostActionMsg(tabletIndex, kMsgNewPen, static_cast<int>(packet.penId));
-
-    if (emitToUi)
-        emit SentMultiData(this, out);
 }
 
 // True when a pen came into use for the first time (message 89). appsMutex held.
@@ -739,8 +760,14 @@ void CTablet::CaptureArea()
     const int W = m_DeviceAttributes.WidthInch100;
     const int H = m_DeviceAttributes.HeightInch100;
 
+    // The settings window turns the tablet under the profile lock.
+    int16_t orientation = 0;
+    {
+        std::lock_guard<std::mutex> lock(appsMutex);
+        orientation = TabletXMLData->Orientation;
+    }
     int x = 0, y = 0, rw = 0, rh = 0;
-    switch (TabletXMLData->Orientation) {
+    switch (orientation) {
     case 0:
         x = l; y = t; rw = w; rh = h;
         break;

@@ -8,11 +8,15 @@
 //  - GUI thread: creation, open, close, commands and the waits on the replies.
 //  - Reading thread (the transport's): ReceiveTabletPackets, the decoder, the packet
 //    sink. It alone touches decoderState, packet and the sink.
+//  - appsMutex (private) guards the profiles (TabletXMLData, apps, appsGeneration) and
+//    the pen tracking. Other threads reach the profiles only through EditProfile. The
+//    reading thread holds it only while the pen tracking runs and the sink resolves what
+//    the packet needs (PacketSink::ResolvePacket), never while the sink injects, waits or
+//    signals, so a settings edit never waits behind an action's pauses.
 //  - replyMutex guards m_DeviceAttributes once decoding runs: the reading thread writes
 //    the attribute and light replies under it and reads it freely; other threads read it
 //    through CopyAttributes(). The GUI thread writes it only before decoding starts.
 //  - transferMutex guards the profile reception (receive* members).
-//  - appsMutex guards the application profiles (see there) and the pen tracking.
 //  - Flags the GUI thread flips while the reading thread runs are atomics.
 
 #include "config/appconfigmap.h"
@@ -144,17 +148,31 @@ public:
     // profiles with an application list of its own (sharing one list would leave this
     // tablet with freed nodes once the other one is removed).
     void CopyProfileFrom(CTablet &other);
-    // The one door for reading and editing the profiles from another thread than the
-    // reading thread: edit runs with the profile lock held and gets the device profile.
-    template <typename Fn> decltype(auto) EditProfile(Fn &&edit)
-    {
-        std::lock_guard<std::mutex> lock(appsMutex);
-        return edit(*TabletXMLData);
-    }
     // Application profiles of the settings window (see config/appprofiles.h). Delete
     // frees the node only once no packet can be reading it.
     AppEditResult AddApplication(const QString &path);
     AppEditResult DeleteApplication(const QString &path);
+
+    // The one door to the profiles for every thread but the reading thread: edit runs
+    // with appsMutex held and gets the device profile (it may reach apps and the nodes
+    // of the list, and read lastPenMask and the mapping values too). It must not wait
+    // for the reading thread nor emit signals, and keeps no node pointer past its return
+    // unless the caller's own thread is the only one that frees nodes (the GUI thread).
+    template<typename Fn> decltype(auto) EditProfile(Fn &&edit)
+    {
+        std::lock_guard<std::mutex> lock(appsMutex);
+        return edit(*TabletXMLData);
+    }
+    template<typename Fn> decltype(auto) EditProfile(Fn &&edit) const
+    {
+        std::lock_guard<std::mutex> lock(appsMutex);
+        return edit(static_cast<const ::TabletXMLData &>(*TabletXMLData));
+    }
+
+    // Runs a packet decoded elsewhere as a decoded report runs (pen tracking, the sink's
+    // two steps, the window record), on the calling thread, which then is this tablet's
+    // reading thread: for tests and tools that bring their own packets.
+    MultiData RunDecodedPacket(const TabletPacket &decoded);
 
     // Where the screen area of a profile without one comes from: the rectangle of a
     // screen table index, in desktop pixels. Until the screen table exists the caller
@@ -191,17 +209,16 @@ public:
     int16_t SH = 0;
 
     // Application path -> profile, an index into the list TabletXMLData->Apps owns.
+    // Guarded by appsMutex: other threads use it inside EditProfile.
     //
-    // The reading thread holds appsMutex while one packet goes through the pen tracking
-    // and the action engine; the GUI thread holds it only while it links, unlinks or
-    // swaps in nodes and the map, and frees unlinked nodes after letting go of it. So
-    // any node a packet reaches stays alive until that packet is done. The engine must
-    // not keep a node pointer from one packet to the next: appsGeneration changes with
-    // every change of the list, so a pointer cached under an older generation is stale.
-    // Field edits of the settings window go to the nodes in place, under appsMutex too:
-    // a packet reads custom texts and action 110 writes SelectID while it runs.
+    // The reading thread holds appsMutex while the pen tracking runs and the sink
+    // resolves a packet (it reads custom texts and ring functions, and action 110 writes
+    // SelectID); the GUI thread holds it only while it links, unlinks or swaps in nodes
+    // and the map, or edits node fields in place, and frees unlinked nodes after letting
+    // go of it. So a node is alive only as long as the lock is held: the sink copies
+    // what it needs and runs the packet's actions (with their waits) from the copies.
+    // appsGeneration changes with every change of the list.
     AppConfigMap apps;
-    mutable std::mutex appsMutex;
     uint32_t appsGeneration = 0; // appsMutex
 
     uint8_t isBle = 0;                  // set by the Bluetooth subclass
@@ -228,9 +245,10 @@ public:
     // mapping is passed on again.
     std::atomic<uint8_t> mappingChanged{0};
 
-    // The device profile. Read by the reading thread for every packet; the pen tracking
-    // writes DeviceCurPenID and PenMoveInTablet on the reading thread under appsMutex.
-    // Owns the application list (freed with the tablet, after its reading has stopped).
+    // The device profile, guarded by appsMutex (other threads: EditProfile). Read by the
+    // reading thread for every packet; the pen tracking writes DeviceCurPenID and
+    // PenMoveInTablet there. Owns the application list (freed with the tablet, after its
+    // reading has stopped).
     std::unique_ptr<::TabletXMLData> TabletXMLData;
 
     DecoderState decoderState{}; // reading thread
@@ -261,7 +279,7 @@ public:
     std::atomic<uint8_t> decodeEnabled{0}; // set once the transport delivers reports
     std::atomic<int16_t> mode{0};          // mode byte sent at open
     // Pen tracking: the reading thread, under appsMutex; the settings window resets it
-    // there when it removes a pen from the pen menu.
+    // inside EditProfile when it removes a pen from the pen menu.
     int16_t lastPenMask = -1;
 
 protected:
@@ -271,6 +289,9 @@ protected:
     mutable std::mutex transferMutex;
 
 private:
+    // See apps above. Reached from outside only through EditProfile.
+    mutable std::mutex appsMutex;
+
     bool SendAndWait(ReplyWait &reply, const std::function<void()> &send, int timeoutMs);
     void HandleLightReply(const quint8 *d, int length);
     void HandleBattery(const quint8 *d, int length);
@@ -279,6 +300,7 @@ private:
     void HandleModeReply(const quint8 *d, int length);
     void HandleProfileTransfer(const quint8 *d, int length);
     void DecodeAndDispatch(const quint8 *d, int length);
+    void Dispatch(MultiData &out);
     bool TrackPen();
     void ApplyLoadDefaults(::TabletXMLData &profile);
     void CopyMappingValues();

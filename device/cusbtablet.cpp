@@ -212,23 +212,15 @@ void CUSBTablet::UploadProfile(const QString &text, int count)
     // text names the application profile to send: its path, or empty for the common
     // profile. The device answers the announced length with code 1 when it is ready.
     Q_UNUSED(count);
-    QByteArray document;
-    {
-        std::lock_guard<std::mutex> lock(appsMutex);
-        const AppConfigNode *app = nullptr;
-        if (!text.isEmpty()) {
-            const auto it = apps.find(text);
-            if (it != apps.end())
-                app = it->second;
-        }
-        if (!app && TabletXMLData)
-            app = &TabletXMLData->CommonAPP;
-        if (!app) {
-            qWarning().noquote() << "UploadProfile: no profile loaded";
-            return;
-        }
-        document = WriteKeypadDocument(*app);
+    if (!TabletXMLData) {
+        qWarning().noquote() << "UploadProfile: no profile loaded";
+        return;
     }
+    const QByteArray document = EditProfile([&](const ::TabletXMLData &profile) {
+        const auto it = text.isEmpty() ? apps.end() : apps.find(text);
+        const AppConfigNode &app = (it != apps.end() && it->second) ? *it->second : profile.CommonAPP;
+        return WriteKeypadDocument(app);
+    });
     uploadBuffer = document;
     qInfo().noquote() << "UploadProfile" << (text.isEmpty() ? QStringLiteral("common") : text)
                       << "bytes:" << uploadBuffer.size();

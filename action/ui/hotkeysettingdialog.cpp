@@ -45,7 +45,8 @@ HotkeySettingDialog::HotkeySettingDialog(CTablet *tablet, AppConfigNode *profile
         return true;
     };
     for (int i = 0; profile && i < keyCount; ++i) {
-        const KeyConfig &key = KeyOf(*profile, i);
+        // SelectID is the reading thread's too (the key group switch): read under the lock.
+        const KeyConfig key = tablet->EditProfile([&](const ::TabletXMLData &) { return KeyOf(*profile, i); });
         auto *combo = new QComboBox(this);
         combo->addItem(Text(QStringLiteral("Actions.%1").arg(key.Actid), QString::number(key.Actid)));
         combo->addItem(Text(QStringLiteral("ShortcutKey.Item.custom"), QStringLiteral("Custom")));
@@ -88,16 +89,16 @@ void HotkeySettingDialog::OnActivated(int key, int entry)
 {
     if (!TabletStillHere())
         return;
-    KeyConfig &config = KeyOf(*m_pProfile, key);
+    const KeyConfig shown = m_pTablet->EditProfile([&](const ::TabletXMLData &) { return KeyOf(*m_pProfile, key); });
     QString text;
     if (entry == 1) {
-        const bool accepted = m_Editor && m_Editor(QString::fromUtf8(config.custom), &text);
+        const bool accepted = m_Editor && m_Editor(QString::fromUtf8(shown.custom), &text);
         // The editor ran its own event loop: the profile is the tablet's, gone with it.
         if (!TabletStillHere())
             return;
         if (!accepted) {
             // Cancelled: the key keeps what it had.
-            m_Combos.at(key)->setCurrentIndex(config.id == 1 ? 1 : 0);
+            m_Combos.at(key)->setCurrentIndex(shown.id == 1 ? 1 : 0);
             return;
         }
         m_Labels.at(key)->setText(text);
@@ -105,11 +106,11 @@ void HotkeySettingDialog::OnActivated(int key, int entry)
         text = m_Combos.at(key)->itemText(0);
         m_Labels.at(key)->clear();
     }
-    {
-        std::lock_guard<std::mutex> lock(m_pTablet->appsMutex);
+    m_pTablet->EditProfile([&](::TabletXMLData &) {
+        KeyConfig &config = KeyOf(*m_pProfile, key);
         SetProfileText(config.custom, text);
         config.id = int16_t(entry);
-    }
+    });
     emit UsageRecord(UsageRecordText(QStringLiteral("ComboBoxKeyActivated"),
                                      UsagePairs{{QStringLiteral("custom"), text},
                                                 {QStringLiteral("id"), QString::number(entry)},

@@ -1,8 +1,8 @@
 #pragma once
 // The key list of devices with key groups: one combo box per express key of the active
 // group, choosing between the key's predefined action and a custom function (edited in
-// HotKeyWin). GUI thread only; the key records are written under the tablet's
-// appsMutex, since the reading thread runs the keys from them.
+// HotKeyWin). GUI thread only; the key records are written inside the tablet's
+// EditProfile, since the reading thread resolves the keys from them.
 
 #include "action/actionservices.h"
 #include "action/ui/hotkeywin.h"

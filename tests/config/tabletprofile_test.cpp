@@ -190,7 +190,7 @@ TEST_F(TabletProfileTest, SecondTabletOfAModelOwnsItsCopy)
 
 // The settings window adds, deletes and reloads application profiles while the
 // tablet's reading thread runs packets through the pen tracking and the engine. Run
-// under the thread sanitizer this checks that both sides keep to appsMutex.
+// under the thread sanitizer this checks that both sides keep to the profile lock.
 TEST_F(TabletProfileTest, ApplicationEditsWhilePacketsAreDecoded)
 {
     auto t = tablet();

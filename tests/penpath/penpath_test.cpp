@@ -190,7 +190,7 @@ struct Rig {
         out.flags = packet.flags;
         const AppConfigNode *app = &profile->CommonAPP;
         pen->MapPen(packet, attributes, *profile, app, out);
-        pen->PenOutput(packet, attributes, *profile, app, foregroundPid, out);
+        pen->PenOutput(packet, foregroundPid, out);
         return out;
     }
 
