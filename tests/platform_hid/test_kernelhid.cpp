@@ -1,0 +1,292 @@
+// The Linux backends on emulated kernel devices (umockdev): the sysfs layouts of real
+// tablets through udev, hidraw nodes through hidapi, EVIOCGRAB on event nodes, the
+// udev monitor's notices and the virtual devices through /dev/uinput.
+#include "platform/hid/hidmonitor.h"
+#include "platform/hid/linux/hidrawbackend.h"
+#include "platform/hid/linux/hidrawdevice.h"
+#include "platform/hid/linux/linuxhidrawsystem.h"
+#include "platform/vhid/linux/uinputvhidbackend.h"
+#include "platform/vhid/vhidreport.h"
+
+#include "tests/platform_hid/descriptors.h"
+#include "tests/support/kerneltestbed.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+namespace {
+
+#define REQUIRE_UMOCKDEV()                                                                                             \
+    do {                                                                                                               \
+        QString why;                                                                                                   \
+        if (!UmockdevReady(&why))                                                                                      \
+            GTEST_SKIP() << qPrintable(why);                                                                           \
+    } while (0)
+
+QByteArray Bytes(std::initializer_list<int> bytes)
+{
+    QByteArray b;
+    for (int v : bytes)
+        b.append(char(v));
+    return b;
+}
+
+// The vendor collection of the pen tablets: report 2, 11 bytes in and out (12 with the
+// id), which the kernel's generic driver leaves to hidraw.
+QByteArray VendorReport2()
+{
+    return Bytes({0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x02, 0x09, 0x01, 0x15, 0x00, 0x26,
+                  0xFF, 0x00, 0x75, 0x08, 0x95, 0x0B, 0x81, 0x02, 0x09, 0x01, 0x91, 0x02, 0xC0});
+}
+
+// The digitizer and mouse interface (0) the generic driver binds: pen report 10 with a
+// physical collection inside, mouse report 1.
+QByteArray PenAndMouse()
+{
+    QByteArray all = Descriptors::PenMouseVendor();
+    return all.left(all.indexOf(Bytes({0x06, 0x00, 0xFF})));
+}
+
+QString Texts(const QVector<HidDeviceInfo> &list)
+{
+    QStringList t;
+    for (const HidDeviceInfo &i : list)
+        t << i.path.section(QLatin1Char('#'), 1, 2);
+    return t.join(QLatin1Char(' '));
+}
+
+struct HidrawRig {
+    KernelTestbed bed;
+    QString record = UsbTabletRecord(0x0935, 5, QStringLiteral("Inkora Pad M"), QStringLiteral("SN0935"),
+                                     {{0, PenAndMouse(), 0, {4, 5}}, {2, VendorReport2(), 1, {}}});
+    HidrawRig() { bed.add(record); }
+};
+
+} // namespace
+
+TEST(KernelHid, TheBackendReadsEachTabletLayoutAsTheKernelBuildsIt)
+{
+    REQUIRE_UMOCKDEV();
+    KernelTestbed bed;
+    // Two interfaces: digitizer + mouse on 0 (two collections), the vendor report on 2.
+    ASSERT_TRUE(bed.add(UsbTabletRecord(0x0935, 5, QStringLiteral("Inkora Pad M"), QStringLiteral("SN0935"),
+                                        {{0, PenAndMouse(), 0, {4, 5}}, {2, VendorReport2(), 1, {}}})));
+    // Pen, mouse and vendor collections on one interface of another device would clash
+    // on 1-2, so the Bluetooth LE keypad and a foreign HID device share this testbed.
+    ASSERT_TRUE(
+        bed.add(BluetoothTabletRecord(0x0801, QStringLiteral("a1:b2:c3:d4:e5:f6"), Descriptors::VendorOnly(), 7)));
+
+    HidrawBackend backend;
+    ASSERT_TRUE(backend.init());
+    const QVector<HidDeviceInfo> found = backend.enumerate(0x28BD);
+    EXPECT_EQ(Texts(found),
+              QStringLiteral("vid_28bd&pid_0935&mi_00&col01#hidraw0 vid_28bd&pid_0935&mi_00&col02#hidraw0 "
+                             "vid_28bd&pid_0935&mi_02#hidraw1 "
+                             "{00001812-0000-1000-8000-00805f9b34fb}_dev_vid&0228bd_pid&0801_rev&0000_"
+                             "a1b2c3d4e5f6#hidraw7"));
+    ASSERT_EQ(found.size(), 4);
+    EXPECT_EQ(found[2].interfaceNumber, 2);
+    EXPECT_EQ(found[2].manufacturer, QStringLiteral("Inkora Labs"));
+    EXPECT_EQ(found[2].product, QStringLiteral("Inkora Pad M"));
+    EXPECT_EQ(found[2].serial, QStringLiteral("SN0935"));
+    EXPECT_EQ(found[3].bus, 5);
+    EXPECT_EQ(found[3].serial, QStringLiteral("a1:b2:c3:d4:e5:f6"));
+
+    LinuxHidrawSystem system;
+    HidrawTree tree;
+    ASSERT_TRUE(system.hidrawNode(QStringLiteral("hidraw0"), &tree));
+    EXPECT_EQ(tree.eventNodes, QStringList({QStringLiteral("/dev/input/event4"), QStringLiteral("/dev/input/event5")}));
+    EXPECT_EQ(tree.inputVersion, QStringLiteral("0100"));
+    EXPECT_EQ(tree.busnum, QStringLiteral("1"));
+    EXPECT_EQ(tree.devnum, QStringLiteral("5"));
+    HidrawFacts facts;
+    QString why;
+    ASSERT_TRUE(system.hidrawNode(QStringLiteral("hidraw1"), &tree));
+    ASSERT_TRUE(ParseHidrawTree(tree, &facts, &why));
+    EXPECT_EQ(facts.collections, 1);
+    EXPECT_EQ(facts.outputLengths, (std::map<int, int>{{2, 12}}));
+    EXPECT_FALSE(system.hidrawNode(QStringLiteral("hidraw9"), &tree));
+}
+
+TEST(KernelHid, ThreeCollectionsOnOneInterfaceAndBadDescriptors)
+{
+    REQUIRE_UMOCKDEV();
+    KernelTestbed bed;
+    // The keypad on interface 1 with pen, mouse and vendor collections; a second device
+    // (devnum 6 on another port is not needed: node numbers differ) with a descriptor
+    // cut inside an item, and one of the kernel's 4096-byte cap filled with junk.
+    QByteArray cut = Descriptors::PenMouseVendor().left(40);
+    QByteArray oversized(4096, char(0xFE)); // long items that run past the end
+    ASSERT_TRUE(
+        bed.add(UsbTabletRecord(0x0201, 7, QStringLiteral("Inkora Keys"), QString(),
+                                {{1, Descriptors::PenMouseVendor(), 2, {}}, {2, cut, 3, {}}, {3, oversized, 4, {}}})));
+    HidrawBackend backend;
+    const QVector<HidDeviceInfo> found = backend.enumerate(0x28BD);
+    EXPECT_EQ(Texts(found),
+              QStringLiteral("vid_28bd&pid_0201&mi_01&col01#hidraw2 vid_28bd&pid_0201&mi_01&col02#hidraw2 "
+                             "vid_28bd&pid_0201&mi_01&col03#hidraw2 vid_28bd&pid_0201&mi_02#hidraw3 "
+                             "vid_28bd&pid_0201&mi_03#hidraw4"));
+}
+
+TEST(KernelHid, OpenWritesPaddedReportsReadsOneReportPerReadAndSurvivesBadReads)
+{
+    REQUIRE_UMOCKDEV();
+    HidrawRig rig;
+    HidrawNode node(rig.bed, QStringLiteral("/dev/hidraw1"), VendorReport2());
+    // The device answers the mode command and the attribute query.
+    const QByteArray mode = Bytes({0x02, 0xB0, 0x04});
+    const QByteArray attributes = Bytes({0x02, 0xC0, 0x00, 0x64, 0x00, 0xC8, 0x00, 0xFF, 0x1F, 0x08, 0x00, 0x00});
+    node.answer(Bytes({0x02, 0xB0}), {mode});
+    node.answer(Bytes({0x02, 0xC0}), {attributes});
+
+    HidrawBackend backend;
+    const QVector<HidDeviceInfo> found = backend.enumerate(0x28BD);
+    ASSERT_EQ(found.size(), 3);
+    std::unique_ptr<HidDevice> device = backend.open(found[2].path);
+    ASSERT_TRUE(device);
+    EXPECT_EQ(node.opens(), 2); // a reading and a writing handle
+
+    // A 3-byte command reaches the device as its full 12-byte output report.
+    EXPECT_EQ(device->write(reinterpret_cast<const uint8_t *>(mode.constData()), 3), 3);
+    EXPECT_EQ(device->write(reinterpret_cast<const uint8_t *>("\x02\xC0"), 2), 2);
+    ASSERT_TRUE(node.waitWrites(2, 2000));
+    EXPECT_EQ(node.writes()[0], mode + QByteArray(9, '\0'));
+    EXPECT_EQ(node.writes()[1].size(), 12);
+
+    uint8_t buffer[64];
+    ASSERT_EQ(device->readTimeout(buffer, sizeof buffer, 1000), 3);
+    EXPECT_EQ(QByteArray(reinterpret_cast<char *>(buffer), 3), mode);
+    ASSERT_EQ(device->readTimeout(buffer, sizeof buffer, 1000), attributes.size());
+
+    // Two pen reports queued at once come one per read; a buffer too small cuts one.
+    const QByteArray pen = Bytes({0x02, 0xA1, 0x00, 0x40, 0x00, 0x20, 0x00, 0x10, 0x00, 0x00, 0x00, 0x00});
+    node.send(pen);
+    node.send(pen);
+    EXPECT_EQ(device->readTimeout(buffer, sizeof buffer, 1000), 12);
+    EXPECT_EQ(device->readTimeout(buffer, 5, 1000), 5);
+
+    // Nothing sent: the read waits its time out and reports nothing (no spin).
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(device->readTimeout(buffer, sizeof buffer, 150), 0);
+    EXPECT_GE(clock.elapsed(), 140);
+
+    // A signal, a zero-length read and a short report: nothing for this call, the device
+    // stays open; then the node is gone (ENODEV) and stays gone.
+    node.failRead(EINTR);
+    EXPECT_EQ(device->readTimeout(buffer, sizeof buffer, 1000), 0);
+    node.failRead(0);
+    EXPECT_EQ(device->readTimeout(buffer, sizeof buffer, 1000), 0);
+    node.send(Bytes({0x02}));
+    EXPECT_EQ(device->readTimeout(buffer, sizeof buffer, 1000), 1);
+    node.failRead(ENODEV);
+    EXPECT_EQ(device->readTimeout(buffer, sizeof buffer, 1000), -1);
+    node.send(pen);
+    EXPECT_EQ(device->readTimeout(buffer, sizeof buffer, 1000), -1);
+}
+
+TEST(KernelHid, OpenGrabsTheEventNodesAndCarriesOnWhenAnotherProgramHoldsThem)
+{
+    REQUIRE_UMOCKDEV();
+    HidrawRig rig;
+    HidrawNode node(rig.bed, QStringLiteral("/dev/hidraw0"), PenAndMouse());
+    EvdevNode free(rig.bed, QStringLiteral("/dev/input/event4"));
+    EvdevNode held(rig.bed, QStringLiteral("/dev/input/event5"));
+    held.holdElsewhere(true);
+
+    HidrawBackend backend;
+    const QVector<HidDeviceInfo> found = backend.enumerate(0x28BD);
+    ASSERT_EQ(found.size(), 3);
+    {
+        std::unique_ptr<HidDevice> device = backend.open(found[0].path);
+        ASSERT_TRUE(device);
+        EXPECT_TRUE(free.grabbed());
+        EXPECT_FALSE(held.grabbed());
+        // The other program lets go: the next grab (after a resume) takes it.
+        held.holdElsewhere(false);
+        EXPECT_EQ(device->grabKernelInput(), 2);
+        EXPECT_TRUE(held.grabbed());
+    }
+    // Closing the device releases both.
+    EXPECT_FALSE(free.grabbed());
+    EXPECT_FALSE(held.grabbed());
+}
+
+TEST(KernelHid, TheMonitorReportsPlugAndUnplugFromUdevNotices)
+{
+    REQUIRE_UMOCKDEV();
+    KernelTestbed bed;
+    HidrawBackend backend;
+    std::unique_ptr<HidMonitor> monitor = backend.createMonitor(0x28BD);
+    ASSERT_TRUE(monitor->start());
+    QSignalSpy arrived(monitor.get(), &HidMonitor::interfaceArrived);
+    QSignalSpy removed(monitor.get(), &HidMonitor::interfaceRemoved);
+
+    const QString record =
+        UsbTabletRecord(0x0074, 9, QStringLiteral("Inkora Ring S"), QString(), {{2, Descriptors::VendorOnly(), 6, {}}});
+    ASSERT_TRUE(bed.add(record));
+    bed.uevent(HidrawSyspath(record, 6), "add");
+    ASSERT_TRUE(arrived.wait(3000));
+    EXPECT_EQ(arrived.at(0).at(0).value<HidDeviceInfo>().path.section(QLatin1Char('#'), 1, 2),
+              QStringLiteral("vid_28bd&pid_0074&mi_02#hidraw6"));
+
+    bed.uevent(HidrawSyspath(record, 6), "remove");
+    ASSERT_TRUE(removed.wait(3000));
+    EXPECT_EQ(removed.at(0).at(0).value<HidDeviceInfo>().productId, 0x0074);
+}
+
+TEST(KernelHid, TheVirtualPenMiceAndTheirEventsGoThroughUinput)
+{
+    REQUIRE_UMOCKDEV();
+    KernelTestbed bed;
+    UinputNode uinput(bed);
+    UinputVhidBackend backend;
+    QVector<VhidDeviceInfo> devices;
+    ASSERT_TRUE(backend.enumerate(&devices));
+    ASSERT_EQ(devices.size(), 1);
+    int error = 0;
+    std::unique_ptr<VhidDevice> device = backend.open(devices[0].path, &error);
+    ASSERT_TRUE(device) << "errno " << error;
+
+    QVector<UinputNode::Device> made = uinput.devices();
+    ASSERT_GE(made.size(), 3);
+    const UinputNode::Device pen = made[made.size() - 3];
+    EXPECT_EQ(pen.name, QStringLiteral("Inkora Virtual Pen"));
+    EXPECT_TRUE(pen.created);
+    EXPECT_EQ(pen.vendor, 0x28BD);
+    EXPECT_TRUE(pen.keybits.contains(BTN_TOOL_PEN));
+    EXPECT_TRUE(pen.propbits.contains(INPUT_PROP_POINTER));
+    bool xResolution = false;
+    for (const uinput_abs_setup &a : pen.abs)
+        xResolution = xResolution || (a.code == ABS_X && a.absinfo.resolution > 0 && a.absinfo.maximum == 32767);
+    EXPECT_TRUE(xResolution);
+    EXPECT_TRUE(made[made.size() - 1].relbits.contains(REL_WHEEL));
+
+    uint8_t report[kVhidReportLength] = {0x40, 0x0A, 0x05, 0x11, 0x00, 0x40, 0x00, 0x20, 0x00, 0x10};
+    ASSERT_TRUE(device->write(report, kVhidReportLength, &error));
+    made = uinput.devices();
+    int x = -1, pressure = -1;
+    bool touch = false, sync = false;
+    for (const input_event &e : made[made.size() - 3].events) {
+        if (e.type == EV_ABS && e.code == ABS_X)
+            x = e.value;
+        if (e.type == EV_ABS && e.code == ABS_PRESSURE)
+            pressure = e.value;
+        if (e.type == EV_KEY && e.code == BTN_TOUCH)
+            touch = e.value == 1;
+        if (e.type == EV_SYN)
+            sync = true;
+    }
+    EXPECT_EQ(x, 0x4000);
+    EXPECT_GT(pressure, 0);
+    EXPECT_TRUE(touch);
+    EXPECT_TRUE(sync);
+
+    device.reset();
+    for (const UinputNode::Device &d : uinput.devices())
+        EXPECT_TRUE(d.destroyed) << qPrintable(d.name);
+}
