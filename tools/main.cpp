@@ -1,4 +1,5 @@
 // inkora-hidtool: the support tool that users and tests share.
+#include "tools/doctor.h"
 #include "tools/hidlist.h"
 #include "tools/hidrecord.h"
 #include "tools/profiledump.h"
@@ -26,6 +27,9 @@ commands:
   wintab        what the Wintab map holds, as JSON lines; --watch follows it
   profile dump --profile PATH --model KEY
                 the model's profile as loaded from a profile file, as JSON
+  doctor [--json]
+                checks the system around the tablets (udev rules, access, kernel
+                drivers, uinput, session) and says what to fix; exit 1 on a failure
   simulate COMMAND...
                 one command to the simulated tablets of a running Inkora --simulate
                 (keys, stroke, pen, plug, unplug, mode...; see simulate --help)
@@ -146,6 +150,8 @@ int main(int argc, char **argv)
         return HidInfoCommand(args);
     if (command == QLatin1String("record"))
         return HidRecordCommand(args);
+    if (command == QLatin1String("doctor"))
+        return DoctorCommand(args);
     if (command == QLatin1String("simulate"))
         return SimulateCommand(args);
     if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help"))

@@ -5,18 +5,30 @@
 #include "platform/hid/linux/hidrawbackend.h"
 #include "platform/hid/linux/hidrawdevice.h"
 #include "platform/hid/linux/linuxhidrawsystem.h"
+#include "platform/syscheck/systemcheck.h"
 #include "platform/vhid/linux/uinputvhidbackend.h"
 #include "platform/vhid/vhidreport.h"
 
 #include "tests/platform_hid/descriptors.h"
 #include "tests/support/kerneltestbed.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocalServer>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -289,4 +301,159 @@ TEST(KernelHid, TheVirtualPenMiceAndTheirEventsGoThroughUinput)
     device.reset();
     for (const UinputNode::Device &d : uinput.devices())
         EXPECT_TRUE(d.destroyed) << qPrintable(d.name);
+}
+
+namespace {
+
+QString Finding(const QVector<CheckLine> &lines, const char *id, const QString &subject = QString())
+{
+    QStringList found;
+    for (const CheckLine &l : lines) {
+        if (l.id == QLatin1String(id) && (subject.isEmpty() || l.subject == subject))
+            found << CheckLevelText(l.level) + QLatin1Char(' ') + l.text;
+    }
+    return found.join(QLatin1String(" | "));
+}
+
+} // namespace
+
+TEST(KernelHid, TheSystemCheckReportsEachConditionOfTheTestbed)
+{
+    REQUIRE_UMOCKDEV();
+    HidrawRig rig;
+    // Interface 2 of a second tablet is bound to a driver of its own.
+    HidInterfaceRecord bound{2, VendorReport2(), 8, {}, QStringLiteral("hid-tabletmode")};
+    const QString second = UsbTabletRecord(0x0074, 9, QStringLiteral("Inkora Ring S"), QString(), {bound});
+    ASSERT_TRUE(rig.bed.add(QString(second).replace(QLatin1String("1-2"), QLatin1String("1-3"))));
+    EvdevNode free(rig.bed, QStringLiteral("/dev/input/event4"));
+    EvdevNode held(rig.bed, QStringLiteral("/dev/input/event5"));
+    held.holdElsewhere(true);
+
+    QTemporaryDir dir;
+    SystemCheckPlaces places;
+    places.rulesDirs = QStringList{dir.path()};
+    places.expectedRules = InstalledRulesTemplate();
+    places.uinputPath = QStringLiteral("/dev/uinput"); // not in the testbed: no module
+    places.procRoot = dir.path() + QStringLiteral("/proc");
+    places.instanceEndpoint = dir.path() + QStringLiteral("/instance");
+    places.logPath = dir.path() + QStringLiteral("/log.txt");
+    LinuxHidrawSystem system;
+
+    QVector<CheckLine> lines = RunSystemCheck(places, system);
+    EXPECT_TRUE(Finding(lines, "udev-rules").startsWith(QLatin1String("FAIL")));
+    EXPECT_EQ(Finding(lines, "hidraw-access", QStringLiteral("/dev/hidraw0")),
+              QStringLiteral("OK readable and writable"));
+    EXPECT_EQ(Finding(lines, "usb-access"),
+              QStringLiteral("OK readable (string descriptors) | OK readable (string descriptors) | "
+                             "OK readable (string descriptors)"));
+    EXPECT_EQ(Finding(lines, "event-grab", QStringLiteral("/dev/input/event4")), QStringLiteral("OK can be grabbed"));
+    EXPECT_EQ(Finding(lines, "event-grab", QStringLiteral("/dev/input/event5")),
+              QStringLiteral("WARN cannot be grabbed: Device or resource busy"));
+    EXPECT_FALSE(free.grabbed()); // the check lets go again
+    EXPECT_TRUE(Finding(lines, "kernel-driver", QStringLiteral("0003:28BD:0074.0001"))
+                    .startsWith(QLatin1String("WARN bound to the kernel driver hid-tabletmode")));
+    EXPECT_EQ(Finding(lines, "kernel-driver", QStringLiteral("0003:28BD:0935.0002")),
+              QStringLiteral("OK bound to hid-generic"));
+    EXPECT_EQ(Finding(lines, "tablets"), QStringLiteral("OK 3 interface(s) of the maker found"));
+    EXPECT_TRUE(Finding(lines, "uinput").startsWith(QLatin1String("FAIL missing")));
+    EXPECT_EQ(Finding(lines, "inkora-running"), QStringLiteral("WARN not running"));
+    EXPECT_TRUE(AnyCheckFailed(lines));
+
+    // Rules current or stale, /dev/uinput there, Inkora running, warnings in its log,
+    // another program holding the hidraw node.
+    QFile rules(dir.path() + QStringLiteral("/70-inkora.rules"));
+    ASSERT_TRUE(rules.open(QIODevice::WriteOnly));
+    rules.write("# comments differ\n" + InstalledRulesTemplate());
+    rules.close();
+    UinputNode uinput(rig.bed);
+    QLocalServer inkora;
+    ASSERT_TRUE(inkora.listen(places.instanceEndpoint));
+    QFile log(places.logPath);
+    ASSERT_TRUE(log.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 7; ++i)
+        log.write(QStringLiteral("DateTime:x Warning:hidraw: cannot open /dev/hidraw%1\nDateTime:x Info:fine\n")
+                      .arg(i)
+                      .toUtf8());
+    log.close();
+    ASSERT_TRUE(QDir().mkpath(places.procRoot + QStringLiteral("/4242/fd")));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/hidraw0"), places.procRoot + QStringLiteral("/4242/fd/7")));
+    QFile comm(places.procRoot + QStringLiteral("/4242/comm"));
+    ASSERT_TRUE(comm.open(QIODevice::WriteOnly));
+    comm.write("othertablet\n");
+    comm.close();
+
+    lines = RunSystemCheck(places, system);
+    EXPECT_TRUE(Finding(lines, "udev-rules").startsWith(QLatin1String("OK installed and current")));
+    EXPECT_EQ(Finding(lines, "uinput"), QStringLiteral("OK present and writable"));
+    EXPECT_EQ(Finding(lines, "inkora-running"), QStringLiteral("OK running"));
+    const QString warnings = Finding(lines, "log-warnings");
+    EXPECT_TRUE(warnings.startsWith(QLatin1String("WARN last warnings")));
+    EXPECT_EQ(warnings.count(QLatin1String("Warning:")), 5);
+    EXPECT_TRUE(warnings.contains(QLatin1String("/dev/hidraw6")));
+    EXPECT_EQ(Finding(lines, "node-holders", QStringLiteral("/dev/hidraw0")),
+              QStringLiteral("WARN also open in 4242 (othertablet)"));
+    EXPECT_FALSE(AnyCheckFailed(lines));
+
+    ASSERT_TRUE(rules.open(QIODevice::Append));
+    rules.write("KERNEL==\"hidraw*\", MODE=\"0666\"\n");
+    rules.close();
+    EXPECT_TRUE(
+        Finding(RunSystemCheck(places, system), "udev-rules").startsWith(QLatin1String("WARN installed, but not")));
+}
+
+// The command as a user without access runs it: EACCES on the hidraw, USB and uinput nodes
+// (root opens anything, so the run drops to nobody), a failure, exit status 1.
+TEST(KernelHid, DoctorNamesTheFixForNodesTheUserCannotOpen)
+{
+    REQUIRE_UMOCKDEV();
+    KernelTestbed bed;
+    ASSERT_TRUE(bed.add(UsbTabletRecord(0x0935, 5, QStringLiteral("Inkora Pad M"), QStringLiteral("SN0935"),
+                                        {{2, VendorReport2(), 1, {}}})));
+    UinputNode uinput(bed);
+    QStringList command{QString::fromLocal8Bit(qgetenv("INKORA_BIN_DIR")) + QStringLiteral("/inkora-hidtool"),
+                        QStringLiteral("doctor"), QStringLiteral("--json")};
+    if (!QFileInfo(command[0]).isExecutable())
+        GTEST_SKIP() << "inkora-hidtool is not built (INKORA_BIN_DIR)";
+    if (::geteuid() == 0) {
+        QFile::setPermissions(bed.root(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                  | QFileDevice::ReadOther | QFileDevice::ExeOther);
+        // The preload reaches the testbed's ioctl sockets on every device open.
+        QDirIterator sockets(bed.root() + QStringLiteral("/ioctl"),
+                             QDir::System | QDir::AllEntries | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (sockets.hasNext())
+            ::chmod(QFile::encodeName(sockets.next()).constData(), 0777);
+        command = QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=nobody"),
+                              QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups"), QStringLiteral("--")}
+            + command;
+    } else {
+        QFile::setPermissions(bed.root() + QStringLiteral("/dev/bus/usb/001/005"), {});
+        QFile::setPermissions(QFile::symLinkTarget(bed.root() + QStringLiteral("/dev/hidraw1")), {});
+        QFile::setPermissions(QFile::symLinkTarget(bed.root() + QStringLiteral("/dev/uinput")), {});
+    }
+    QProcess doctor;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), QStringLiteral("/nonexistent"));
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    doctor.setProcessEnvironment(env);
+    doctor.start(command.takeFirst(), command);
+    ASSERT_TRUE(doctor.waitForFinished(20000));
+    EXPECT_EQ(doctor.exitCode(), 1);
+    const QByteArray output = doctor.readAllStandardOutput();
+    const QJsonArray checks = QJsonDocument::fromJson(output).object().value(QStringLiteral("checks")).toArray();
+    QStringList seen;
+    for (const QJsonValue &c : checks) {
+        const QJsonObject o = c.toObject();
+        const QString id = o.value(QStringLiteral("id")).toString();
+        if (id.endsWith(QLatin1String("-access")) || id == QLatin1String("uinput"))
+            seen << o.value(QStringLiteral("level")).toString() + QLatin1Char(' ')
+                    + o.value(QStringLiteral("text")).toString() + QLatin1Char(' ')
+                    + QString::number(o.value(QStringLiteral("fix")).toString().contains(QLatin1String("udev rules")));
+    }
+    EXPECT_EQ(
+        seen,
+        QStringList({QStringLiteral("FAIL cannot be opened: Permission denied 1"),
+                     QStringLiteral("WARN cannot be opened: Permission denied; the firmware strings cannot be read 1"),
+                     QStringLiteral("FAIL cannot be opened: Permission denied 1")}))
+        << output.constData() << doctor.readAllStandardError().constData();
 }

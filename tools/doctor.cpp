@@ -1,0 +1,52 @@
+#include "tools/doctor.h"
+
+#include "base/paths.h"
+#include "platform/hid/linux/linuxhidrawsystem.h"
+
+#include <cstdio>
+
+const char kDoctorHelp[] = R"(usage: inkora-hidtool doctor [--json]
+
+Checks the system around the tablets and prints one line per finding, OK, WARN or
+FAIL, with what to do: the udev rules; for each of the maker's interfaces access to
+its hidraw node, its USB device and its event nodes, the kernel driver bound to it and
+other programs holding it; /dev/uinput; the desktop session (X11 or Wayland, XTest,
+RandR, foreground tracking, tray); whether Inkora runs and the last warnings of its log.
+
+  --json    the findings as one JSON object, for bug reports
+
+Exit status: 0 when nothing fails, 1 when a check fails.
+)";
+
+SystemCheckPlaces DoctorPlaces()
+{
+    SystemCheckPlaces p;
+    p.expectedRules = InstalledRulesTemplate();
+    p.instanceEndpoint = Paths::instanceEndpoint(QString::fromLatin1(Paths::kProgramInstanceId));
+    p.logPath = Paths::dataFolder() + QStringLiteral("/log.txt");
+    return p;
+}
+
+int DoctorCommand(const QStringList &args)
+{
+    bool json = false;
+    for (const QString &a : args) {
+        if (a == QLatin1String("--json")) {
+            json = true;
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            std::fputs(kDoctorHelp, stdout);
+            return 0;
+        } else {
+            std::fprintf(stderr, "doctor: unknown option %s\n", qPrintable(a));
+            std::fputs(kDoctorHelp, stderr);
+            return 2;
+        }
+    }
+    LinuxHidrawSystem system;
+    QVector<CheckLine> lines = RunSystemCheck(DoctorPlaces(), system);
+    lines += SessionCheckLines();
+    const QByteArray out = json ? CheckLinesJson(lines) : FormatCheckLines(lines).toUtf8();
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    std::fflush(stdout);
+    return AnyCheckFailed(lines) ? 1 : 0;
+}
