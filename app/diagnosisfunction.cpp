@@ -1,10 +1,13 @@
 #include "app/diagnosisfunction.h"
 
 #include "base/language.h"
+#include "base/systemcheckplaces.h"
 #include "device/ctablet.h"
 #include "driverlink/cvmultidriver.h"
 #include "driverlink/cwintabmap.h"
 #include "driverlink/driverlink.h"
+#include "platform/hid/linux/linuxhidrawsystem.h"
+#include "platform/syscheck/systemcheck.h"
 
 #include <QDebug>
 #include <QFile>
@@ -12,13 +15,16 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QSysInfo>
+#include <QThread>
 #include <QVBoxLayout>
 
 #include <cstring>
 #include <iterator>
+#include <memory>
 
 namespace Diagnosis {
 
@@ -189,6 +195,15 @@ void DiagnosisFunction::InitLanguageUI()
     addGroup("DiagnosisFunction.Group1.Name", "Hardware detection", hardware, int(std::size(hardware)));
     addGroup("DiagnosisFunction.Group2.Name", "Environmental detection", environment, int(std::size(environment)));
 
+    auto *check = new QGroupBox(text(QStringLiteral("DiagnosisFunction.Group3.Name"), QStringLiteral("System check")), this);
+    auto *checkLayout = new QVBoxLayout(check);
+    m_SystemCheck = new QPlainTextEdit(check);
+    m_SystemCheck->setObjectName(QStringLiteral("plainTextEdit_systemcheck"));
+    m_SystemCheck->setReadOnly(true);
+    m_SystemCheck->setLineWrapMode(QPlainTextEdit::NoWrap);
+    checkLayout->addWidget(m_SystemCheck);
+    layout->addWidget(check);
+
     auto *buttons = new QHBoxLayout();
     auto *cancel = new QPushButton(text(QStringLiteral("Common.cancel"), QStringLiteral("Cancel")), this);
     cancel->setObjectName(QStringLiteral("pushButton_cancel"));
@@ -282,6 +297,7 @@ void DiagnosisFunction::DiagnosisFun(CTablet *tablet, const DiagnosisEnvironment
     qInfo() << "MainWindow:UpdateDiagnosisDlgInfo";
     SetEnvironmentInfo(environment);
     ShowTablet(tablet);
+    StartSystemCheck();
 
     adjustSize();
     if (QWidget *window = parentWidget() ? parentWidget()->window() : nullptr)
@@ -291,6 +307,30 @@ void DiagnosisFunction::DiagnosisFun(CTablet *tablet, const DiagnosisEnvironment
                                                            {QStringLiteral("DriverVersion"), environment.driverVersion},
                                                            {QStringLiteral("SystemVersion"), environment.systemVersion},
                                                            {QStringLiteral("TestWintab"), environment.wintabTest}});
+}
+
+void DiagnosisFunction::StartSystemCheck()
+{
+    if (m_SystemCheckRunning)
+        return;
+    m_SystemCheckRunning = true;
+    m_SystemCheck->setPlainText(text(QStringLiteral("DiagnosisFunction.checking"), QStringLiteral("Checking...")));
+    // The check opens device nodes and asks the X server: never on the GUI thread. The
+    // worker owns the result until it finishes; the GUI thread reads it only after.
+    auto result = std::make_shared<QString>();
+    QThread *worker = QThread::create([result] {
+        LinuxHidrawSystem system;
+        QVector<CheckLine> lines = RunSystemCheck(UserSystemCheckPlaces(), system);
+        lines += SessionCheckLines();
+        *result = FormatCheckLines(lines);
+    });
+    // Queued to this dialog: a dialog closed meanwhile simply gets nothing.
+    connect(worker, &QThread::finished, this, [this, result] {
+        m_SystemCheckRunning = false;
+        m_SystemCheck->setPlainText(*result);
+    });
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    worker->start();
 }
 
 void DiagnosisFunction::OnMultiData(CTablet *tablet, MultiData data)

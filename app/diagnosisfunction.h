@@ -17,6 +17,7 @@
 class CTablet;
 class QGridLayout;
 class QLabel;
+class QPlainTextEdit;
 class QSettings;
 
 struct DiagnosisEnvironment {
@@ -72,6 +73,12 @@ public:
     // Wintab line follow it.
     void ShowTablet(CTablet *tablet);
 
+    // Runs the system check (inkora-hidtool doctor's checklist) on a thread of its own
+    // and shows it under "System check" when it is done. A check still running is not
+    // started twice.
+    void StartSystemCheck();
+    bool systemCheckRunning() const { return m_SystemCheckRunning; }
+
     // The field labels, by caption key ("DiagnosisFunction.currentx"), for tests.
     QLabel *valueLabel(const QString &key) const;
 
@@ -101,4 +108,6 @@ private:
     QPointer<CTablet> m_pTablet;
     DiagnosisEnvironment m_Environment;
     QVector<QPair<QString, QLabel *>> m_Fields; // caption key -> value label (child widgets)
+    QPlainTextEdit *m_SystemCheck = nullptr;    // the checklist (child widget)
+    bool m_SystemCheckRunning = false;          // GUI thread only
 };

@@ -1,6 +1,6 @@
 #include "tools/doctor.h"
 
-#include "base/paths.h"
+#include "base/systemcheckplaces.h"
 #include "platform/hid/linux/linuxhidrawsystem.h"
 
 #include <cstdio>
@@ -18,15 +18,6 @@ RandR, foreground tracking, tray); whether Inkora runs and the last warnings of 
 Exit status: 0 when nothing fails, 1 when a check fails.
 )";
 
-SystemCheckPlaces DoctorPlaces()
-{
-    SystemCheckPlaces p;
-    p.expectedRules = InstalledRulesTemplate();
-    p.instanceEndpoint = Paths::instanceEndpoint(QString::fromLatin1(Paths::kProgramInstanceId));
-    p.logPath = Paths::dataFolder() + QStringLiteral("/log.txt");
-    return p;
-}
-
 int DoctorCommand(const QStringList &args)
 {
     bool json = false;
@@ -43,7 +34,7 @@ int DoctorCommand(const QStringList &args)
         }
     }
     LinuxHidrawSystem system;
-    QVector<CheckLine> lines = RunSystemCheck(DoctorPlaces(), system);
+    QVector<CheckLine> lines = RunSystemCheck(UserSystemCheckPlaces(), system);
     lines += SessionCheckLines();
     const QByteArray out = json ? CheckLinesJson(lines) : FormatCheckLines(lines).toUtf8();
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);

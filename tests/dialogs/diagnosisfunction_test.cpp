@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -215,6 +216,15 @@ TEST(DiagnosisDialog, CloseSignalAndUsageRecord)
                                                        {QStringLiteral("TestWintab"), QStringLiteral("Fail")}};
     EXPECT_EQ(pairs, expected);
     EXPECT_GE(dialog.x(), mainWindow.frameGeometry().right()) << "placed beside the main window";
+
+    // The system check runs off the GUI thread (the event loop turns meanwhile) and
+    // fills its list when done; asking again while it runs starts no second one.
+    EXPECT_TRUE(dialog.systemCheckRunning());
+    dialog.StartSystemCheck();
+    auto *check = dialog.findChild<QPlainTextEdit *>(QStringLiteral("plainTextEdit_systemcheck"));
+    ASSERT_TRUE(check);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog.systemCheckRunning(); }, 20000));
+    EXPECT_TRUE(check->toPlainText().contains(QLatin1String("udev rules"))) << qPrintable(check->toPlainText());
 
     dialog.show();
     dialog.close();
