@@ -6,7 +6,6 @@
 #include "driverlink/cvmultidriver.h"
 #include "driverlink/cwintabmap.h"
 #include "driverlink/driverlink.h"
-#include "platform/hid/linux/linuxhidrawsystem.h"
 #include "platform/syscheck/systemcheck.h"
 
 #include <QDebug>
@@ -319,10 +318,7 @@ void DiagnosisFunction::StartSystemCheck()
     // worker owns the result until it finishes; the GUI thread reads it only after.
     auto result = std::make_shared<QString>();
     QThread *worker = QThread::create([result] {
-        LinuxHidrawSystem system;
-        QVector<CheckLine> lines = RunSystemCheck(UserSystemCheckPlaces(), system);
-        lines += SessionCheckLines();
-        *result = FormatCheckLines(lines);
+        *result = FormatCheckLines(RunFullSystemCheck(UserSystemCheckPlaces()));
     });
     // Queued to this dialog: a dialog closed meanwhile simply gets nothing.
     connect(worker, &QThread::finished, this, [this, result] {

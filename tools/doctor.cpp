@@ -1,7 +1,6 @@
 #include "tools/doctor.h"
 
 #include "base/systemcheckplaces.h"
-#include "platform/hid/linux/linuxhidrawsystem.h"
 
 #include <cstdio>
 
@@ -33,9 +32,7 @@ int DoctorCommand(const QStringList &args)
             return 2;
         }
     }
-    LinuxHidrawSystem system;
-    QVector<CheckLine> lines = RunSystemCheck(UserSystemCheckPlaces(), system);
-    lines += SessionCheckLines();
+    const QVector<CheckLine> lines = RunFullSystemCheck(UserSystemCheckPlaces());
     const QByteArray out = json ? CheckLinesJson(lines) : FormatCheckLines(lines).toUtf8();
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
     std::fflush(stdout);

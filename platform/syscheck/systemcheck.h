@@ -44,6 +44,8 @@ QByteArray InstalledRulesTemplate();
 
 // Every check but the session's, in a fixed order.
 QVector<CheckLine> RunSystemCheck(const SystemCheckPlaces &places, HidrawSystem &system);
+// The same on this machine's udev and sysfs, followed by the session's lines.
+QVector<CheckLine> RunFullSystemCheck(const SystemCheckPlaces &places);
 
 // The desktop session: X11 or Wayland, XTest and RandR, foreground tracking and a tray
 // host. The Wayland sources fill in their own lines here as they come.

@@ -2,6 +2,7 @@
 
 #include "platform/hid/linux/hidrawfacts.h"
 #include "platform/hid/linux/hidrawsystem.h"
+#include "platform/hid/linux/linuxhidrawsystem.h"
 #include "platform/syscheck/udevrules.h"
 
 #include <QDir>
@@ -277,6 +278,12 @@ QVector<CheckLine> RunSystemCheck(const SystemCheckPlaces &p, HidrawSystem &syst
     lines << UinputLine(p);
     InkoraLines(p, &lines);
     return lines;
+}
+
+QVector<CheckLine> RunFullSystemCheck(const SystemCheckPlaces &places)
+{
+    LinuxHidrawSystem system;
+    return RunSystemCheck(places, system) + SessionCheckLines();
 }
 
 QVector<CheckLine> SessionCheckLines()
