@@ -201,6 +201,33 @@ TEST(KernelHid, OpenWritesPaddedReportsReadsOneReportPerReadAndSurvivesBadReads)
     EXPECT_EQ(device->readTimeout(buffer, sizeof buffer, 1000), -1);
 }
 
+TEST(KernelHid, IndexedStringsComeThroughLibusbControlTransfers)
+{
+    REQUIRE_UMOCKDEV();
+    HidrawRig rig;
+    HidrawNode node(rig.bed, QStringLiteral("/dev/hidraw1"), VendorReport2());
+    // [bLength][0x03][UTF-16LE]: the firmware version as text, the geometry (string
+    // 100) as raw bytes in the same frame.
+    const QByteArray firmware = Bytes({14, 0x03, 'V', 0, '1', 0, '.', 0, '0', 0, '7', 0, 0, 0});
+    const QByteArray geometry =
+        Bytes({14, 0x03, 0x60, 0xEA, 0x50, 0x92, 0x00, 0x00, 0xFF, 0x1F, 0x88, 0x13, 0x01, 0x00});
+    UsbNode usb(rig.bed, QStringLiteral("/dev/bus/usb/001/005"), {{5, firmware}, {100, geometry}});
+
+    HidrawBackend backend;
+    const QVector<HidDeviceInfo> found = backend.enumerate(0x28BD);
+    ASSERT_EQ(found.size(), 3);
+    std::unique_ptr<HidDevice> device = backend.open(found[2].path);
+    ASSERT_TRUE(device);
+    QString text;
+    ASSERT_TRUE(device->indexedString(5, &text));
+    EXPECT_EQ(text, QStringLiteral("V1.07"));
+    uint8_t raw[64] = {};
+    ASSERT_EQ(device->indexedStringRaw(100, raw, sizeof raw), 12);
+    EXPECT_EQ(QByteArray(reinterpret_cast<char *>(raw), 12), geometry.mid(2));
+    EXPECT_FALSE(device->indexedString(200, &text)); // the device stalls: no such string
+    EXPECT_EQ(usb.requested(), QVector<int>({0, 5, 0, 100, 0, 200}));
+}
+
 TEST(KernelHid, OpenGrabsTheEventNodesAndCarriesOnWhenAnotherProgramHoldsThem)
 {
     REQUIRE_UMOCKDEV();

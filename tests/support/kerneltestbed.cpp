@@ -12,7 +12,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <cstddef>
 #include <linux/hidraw.h>
+#include <linux/usbdevice_fs.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -145,6 +147,31 @@ QString KernelTestbed::root() const
     return QString::fromUtf8(umockdev_testbed_get_root_dir(m_bed));
 }
 
+// The device descriptor and one configuration with a HID interface per entry, as the
+// kernel keeps them in the usb_device's "descriptors" attribute (libusb reads it).
+QString UsbDescriptors(uint16_t productId, int interfaces)
+{
+    QByteArray d = QByteArray::fromHex("12010002000000"
+                                       "40"
+                                       "bd28");
+    d.append(char(productId & 0xFF)).append(char(productId >> 8));
+    d += QByteArray::fromHex("000101020301");
+    const int total = 9 + interfaces * (9 + 9 + 7);
+    QByteArray config = QByteArray::fromHex("0902");
+    config.append(char(total & 0xFF)).append(char(total >> 8)).append(char(interfaces));
+    config += QByteArray::fromHex("0100a032");
+    for (int i = 0; i < interfaces; ++i) {
+        config += QByteArray::fromHex("0904");
+        config.append(char(i));
+        config += QByteArray::fromHex("000103000000"
+                                      "092110010001221b00"
+                                      "0705");
+        config.append(char(0x81 + i));
+        config += QByteArray::fromHex("03400001");
+    }
+    return Hex(d + config);
+}
+
 QString UsbTabletRecord(uint16_t productId, int devnum, const QString &product, const QString &serial,
                         const QVector<HidInterfaceRecord> &interfaces)
 {
@@ -186,11 +213,13 @@ QString UsbTabletRecord(uint16_t productId, int devnum, const QString &product, 
     out += QStringLiteral(
                "P: %1\nN: bus/usb/001/%2\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DEVNAME=/dev/bus/usb/001/%2\n"
                "A: idVendor=28bd\nA: idProduct=%3\nA: manufacturer=Inkora Labs\nA: product=%4\n"
-               "A: serial=%5\nA: busnum=1\nA: devnum=%6\nA: dev=189:%6\n\n")
+               "A: serial=%5\nA: busnum=1\nA: devnum=%6\nA: dev=189:%6\nA: speed=12\nA: bConfigurationValue=1\n"
+               "H: descriptors=%7\n\n")
                .arg(usb)
                .arg(devnum, 3, 10, QLatin1Char('0'))
                .arg(Hex4(productId).toLower(), product, serial)
-               .arg(devnum);
+               .arg(devnum)
+               .arg(UsbDescriptors(productId, interfaces.size()));
     return out;
 }
 
@@ -347,6 +376,81 @@ int HidrawNode::OnIoctl(_UMockdevIoctlBase *, _UMockdevIoctlClient *client, Hidr
         desc.size = std::min<uint32_t>(desc.size, uint32_t(self->m_descriptor.size()));
         std::memcpy(desc.value, self->m_descriptor.constData(), desc.size);
         umockdev_ioctl_data_update(d, 0, reinterpret_cast<guint8 *>(&desc), sizeof desc);
+        Complete(client, 0, 0);
+    } else {
+        Complete(client, -1, ENOTTY);
+    }
+    return TRUE;
+}
+
+// ---- /dev/bus/usb/BBB/DDD ----
+
+UsbNode::UsbNode(KernelTestbed &bed, const QString &devnode, const QMap<int, QByteArray> &strings)
+    : m_bed(bed), m_devnode(devnode), m_strings(strings), m_handler(Attach(bed, devnode))
+{
+    g_signal_connect(m_handler, "handle-ioctl", G_CALLBACK(OnIoctl), this);
+}
+
+UsbNode::~UsbNode()
+{
+    Detach(m_bed, m_devnode, m_handler);
+}
+
+QVector<int> UsbNode::requested()
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_requested;
+}
+
+int UsbNode::OnIoctl(_UMockdevIoctlBase *, _UMockdevIoctlClient *client, UsbNode *self)
+{
+    const unsigned long request = umockdev_ioctl_client_get_request(client);
+    std::lock_guard<std::mutex> lock(self->m_lock);
+    if (request == USBDEVFS_SUBMITURB) {
+        UMockdevIoctlData *urbData = PointerArg(client, sizeof(usbdevfs_urb));
+        usbdevfs_urb urb = {};
+        std::memcpy(&urb, urbData->data, sizeof urb);
+        GError *error = nullptr;
+        UMockdevIoctlData *buffer =
+            umockdev_ioctl_data_resolve(urbData, offsetof(usbdevfs_urb, buffer), size_t(urb.buffer_length), &error);
+        if (error)
+            g_error_free(error);
+        if (urb.type != USBDEVFS_URB_TYPE_CONTROL || !buffer || urb.buffer_length < 8) {
+            Complete(client, -1, EINVAL);
+            return TRUE;
+        }
+        // The setup packet leads the buffer: bmRequestType, bRequest, wValue, wIndex, wLength.
+        const uint8_t *setup = buffer->data;
+        const int index = setup[2];
+        const int wLength = setup[6] | setup[7] << 8;
+        QByteArray reply;
+        if (setup[0] == 0x80 && setup[1] == 0x06 && setup[3] == 0x03) {
+            self->m_requested << index;
+            reply = index == 0 ? QByteArray("\x04\x03\x09\x04", 4) : self->m_strings.value(index);
+        }
+        int status = 0;
+        if (reply.isEmpty()) {
+            status = -EPIPE; // a stall
+        } else {
+            reply = reply.left(std::min(wLength, urb.buffer_length - 8));
+            umockdev_ioctl_data_update(buffer, 8, reinterpret_cast<guint8 *>(reply.data()), reply.size());
+        }
+        int actual = reply.size();
+        umockdev_ioctl_data_update(urbData, offsetof(usbdevfs_urb, status), reinterpret_cast<guint8 *>(&status),
+                                   sizeof status);
+        umockdev_ioctl_data_update(urbData, offsetof(usbdevfs_urb, actual_length), reinterpret_cast<guint8 *>(&actual),
+                                   sizeof actual);
+        self->m_reaped.push_back(ValueArg(client));
+        Complete(client, 0, 0);
+    } else if (request == USBDEVFS_REAPURBNDELAY || request == USBDEVFS_REAPURB) {
+        if (self->m_reaped.empty()) {
+            Complete(client, -1, EAGAIN);
+            return TRUE;
+        }
+        unsigned long address = self->m_reaped.front();
+        self->m_reaped.pop_front();
+        UMockdevIoctlData *out = PointerArg(client, sizeof address);
+        umockdev_ioctl_data_update(out, 0, reinterpret_cast<guint8 *>(&address), sizeof address);
         Complete(client, 0, 0);
     } else {
         Complete(client, -1, ENOTTY);

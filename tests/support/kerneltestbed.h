@@ -9,6 +9,7 @@
 // keeps its state behind its own mutex, which the test thread takes to read it.
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QVector>
 
@@ -107,6 +108,29 @@ private:
     QVector<QPair<QByteArray, QVector<QByteArray>>> m_answers;
     QVector<QByteArray> m_writes;
     int m_opens = 0;
+};
+
+// /dev/bus/usb/BBB/DDD: the control transfers libusb sends through usbdevfs
+// (SUBMITURB, then REAPURBNDELAY once the node polls writable), answered for GET_DESCRIPTOR
+// of string descriptors: index 0 lists US English, the others come from `strings`
+// (raw, header included); an unknown index stalls as a device does.
+class UsbNode {
+public:
+    UsbNode(KernelTestbed &bed, const QString &devnode, const QMap<int, QByteArray> &strings);
+    ~UsbNode();
+    UsbNode(const UsbNode &) = delete;
+    UsbNode &operator=(const UsbNode &) = delete;
+    QVector<int> requested(); // string indexes asked for, in order
+
+private:
+    static int OnIoctl(_UMockdevIoctlBase *, _UMockdevIoctlClient *client, UsbNode *self);
+    KernelTestbed &m_bed;
+    QString m_devnode;
+    QMap<int, QByteArray> m_strings;
+    _UMockdevIoctlBase *m_handler;
+    std::mutex m_lock;                  // guards the two below
+    std::deque<unsigned long> m_reaped; // caller addresses of finished URBs
+    QVector<int> m_requested;
 };
 
 // /dev/input/eventN: EVIOCGRAB as the kernel answers it (EBUSY while another holds it).
