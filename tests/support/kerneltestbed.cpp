@@ -297,6 +297,12 @@ void HidrawNode::answer(const QByteArray &prefix, const QVector<QByteArray> &rep
     m_answers.append({prefix, replies});
 }
 
+void HidrawNode::forwardWrites(const std::function<void(const QByteArray &)> &hook)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_forward = hook;
+}
+
 QVector<QByteArray> HidrawNode::writes()
 {
     std::lock_guard<std::mutex> lock(m_lock);
@@ -307,6 +313,12 @@ bool HidrawNode::waitWrites(int count, int timeoutMs)
 {
     std::unique_lock<std::mutex> lock(m_lock);
     return m_written.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_writes.size() >= count; });
+}
+
+int HidrawNode::unread()
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return int(m_pending.size());
 }
 
 int HidrawNode::opens()
@@ -344,6 +356,7 @@ int HidrawNode::OnWrite(_UMockdevIoctlBase *, _UMockdevIoctlClient *client, Hidr
 {
     UMockdevIoctlData *arg = umockdev_ioctl_client_get_arg(client);
     const QByteArray bytes(reinterpret_cast<const char *>(arg->data), arg->data_len);
+    std::function<void(const QByteArray &)> forward;
     {
         std::lock_guard<std::mutex> lock(self->m_lock);
         self->m_writes.append(bytes);
@@ -353,7 +366,10 @@ int HidrawNode::OnWrite(_UMockdevIoctlBase *, _UMockdevIoctlClient *client, Hidr
                     self->push(Entry{reply, 0, false});
             }
         }
+        forward = self->m_forward;
     }
+    if (forward)
+        forward(bytes);
     self->m_written.notify_all();
     Complete(client, bytes.size(), 0);
     return TRUE;
@@ -407,6 +423,8 @@ int UsbNode::OnIoctl(_UMockdevIoctlBase *, _UMockdevIoctlClient *client, UsbNode
     const unsigned long request = umockdev_ioctl_client_get_request(client);
     std::lock_guard<std::mutex> lock(self->m_lock);
     if (request == USBDEVFS_SUBMITURB) {
+        // The caller's address of its URB, before resolving replaces it with our copy's.
+        const unsigned long urbAddress = ValueArg(client);
         UMockdevIoctlData *urbData = PointerArg(client, sizeof(usbdevfs_urb));
         usbdevfs_urb urb = {};
         std::memcpy(&urb, urbData->data, sizeof urb);
@@ -440,7 +458,7 @@ int UsbNode::OnIoctl(_UMockdevIoctlBase *, _UMockdevIoctlClient *client, UsbNode
                                    sizeof status);
         umockdev_ioctl_data_update(urbData, offsetof(usbdevfs_urb, actual_length), reinterpret_cast<guint8 *>(&actual),
                                    sizeof actual);
-        self->m_reaped.push_back(ValueArg(client));
+        self->m_reaped.push_back(urbAddress);
         Complete(client, 0, 0);
     } else if (request == USBDEVFS_REAPURBNDELAY || request == USBDEVFS_REAPURB) {
         if (self->m_reaped.empty()) {
@@ -615,6 +633,7 @@ int UinputNode::OnWrite(_UMockdevIoctlBase *, _UMockdevIoctlClient *client, Uinp
     Device *d = self->deviceOf(client);
     // The kernel takes whole input_event records only, and only once created.
     if (!d->created || arg->data_len % int(sizeof(input_event)) != 0) {
+        ++d->refused;
         Complete(client, -1, EINVAL);
         return TRUE;
     }

@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <linux/input.h>
 #include <linux/uinput.h>
 #include <mutex>
@@ -79,11 +80,14 @@ public:
     void failRead(int error);
     // When a write starting with `prefix` arrives, the device sends `replies`.
     void answer(const QByteArray &prefix, const QVector<QByteArray> &replies);
+    // Every write also goes to hook (on umockdev's thread), after the answers above.
+    void forwardWrites(const std::function<void(const QByteArray &)> &hook);
     // Every report written to the node, as written.
     QVector<QByteArray> writes();
     // Waits until `count` writes arrived (false after timeoutMs).
     bool waitWrites(int count, int timeoutMs);
     int opens();
+    int unread(); // reports sent and not read yet
 
 private:
     struct Entry {
@@ -107,6 +111,7 @@ private:
     std::deque<Entry> m_pending;
     QVector<QPair<QByteArray, QVector<QByteArray>>> m_answers;
     QVector<QByteArray> m_writes;
+    std::function<void(const QByteArray &)> m_forward;
     int m_opens = 0;
 };
 
@@ -171,6 +176,7 @@ public:
         QVector<uinput_abs_setup> abs;
         bool created = false, destroyed = false;
         QVector<input_event> events;
+        int refused = 0; // writes the kernel would refuse (not created, torn records)
     };
     QVector<Device> devices(); // one per open, in open order
 
