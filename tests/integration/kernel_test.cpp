@@ -189,3 +189,44 @@ TEST(KernelScenario, ATabletFoundOpenedDrawnUnpluggedMidStrokeAndPluggedBack)
         return Pen(uinput).pressed > before;
     })) << fail();
 }
+
+// Each fault once: no /dev/uinput, a kernel driver of its own bound to the tablet, a
+// device that answers no command. Each is told in the log with its fix; the tablet is
+// still taken, its removal noticed, and the program keeps running.
+TEST(KernelScenario, FaultsAreToldWithTheirFixAndNothingHangs)
+{
+    QString why;
+    if (!UmockdevReady(&why))
+        GTEST_SKIP() << qPrintable(why);
+    XvfbServer xvfb;
+    if (!xvfb.installed())
+        GTEST_SKIP() << "Xvfb is not installed (Debian package xvfb)";
+    ASSERT_TRUE(xvfb.Start(QStringLiteral("1920x1080"), &why)) << why.toStdString();
+
+    KernelTestbed bed; // no uinput node: the module is not loaded
+    HidInterfaceRecord bound{2, Vendor64(), 1, {}, QStringLiteral("hid-tabletmode")};
+    const QString record =
+        UsbTabletRecord(0x0935, 5, QStringLiteral("Inkora Pad M"), QStringLiteral("SN0935"), {bound});
+    ASSERT_TRUE(bed.add(record));
+    EmulatedTablet tablet(bed, *SimModels::find(0x0935), QStringLiteral("/dev/hidraw1"),
+                          QStringLiteral("/dev/bus/usb/001/005"));
+    tablet.sim.setAnswering(false);
+
+    InkoraRun run;
+    ASSERT_TRUE(run.Prepare(&why)) << why.toStdString();
+    run.SetDisplay(xvfb.display());
+    run.SetEnvironment(QStringLiteral("LD_PRELOAD"), QString::fromLocal8Bit(qgetenv("LD_PRELOAD")));
+    run.SetEnvironment(QStringLiteral("UMOCKDEV_DIR"), bed.root());
+    QProcess *inkora = run.Start({QStringLiteral("/mini")});
+    ASSERT_TRUE(inkora);
+    auto log = [&] { return std::string(run.Log().constData()) + run.Output().constData(); };
+
+    EXPECT_TRUE(run.WaitForLog("uinput: /dev/uinput is missing: load the uinput module (sudo modprobe uinput)")) << log();
+    EXPECT_TRUE(run.WaitForLog("hidraw: hidraw1 is bound to the kernel driver hid-tabletmode")) << log();
+    ASSERT_TRUE(run.WaitForLog("Tablet connected in slot 0")) << log();
+
+    tablet.pull(true);
+    bed.uevent(HidrawSyspath(record, 1), "remove");
+    EXPECT_TRUE(run.WaitForLog("disconnected")) << log();
+    EXPECT_EQ(inkora->state(), QProcess::Running) << log();
+}

@@ -6,6 +6,9 @@
 
 #include <QDebug>
 
+#include <cerrno>
+#include <cstring>
+
 HidrawBackend::HidrawBackend()
     : HidrawBackend(std::make_shared<LinuxHidrawSystem>(), std::make_shared<EvdevGrabber>())
 {
@@ -62,10 +65,19 @@ std::unique_ptr<HidDevice> HidrawBackend::open(const QString &path)
         return nullptr;
     }
 
+    // A model-specific kernel driver may switch the tablet into a mode of its own, so the
+    // reports read here are not the ones the decoder knows.
+    if (!facts.driver.isEmpty() && facts.driver != QLatin1String("hid-generic"))
+        qWarning().noquote() << "hidraw:" << node << "is bound to the kernel driver" << facts.driver
+                             << "which may change its reports (inkora-hidtool doctor says how to unbind it)";
+
+    errno = 0;
     std::unique_ptr<HidrawHandle> reader = m_system->openHandle(facts.devnode);
     std::unique_ptr<HidrawHandle> writer = reader ? m_system->openHandle(facts.devnode) : nullptr;
+    const int error = errno; // the failed open's, kept by hidapi
     if (!reader || !writer) {
-        qWarning().noquote() << "hidraw: cannot open" << facts.devnode
+        qWarning().noquote() << "hidraw: cannot open" << facts.devnode << ":"
+                             << (error ? QString::fromLocal8Bit(std::strerror(error)) : QStringLiteral("failed"))
                              << "(the udev rules of the package give the logged-in user access)";
         return nullptr;
     }

@@ -67,6 +67,7 @@ bool ParseHidrawTree(const HidrawTree &tree, HidrawFacts *facts, QString *why)
     f.syspath = tree.syspath;
     f.devnode = tree.devnode.isEmpty() ? QStringLiteral("/dev/") + tree.sysname : tree.devnode;
     f.hidSyspath = tree.hidSyspath;
+    f.driver = tree.driver;
     f.bus = int(bus);
     f.vendorId = uint16_t(vendor);
     f.productId = uint16_t(product);

@@ -26,6 +26,7 @@ struct HidrawTree {
     QString hidName;            // HID_NAME
     QString hidUniq;            // HID_UNIQ: serial, or the device address on Bluetooth
     QByteArray reportDescriptor; // <hid>/report_descriptor
+    QString driver;             // the kernel driver bound to the hid device ("hid-generic")
     // "usb_interface" and "usb_device" parents (USB only)
     QString interfaceNumber;    // bInterfaceNumber: two hex digits
     QString busnum;             // decimal
@@ -46,6 +47,7 @@ struct HidrawFacts {
     QString syspath;
     QString devnode;
     QString hidSyspath;
+    QString driver;
     int bus = 0;
     uint16_t vendorId = 0;
     uint16_t productId = 0;

@@ -88,6 +88,7 @@ void LinuxHidrawSystem::ReadTree(udev *context, udev_device *dev, HidrawTree *tr
     tree->hidId = Text(udev_device_get_property_value(hid, "HID_ID"));
     tree->hidName = Text(udev_device_get_property_value(hid, "HID_NAME"));
     tree->hidUniq = Text(udev_device_get_property_value(hid, "HID_UNIQ"));
+    tree->driver = Text(udev_device_get_driver(hid));
     QFile descriptor(tree->hidSyspath + QStringLiteral("/report_descriptor"));
     if (descriptor.open(QIODevice::ReadOnly))
         tree->reportDescriptor = descriptor.read(kMaxReportDescriptor);

@@ -141,10 +141,7 @@ void InterfaceLines(const SystemCheckPlaces &p, const HidrawFacts &f, QVector<Ch
 
     // The kernel driver of the hid device. The generic one passes the reports on as the
     // device sends them; a model-specific one may switch the tablet's mode.
-    char target[512] = {};
-    const QByteArray link = QFile::encodeName(f.hidSyspath + QStringLiteral("/driver"));
-    const ssize_t n = ::readlink(link.constData(), target, sizeof target - 1);
-    const QString driver = n > 0 ? QFileInfo(QString::fromLocal8Bit(target, int(n))).fileName() : QString();
+    const QString driver = f.driver;
     const QString hidName = QFileInfo(f.hidSyspath).fileName();
     if (driver.isEmpty())
         *out << Line("kernel-driver", CheckLevel::Warn, hidName, QStringLiteral("no kernel driver bound"));

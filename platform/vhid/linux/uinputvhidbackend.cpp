@@ -4,11 +4,13 @@
 #include "platform/vhid/vhidbridge.h"
 #include "platform/vhid/vhidreport.h"
 
+#include <QDebug>
 #include <QFile>
 
 #include <libevdev/libevdev.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -112,8 +114,22 @@ UinputVhidBackend::UinputVhidBackend(const QByteArray &uinputPath) : m_uinputPat
 bool UinputVhidBackend::enumerate(QVector<VhidDeviceInfo> *devices)
 {
     devices->clear();
-    if (uinputAvailable(m_uinputPath))
+    if (uinputAvailable(m_uinputPath)) {
         devices->append({QString::fromLatin1(kVhidHardwareId), QFile::decodeName(m_uinputPath)});
+        return true;
+    }
+    const int error = errno;
+    if (!m_told) {
+        m_told = true;
+        const QString node = QFile::decodeName(m_uinputPath);
+        if (error == ENOENT)
+            qWarning().noquote() << "uinput:" << node << "is missing: load the uinput module (sudo modprobe uinput)";
+        else if (error == EACCES || error == EPERM)
+            qWarning().noquote() << "uinput: cannot open" << node
+                                 << ": permission denied (the udev rules of the package give the logged-in user access)";
+        else
+            qWarning().noquote() << "uinput: cannot open" << node << ":" << QString::fromLocal8Bit(std::strerror(error));
+    }
     return true;
 }
 

@@ -18,4 +18,5 @@ public:
 
 private:
     QByteArray m_uinputPath;
+    bool m_told = false; // why the device is missing was logged (once per backend)
 };
