@@ -157,6 +157,7 @@ TEST(KernelScenario, ATabletFoundOpenedDrawnUnpluggedMidStrokeAndPluggedBack)
     EXPECT_TRUE(run.WaitForLog("EVIOCGRAB failed on /dev/input/event3 : Device or resource busy")) << fail();
     ASSERT_TRUE(InkoraRun::WaitFor([&] { return tablet.sim.mode() != 0; })) << fail();
     ASSERT_TRUE(run.WaitForLog("Tablet connected in slot 0")) << fail();
+    ASSERT_TRUE(run.WaitForLog("power:")) << fail(); // made after the udev monitor listens
 
     // A stroke across the middle reaches the virtual pen, mapped onto the whole desktop.
     tablet.sim.queueStroke(22400, 14800, 22400, 14800, 4, 4000, 5);
@@ -224,6 +225,9 @@ TEST(KernelScenario, FaultsAreToldWithTheirFixAndNothingHangs)
     EXPECT_TRUE(run.WaitForLog("uinput: /dev/uinput is missing: load the uinput module (sudo modprobe uinput)")) << log();
     EXPECT_TRUE(run.WaitForLog("hidraw: hidraw1 is bound to the kernel driver hid-tabletmode")) << log();
     ASSERT_TRUE(run.WaitForLog("Tablet connected in slot 0")) << log();
+    // The power monitor is made right after the udev monitor listens: notices from now on
+    // reach it.
+    ASSERT_TRUE(run.WaitForLog("power:")) << log();
 
     tablet.pull(true);
     bed.uevent(HidrawSyspath(record, 1), "remove");

@@ -125,10 +125,12 @@ bool UinputVhidBackend::enumerate(QVector<VhidDeviceInfo> *devices)
         if (error == ENOENT)
             qWarning().noquote() << "uinput:" << node << "is missing: load the uinput module (sudo modprobe uinput)";
         else if (error == EACCES || error == EPERM)
-            qWarning().noquote() << "uinput: cannot open" << node
-                                 << ": permission denied (the udev rules of the package give the logged-in user access)";
+            qWarning().noquote()
+                << "uinput: cannot open" << node
+                << ": permission denied (the udev rules of the package give the logged-in user access)";
         else
-            qWarning().noquote() << "uinput: cannot open" << node << ":" << QString::fromLocal8Bit(std::strerror(error));
+            qWarning().noquote() << "uinput: cannot open" << node << ":"
+                                 << QString::fromLocal8Bit(std::strerror(error));
     }
     return true;
 }
