@@ -107,61 +107,78 @@ PenSeen Pen(UinputNode &uinput)
     return seen;
 }
 
+// Xvfb, a testbed with the tablet at 1-2 (interface 2 as given) and Inkora on both.
+class KernelScenario : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QString why;
+        if (!UmockdevReady(&why))
+            GTEST_SKIP() << qPrintable(why);
+        if (!m_xvfb.installed())
+            GTEST_SKIP() << "Xvfb is not installed (Debian package xvfb)";
+        ASSERT_TRUE(m_xvfb.Start(QStringLiteral("1920x1080"), &why)) << why.toStdString();
+        ASSERT_TRUE(m_run.Prepare(&why)) << why.toStdString();
+    }
+
+    void Plug(const HidInterfaceRecord &interface)
+    {
+        m_record = UsbTabletRecord(0x0935, 5, QStringLiteral("Inkora Pad M"), QStringLiteral("SN0935"), {interface});
+        ASSERT_TRUE(m_bed.add(m_record));
+        m_tablet = std::make_unique<EmulatedTablet>(m_bed, *SimModels::find(0x0935), QStringLiteral("/dev/hidraw1"),
+                                                    QStringLiteral("/dev/bus/usb/001/005"));
+    }
+
+    QProcess *Start()
+    {
+        m_run.SetDisplay(m_xvfb.display());
+        m_run.SetEnvironment(QStringLiteral("LD_PRELOAD"), QString::fromLocal8Bit(qgetenv("LD_PRELOAD")));
+        m_run.SetEnvironment(QStringLiteral("UMOCKDEV_DIR"), m_bed.root());
+        return m_run.Start({QStringLiteral("/mini")});
+    }
+
+    void TearDown() override
+    {
+        if (HasFailure())
+            std::cerr << "--- log of the program ---\n" << m_run.Log().constData() << m_run.Output().constData();
+    }
+
+    // Destroyed bottom up: the program goes first, then the nodes it had open.
+    XvfbServer m_xvfb;
+    KernelTestbed m_bed;
+    QString m_record;
+    std::unique_ptr<EmulatedTablet> m_tablet;
+    std::unique_ptr<UinputNode> m_uinput;
+    std::unique_ptr<EvdevNode> m_event;
+    InkoraRun m_run;
+};
+
 } // namespace
 
-TEST(KernelScenario, ATabletFoundOpenedDrawnUnpluggedMidStrokeAndPluggedBack)
+TEST_F(KernelScenario, ATabletFoundOpenedDrawnUnpluggedMidStrokeAndPluggedBack)
 {
-    QString why;
-    if (!UmockdevReady(&why))
-        GTEST_SKIP() << qPrintable(why);
-    XvfbServer xvfb;
-    if (!xvfb.installed())
-        GTEST_SKIP() << "Xvfb is not installed (Debian package xvfb)";
-    ASSERT_TRUE(xvfb.Start(QStringLiteral("1920x1080"), &why)) << why.toStdString();
+    m_uinput = std::make_unique<UinputNode>(m_bed);
+    UinputNode &uinput = *m_uinput;
+    Plug({2, Vendor64(), 1, {3}});
+    m_event = std::make_unique<EvdevNode>(m_bed, QStringLiteral("/dev/input/event3"));
+    m_event->holdElsewhere(true); // another program has the kernel's node: Inkora carries on
+    EmulatedTablet &tablet = *m_tablet;
+    KernelTestbed &bed = m_bed;
+    InkoraRun &run = m_run;
 
-    KernelTestbed bed;
-    UinputNode uinput(bed);
-    const QString record =
-        UsbTabletRecord(0x0935, 5, QStringLiteral("Inkora Pad M"), QStringLiteral("SN0935"), {{2, Vendor64(), 1, {3}}});
-    ASSERT_TRUE(bed.add(record));
-    EvdevNode event(bed, QStringLiteral("/dev/input/event3"));
-    event.holdElsewhere(true); // another program has the kernel's node: Inkora carries on
-    EmulatedTablet tablet(bed, *SimModels::find(0x0935), QStringLiteral("/dev/hidraw1"),
-                          QStringLiteral("/dev/bus/usb/001/005"));
-
-    InkoraRun run;
-    ASSERT_TRUE(run.Prepare(&why)) << why.toStdString();
-    run.SetDisplay(xvfb.display());
-    run.SetEnvironment(QStringLiteral("LD_PRELOAD"), QString::fromLocal8Bit(qgetenv("LD_PRELOAD")));
-    run.SetEnvironment(QStringLiteral("UMOCKDEV_DIR"), bed.root());
-    QProcess *inkora = run.Start({QStringLiteral("/mini")});
-    ASSERT_TRUE(inkora);
-    auto fail = [&] {
-        std::string made;
-        for (const UinputNode::Device &d : uinput.devices())
-            made += d.name.toStdString() + (d.created ? " created, " : " not created, ")
-                + std::to_string(d.events.size()) + " events, refused " + std::to_string(d.refused) + "\n";
-        for (const QByteArray &w : tablet.node.writes())
-            made += "write " + w.left(8).toHex(' ').toStdString() + "\n";
-        made += "pending " + std::to_string(tablet.sim.pendingReports()) + " unread "
-            + std::to_string(tablet.node.unread()) + "\n";
-        return made + run.Log().constData() + run.Output().constData()
-            + (inkora->state() == QProcess::NotRunning ? "\nInkora ended: status "
-                       + std::to_string(inkora->exitStatus()) + " code " + std::to_string(inkora->exitCode())
-                                                       : std::string());
-    };
+    ASSERT_TRUE(Start());
 
     // Found and opened: identity from the USB strings, the tablet put in its mode.
-    ASSERT_TRUE(run.WaitForLog("EnmuTabeltDevice:")) << fail();
-    EXPECT_TRUE(run.WaitForLog("Get Max X:0xaf00 Y:0x73a0")) << fail();
-    EXPECT_TRUE(run.WaitForLog("EVIOCGRAB failed on /dev/input/event3 : Device or resource busy")) << fail();
-    ASSERT_TRUE(InkoraRun::WaitFor([&] { return tablet.sim.mode() != 0; })) << fail();
-    ASSERT_TRUE(run.WaitForLog("Tablet connected in slot 0")) << fail();
-    ASSERT_TRUE(run.WaitForLog("power:")) << fail(); // made after the udev monitor listens
+    ASSERT_TRUE(run.WaitForLog("EnmuTabeltDevice:"));
+    EXPECT_TRUE(run.WaitForLog("Get Max X:0xaf00 Y:0x73a0"));
+    EXPECT_TRUE(run.WaitForLog("EVIOCGRAB failed on /dev/input/event3 : Device or resource busy"));
+    ASSERT_TRUE(InkoraRun::WaitFor([&] { return tablet.sim.mode() != 0; }));
+    ASSERT_TRUE(run.WaitForLog("Tablet connected in slot 0"));
+    ASSERT_TRUE(run.WaitForLog("power:")); // made after the udev monitor listens
 
     // A stroke across the middle reaches the virtual pen, mapped onto the whole desktop.
     tablet.sim.queueStroke(22400, 14800, 22400, 14800, 4, 4000, 5);
-    ASSERT_TRUE(InkoraRun::WaitFor([&] { return Pen(uinput).pressed >= 1 && !Pen(uinput).inProximity; })) << fail();
+    ASSERT_TRUE(InkoraRun::WaitFor([&] { return Pen(uinput).pressed >= 1 && !Pen(uinput).inProximity; }));
     EXPECT_NEAR(Pen(uinput).x, 16384, 330);
 
     // Unplugged with the tip down: the pen is lifted and leaves, nothing stays pressed.
@@ -171,66 +188,47 @@ TEST(KernelScenario, ATabletFoundOpenedDrawnUnpluggedMidStrokeAndPluggedBack)
     down.pressure = 3000;
     down.buttons = 0x01;
     tablet.sim.queuePen(down);
-    ASSERT_TRUE(InkoraRun::WaitFor([&] { return Pen(uinput).touching; })) << fail();
-    const QString hidraw = HidrawSyspath(record, 1);
+    ASSERT_TRUE(InkoraRun::WaitFor([&] { return Pen(uinput).touching; }));
+    const QString hidraw = HidrawSyspath(m_record, 1);
     tablet.pull(true);
     bed.uevent(hidraw, "remove");
-    ASSERT_TRUE(run.WaitForLog("disconnected")) << fail();
-    EXPECT_TRUE(InkoraRun::WaitFor([&] { return !Pen(uinput).touching && !Pen(uinput).inProximity; })) << fail();
+    ASSERT_TRUE(run.WaitForLog("disconnected"));
+    EXPECT_TRUE(InkoraRun::WaitFor([&] { return !Pen(uinput).touching && !Pen(uinput).inProximity; }));
 
     // Plugged back in: opened again (two more handles), and the pen draws again.
     const int opens = tablet.node.opens();
     tablet.pull(false);
     bed.uevent(hidraw, "add");
-    ASSERT_TRUE(InkoraRun::WaitFor([&] { return tablet.node.opens() >= opens + 2; })) << fail();
+    ASSERT_TRUE(InkoraRun::WaitFor([&] { return tablet.node.opens() >= opens + 2; }));
     const int before = Pen(uinput).pressed;
     ASSERT_TRUE(InkoraRun::WaitFor([&] {
         if (tablet.sim.pendingReports() == 0)
             tablet.sim.queueStroke(5000, 5000, 6000, 6000, 3, 2000, 5);
         return Pen(uinput).pressed > before;
-    })) << fail();
+    }));
 }
 
 // Each fault once: no /dev/uinput, a kernel driver of its own bound to the tablet, a
 // device that answers no command. Each is told in the log with its fix; the tablet is
 // still taken, its removal noticed, and the program keeps running.
-TEST(KernelScenario, FaultsAreToldWithTheirFixAndNothingHangs)
+// Each fault once: no /dev/uinput, a kernel driver of its own bound to the tablet, a
+// device that answers no command. Each is told in the log with its fix; the tablet is
+// still taken, its removal noticed, and the program keeps running.
+TEST_F(KernelScenario, FaultsAreToldWithTheirFixAndNothingHangs)
 {
-    QString why;
-    if (!UmockdevReady(&why))
-        GTEST_SKIP() << qPrintable(why);
-    XvfbServer xvfb;
-    if (!xvfb.installed())
-        GTEST_SKIP() << "Xvfb is not installed (Debian package xvfb)";
-    ASSERT_TRUE(xvfb.Start(QStringLiteral("1920x1080"), &why)) << why.toStdString();
-
-    KernelTestbed bed; // no uinput node: the module is not loaded
-    HidInterfaceRecord bound{2, Vendor64(), 1, {}, QStringLiteral("hid-tabletmode")};
-    const QString record =
-        UsbTabletRecord(0x0935, 5, QStringLiteral("Inkora Pad M"), QStringLiteral("SN0935"), {bound});
-    ASSERT_TRUE(bed.add(record));
-    EmulatedTablet tablet(bed, *SimModels::find(0x0935), QStringLiteral("/dev/hidraw1"),
-                          QStringLiteral("/dev/bus/usb/001/005"));
-    tablet.sim.setAnswering(false);
-
-    InkoraRun run;
-    ASSERT_TRUE(run.Prepare(&why)) << why.toStdString();
-    run.SetDisplay(xvfb.display());
-    run.SetEnvironment(QStringLiteral("LD_PRELOAD"), QString::fromLocal8Bit(qgetenv("LD_PRELOAD")));
-    run.SetEnvironment(QStringLiteral("UMOCKDEV_DIR"), bed.root());
-    QProcess *inkora = run.Start({QStringLiteral("/mini")});
+    // No uinput node: the module is not loaded.
+    Plug({2, Vendor64(), 1, {}, QStringLiteral("hid-tabletmode")});
+    m_tablet->sim.setAnswering(false);
+    QProcess *inkora = Start();
     ASSERT_TRUE(inkora);
-    auto log = [&] { return std::string(run.Log().constData()) + run.Output().constData(); };
 
-    EXPECT_TRUE(run.WaitForLog("uinput: /dev/uinput is missing: load the uinput module (sudo modprobe uinput)")) << log();
-    EXPECT_TRUE(run.WaitForLog("hidraw: hidraw1 is bound to the kernel driver hid-tabletmode")) << log();
-    ASSERT_TRUE(run.WaitForLog("Tablet connected in slot 0")) << log();
-    // The power monitor is made right after the udev monitor listens: notices from now on
-    // reach it.
-    ASSERT_TRUE(run.WaitForLog("power:")) << log();
+    EXPECT_TRUE(m_run.WaitForLog("uinput: /dev/uinput is missing: load the uinput module (sudo modprobe uinput)"));
+    EXPECT_TRUE(m_run.WaitForLog("hidraw: hidraw1 is bound to the kernel driver hid-tabletmode"));
+    ASSERT_TRUE(m_run.WaitForLog("Tablet connected in slot 0"));
+    ASSERT_TRUE(m_run.WaitForLog("power:")); // made after the udev monitor listens
 
-    tablet.pull(true);
-    bed.uevent(HidrawSyspath(record, 1), "remove");
-    EXPECT_TRUE(run.WaitForLog("disconnected")) << log();
-    EXPECT_EQ(inkora->state(), QProcess::Running) << log();
+    m_tablet->pull(true);
+    m_bed.uevent(HidrawSyspath(m_record, 1), "remove");
+    EXPECT_TRUE(m_run.WaitForLog("disconnected"));
+    EXPECT_EQ(inkora->state(), QProcess::Running);
 }

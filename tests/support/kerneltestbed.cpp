@@ -315,12 +315,6 @@ bool HidrawNode::waitWrites(int count, int timeoutMs)
     return m_written.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_writes.size() >= count; });
 }
 
-int HidrawNode::unread()
-{
-    std::lock_guard<std::mutex> lock(m_lock);
-    return int(m_pending.size());
-}
-
 int HidrawNode::opens()
 {
     std::lock_guard<std::mutex> lock(m_lock);
@@ -633,7 +627,6 @@ int UinputNode::OnWrite(_UMockdevIoctlBase *, _UMockdevIoctlClient *client, Uinp
     Device *d = self->deviceOf(client);
     // The kernel takes whole input_event records only, and only once created.
     if (!d->created || arg->data_len % int(sizeof(input_event)) != 0) {
-        ++d->refused;
         Complete(client, -1, EINVAL);
         return TRUE;
     }

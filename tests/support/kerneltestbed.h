@@ -87,7 +87,6 @@ public:
     // Waits until `count` writes arrived (false after timeoutMs).
     bool waitWrites(int count, int timeoutMs);
     int opens();
-    int unread(); // reports sent and not read yet
 
 private:
     struct Entry {
@@ -176,7 +175,6 @@ public:
         QVector<uinput_abs_setup> abs;
         bool created = false, destroyed = false;
         QVector<input_event> events;
-        int refused = 0; // writes the kernel would refuse (not created, torn records)
     };
     QVector<Device> devices(); // one per open, in open order
 
