@@ -1,6 +1,7 @@
 // The Wayland foreground sources that report over the session bus, against mocks of the
 // compositor's side on a private bus: KWin's scripting interface running our script, and
 // the object our GNOME Shell extension exports.
+#include "platform/foreground/linux/gnomeshellforegroundbackend.h"
 #include "platform/foreground/linux/kwinforegroundbackend.h"
 
 #include "privatebus.h"
@@ -137,4 +138,70 @@ TEST(KWinForeground, ScriptReportsAndFaults)
 
     backend.reset();
     EXPECT_TRUE(kwin.loaded().isEmpty()) << "the script stays in KWin after the end";
+}
+
+// The extension appearing after Inkora, its properties read then, its signal followed,
+// a focus on an ended process, garbage in the signal, and the extension switched off
+// and on again. Every fault must drop the previous program's profile.
+TEST(GnomeShellForeground, ExtensionFocusAndFaults)
+{
+    PrivateBus bus;
+    if (!bus.isRunning())
+        GTEST_SKIP() << bus.reason().toStdString();
+    std::unique_ptr<GnomeShellForegroundBackend> backend = GnomeShellForegroundBackend::open(bus.connection());
+    ASSERT_TRUE(backend);
+    EXPECT_FALSE(backend->extensionPresent());
+    EXPECT_TRUE(backend->current()->path.isEmpty());
+    QSignalSpy changed(backend.get(), &GnomeShellForegroundBackend::changed);
+    auto waitFor = [&](const QString &path) {
+        while (backend->current()->path != path && changed.wait(10000)) { }
+        return backend->current()->path == path;
+    };
+
+    const QString service = QString::fromLatin1(GnomeShellForegroundBackend::kServiceName);
+    ASSERT_TRUE(bus.startTemplate(
+        qEnvironmentVariable("INKORA_SOURCE_DIR") + QStringLiteral("/tests/foreground/mockshellextension.py"), service))
+        << bus.reason().toStdString();
+    const uint mockPid = bus.connection().interface()->servicePid(service).value();
+    EXPECT_TRUE(waitFor(QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(mockPid))))
+        << "the properties were not read";
+    EXPECT_TRUE(backend->extensionPresent());
+
+    auto focus = [&](qint64 pid, const QString &windowClass) {
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(service, QStringLiteral("/org/inkora/Foreground"),
+                                           QStringLiteral("org.inkora.ShellForeground.Mock"), QStringLiteral("Focus"));
+        call << int(pid) << windowClass;
+        return bus.connection().call(call, QDBus::Block, 10000).type() == QDBusMessage::ReplyMessage;
+    };
+    const qint64 self = QCoreApplication::applicationPid();
+    ASSERT_TRUE(focus(self, QStringLiteral("org.gnome.Console")));
+    ASSERT_TRUE(waitFor(OwnExecutable()));
+    EXPECT_EQ(backend->current()->windowClass, QStringLiteral("org.gnome.Console"));
+    ASSERT_TRUE(focus(EndedPid(), QStringLiteral("gone")));
+    EXPECT_TRUE(waitFor(QString()));
+
+    ASSERT_TRUE(focus(self, QString()));
+    ASSERT_TRUE(waitFor(OwnExecutable()));
+    ASSERT_TRUE(bus.emitSignal(service, QStringLiteral("/org/inkora/Foreground"),
+                               QStringLiteral("org.inkora.ShellForeground1"), QStringLiteral("FocusChanged"),
+                               QStringLiteral("s"), {QStringLiteral("garbage")}));
+    EXPECT_TRUE(waitFor(QString()));
+
+    ASSERT_TRUE(focus(self, QString()));
+    ASSERT_TRUE(waitFor(OwnExecutable()));
+    // Disable and Enable go to the mock's own connection: the name is away between them.
+    const QString owner = bus.connection().interface()->serviceOwner(service).value();
+    auto mock = [&](const QString &method) {
+        const QDBusMessage call = QDBusMessage::createMethodCall(
+            owner, QStringLiteral("/org/inkora/Foreground"), QStringLiteral("org.inkora.ShellForeground.Mock"), method);
+        return bus.connection().call(call, QDBus::Block, 10000).type() == QDBusMessage::ReplyMessage;
+    };
+    ASSERT_TRUE(mock(QStringLiteral("Disable")));
+    EXPECT_TRUE(waitFor(QString()));
+    while (backend->extensionPresent() && changed.wait(10000)) { }
+    EXPECT_FALSE(backend->extensionPresent());
+    ASSERT_TRUE(mock(QStringLiteral("Enable")));
+    EXPECT_TRUE(waitFor(OwnExecutable())) << "the properties were not read again";
+    EXPECT_TRUE(backend->extensionPresent());
 }
