@@ -1,6 +1,7 @@
 // The Wayland foreground sources that report over the session bus, against mocks of the
 // compositor's side on a private bus: KWin's scripting interface running our script, and
 // the object our GNOME Shell extension exports.
+#include "platform/foreground/linux/desktopintegration.h"
 #include "platform/foreground/linux/gnomeshellforegroundbackend.h"
 #include "platform/foreground/linux/kwinforegroundbackend.h"
 
@@ -159,6 +160,9 @@ TEST(GnomeShellForeground, ExtensionFocusAndFaults)
     };
 
     const QString service = QString::fromLatin1(GnomeShellForegroundBackend::kServiceName);
+    QProcessEnvironment wayland;
+    wayland.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+    EXPECT_FALSE(QueryDesktopIntegration(bus.connection(), wayland).extensionRunning);
     ASSERT_TRUE(bus.startTemplate(
         qEnvironmentVariable("INKORA_SOURCE_DIR") + QStringLiteral("/tests/foreground/mockshellextension.py"), service))
         << bus.reason().toStdString();
@@ -166,6 +170,9 @@ TEST(GnomeShellForeground, ExtensionFocusAndFaults)
     EXPECT_TRUE(waitFor(QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(mockPid))))
         << "the properties were not read";
     EXPECT_TRUE(backend->extensionPresent());
+    const DesktopIntegration desktop = QueryDesktopIntegration(bus.connection(), wayland);
+    EXPECT_TRUE(desktop.extensionRunning);
+    EXPECT_FALSE(desktop.trayHost);
 
     auto focus = [&](qint64 pid, const QString &windowClass) {
         QDBusMessage call =
@@ -204,4 +211,18 @@ TEST(GnomeShellForeground, ExtensionFocusAndFaults)
     ASSERT_TRUE(mock(QStringLiteral("Enable")));
     EXPECT_TRUE(waitFor(OwnExecutable())) << "the properties were not read again";
     EXPECT_TRUE(backend->extensionPresent());
+}
+
+// The lines doctor prints: the enable command names the extension of the running shell.
+TEST(DesktopIntegration, LinesSayWhatIsMissingAndWhatToDo)
+{
+    DesktopIntegration status;
+    EXPECT_TRUE(DesktopIntegrationLines(status).isEmpty()) << "outside Wayland";
+    status.wayland = status.gnomeShell = true;
+    status.extensionUuid = GnomeShellForegroundBackend::ExtensionUuid(43);
+    const QString lines = DesktopIntegrationLines(status).join(QLatin1Char('\n'));
+    EXPECT_TRUE(lines.contains(QStringLiteral("gnome-extensions enable inkora-foreground-43@inkora")))
+        << lines.toStdString();
+    EXPECT_TRUE(lines.contains(QStringLiteral("Tray: no StatusNotifierItem host"))) << lines.toStdString();
+    EXPECT_EQ(GnomeShellForegroundBackend::ExtensionUuid(46), QStringLiteral("inkora-foreground@inkora"));
 }
