@@ -355,6 +355,11 @@ void AppCore::createTrayIcon()
     m_pTrayIcon->show();
     m_pMessages->SetTrayAvailable(true);
     qInfo() << "Tray icon created, system tray available:" << QSystemTrayIcon::isSystemTrayAvailable();
+    // Wayland desktops without a StatusNotifierItem host (GNOME without an AppIndicator
+    // extension) show no tray: starting the program again from its desktop entry asks
+    // this instance to show the settings window.
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        qInfo() << "No system tray: the settings window opens from the Inkora desktop entry";
     const QStringList waiting = m_TrayNoticesWaiting;
     m_TrayNoticesWaiting.clear();
     for (const QString &text : waiting)
