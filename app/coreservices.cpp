@@ -31,8 +31,7 @@
 #include "platform/ddc/fakeddcbackend.h"
 #include "platform/ddc/linux/ddcutilbackend.h"
 #include "platform/display/displaybackend.h"
-#include "platform/foreground/fixedforegroundbackend.h"
-#include "platform/foreground/linux/x11foregroundbackend.h"
+#include "platform/foreground/linux/foregroundfactory.h"
 
 #include <QAction>
 #include <QApplication>
@@ -54,11 +53,9 @@
 void AppCore::installActionServices()
 {
     ActionServiceBackends backends;
-    backends.foreground = X11ForegroundBackend::open();
-    if (!backends.foreground) {
-        // Wayland or no display: the common profile always.
-        backends.foreground = std::make_unique<FixedForegroundBackend>(ForegroundWindow{});
-    }
+    ForegroundChoice foreground = CreateForegroundBackend(m_Session);
+    backends.foreground = std::move(foreground.backend);
+    m_SessionBackends.foreground = foreground.name;
     backends.system = std::make_unique<DesktopActionSystem>();
     // The reading threads look texts up: a settings object of their own, one at a time.
     auto language = std::make_shared<QSettings>(m_pLanguageSettings->fileName(), QSettings::IniFormat);
