@@ -5,16 +5,15 @@
 #include "platform/foreground/linux/toplevelfocus.h"
 #include "platform/foreground/linux/wlrforegroundbackend.h"
 
+#include "swayserver.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 // Properties take effect at done only; one active window at a time; closing the active
 // one leaves none; an app id change of the active window counts as a change.
@@ -144,100 +143,6 @@ TEST(AppIdResolver, FindsTheRunningProgram)
 
 namespace {
 
-// A headless sway of the test's own (no GPU, no input devices). sway refuses to run as
-// root: then it runs as nobody, in a runtime folder nobody owns.
-class HeadlessSway {
-public:
-    ~HeadlessSway() { stop(); }
-
-    static QString missing()
-    {
-        for (const char *program : {"sway", "swaymsg", "foot"})
-            if (QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty())
-                return QStringLiteral("%1 is not installed").arg(QLatin1String(program));
-        if (::geteuid() == 0 && QStandardPaths::findExecutable(QStringLiteral("runuser")).isEmpty())
-            return QStringLiteral("runuser is missing (sway does not run as root)");
-        return QString();
-    }
-
-    bool start()
-    {
-        if (::geteuid() == 0
-            && QProcess::execute(QStringLiteral("chown"), {QStringLiteral("nobody"), m_runtime.path()}) != 0)
-            return false;
-        QFile config(m_runtime.filePath(QStringLiteral("config")));
-        if (!config.open(QIODevice::WriteOnly)
-            || config.write("output HEADLESS-1 mode 1024x768\nxwayland disable\n") < 0)
-            return false;
-        config.close();
-        // A restart gets new sockets; none of the last run's may be taken for them.
-        m_display.clear();
-        m_ipc.clear();
-        m_sway.setStandardOutputFile(QProcess::nullDevice());
-        m_sway.setStandardErrorFile(QProcess::nullDevice()); // sway and its clients are talkative
-        run(m_sway, QStringLiteral("sway"), {QStringLiteral("-c"), config.fileName()});
-        if (!m_sway.waitForStarted(10000))
-            return false;
-        QDeadlineTimer deadline(20000);
-        while (!deadline.hasExpired() && m_sway.state() == QProcess::Running) {
-            const QStringList sockets = QDir(m_runtime.path()).entryList({QStringLiteral("wayland-?")}, QDir::System);
-            const QStringList ipc = QDir(m_runtime.path()).entryList({QStringLiteral("sway-ipc.*.sock")}, QDir::System);
-            if (!sockets.isEmpty() && !ipc.isEmpty()) {
-                m_display = m_runtime.filePath(sockets.first()).toLocal8Bit();
-                m_ipc = m_runtime.filePath(ipc.first());
-                return true;
-            }
-            m_sway.waitForFinished(50);
-        }
-        return false;
-    }
-
-    void stop()
-    {
-        if (m_sway.state() == QProcess::NotRunning)
-            return;
-        m_sway.terminate();
-        if (!m_sway.waitForFinished(10000))
-            m_sway.kill();
-        m_sway.waitForFinished(5000);
-    }
-
-    QByteArray display() const { return m_display; }
-
-    // A sway command: "exec foot", "kill" (closes the focused window).
-    bool command(const QStringList &words)
-    {
-        QProcess swaymsg;
-        run(swaymsg, QStringLiteral("swaymsg"), words);
-        return swaymsg.waitForFinished(10000) && swaymsg.exitCode() == 0;
-    }
-
-private:
-    void run(QProcess &process, const QString &program, const QStringList &args)
-    {
-        QProcessEnvironment env;
-        env.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
-        env.insert(QStringLiteral("WLR_BACKENDS"), QStringLiteral("headless"));
-        env.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
-        env.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
-        if (!m_ipc.isEmpty())
-            env.insert(QStringLiteral("SWAYSOCK"), m_ipc);
-        process.setProcessEnvironment(env);
-        if (::geteuid() == 0)
-            process.start(QStringLiteral("runuser"),
-                          QStringList{QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--"), program}
-                              + args);
-        else
-            process.start(program, args);
-    }
-
-    QTemporaryDir m_runtime;
-    QProcess m_sway;
-    QByteArray m_display;
-    QString m_ipc;
-};
-
 // Waits until the published path is `path`.
 bool WaitForPath(const WlrForegroundBackend &backend, const QString &path)
 {
@@ -256,30 +161,34 @@ bool WaitForPath(const WlrForegroundBackend &backend, const QString &path)
 // after the second closes, and sway ending and starting again on the same socket.
 TEST(WlrForeground, FollowsSwayFocusAndRestart)
 {
-    const QString missing = HeadlessSway::missing();
-    if (!missing.isEmpty())
-        GTEST_SKIP() << missing.toStdString();
-    HeadlessSway sway;
-    ASSERT_TRUE(sway.start()) << "headless sway did not start";
-    std::unique_ptr<WlrForegroundBackend> backend = WlrForegroundBackend::open(sway.display());
+    SwayServer sway;
+    QString why;
+    bool skip = false;
+    const QStringList config{QStringLiteral("xwayland disable")};
+    if (!sway.Start(1, config, &why, &skip)) {
+        if (skip)
+            GTEST_SKIP() << why.toStdString();
+        FAIL() << why.toStdString();
+    }
+    const QByteArray display = QFile::encodeName(sway.folder()) + '/' + sway.waylandDisplay();
+    std::unique_ptr<WlrForegroundBackend> backend = WlrForegroundBackend::open(display);
     ASSERT_TRUE(backend);
     EXPECT_TRUE(backend->current()->path.isEmpty()) << "no window yet";
 
     const QString foot = QFileInfo(QStandardPaths::findExecutable(QStringLiteral("foot"))).canonicalFilePath();
-    ASSERT_TRUE(sway.command({QStringLiteral("exec"), QStringLiteral("foot sleep 600")}));
+    ASSERT_TRUE(sway.Exec(QStringLiteral("foot sleep 600")));
     ASSERT_TRUE(WaitForPath(*backend, foot));
     EXPECT_GT(backend->current()->pid, 0);
     EXPECT_EQ(backend->current()->windowClass, QStringLiteral("foot"));
 
-    ASSERT_TRUE(
-        sway.command({QStringLiteral("exec"), QStringLiteral("foot --app-id=org.inkora.NoSuchProgram sleep 600")}));
+    ASSERT_TRUE(sway.Exec(QStringLiteral("foot --app-id=org.inkora.NoSuchProgram sleep 600")));
     ASSERT_TRUE(WaitForPath(*backend, QString())) << "the first terminal's profile stayed";
-    ASSERT_TRUE(sway.command({QStringLiteral("kill")}));
+    sway.Message(0, "kill"); // closes the focused window
     ASSERT_TRUE(WaitForPath(*backend, foot)) << "the focus went back to the first terminal";
 
-    sway.stop();
+    sway.Stop();
     ASSERT_TRUE(WaitForPath(*backend, QString()));
-    ASSERT_TRUE(sway.start()) << "headless sway did not start again";
-    ASSERT_TRUE(sway.command({QStringLiteral("exec"), QStringLiteral("foot sleep 600")}));
+    ASSERT_TRUE(sway.Start(1, config, &why, &skip)) << why.toStdString();
+    ASSERT_TRUE(sway.Exec(QStringLiteral("foot sleep 600")));
     EXPECT_TRUE(WaitForPath(*backend, foot)) << "not connected to the restarted sway";
 }

@@ -1,7 +1,10 @@
 #include "platform/foreground/linux/foregroundfactory.h"
 
 #include "platform/foreground/fixedforegroundbackend.h"
+#include "platform/foreground/linux/gnomeshellforegroundbackend.h"
+#include "platform/foreground/linux/kwinforegroundbackend.h"
 #include "platform/foreground/linux/swayforegroundbackend.h"
+#include "platform/foreground/linux/wlrforegroundbackend.h"
 #include "platform/foreground/linux/x11foregroundbackend.h"
 #include "platform/foreground/sessionforegroundbackend.h"
 
@@ -18,9 +21,30 @@ std::unique_ptr<ForegroundBackend> OpenCompositorSource(const DesktopSession &se
         *name = QStringLiteral("sway IPC");
         return SwayForegroundBackend::open(session.swaySocket, why);
     case Compositor::Hyprland: *why = QStringLiteral("no source for Hyprland yet"); return nullptr;
-    case Compositor::KWin: *why = QStringLiteral("no source for KWin yet"); return nullptr;
-    case Compositor::GnomeShell: *why = QStringLiteral("no source for GNOME Shell yet"); return nullptr;
-    case Compositor::OtherWayland: *why = QStringLiteral("no source for this compositor yet"); return nullptr;
+    case Compositor::KWin: {
+        // The KWin and GNOME Shell sources live on this (the GUI) thread: the session bus
+        // reaches them through its event loop.
+        *name = QStringLiteral("KWin script");
+        std::unique_ptr<ForegroundBackend> source = KWinForegroundBackend::open();
+        if (!source)
+            *why = QStringLiteral("KWin took no script");
+        return source;
+    }
+    case Compositor::GnomeShell: {
+        // Waits for the extension when it is not running yet.
+        *name = QStringLiteral("GNOME Shell extension");
+        std::unique_ptr<ForegroundBackend> source = GnomeShellForegroundBackend::open();
+        if (!source)
+            *why = QStringLiteral("no session bus");
+        return source;
+    }
+    case Compositor::OtherWayland: {
+        *name = QStringLiteral("wlr foreign toplevel");
+        std::unique_ptr<ForegroundBackend> source = WlrForegroundBackend::open(session.waylandDisplay);
+        if (!source)
+            *why = QStringLiteral("the compositor offers no zwlr_foreign_toplevel_manager_v1");
+        return source;
+    }
     case Compositor::None: break;
     }
     *why = QStringLiteral("not a Wayland session");

@@ -1,5 +1,7 @@
 #include "platform/foreground/linux/gnomeshellforegroundbackend.h"
 
+#include "platform/foreground/linux/foregroundsource.h"
+
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -127,6 +129,6 @@ void GnomeShellForegroundBackend::OnFocusChanged(const QDBusMessage &message)
 
 void GnomeShellForegroundBackend::Publish(const ForegroundWindow &window)
 {
-    m_slot.set(window);
+    publish(window);
     emit changed();
 }

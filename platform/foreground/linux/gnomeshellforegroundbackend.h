@@ -14,7 +14,7 @@
 // Lives on the thread that opens it (the GUI thread), whose event loop receives the
 // signals; current() is any thread's.
 
-#include "platform/foreground/linux/foregroundsource.h"
+#include "platform/foreground/publishedforeground.h"
 
 #include <QDBusConnection>
 #include <QObject>
@@ -24,7 +24,7 @@
 class QDBusMessage;
 class QDBusPendingCallWatcher;
 
-class GnomeShellForegroundBackend : public QObject, public ForegroundBackend {
+class GnomeShellForegroundBackend : public QObject, public PublishedForeground {
     Q_OBJECT
 
 public:
@@ -42,7 +42,6 @@ public:
     static std::unique_ptr<GnomeShellForegroundBackend>
     open(const QDBusConnection &connection = QDBusConnection::sessionBus());
 
-    std::shared_ptr<const ForegroundWindow> current() const override { return m_slot.get(); }
     // Whether the extension is on the bus now.
     bool extensionPresent() const { return m_present; }
 
@@ -62,5 +61,4 @@ private:
 
     QDBusConnection m_connection;
     bool m_present = false;
-    ForegroundSlot m_slot;
 };

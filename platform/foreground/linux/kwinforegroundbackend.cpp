@@ -1,5 +1,7 @@
 #include "platform/foreground/linux/kwinforegroundbackend.h"
 
+#include "platform/foreground/linux/foregroundsource.h"
+
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusServiceWatcher>
@@ -233,6 +235,6 @@ void KWinForegroundBackend::OnOwnerChanged(const QString &newOwner)
 
 void KWinForegroundBackend::Publish(const ForegroundWindow &window)
 {
-    m_slot.set(window);
+    publish(window);
     emit changed();
 }

@@ -14,7 +14,7 @@
 // Lives on the thread that opens it (the GUI thread), whose event loop receives the
 // reports; current() is any thread's.
 
-#include "platform/foreground/linux/foregroundsource.h"
+#include "platform/foreground/publishedforeground.h"
 
 #include <QDBusConnection>
 #include <QObject>
@@ -25,7 +25,7 @@
 class QDBusServiceWatcher;
 class KWinReportObject;
 
-class KWinForegroundBackend : public QObject, public ForegroundBackend {
+class KWinForegroundBackend : public QObject, public PublishedForeground {
     Q_OBJECT
 
 public:
@@ -35,8 +35,6 @@ public:
     static std::unique_ptr<KWinForegroundBackend>
     open(const QDBusConnection &connection = QDBusConnection::sessionBus());
     ~KWinForegroundBackend() override;
-
-    std::shared_ptr<const ForegroundWindow> current() const override { return m_slot.get(); }
 
 signals:
     // A new record was published.
@@ -56,5 +54,4 @@ private:
     std::unique_ptr<KWinReportObject> m_object; // the exported object (D-Bus side)
     QDBusServiceWatcher *m_watcher = nullptr;   // child of this
     QTemporaryFile m_script;                    // the script as KWin reads it, our bus name filled in
-    ForegroundSlot m_slot;
 };

@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -162,7 +161,7 @@ std::unique_ptr<WlrForegroundBackend> WlrForegroundBackend::open(const QByteArra
     std::unique_ptr<WlrForegroundBackend> backend(new WlrForegroundBackend(displayName, std::move(connection), wake));
     // The first answer before anyone asks; the watcher thread owns the connection after.
     Connection &c = *backend->m_connection;
-    backend->Publish(c.focus.hasActive() ? c.resolver.Resolve(c.focus.activeAppId()) : ForegroundWindow{});
+    backend->publish(c.focus.hasActive() ? c.resolver.Resolve(c.focus.activeAppId()) : ForegroundWindow{});
     backend->m_watcher = std::thread(&WlrForegroundBackend::Watch, backend.get());
     return backend;
 }
@@ -181,28 +180,6 @@ WlrForegroundBackend::~WlrForegroundBackend()
         m_watcher.join();
     }
     ::close(m_wakeFd);
-}
-
-uint64_t WlrForegroundBackend::revision() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_revision;
-}
-
-bool WlrForegroundBackend::waitForRevision(uint64_t seen, int timeoutMs) const
-{
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_revision > seen; });
-}
-
-void WlrForegroundBackend::Publish(const ForegroundWindow &window)
-{
-    m_slot.set(window);
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        ++m_revision;
-    }
-    m_changed.notify_all();
 }
 
 bool WlrForegroundBackend::Wait(int timeoutMs)
@@ -249,7 +226,7 @@ bool WlrForegroundBackend::Follow(Connection &c)
         if (wl_display_dispatch_pending(c.display) < 0 || c.finished)
             return false;
         if (c.changed)
-            Publish(c.focus.hasActive() ? c.resolver.Resolve(c.focus.activeAppId()) : ForegroundWindow{});
+            publish(c.focus.hasActive() ? c.resolver.Resolve(c.focus.activeAppId()) : ForegroundWindow{});
     }
 }
 
@@ -258,7 +235,7 @@ void WlrForegroundBackend::Watch()
     for (;;) {
         if (Follow(*m_connection))
             return;
-        Publish(ForegroundWindow{});
+        publish(ForegroundWindow{});
         const int error = wl_display_get_error(m_connection->display);
         qWarning().noquote()
             << QStringLiteral("Foreground (wlroots): the compositor %1; the common profile applies until it is back")
@@ -275,6 +252,6 @@ void WlrForegroundBackend::Watch()
         }
         qInfo() << "Foreground (wlroots): connected to the compositor again";
         Connection &c = *m_connection;
-        Publish(c.focus.hasActive() ? c.resolver.Resolve(c.focus.activeAppId()) : ForegroundWindow{});
+        publish(c.focus.hasActive() ? c.resolver.Resolve(c.focus.activeAppId()) : ForegroundWindow{});
     }
 }

@@ -13,19 +13,17 @@
 // a log line; the thread then tries to connect again every two seconds, so a restarted
 // compositor on the same socket is followed again.
 
-#include "platform/foreground/linux/foregroundsource.h"
+#include "platform/foreground/publishedforeground.h"
 
 #include <QByteArray>
 
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 struct wl_display;
 
-class WlrForegroundBackend : public ForegroundBackend {
+class WlrForegroundBackend : public PublishedForeground {
 public:
     // Connects to displayName ($WAYLAND_DISPLAY when empty). Null, with a log line, when
     // there is no compositor or it does not offer the protocol.
@@ -33,28 +31,16 @@ public:
     // Stops the watcher and closes the connection.
     ~WlrForegroundBackend() override;
 
-    std::shared_ptr<const ForegroundWindow> current() const override { return m_slot.get(); }
-
-    // Counts the records published so far. waitForRevision waits until it passes `seen`
-    // or timeoutMs runs out; false on time-out.
-    uint64_t revision() const;
-    bool waitForRevision(uint64_t seen, int timeoutMs) const;
-
     struct Connection; // the Wayland objects of one connection (watcher thread)
 
 private:
     WlrForegroundBackend(const QByteArray &displayName, std::unique_ptr<Connection> connection, int wakeFd);
     void Watch();
     bool Follow(Connection &c); // false when the connection is lost, true when woken to end
-    void Publish(const ForegroundWindow &window);
-    bool Wait(int timeoutMs); // false when woken to end
+    bool Wait(int timeoutMs);   // false when woken to end
 
     const QByteArray m_displayName;
     std::unique_ptr<Connection> m_connection; // watcher thread once it runs
     const int m_wakeFd;                       // eventfd that ends the watcher
-    ForegroundSlot m_slot;
-    mutable std::mutex m_mutex;                // m_revision
-    mutable std::condition_variable m_changed; // m_revision grew
-    uint64_t m_revision = 0;
     std::thread m_watcher;
 };
