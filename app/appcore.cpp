@@ -47,15 +47,31 @@
 #include "uiservice/mylrc.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QMenu>
 #include <QMetaType>
 #include <QSettings>
+#include <QSystemTrayIcon>
 #include <QTimer>
 
 namespace {
+
+// How the tray icon is shown: the toolkit uses a StatusNotifierItem where a watcher is
+// on the session bus (KDE, GNOME with an indicator extension, waybar...), an XEmbed
+// tray on X otherwise.
+QString TrayWay()
+{
+    QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
+    if (bus && bus->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")).value())
+        return QStringLiteral("StatusNotifierItem");
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        return QStringLiteral("XEmbed");
+    return QStringLiteral("none (the desktop entry opens the settings window)");
+}
 
 // The USB tablets of --simulate[=LIST] (sim/simselection.h); nothing named: the
 // default one.
@@ -149,6 +165,8 @@ AppCore::AppCore(const QString &installFolder, const LocaleBackend &locale, std:
                        NoticeWay::Tray);
     }
 
+    m_Session = DetectDesktopSession();
+
     // Displays: under --simulate one fixed screen that carries the simulated pen
     // display's EDID, so the pen display search finds it.
     if (startupOptions().simulate) {
@@ -158,8 +176,10 @@ AppCore::AppCore(const QString &installFolder, const LocaleBackend &locale, std:
         screen.primary = true;
         screen.edid = MonitorIds::SimulatedPenDisplayEdid();
         m_pDisplay = std::make_unique<FixedDisplayBackend>(std::vector<DisplayScreen>{screen});
+        m_SessionBackends.display = QStringLiteral("simulated screen");
     } else {
         m_pDisplay = std::make_unique<XRandrDisplayBackend>();
+        m_SessionBackends.display = m_Session.isWayland() ? QStringLiteral("XWayland RandR") : QStringLiteral("X11 RandR");
     }
     m_pMapping = std::make_unique<MappingModel>(
         m_pDisplay.get(), [this](const QString &key, const QString &fallback) { return languageText(key, fallback); });
@@ -181,7 +201,7 @@ AppCore::AppCore(const QString &installFolder, const LocaleBackend &locale, std:
     DriverLinkBackends driverLink;
     driverLink.vhid = CreateVhidBackend();
     driverLink.ipc = std::make_unique<PosixIpcBackend>();
-    driverLink.input = createSystemInputInjector();
+    driverLink.input = createSystemInputInjector(m_Session, &m_SessionBackends.input);
     DriverLink::Open(std::move(driverLink));
 
     // The screens before the tablets: a profile without a screen area takes the one of
@@ -190,6 +210,8 @@ AppCore::AppCore(const QString &installFolder, const LocaleBackend &locale, std:
 
     // The engines' services exist before the first tablet (and its engine) does.
     installActionServices();
+    m_SessionBackends.tray = TrayWay();
+    qInfo().noquote() << SessionLogLine(m_Session, m_SessionBackends);
     startServices();
     RefreshPenDisplay();
 

@@ -12,6 +12,7 @@
 
 #include "device/ctablet.h"
 #include "platform/hid/hidbackend.h"
+#include "platform/session/desktopsession.h"
 
 #include <QHash>
 #include <QObject>
@@ -198,6 +199,10 @@ private:
     std::unique_ptr<QSettings> m_pNameSettings;
     std::unique_ptr<QSettings> m_pLanguageSettings;
     bool m_bStartedMinimised = false;
+
+    // The session, read once at start-up, and what serves each facility in it.
+    DesktopSession m_Session;
+    SessionBackends m_SessionBackends;
 
     // Services.
     std::unique_ptr<DisplayBackend> m_pDisplay;

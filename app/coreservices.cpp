@@ -31,8 +31,7 @@
 #include "platform/ddc/fakeddcbackend.h"
 #include "platform/ddc/linux/ddcutilbackend.h"
 #include "platform/display/displaybackend.h"
-#include "platform/foreground/fixedforegroundbackend.h"
-#include "platform/foreground/linux/x11foregroundbackend.h"
+#include "platform/foreground/linux/foregroundfactory.h"
 
 #include <QAction>
 #include <QApplication>
@@ -54,11 +53,9 @@
 void AppCore::installActionServices()
 {
     ActionServiceBackends backends;
-    backends.foreground = X11ForegroundBackend::open();
-    if (!backends.foreground) {
-        // Wayland or no display: the common profile always.
-        backends.foreground = std::make_unique<FixedForegroundBackend>(ForegroundWindow{});
-    }
+    ForegroundChoice foreground = CreateForegroundBackend(m_Session);
+    backends.foreground = std::move(foreground.backend);
+    m_SessionBackends.foreground = foreground.name;
     backends.system = std::make_unique<DesktopActionSystem>();
     // The reading threads look texts up: a settings object of their own, one at a time.
     auto language = std::make_shared<QSettings>(m_pLanguageSettings->fileName(), QSettings::IniFormat);
@@ -355,6 +352,11 @@ void AppCore::createTrayIcon()
     m_pTrayIcon->show();
     m_pMessages->SetTrayAvailable(true);
     qInfo() << "Tray icon created, system tray available:" << QSystemTrayIcon::isSystemTrayAvailable();
+    // Wayland desktops without a StatusNotifierItem host (GNOME without an AppIndicator
+    // extension) show no tray: starting the program again from its desktop entry asks
+    // this instance to show the settings window.
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        qInfo() << "No system tray: the settings window opens from the Inkora desktop entry";
     const QStringList waiting = m_TrayNoticesWaiting;
     m_TrayNoticesWaiting.clear();
     for (const QString &text : waiting)

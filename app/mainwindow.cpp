@@ -14,6 +14,7 @@
 #include "device/ctablet.h"
 #include "device/tabletdiscovery.h"
 #include "online/updateoffer.h"
+#include "platform/foreground/linux/desktopintegration.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -220,7 +221,15 @@ void MainWindow::buildWindow()
     m_pPages->addWidget(m_pNoDeviceLabel);
     m_pPages->addWidget(devicePage);
 
+    // Shown while the Wayland desktop lacks what per-application profiles need.
+    m_pDesktopNotice = new QLabel(central);
+    m_pDesktopNotice->setObjectName(QStringLiteral("label_desktopNotice"));
+    m_pDesktopNotice->setWordWrap(true);
+    m_pDesktopNotice->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_pDesktopNotice->hide();
+
     layout->addWidget(titleBar);
+    layout->addWidget(m_pDesktopNotice);
     layout->addWidget(m_pPages, 1);
     setCentralWidget(central);
     resize(960, 680);
@@ -244,6 +253,15 @@ void MainWindow::showEvent(QShowEvent *event)
 {
     qInfo() << "Main window shown";
     QMainWindow::showEvent(event);
+    // Asked again at every showing: the user may have enabled the extension meanwhile.
+    const DesktopIntegration desktop = QueryDesktopIntegration();
+    const bool missing = desktop.wayland && desktop.gnomeShell && !desktop.extensionRunning;
+    if (missing)
+        m_pDesktopNotice->setText(languageText(QStringLiteral("MainWindow.gnomeExtension"),
+                                               QStringLiteral("Per-application profiles need the Inkora GNOME Shell "
+                                                              "extension. Enable it with: gnome-extensions enable %1"))
+                                      .arg(desktop.extensionUuid));
+    m_pDesktopNotice->setVisible(missing);
     m_core.updateLiveData();
 }
 

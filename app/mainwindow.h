@@ -179,6 +179,7 @@ private:
     MappingModel *m_pMapping;    // the core's
     TabletMessages *m_pMessages; // the core's
     QLabel *m_pNoDeviceLabel = nullptr;       // child widget
+    QLabel *m_pDesktopNotice = nullptr;       // child widget: what the Wayland desktop lacks
     QStackedWidget *m_pPages = nullptr;       // child widget: no-device page, device page
     QComboBox *m_pDeviceSelector = nullptr;   // child widget
     QAction *m_pSendProfileAction = nullptr;  // child of the settings menu

@@ -1,6 +1,7 @@
 #include "base/programstart.h"
 
 #include "platform/display/linux/x11session.h"
+#include "platform/session/desktopsession.h"
 
 #include <QString>
 
@@ -24,8 +25,15 @@ int CheckProgramStart(int argc, char **argv, const ProgramHelp &help)
             return 0;
         }
     }
+    // Our windows stay on the X platform through XWayland in a Wayland session.
+    const DesktopSession session = DetectDesktopSession();
+    PinToolkitToX11(session);
     QString why;
     if (!X11Session::DisplayUsable(&why)) {
+        if (session.isWayland() && !session.hasX11())
+            why = QStringLiteral("no display: this Wayland session has no XWayland (DISPLAY is not set), which our "
+                                 "windows need; start XWayland or set QT_QPA_PLATFORM=wayland (windows then cannot "
+                                 "place themselves)");
         std::fprintf(stderr, "%s: %s\n", help.program, why.toLocal8Bit().constData());
         return 1;
     }

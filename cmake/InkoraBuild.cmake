@@ -1,7 +1,7 @@
 # One INTERFACE target carries the warning set and sanitizer flags for every target.
 add_library(inkora_options INTERFACE)
 target_compile_options(inkora_options INTERFACE
-    -Wall -Wextra -Wundef -Wformat=2 -Wnon-virtual-dtor -Woverloaded-virtual)
+    -Wall -Wextra -Wundef -Wformat=2 $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor> $<$<COMPILE_LANGUAGE:CXX>:-Woverloaded-virtual>)
 target_compile_definitions(inkora_options INTERFACE
     QT_NO_CAST_TO_ASCII QT_NO_URL_CAST_FROM_STRING QT_DEPRECATED_WARNINGS
     QT_MESSAGELOGCONTEXT)

@@ -54,3 +54,22 @@ file(WRITE ${CMAKE_BINARY_DIR}/packaging/postinst
 file(CHMOD ${CMAKE_BINARY_DIR}/packaging/postinst PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/packaging/postinst)
 include(CPack)
+
+# The GNOME Shell extension that tells Inkora which window has the focus on Wayland. GNOME
+# Shell 45 loads extensions as ES modules and 43/44 cannot parse them, so both forms are
+# installed under two UUIDs; each shell loads only the one whose shell-version list holds
+# its own version, and Inkora names that one when it asks the user to enable it.
+set(INKORA_GNOME_SHELL_EXTENSIONS_DIR "/usr/share/gnome-shell/extensions" CACHE PATH
+    "Folder GNOME Shell finds system-wide extensions in")
+foreach(form "inkora-foreground@inkora;extension.js;\"45\", \"46\", \"47\""
+             "inkora-foreground-43@inkora;extension-legacy.js;\"43\", \"44\"")
+    list(GET form 0 UUID)
+    list(GET form 1 script)
+    list(GET form 2 SHELL_VERSIONS)
+    configure_file(${CMAKE_SOURCE_DIR}/resources/wayland/gnome-shell/metadata.json.in
+                   ${CMAKE_BINARY_DIR}/packaging/gnome-shell/${UUID}/metadata.json @ONLY)
+    install(FILES ${CMAKE_BINARY_DIR}/packaging/gnome-shell/${UUID}/metadata.json
+            DESTINATION ${INKORA_GNOME_SHELL_EXTENSIONS_DIR}/${UUID} COMPONENT inkora)
+    install(FILES ${CMAKE_SOURCE_DIR}/resources/wayland/gnome-shell/${script}
+            DESTINATION ${INKORA_GNOME_SHELL_EXTENSIONS_DIR}/${UUID} RENAME extension.js COMPONENT inkora)
+endforeach()

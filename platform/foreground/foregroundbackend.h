@@ -11,6 +11,7 @@ struct ForegroundWindow {
     QString windowClass; // class of the active window (of the hosted window for frames)
     qint64 pid = 0;      // its process; 0 when unknown
     QString path;        // absolute path of the process's executable; empty when unknown
+    bool x11 = false;    // a Wayland compositor says the window is an X client (XWayland)
 };
 
 class ForegroundBackend {

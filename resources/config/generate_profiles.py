@@ -289,6 +289,7 @@ ACTIONS = {
 # no "," (the INI reader would make a list of them) and no ";" or quotes.
 TEXTS = [
     ("MainWindow.noDevice", "Please connect device."),
+    ("MainWindow.gnomeExtension", "Per-application profiles need the Inkora GNOME Shell extension. Enable it with: gnome-extensions enable %1"),
     ("Tray.show", "Show"),
     ("Tray.exit", "Exit"),
     ("WorkArea", "Work Area"),

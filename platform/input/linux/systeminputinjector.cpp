@@ -5,27 +5,30 @@
 
 #include <QDebug>
 
-std::unique_ptr<InputInjector> createSystemInputInjector()
+std::unique_ptr<InputInjector> createSystemInputInjector(const DesktopSession &session, QString *name)
 {
-    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    if (wayland) {
+    QString unused;
+    QString &said = name ? *name : unused;
+    if (session.isWayland()) {
         if (auto uinput = UinputMouseInjector::open()) {
-            qInfo() << "Synthetic input through a uinput pointer";
+            said = QStringLiteral("uinput keyboard and pointer");
             return uinput;
         }
     }
-    if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
-        if (auto xtest = XTestInjector::open()) {
-            qInfo() << "Synthetic input through XTest";
+    if (session.hasX11()) {
+        if (auto xtest = XTestInjector::open(session.x11Display)) {
+            said = session.isWayland() ? QStringLiteral("XTest (no /dev/uinput access: X clients only)")
+                                       : QStringLiteral("XTest");
             return xtest;
         }
     }
-    if (!wayland) {
+    if (!session.isWayland()) {
         if (auto uinput = UinputMouseInjector::open()) {
-            qInfo() << "Synthetic input through a uinput pointer";
+            said = QStringLiteral("uinput keyboard and pointer");
             return uinput;
         }
     }
+    said = QStringLiteral("none");
     qWarning() << "Synthetic input unavailable: no X server with XTest and no access to /dev/uinput";
     return nullptr;
 }

@@ -1,10 +1,14 @@
 #pragma once
-// The input facility of this session: XTest when an X server answers (and the session
-// is not a Wayland one, where XTest would reach X clients only), the uinput pointer
-// otherwise. Null when neither is there; synthetic input then fails.
+// The input facility of this session: XTest in an X session; the uinput keyboard and
+// pointer in a Wayland one (XTest would reach X clients only), or XTest there when
+// /dev/uinput cannot be opened. Null when neither is there; synthetic input then fails.
 
 #include "platform/input/inputinjector.h"
+#include "platform/session/desktopsession.h"
+
+#include <QString>
 
 #include <memory>
 
-std::unique_ptr<InputInjector> createSystemInputInjector();
+// *name says what serves it, for the session line.
+std::unique_ptr<InputInjector> createSystemInputInjector(const DesktopSession &session, QString *name = nullptr);

@@ -1,0 +1,215 @@
+// Wayland sessions: what the session detection makes of the environment, and a real
+// headless sway with XWayland as the source of the foreground.
+
+#include "tests/support/swayserver.h"
+
+#include "platform/foreground/linux/foregroundfactory.h"
+#include "platform/foreground/linux/swayforegroundbackend.h"
+#include "platform/foreground/sessionforegroundbackend.h"
+#include "platform/session/desktopsession.h"
+#include "tests/action/actionharness.h"
+
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QMap>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+EnvironmentLookup Env(const QMap<QByteArray, QByteArray> &values)
+{
+    return [values](const char *name) { return values.value(name); };
+}
+
+bool WaitUntil(int ms, const std::function<bool()> &done)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+QStringList Split(const char *text)
+{
+    return QString::fromLatin1(text).split(QLatin1Char(';'));
+}
+
+} // namespace
+
+TEST(Session, TypeAndCompositorFromTheEnvironment)
+{
+    struct Case {
+        QMap<QByteArray, QByteArray> env;
+        SessionType type;
+        Compositor compositor;
+    };
+    const Case cases[] = {
+        {{}, SessionType::None, Compositor::None},
+        {{{"DISPLAY", ":0"}}, SessionType::X11, Compositor::None},
+        // The session manager's word beats a nested compositor's socket.
+        {{{"XDG_SESSION_TYPE", "x11"}, {"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-1"}},
+         SessionType::X11,
+         Compositor::None},
+        {{{"WAYLAND_DISPLAY", "wayland-0"}, {"SWAYSOCK", "/run/user/1/sway-ipc.sock"}, {"DISPLAY", ":1"}},
+         SessionType::Wayland,
+         Compositor::Sway},
+        {{{"XDG_SESSION_TYPE", "wayland"}, {"HYPRLAND_INSTANCE_SIGNATURE", "abc"}, {"XDG_CURRENT_DESKTOP", "Hyprland"}},
+         SessionType::Wayland,
+         Compositor::Hyprland},
+        {{{"WAYLAND_DISPLAY", "wayland-0"}, {"KDE_FULL_SESSION", "true"}}, SessionType::Wayland, Compositor::KWin},
+        {{{"WAYLAND_DISPLAY", "wayland-0"}, {"XDG_CURRENT_DESKTOP", "ubuntu:GNOME"}},
+         SessionType::Wayland,
+         Compositor::GnomeShell},
+        {{{"WAYLAND_DISPLAY", "wayland-0"}, {"XDG_CURRENT_DESKTOP", "river"}},
+         SessionType::Wayland,
+         Compositor::OtherWayland},
+    };
+    for (const Case &c : cases) {
+        const DesktopSession session = DetectDesktopSession(Env(c.env));
+        EXPECT_EQ(session.type, c.type) << c.env.keys().join(' ').constData();
+        EXPECT_EQ(session.compositor, c.compositor) << c.env.keys().join(' ').constData();
+    }
+    // Without a source the common profile applies, and the log line names the
+    // compositor.
+    const DesktopSession river =
+        DetectDesktopSession(Env({{"WAYLAND_DISPLAY", "wayland-0"}, {"XDG_CURRENT_DESKTOP", "river"}}));
+    const ForegroundChoice choice = CreateForegroundBackend(river);
+    ASSERT_TRUE(choice.backend);
+    EXPECT_TRUE(choice.backend->current()->path.isEmpty());
+    EXPECT_EQ(choice.name, QStringLiteral("none (common profile)"));
+    EXPECT_TRUE(SessionLogLine(river, {}).startsWith(
+        QStringLiteral("Session: wayland, compositor other Wayland compositor (river), X display no XWayland;")));
+}
+
+TEST(Session, OddFocusedWindowsGiveTheCommonProfile)
+{
+    // No pid (an X window without _NET_WM_PID), and a process gone before /proc is read.
+    QString fault;
+    QJsonObject container{
+        {"type", "con"}, {"shell", "xwayland"}, {"pid", 0}, {"window_properties", QJsonObject{{"class", "Gimp"}}}};
+    ForegroundWindow w = SwayForegroundBackend::RecordOf(container, &fault);
+    EXPECT_TRUE(w.path.isEmpty());
+    EXPECT_TRUE(w.x11);
+    EXPECT_EQ(w.windowClass, QStringLiteral("Gimp"));
+    EXPECT_TRUE(fault.contains(QStringLiteral("no process id")));
+
+    QProcess gone;
+    gone.start(QStringLiteral("sleep"), QStringList{QStringLiteral("60")});
+    ASSERT_TRUE(gone.waitForStarted(5000));
+    const qint64 pid = gone.processId();
+    gone.kill();
+    ASSERT_TRUE(gone.waitForFinished(5000));
+    container = QJsonObject{{"type", "con"}, {"shell", "xdg_shell"}, {"app_id", "foot"}, {"pid", double(pid)}};
+    fault.clear();
+    w = SwayForegroundBackend::RecordOf(container, &fault);
+    EXPECT_TRUE(w.path.isEmpty());
+    EXPECT_EQ(w.pid, 0);
+    EXPECT_TRUE(fault.contains(QStringLiteral("/exe")));
+}
+
+class SwaySession : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_sway = new SwayServer;
+        s_up = s_sway->Start(2, Config(), &s_why, &s_skip);
+    }
+    // Two outputs: one scaled 1.25 (1536x864 logical), one stacked below it.
+    static QStringList Config()
+    {
+        return {QStringLiteral("output HEADLESS-1 mode 1920x1080 position 0 0 scale 1.25"),
+                QStringLiteral("output HEADLESS-2 mode 1280x720 position 0 864 scale 1"),
+                QStringLiteral("xwayland force")};
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_sway;
+        s_sway = nullptr;
+    }
+    void SetUp() override
+    {
+        if (!s_up && s_skip)
+            GTEST_SKIP() << s_why.toLocal8Bit().constData();
+        ASSERT_TRUE(s_up) << s_why.toLocal8Bit().constData();
+    }
+    DesktopSession session() const
+    {
+        return DetectDesktopSession(Env({{"WAYLAND_DISPLAY", s_sway->waylandDisplay()},
+                                         {"DISPLAY", s_sway->x11Display()},
+                                         {"SWAYSOCK", s_sway->socketPath()}}));
+    }
+
+    static SwayServer *s_sway;
+    static bool s_up;
+    static bool s_skip;
+    static QString s_why;
+};
+
+SwayServer *SwaySession::s_sway = nullptr;
+bool SwaySession::s_up = false;
+bool SwaySession::s_skip = false;
+QString SwaySession::s_why;
+
+TEST_F(SwaySession, ProfilesFollowTheFocusAcrossNativeAndXWaylandWindows)
+{
+    const DesktopSession desktop = session();
+    ASSERT_EQ(desktop.compositor, Compositor::Sway);
+    ForegroundChoice choice = CreateForegroundBackend(desktop);
+    EXPECT_EQ(choice.name, QStringLiteral("sway IPC (X11 for XWayland windows)"));
+    ForegroundBackend &foreground = *choice.backend;
+    const auto pathIs = [&](const QString &path) {
+        return WaitUntil(10000, [&] { return foreground.current()->path == path; });
+    };
+
+    ActionHarness h;
+    h.action.SetServices(&h.input, &foreground, &h.system);
+    h.bind(h.profile->CommonAPP, 0, 1);      // B
+    h.bind(h.addApp("/usr/bin/foot"), 0, 2); // E
+    const QString xwindow = QStringLiteral(XWINDOW_PATH);
+    h.bindCustom(h.addApp(XWINDOW_PATH), 0, "1|Copy|Ctrl+C|17:29+67:46");
+
+    // A native Wayland client (foot runs a command: nobody's login shell would end it).
+    ASSERT_TRUE(s_sway->Exec(QStringLiteral("foot sleep 600")));
+    ASSERT_TRUE(pathIs(QStringLiteral("/usr/bin/foot")));
+    EXPECT_FALSE(foreground.current()->x11);
+    EXPECT_EQ(foreground.current()->windowClass, QStringLiteral("foot"));
+    h.press(1);
+
+    // An X client on XWayland: its record once XWayland names the same process.
+    ASSERT_TRUE(s_sway->Exec(xwindow));
+    ASSERT_TRUE(pathIs(xwindow));
+    EXPECT_TRUE(static_cast<SessionForegroundBackend &>(foreground).compositor().current()->x11);
+    h.press(1);
+
+    // Back to the native one; then an empty workspace: the common profile (B).
+    s_sway->Message(0, "[app_id=foot] focus");
+    ASSERT_TRUE(pathIs(QStringLiteral("/usr/bin/foot")));
+    h.press(1);
+    s_sway->Message(0, "workspace 9");
+    ASSERT_TRUE(pathIs(QString()));
+    h.press(1);
+    EXPECT_EQ(h.events,
+              Split("key 69:18 down;key 69:18 up;"
+                    "key 17:29 down;key 67:46 down;key 17:29 up;key 67:46 up;"
+                    "key 69:18 down;key 69:18 up;key 66:48 down;key 66:48 up"));
+
+    // sway goes away and comes back on the same socket: the common profile meanwhile,
+    // the new session's focus after.
+    s_sway->Message(0, "workspace 1");
+    ASSERT_TRUE(pathIs(QStringLiteral("/usr/bin/foot")));
+    s_sway->Stop();
+    ASSERT_TRUE(pathIs(QString()));
+    QString why;
+    bool skip = false;
+    ASSERT_TRUE(s_sway->Start(2, Config(), &why, &skip)) << why.toLocal8Bit().constData();
+    ASSERT_TRUE(s_sway->Exec(QStringLiteral("foot sleep 600")));
+    EXPECT_TRUE(pathIs(QStringLiteral("/usr/bin/foot")));
+}
