@@ -30,6 +30,7 @@
 #include "online/updateserver.h"
 #include "platform/ddc/ddcbackend.h"
 #include "platform/display/displaybackend.h"
+#include "platform/display/linux/swaydisplaybackend.h"
 #include "platform/display/linux/xrandrdisplaybackend.h"
 #include "platform/hid/hidmonitor.h"
 #include "platform/hid/linux/hidrawbackend.h"
@@ -177,7 +178,11 @@ AppCore::AppCore(const QString &installFolder, const LocaleBackend &locale, std:
         screen.edid = MonitorIds::SimulatedPenDisplayEdid();
         m_pDisplay = std::make_unique<FixedDisplayBackend>(std::vector<DisplayScreen>{screen});
         m_SessionBackends.display = QStringLiteral("simulated screen");
+    } else if (m_Session.compositor == Compositor::Sway && (m_pDisplay = SwayDisplayBackend::open(m_Session.swaySocket, m_Session.x11Display))) {
+        m_SessionBackends.display = QStringLiteral("sway IPC outputs");
     } else {
+        // Other Wayland compositors: XWayland's view, which differs from the
+        // compositor's own under fractional scaling.
         m_pDisplay = std::make_unique<XRandrDisplayBackend>();
         m_SessionBackends.display = m_Session.isWayland() ? QStringLiteral("XWayland RandR") : QStringLiteral("X11 RandR");
     }

@@ -3,6 +3,10 @@
 
 #include "tests/support/swayserver.h"
 
+#include "action/penpath.h"
+#include "mapping/pressurecurve.h"
+#include "mapping/screentable.h"
+#include "platform/display/linux/swaydisplaybackend.h"
 #include "platform/foreground/linux/foregroundfactory.h"
 #include "platform/foreground/linux/swayforegroundbackend.h"
 #include "platform/foreground/sessionforegroundbackend.h"
@@ -10,7 +14,10 @@
 #include "tests/action/actionharness.h"
 
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
+#include <QSignalSpy>
 #include <QMap>
 #include <QThread>
 
@@ -157,6 +164,88 @@ SwayServer *SwaySession::s_sway = nullptr;
 bool SwaySession::s_up = false;
 bool SwaySession::s_skip = false;
 QString SwaySession::s_why;
+
+TEST_F(SwaySession, ScreenTableAndPenFollowTheCompositorsLayout)
+{
+    std::unique_ptr<SwayDisplayBackend> display = SwayDisplayBackend::open(s_sway->socketPath(), s_sway->x11Display());
+    ASSERT_TRUE(display);
+    const ScreenTableData table = [&] {
+        std::vector<ScreenRect> rects;
+        for (const DisplayScreen &s : display->physicalScreens())
+            rects.push_back(ScreenRect{s.geometry.x(), s.geometry.y(), s.geometry.width(), s.geometry.height()});
+        return ScreenTable::Build(rects);
+    }();
+
+    // The table holds sway's own rectangles (the scaled output is 1536x864 logical).
+    ScreenRect second;
+    const QJsonArray outputs = QJsonDocument::fromJson(s_sway->Message(3)).array();
+    ASSERT_EQ(table.count, outputs.size());
+    for (const QJsonValue &value : outputs) {
+        const QJsonObject r = value.toObject().value(QStringLiteral("rect")).toObject();
+        const ScreenRect rect{r.value(QStringLiteral("x")).toInt(), r.value(QStringLiteral("y")).toInt(),
+                              r.value(QStringLiteral("width")).toInt(), r.value(QStringLiteral("height")).toInt()};
+        bool listed = false;
+        for (int i = 1; i <= table.count; ++i)
+            listed |= table.Slot(i) == rect;
+        EXPECT_TRUE(listed) << rect.left << "," << rect.top << " " << rect.width << "x" << rect.height;
+        if (value.toObject().value(QStringLiteral("name")).toString() == QLatin1String("HEADLESS-2"))
+            second = rect;
+    }
+    EXPECT_EQ(second, (ScreenRect{0, 864, 1280, 720}));
+    EXPECT_EQ(table.Desktop(), (ScreenRect{0, 0, 1536, 1584}));
+
+    // A stroke mapped onto output 2, corner to corner: the virtual pen's absolute
+    // position, spread over the layout's bounding box as sway maps a tablet, lands in it.
+    ScreenTable::Publish(table);
+    DeviceAttributes attributes{};
+    attributes.MaxX = 10000;
+    attributes.MaxY = 6000;
+    attributes.Resolution = 1000;
+    attributes.WidthInch100 = 1000;
+    attributes.HeightInch100 = 600;
+    attributes.MaxPressure = 8191;
+    attributes.DeviceKind = 1;
+    auto profile = std::make_unique<TabletXMLData>();
+    profile->TW = 1000;
+    profile->TH = 600;
+    profile->SX = second.left;
+    profile->SY = second.top;
+    profile->SW = second.width;
+    profile->SH = second.height;
+    profile->fKX = profile->fKY = profile->fXLC = profile->fYLC = 1.0f;
+    for (PenConfig &c : profile->CommonAPP.pens) {
+        c.Press = DefaultPressPoints();
+        c.TablePC = 1;
+    }
+    PenPath pen(nullptr);
+    const ScreenRect &desk = table.Desktop();
+    for (const auto &point : {std::pair<int, int>{0, 0}, {5000, 3000}, {10000, 6000}, {10000, 0}, {0, 6000}}) {
+        TabletPacket packet{};
+        packet.flags = PacketPen;
+        packet.x = point.first;
+        packet.y = point.second;
+        packet.status = 0xA1;
+        packet.pressure = 4096;
+        MultiData out{};
+        out.flags = packet.flags;
+        pen.MapPen(packet, attributes, *profile, &profile->CommonAPP, out);
+        const double x = desk.left + double(out.x7FFF) * desk.width / 32767.0;
+        const double y = desk.top + double(out.y7FFF) * desk.height / 32767.0;
+        EXPECT_TRUE(x >= second.left - 1 && x <= second.right() && y >= second.top - 1 && y <= second.bottom())
+            << point.first << "," << point.second << " -> " << x << "," << y;
+    }
+    ScreenTable::Publish(ScreenTable::Build({}));
+
+    // A scale change re-enumerates.
+    QSignalSpy changed(display.get(), &DisplayBackend::displayChanged);
+    s_sway->Message(0, "output HEADLESS-2 scale 2");
+    ASSERT_TRUE(changed.wait(5000));
+    bool halved = false;
+    for (const DisplayScreen &s : display->physicalScreens())
+        halved |= s.name == QLatin1String("HEADLESS-2") && s.geometry.size() == QSize(640, 360);
+    EXPECT_TRUE(halved);
+    s_sway->Message(0, "output HEADLESS-2 scale 1");
+}
 
 TEST_F(SwaySession, ProfilesFollowTheFocusAcrossNativeAndXWaylandWindows)
 {
