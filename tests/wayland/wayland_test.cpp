@@ -8,22 +8,34 @@
 #include "mapping/screentable.h"
 #include "platform/display/linux/swaydisplaybackend.h"
 #include "platform/foreground/linux/foregroundfactory.h"
+#include "platform/foreground/linux/hyprlandforegroundbackend.h"
 #include "platform/foreground/linux/swayforegroundbackend.h"
 #include "platform/foreground/sessionforegroundbackend.h"
 #include "platform/session/desktopsession.h"
+#include "platform/session/linux/swayipc.h"
 #include "tests/action/actionharness.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QMap>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <mutex>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -48,6 +60,69 @@ QStringList Split(const char *text)
 {
     return QString::fromLatin1(text).split(QLatin1Char(';'));
 }
+
+// A compositor's socket played by the test: each connection is handed to onAccept on
+// the peer's thread; connections it keeps stay open for the test to write to.
+class FakePeer {
+public:
+    FakePeer(const QByteArray &path, std::function<bool(int fd)> onAccept) : m_onAccept(std::move(onAccept))
+    {
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        m_listen = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (::bind(m_listen, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0
+            || ::listen(m_listen, 8) != 0)
+            ADD_FAILURE() << "cannot listen on " << path.constData();
+        m_thread = std::thread([this] {
+            for (;;) {
+                pollfd fds[2] = {{m_listen, POLLIN, 0}, {m_wake, POLLIN, 0}};
+                if (::poll(fds, 2, -1) <= 0 || fds[1].revents)
+                    return;
+                const int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+                if (fd >= 0 && m_onAccept(fd)) {
+                    std::lock_guard<std::mutex> lock(m_mutex);
+                    m_kept.push_back(fd);
+                } else if (fd >= 0) {
+                    ::close(fd);
+                }
+            }
+        });
+    }
+    ~FakePeer()
+    {
+        const uint64_t one = 1;
+        EXPECT_EQ(::write(m_wake, &one, sizeof one), ssize_t(sizeof one));
+        m_thread.join();
+        for (int fd : m_kept)
+            ::close(fd);
+        ::close(m_listen);
+        ::close(m_wake);
+    }
+    // The n-th kept connection (from 1), once there is one; -1 after timeoutMs.
+    int Kept(size_t n, int timeoutMs = 5000)
+    {
+        int fd = -1;
+        WaitUntil(timeoutMs, [&] {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            fd = m_kept.size() >= n ? m_kept[n - 1] : -1;
+            return fd >= 0;
+        });
+        return fd;
+    }
+    static void Write(int fd, const QByteArray &bytes)
+    {
+        EXPECT_EQ(::send(fd, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL), ssize_t(bytes.size()));
+    }
+
+private:
+    std::function<bool(int)> m_onAccept;
+    int m_listen = -1;
+    const int m_wake = ::eventfd(0, EFD_CLOEXEC);
+    std::mutex m_mutex; // m_kept
+    std::vector<int> m_kept;
+    std::thread m_thread;
+};
 
 } // namespace
 
@@ -120,6 +195,72 @@ TEST(Session, OddFocusedWindowsGiveTheCommonProfile)
     EXPECT_TRUE(w.path.isEmpty());
     EXPECT_EQ(w.pid, 0);
     EXPECT_TRUE(fault.contains(QStringLiteral("/exe")));
+}
+
+TEST(Session, SwayIpcRefusesWhatIsNotItsProtocol)
+{
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.path() + QStringLiteral("/sway.sock"));
+    const QByteArray oversized = QByteArray("i3-ipc") + QByteArray("\xff\xff\xff\x7f\x00\x00\x00\x00", 8);
+    for (const QByteArray &reply :
+         {QByteArray("HTTP/1.1 400 Bad Request\r\n\r\n"), oversized, QByteArray("i3-ipc\x05")}) {
+        FakePeer peer(path, [&](int fd) {
+            FakePeer::Write(fd, reply);
+            return reply != oversized; // closes after the half header
+        });
+        SwayIpc ipc;
+        ASSERT_TRUE(ipc.connectTo(path));
+        QByteArray payload;
+        EXPECT_FALSE(ipc.request(SwayIpc::GetTree, QByteArray(), &payload, 500));
+        EXPECT_FALSE(ipc.isOpen());
+        QFile::remove(QFile::decodeName(path));
+    }
+}
+
+TEST(Session, HyprlandFocusAndItsFaults)
+{
+    QTemporaryDir runtime;
+    const QByteArray folder = QFile::encodeName(runtime.path()) + "/hypr/sig";
+    ASSERT_TRUE(QDir().mkpath(QFile::decodeName(folder)));
+    std::mutex mutex;
+    QByteArray active = "{\"class\":\"me\",\"pid\":" + QByteArray::number(qint64(::getpid())) + ",\"xwayland\":false}";
+    const auto setActive = [&](const QByteArray &json) {
+        std::lock_guard<std::mutex> lock(mutex);
+        active = json;
+    };
+    FakePeer requests(folder + "/.socket.sock", [&](int fd) {
+        char buffer[64];
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        std::lock_guard<std::mutex> lock(mutex);
+        if (n > 0 && QByteArray(buffer, int(n)) == "j/activewindow")
+            FakePeer::Write(fd, active);
+        return false;
+    });
+    FakePeer events(folder + "/.socket2.sock", [](int) { return true; });
+
+    const QString self = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+    std::unique_ptr<HyprlandForegroundBackend> backend =
+        HyprlandForegroundBackend::open(QFile::encodeName(runtime.path()), "sig");
+    ASSERT_TRUE(backend);
+    EXPECT_EQ(backend->current()->path, self);
+    const auto after = [&](const QByteArray &line, const QString &path) {
+        const uint64_t seen = backend->revision();
+        FakePeer::Write(events.Kept(1), line);
+        return backend->waitForRevision(seen, 5000) && backend->current()->path == path;
+    };
+    setActive("{\"class\":\"noPid\",\"pid\":0}");
+    EXPECT_TRUE(after("workspace>>2\nactivewindowv2>>5a1e\n", QString()));
+    setActive("{\"class\":\"me\",\"pid\":" + QByteArray::number(qint64(::getpid())) + "}");
+    EXPECT_TRUE(after("activewindowv2>>5a2e\n", self));
+    setActive("{}"); // nothing focused
+    EXPECT_TRUE(after("closewindow>>5a2e\n", QString()));
+    setActive("not json");
+    EXPECT_TRUE(after("activewindowv2>>5a3e\n", QString()));
+    // A line that is not the protocol: the common profile, then a new connection.
+    setActive("{\"class\":\"me\",\"pid\":" + QByteArray::number(qint64(::getpid())) + "}");
+    EXPECT_TRUE(after("\x01\x02\x03\n", QString()));
+    ASSERT_GE(events.Kept(2), 0);
+    EXPECT_TRUE(WaitUntil(5000, [&] { return backend->current()->path == self; }));
 }
 
 class SwaySession : public ::testing::Test {

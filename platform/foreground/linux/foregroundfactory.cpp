@@ -1,6 +1,7 @@
 #include "platform/foreground/linux/foregroundfactory.h"
 
 #include "platform/foreground/fixedforegroundbackend.h"
+#include "platform/foreground/linux/hyprlandforegroundbackend.h"
 #include "platform/foreground/linux/swayforegroundbackend.h"
 #include "platform/foreground/linux/x11foregroundbackend.h"
 #include "platform/foreground/sessionforegroundbackend.h"
