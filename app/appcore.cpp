@@ -406,6 +406,10 @@ void AppCore::onTabletDisconnecting(CTablet *tablet, int slot)
     if (m_pWindow)
         disconnect(tablet, nullptr, m_pWindow.get(), nullptr);
     qInfo() << "Tablet leaves slot" << slot;
+    // What its keys held down must not stay down (the shared injector serves every
+    // tablet, so another tablet's held key goes up too: rarer and harmless).
+    if (InputInjector *input = DriverLink::Input())
+        input->releaseHeld();
 }
 
 void AppCore::tabletsChanged()
