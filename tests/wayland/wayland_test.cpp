@@ -22,6 +22,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTemporaryDir>
 #include <QMap>
 #include <QThread>
@@ -435,11 +436,16 @@ TEST_F(SwaySession, ProfilesFollowTheFocusAcrossNativeAndXWaylandWindows)
     // the new session's focus after.
     s_sway->Message(0, "workspace 1");
     ASSERT_TRUE(pathIs(QStringLiteral("/usr/bin/foot")));
+    std::unique_ptr<SwayDisplayBackend> display = SwayDisplayBackend::open(s_sway->socketPath(), QByteArray());
+    ASSERT_TRUE(display);
     s_sway->Stop();
     ASSERT_TRUE(pathIs(QString()));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !display->isAvailable(); }, 5000));
+    EXPECT_EQ(display->physicalScreens().size(), 2u); // the last layout stays
     QString why;
     bool skip = false;
     ASSERT_TRUE(s_sway->Start(2, Config(), &why, &skip)) << why.toLocal8Bit().constData();
     ASSERT_TRUE(s_sway->Exec(QStringLiteral("foot sleep 600")));
     EXPECT_TRUE(pathIs(QStringLiteral("/usr/bin/foot")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return display->isAvailable(); }, 5000));
 }
