@@ -30,6 +30,7 @@
 #include "online/updateserver.h"
 #include "platform/ddc/ddcbackend.h"
 #include "platform/display/displaybackend.h"
+#include "platform/display/linux/hyprlanddisplaybackend.h"
 #include "platform/display/linux/swaydisplaybackend.h"
 #include "platform/display/linux/xrandrdisplaybackend.h"
 #include "platform/hid/hidmonitor.h"
@@ -180,6 +181,10 @@ AppCore::AppCore(const QString &installFolder, const LocaleBackend &locale, std:
         m_SessionBackends.display = QStringLiteral("simulated screen");
     } else if (m_Session.compositor == Compositor::Sway && (m_pDisplay = SwayDisplayBackend::open(m_Session.swaySocket, m_Session.x11Display))) {
         m_SessionBackends.display = QStringLiteral("sway IPC outputs");
+    } else if (m_Session.compositor == Compositor::Hyprland
+               && (m_pDisplay = HyprlandDisplayBackend::open(m_Session.runtimeDir, m_Session.hyprlandSignature,
+                                                             m_Session.x11Display))) {
+        m_SessionBackends.display = QStringLiteral("Hyprland IPC monitors");
     } else {
         // Other Wayland compositors: XWayland's view, which differs from the
         // compositor's own under fractional scaling.

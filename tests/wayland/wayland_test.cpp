@@ -6,6 +6,7 @@
 #include "action/penpath.h"
 #include "mapping/pressurecurve.h"
 #include "mapping/screentable.h"
+#include "platform/display/linux/hyprlanddisplaybackend.h"
 #include "platform/display/linux/swaydisplaybackend.h"
 #include "platform/foreground/linux/foregroundfactory.h"
 #include "platform/foreground/linux/hyprlandforegroundbackend.h"
@@ -218,13 +219,17 @@ TEST(Session, SwayIpcRefusesWhatIsNotItsProtocol)
     }
 }
 
-TEST(Session, HyprlandFocusAndItsFaults)
+TEST(Session, HyprlandFocusLayoutAndTheirFaults)
 {
     QTemporaryDir runtime;
     const QByteArray folder = QFile::encodeName(runtime.path()) + "/hypr/sig";
     ASSERT_TRUE(QDir().mkpath(QFile::decodeName(folder)));
     std::mutex mutex;
     QByteArray active = "{\"class\":\"me\",\"pid\":" + QByteArray::number(qint64(::getpid())) + ",\"xwayland\":false}";
+    // A 1.25 scaled monitor, a turned one below it, a disabled one.
+    QByteArray monitors = R"([{"name":"DP-1","x":0,"y":0,"width":2560,"height":1440,"scale":1.25,"transform":0},
+        {"name":"HDMI-A-1","x":0,"y":1152,"width":1920,"height":1080,"scale":1.0,"transform":1},
+        {"name":"DP-2","x":5000,"y":0,"width":800,"height":600,"scale":1.0,"transform":0,"disabled":true}])";
     const auto setActive = [&](const QByteArray &json) {
         std::lock_guard<std::mutex> lock(mutex);
         active = json;
@@ -235,6 +240,8 @@ TEST(Session, HyprlandFocusAndItsFaults)
         std::lock_guard<std::mutex> lock(mutex);
         if (n > 0 && QByteArray(buffer, int(n)) == "j/activewindow")
             FakePeer::Write(fd, active);
+        else if (n > 0 && QByteArray(buffer, int(n)) == "j/monitors")
+            FakePeer::Write(fd, monitors);
         return false;
     });
     FakePeer events(folder + "/.socket2.sock", [](int) { return true; });
@@ -262,6 +269,26 @@ TEST(Session, HyprlandFocusAndItsFaults)
     EXPECT_TRUE(after("\x01\x02\x03\n", QString()));
     ASSERT_GE(events.Kept(2), 0);
     EXPECT_TRUE(WaitUntil(5000, [&] { return backend->current()->path == self; }));
+
+    // The layout: logical sizes (mode over scale, turned), and a monitor event re-reads it.
+    std::unique_ptr<HyprlandDisplayBackend> display =
+        HyprlandDisplayBackend::open(QFile::encodeName(runtime.path()), "sig", QByteArray());
+    ASSERT_TRUE(display);
+    const auto rects = [&] {
+        std::vector<QRect> out;
+        for (const DisplayScreen &s : display->physicalScreens())
+            out.push_back(s.geometry);
+        return out;
+    };
+    EXPECT_EQ(rects(), (std::vector<QRect>{QRect(0, 0, 2048, 1152), QRect(0, 1152, 1080, 1920)}));
+    QSignalSpy changed(display.get(), &DisplayBackend::displayChanged);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        monitors = R"([{"name":"DP-1","x":0,"y":0,"width":2560,"height":1440,"scale":2.0,"transform":0}])";
+    }
+    FakePeer::Write(events.Kept(3), "monitorremoved>>HDMI-A-1\n");
+    ASSERT_TRUE(changed.wait(5000));
+    EXPECT_EQ(rects(), (std::vector<QRect>{QRect(0, 0, 1280, 720)}));
 }
 
 class SwaySession : public ::testing::Test {

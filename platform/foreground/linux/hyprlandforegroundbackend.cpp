@@ -1,77 +1,27 @@
 #include "platform/foreground/linux/hyprlandforegroundbackend.h"
 
+#include "platform/session/linux/hyprlandipc.h"
+
 #include <QDebug>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <cerrno>
-#include <cstring>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
 
-constexpr int kReplyTimeoutMs = 1000;
 constexpr int kReconnectMs = 1000;
-constexpr int kMaxLine = 64 * 1024; // event lines are short; longer is not Hyprland talking
-constexpr int kMaxReply = 1 << 20;
-
-int ConnectTo(const QByteArray &path)
-{
-    sockaddr_un address = {};
-    address.sun_family = AF_UNIX;
-    if (path.isEmpty() || size_t(path.size()) >= sizeof address.sun_path)
-        return -1;
-    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// One request on a connection of its own; Hyprland answers and closes it.
-bool Request(const QByteArray &path, const QByteArray &request, QByteArray *reply)
-{
-    const int fd = ConnectTo(path);
-    if (fd < 0)
-        return false;
-    bool ok = ::send(fd, request.constData(), size_t(request.size()), MSG_NOSIGNAL) == ssize_t(request.size());
-    reply->clear();
-    while (ok) {
-        pollfd p = {fd, POLLIN, 0};
-        if (::poll(&p, 1, kReplyTimeoutMs) <= 0) {
-            ok = false;
-            break;
-        }
-        char buffer[4096];
-        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break; // the end of the answer
-        reply->append(buffer, int(n));
-        ok = reply->size() <= kMaxReply;
-    }
-    ::close(fd);
-    return ok;
-}
 
 } // namespace
 
 std::unique_ptr<HyprlandForegroundBackend> HyprlandForegroundBackend::open(const QByteArray &runtimeDir,
                                                                            const QByteArray &signature, QString *why)
 {
-    QByteArray folder = runtimeDir + "/hypr/" + signature;
-    if (runtimeDir.isEmpty() || !QFile::exists(QFile::decodeName(folder + "/.socket2.sock")))
-        folder = "/tmp/hypr/" + signature;
+    const QByteArray folder = HyprlandIpc::Folder(runtimeDir, signature);
     const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wake < 0) {
         if (why)
@@ -112,7 +62,7 @@ bool HyprlandForegroundBackend::Connect()
     if (m_events >= 0)
         ::close(m_events);
     m_pending.clear();
-    m_events = ConnectTo(m_folder + "/.socket2.sock");
+    m_events = HyprlandIpc::ConnectEvents(m_folder);
     return m_events >= 0;
 }
 
@@ -121,7 +71,7 @@ void HyprlandForegroundBackend::PublishActive()
     QByteArray reply;
     QJsonParseError error;
     QJsonDocument document;
-    if (Request(m_folder + "/.socket.sock", "j/activewindow", &reply))
+    if (HyprlandIpc::Request(m_folder, "j/activewindow", &reply))
         document = QJsonDocument::fromJson(reply, &error);
     if (document.isNull() || !document.isObject()) {
         publish(ForegroundWindow());
@@ -191,7 +141,7 @@ void HyprlandForegroundBackend::Watch()
                 ok = line.isEmpty() || line.contains(">>");
                 focusChanged |= line.startsWith("activewindowv2>>") || line.startsWith("closewindow>>");
             }
-            ok = ok && m_pending.size() <= kMaxLine;
+            ok = ok && m_pending.size() <= HyprlandIpc::kMaxLine;
         }
         if (!ok) {
             ::close(m_events);
