@@ -54,6 +54,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QMenu>
 #include <QMetaType>
 #include <QSettings>
@@ -67,8 +68,11 @@ namespace {
 // tray on X otherwise.
 QString TrayWay()
 {
-    QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
-    if (bus && bus->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")).value())
+    // Only a bus that is there: asking for one otherwise starts a bus of its own.
+    const bool bus = !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")
+        || QFile::exists(qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/bus"));
+    QDBusConnectionInterface *names = bus ? QDBusConnection::sessionBus().interface() : nullptr;
+    if (names && names->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")).value())
         return QStringLiteral("StatusNotifierItem");
     if (QSystemTrayIcon::isSystemTrayAvailable())
         return QStringLiteral("XEmbed");
@@ -179,7 +183,8 @@ AppCore::AppCore(const QString &installFolder, const LocaleBackend &locale, std:
         screen.edid = MonitorIds::SimulatedPenDisplayEdid();
         m_pDisplay = std::make_unique<FixedDisplayBackend>(std::vector<DisplayScreen>{screen});
         m_SessionBackends.display = QStringLiteral("simulated screen");
-    } else if (m_Session.compositor == Compositor::Sway && (m_pDisplay = SwayDisplayBackend::open(m_Session.swaySocket, m_Session.x11Display))) {
+    } else if (m_Session.compositor == Compositor::Sway
+               && (m_pDisplay = SwayDisplayBackend::open(m_Session.swaySocket, m_Session.x11Display))) {
         m_SessionBackends.display = QStringLiteral("sway IPC outputs");
     } else if (m_Session.compositor == Compositor::Hyprland
                && (m_pDisplay = HyprlandDisplayBackend::open(m_Session.runtimeDir, m_Session.hyprlandSignature,
@@ -189,7 +194,8 @@ AppCore::AppCore(const QString &installFolder, const LocaleBackend &locale, std:
         // Other Wayland compositors: XWayland's view, which differs from the
         // compositor's own under fractional scaling.
         m_pDisplay = std::make_unique<XRandrDisplayBackend>();
-        m_SessionBackends.display = m_Session.isWayland() ? QStringLiteral("XWayland RandR") : QStringLiteral("X11 RandR");
+        m_SessionBackends.display =
+            m_Session.isWayland() ? QStringLiteral("XWayland RandR") : QStringLiteral("X11 RandR");
     }
     m_pMapping = std::make_unique<MappingModel>(
         m_pDisplay.get(), [this](const QString &key, const QString &fallback) { return languageText(key, fallback); });

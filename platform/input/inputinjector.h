@@ -57,5 +57,5 @@ public:
 
     // Lets go of every key and button injected down and not yet up: a tablet went away
     // in the middle of a press, or the program ends. Any thread.
-    virtual void releaseHeld() {}
+    virtual void releaseHeld() { }
 };
