@@ -30,6 +30,8 @@
 #include "online/updateserver.h"
 #include "platform/ddc/ddcbackend.h"
 #include "platform/display/displaybackend.h"
+#include "platform/display/linux/hyprlanddisplaybackend.h"
+#include "platform/display/linux/swaydisplaybackend.h"
 #include "platform/display/linux/xrandrdisplaybackend.h"
 #include "platform/hid/hidmonitor.h"
 #include "platform/hid/linux/hidrawbackend.h"
@@ -52,6 +54,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QMenu>
 #include <QMetaType>
 #include <QSettings>
@@ -65,8 +68,11 @@ namespace {
 // tray on X otherwise.
 QString TrayWay()
 {
-    QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
-    if (bus && bus->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")).value())
+    // Only a bus that is there: asking for one otherwise starts a bus of its own.
+    const bool bus = !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")
+        || QFile::exists(qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/bus"));
+    QDBusConnectionInterface *names = bus ? QDBusConnection::sessionBus().interface() : nullptr;
+    if (names && names->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")).value())
         return QStringLiteral("StatusNotifierItem");
     if (QSystemTrayIcon::isSystemTrayAvailable())
         return QStringLiteral("XEmbed");
@@ -177,9 +183,19 @@ AppCore::AppCore(const QString &installFolder, const LocaleBackend &locale, std:
         screen.edid = MonitorIds::SimulatedPenDisplayEdid();
         m_pDisplay = std::make_unique<FixedDisplayBackend>(std::vector<DisplayScreen>{screen});
         m_SessionBackends.display = QStringLiteral("simulated screen");
+    } else if (m_Session.compositor == Compositor::Sway
+               && (m_pDisplay = SwayDisplayBackend::open(m_Session.swaySocket, m_Session.x11Display))) {
+        m_SessionBackends.display = QStringLiteral("sway IPC outputs");
+    } else if (m_Session.compositor == Compositor::Hyprland
+               && (m_pDisplay = HyprlandDisplayBackend::open(m_Session.runtimeDir, m_Session.hyprlandSignature,
+                                                             m_Session.x11Display))) {
+        m_SessionBackends.display = QStringLiteral("Hyprland IPC monitors");
     } else {
+        // Other Wayland compositors: XWayland's view, which differs from the
+        // compositor's own under fractional scaling.
         m_pDisplay = std::make_unique<XRandrDisplayBackend>();
-        m_SessionBackends.display = m_Session.isWayland() ? QStringLiteral("XWayland RandR") : QStringLiteral("X11 RandR");
+        m_SessionBackends.display =
+            m_Session.isWayland() ? QStringLiteral("XWayland RandR") : QStringLiteral("X11 RandR");
     }
     m_pMapping = std::make_unique<MappingModel>(
         m_pDisplay.get(), [this](const QString &key, const QString &fallback) { return languageText(key, fallback); });
@@ -401,6 +417,10 @@ void AppCore::onTabletDisconnecting(CTablet *tablet, int slot)
     if (m_pWindow)
         disconnect(tablet, nullptr, m_pWindow.get(), nullptr);
     qInfo() << "Tablet leaves slot" << slot;
+    // What its keys held down must not stay down (the shared injector serves every
+    // tablet, so another tablet's held key goes up too: rarer and harmless).
+    if (InputInjector *input = DriverLink::Input())
+        input->releaseHeld();
 }
 
 void AppCore::tabletsChanged()

@@ -9,6 +9,7 @@
 #include "driverlink/driverlink.h"
 #include "mapping/screentable.h"
 #include "platform/foreground/fixedforegroundbackend.h"
+#include "platform/foreground/sessionforegroundbackend.h"
 #include "platform/input/inputinjector.h"
 #include "platform/ipc/ipcbackend.h"
 #include "platform/vhid/vhidbackend.h"
@@ -178,6 +179,25 @@ void BM_PipelinePenPacket(benchmark::State &state)
     }
 }
 BENCHMARK(BM_PipelinePenPacket);
+
+// The same under a Wayland compositor with an XWayland window in front: the
+// compositor's record, then XWayland's (the dearest lookup of a Wayland session).
+void BM_PipelinePenPacketWaylandX(benchmark::State &state)
+{
+    Pipeline p;
+    ForegroundWindow window = *p.foreground.current();
+    window.x11 = true;
+    SessionForegroundBackend foreground(std::make_unique<FixedForegroundBackend>(window),
+                                        std::make_unique<FixedForegroundBackend>(*p.foreground.current()));
+    p.action->SetServices(nullptr, &foreground, &p.system);
+    TabletPacket packet{};
+    int i = 0;
+    for (auto _ : state) {
+        PenPacket(packet, i++);
+        benchmark::DoNotOptimize(p.action->ProcessPacket(packet, p.attributes, *p.profile, p.apps));
+    }
+}
+BENCHMARK(BM_PipelinePenPacketWaylandX);
 
 // Key 1 pressed and released in turn: Ctrl+S down, then up; caption on the press,
 // a usage record each time.

@@ -35,6 +35,10 @@ echo "## bench_multitablet --live"
 "$BUILD/bench/bench_multitablet" --seconds "${SECONDS_OF_INPUT:-10}" --live
 echo
 
+echo "## bench_wayland_focus"
+"$BUILD/bench/bench_wayland_focus" 500
+echo
+
 echo "## startup_idle.sh"
 "$HERE/startup_idle.sh" "$BUILD/bin/Inkora"
 echo

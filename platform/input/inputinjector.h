@@ -54,4 +54,8 @@ public:
     // True when the user's primary button is the right one. The injected buttons go
     // through that setting like the user's own presses do.
     virtual bool mouseButtonsSwapped() = 0;
+
+    // Lets go of every key and button injected down and not yet up: a tablet went away
+    // in the middle of a press, or the program ends. Any thread.
+    virtual void releaseHeld() { }
 };

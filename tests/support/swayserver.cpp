@@ -85,6 +85,8 @@ bool SwayServer::Start(int outputs, const QStringList &config, QString *why, boo
     env.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
     env.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
     env.insert(QStringLiteral("WLR_HEADLESS_OUTPUTS"), QString::number(outputs));
+    // No session bus: its clients must not autolaunch one that outlives the test.
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("disabled:"));
     m_sway.setProcessEnvironment(env);
     m_sway.setProcessChannelMode(QProcess::MergedChannels);
     m_sway.setStandardOutputFile(m_folder + QStringLiteral("/sway.log"));

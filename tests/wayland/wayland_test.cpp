@@ -3,20 +3,41 @@
 
 #include "tests/support/swayserver.h"
 
+#include "action/penpath.h"
+#include "mapping/pressurecurve.h"
+#include "mapping/screentable.h"
+#include "platform/display/linux/hyprlanddisplaybackend.h"
+#include "platform/display/linux/swaydisplaybackend.h"
 #include "platform/foreground/linux/foregroundfactory.h"
+#include "platform/foreground/linux/hyprlandforegroundbackend.h"
 #include "platform/foreground/linux/swayforegroundbackend.h"
 #include "platform/foreground/sessionforegroundbackend.h"
 #include "platform/session/desktopsession.h"
+#include "platform/session/linux/swayipc.h"
 #include "tests/action/actionharness.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTemporaryDir>
 #include <QMap>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <mutex>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -41,6 +62,69 @@ QStringList Split(const char *text)
 {
     return QString::fromLatin1(text).split(QLatin1Char(';'));
 }
+
+// A compositor's socket played by the test: each connection is handed to onAccept on
+// the peer's thread; connections it keeps stay open for the test to write to.
+class FakePeer {
+public:
+    FakePeer(const QByteArray &path, std::function<bool(int fd)> onAccept) : m_onAccept(std::move(onAccept))
+    {
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        m_listen = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (::bind(m_listen, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0
+            || ::listen(m_listen, 8) != 0)
+            ADD_FAILURE() << "cannot listen on " << path.constData();
+        m_thread = std::thread([this] {
+            for (;;) {
+                pollfd fds[2] = {{m_listen, POLLIN, 0}, {m_wake, POLLIN, 0}};
+                if (::poll(fds, 2, -1) <= 0 || fds[1].revents)
+                    return;
+                const int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+                if (fd >= 0 && m_onAccept(fd)) {
+                    std::lock_guard<std::mutex> lock(m_mutex);
+                    m_kept.push_back(fd);
+                } else if (fd >= 0) {
+                    ::close(fd);
+                }
+            }
+        });
+    }
+    ~FakePeer()
+    {
+        const uint64_t one = 1;
+        EXPECT_EQ(::write(m_wake, &one, sizeof one), ssize_t(sizeof one));
+        m_thread.join();
+        for (int fd : m_kept)
+            ::close(fd);
+        ::close(m_listen);
+        ::close(m_wake);
+    }
+    // The n-th kept connection (from 1), once there is one; -1 after timeoutMs.
+    int Kept(size_t n, int timeoutMs = 5000)
+    {
+        int fd = -1;
+        WaitUntil(timeoutMs, [&] {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            fd = m_kept.size() >= n ? m_kept[n - 1] : -1;
+            return fd >= 0;
+        });
+        return fd;
+    }
+    static void Write(int fd, const QByteArray &bytes)
+    {
+        EXPECT_EQ(::send(fd, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL), ssize_t(bytes.size()));
+    }
+
+private:
+    std::function<bool(int)> m_onAccept;
+    int m_listen = -1;
+    const int m_wake = ::eventfd(0, EFD_CLOEXEC);
+    std::mutex m_mutex; // m_kept
+    std::vector<int> m_kept;
+    std::thread m_thread;
+};
 
 } // namespace
 
@@ -115,6 +199,98 @@ TEST(Session, OddFocusedWindowsGiveTheCommonProfile)
     EXPECT_TRUE(fault.contains(QStringLiteral("/exe")));
 }
 
+TEST(Session, SwayIpcRefusesWhatIsNotItsProtocol)
+{
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.path() + QStringLiteral("/sway.sock"));
+    const QByteArray oversized = QByteArray("i3-ipc") + QByteArray("\xff\xff\xff\x7f\x00\x00\x00\x00", 8);
+    for (const QByteArray &reply :
+         {QByteArray("HTTP/1.1 400 Bad Request\r\n\r\n"), oversized, QByteArray("i3-ipc\x05")}) {
+        FakePeer peer(path, [&](int fd) {
+            FakePeer::Write(fd, reply);
+            return reply != oversized; // closes after the half header
+        });
+        SwayIpc ipc;
+        ASSERT_TRUE(ipc.connectTo(path));
+        QByteArray payload;
+        EXPECT_FALSE(ipc.request(SwayIpc::GetTree, QByteArray(), &payload, 500));
+        EXPECT_FALSE(ipc.isOpen());
+        QFile::remove(QFile::decodeName(path));
+    }
+}
+
+TEST(Session, HyprlandFocusLayoutAndTheirFaults)
+{
+    QTemporaryDir runtime;
+    const QByteArray folder = QFile::encodeName(runtime.path()) + "/hypr/sig";
+    ASSERT_TRUE(QDir().mkpath(QFile::decodeName(folder)));
+    std::mutex mutex;
+    QByteArray active = "{\"class\":\"me\",\"pid\":" + QByteArray::number(qint64(::getpid())) + ",\"xwayland\":false}";
+    // A 1.25 scaled monitor, a turned one below it, a disabled one.
+    QByteArray monitors = R"([{"name":"DP-1","x":0,"y":0,"width":2560,"height":1440,"scale":1.25,"transform":0},
+        {"name":"HDMI-A-1","x":0,"y":1152,"width":1920,"height":1080,"scale":1.0,"transform":1},
+        {"name":"DP-2","x":5000,"y":0,"width":800,"height":600,"scale":1.0,"transform":0,"disabled":true}])";
+    const auto setActive = [&](const QByteArray &json) {
+        std::lock_guard<std::mutex> lock(mutex);
+        active = json;
+    };
+    FakePeer requests(folder + "/.socket.sock", [&](int fd) {
+        char buffer[64];
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        std::lock_guard<std::mutex> lock(mutex);
+        if (n > 0 && QByteArray(buffer, int(n)) == "j/activewindow")
+            FakePeer::Write(fd, active);
+        else if (n > 0 && QByteArray(buffer, int(n)) == "j/monitors")
+            FakePeer::Write(fd, monitors);
+        return false;
+    });
+    FakePeer events(folder + "/.socket2.sock", [](int) { return true; });
+
+    const QString self = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+    std::unique_ptr<HyprlandForegroundBackend> backend =
+        HyprlandForegroundBackend::open(QFile::encodeName(runtime.path()), "sig");
+    ASSERT_TRUE(backend);
+    EXPECT_EQ(backend->current()->path, self);
+    const auto after = [&](const QByteArray &line, const QString &path) {
+        const uint64_t seen = backend->revision();
+        FakePeer::Write(events.Kept(1), line);
+        return backend->waitForRevision(seen, 5000) && backend->current()->path == path;
+    };
+    setActive("{\"class\":\"noPid\",\"pid\":0}");
+    EXPECT_TRUE(after("workspace>>2\nactivewindowv2>>5a1e\n", QString()));
+    setActive("{\"class\":\"me\",\"pid\":" + QByteArray::number(qint64(::getpid())) + "}");
+    EXPECT_TRUE(after("activewindowv2>>5a2e\n", self));
+    setActive("{}"); // nothing focused
+    EXPECT_TRUE(after("closewindow>>5a2e\n", QString()));
+    setActive("not json");
+    EXPECT_TRUE(after("activewindowv2>>5a3e\n", QString()));
+    // A line that is not the protocol: the common profile, then a new connection.
+    setActive("{\"class\":\"me\",\"pid\":" + QByteArray::number(qint64(::getpid())) + "}");
+    EXPECT_TRUE(after("\x01\x02\x03\n", QString()));
+    ASSERT_GE(events.Kept(2), 0);
+    EXPECT_TRUE(WaitUntil(5000, [&] { return backend->current()->path == self; }));
+
+    // The layout: logical sizes (mode over scale, turned), and a monitor event re-reads it.
+    std::unique_ptr<HyprlandDisplayBackend> display =
+        HyprlandDisplayBackend::open(QFile::encodeName(runtime.path()), "sig", QByteArray());
+    ASSERT_TRUE(display);
+    const auto rects = [&] {
+        std::vector<QRect> out;
+        for (const DisplayScreen &s : display->physicalScreens())
+            out.push_back(s.geometry);
+        return out;
+    };
+    EXPECT_EQ(rects(), (std::vector<QRect>{QRect(0, 0, 2048, 1152), QRect(0, 1152, 1080, 1920)}));
+    QSignalSpy changed(display.get(), &DisplayBackend::displayChanged);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        monitors = R"([{"name":"DP-1","x":0,"y":0,"width":2560,"height":1440,"scale":2.0,"transform":0}])";
+    }
+    FakePeer::Write(events.Kept(3), "monitorremoved>>HDMI-A-1\n");
+    ASSERT_TRUE(changed.wait(5000));
+    EXPECT_EQ(rects(), (std::vector<QRect>{QRect(0, 0, 1280, 720)}));
+}
+
 class SwaySession : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -157,6 +333,88 @@ SwayServer *SwaySession::s_sway = nullptr;
 bool SwaySession::s_up = false;
 bool SwaySession::s_skip = false;
 QString SwaySession::s_why;
+
+TEST_F(SwaySession, ScreenTableAndPenFollowTheCompositorsLayout)
+{
+    std::unique_ptr<SwayDisplayBackend> display = SwayDisplayBackend::open(s_sway->socketPath(), s_sway->x11Display());
+    ASSERT_TRUE(display);
+    const ScreenTableData table = [&] {
+        std::vector<ScreenRect> rects;
+        for (const DisplayScreen &s : display->physicalScreens())
+            rects.push_back(ScreenRect{s.geometry.x(), s.geometry.y(), s.geometry.width(), s.geometry.height()});
+        return ScreenTable::Build(rects);
+    }();
+
+    // The table holds sway's own rectangles (the scaled output is 1536x864 logical).
+    ScreenRect second;
+    const QJsonArray outputs = QJsonDocument::fromJson(s_sway->Message(3)).array();
+    ASSERT_EQ(table.count, outputs.size());
+    for (const QJsonValue &value : outputs) {
+        const QJsonObject r = value.toObject().value(QStringLiteral("rect")).toObject();
+        const ScreenRect rect{r.value(QStringLiteral("x")).toInt(), r.value(QStringLiteral("y")).toInt(),
+                              r.value(QStringLiteral("width")).toInt(), r.value(QStringLiteral("height")).toInt()};
+        bool listed = false;
+        for (int i = 1; i <= table.count; ++i)
+            listed |= table.Slot(i) == rect;
+        EXPECT_TRUE(listed) << rect.left << "," << rect.top << " " << rect.width << "x" << rect.height;
+        if (value.toObject().value(QStringLiteral("name")).toString() == QLatin1String("HEADLESS-2"))
+            second = rect;
+    }
+    EXPECT_EQ(second, (ScreenRect{0, 864, 1280, 720}));
+    EXPECT_EQ(table.Desktop(), (ScreenRect{0, 0, 1536, 1584}));
+
+    // A stroke mapped onto output 2, corner to corner: the virtual pen's absolute
+    // position, spread over the layout's bounding box as sway maps a tablet, lands in it.
+    ScreenTable::Publish(table);
+    DeviceAttributes attributes{};
+    attributes.MaxX = 10000;
+    attributes.MaxY = 6000;
+    attributes.Resolution = 1000;
+    attributes.WidthInch100 = 1000;
+    attributes.HeightInch100 = 600;
+    attributes.MaxPressure = 8191;
+    attributes.DeviceKind = 1;
+    auto profile = std::make_unique<TabletXMLData>();
+    profile->TW = 1000;
+    profile->TH = 600;
+    profile->SX = second.left;
+    profile->SY = second.top;
+    profile->SW = second.width;
+    profile->SH = second.height;
+    profile->fKX = profile->fKY = profile->fXLC = profile->fYLC = 1.0f;
+    for (PenConfig &c : profile->CommonAPP.pens) {
+        c.Press = DefaultPressPoints();
+        c.TablePC = 1;
+    }
+    PenPath pen(nullptr);
+    const ScreenRect &desk = table.Desktop();
+    for (const auto &point : {std::pair<int, int>{0, 0}, {5000, 3000}, {10000, 6000}, {10000, 0}, {0, 6000}}) {
+        TabletPacket packet{};
+        packet.flags = PacketPen;
+        packet.x = point.first;
+        packet.y = point.second;
+        packet.status = 0xA1;
+        packet.pressure = 4096;
+        MultiData out{};
+        out.flags = packet.flags;
+        pen.MapPen(packet, attributes, *profile, &profile->CommonAPP, out);
+        const double x = desk.left + double(out.x7FFF) * desk.width / 32767.0;
+        const double y = desk.top + double(out.y7FFF) * desk.height / 32767.0;
+        EXPECT_TRUE(x >= second.left - 1 && x <= second.right() && y >= second.top - 1 && y <= second.bottom())
+            << point.first << "," << point.second << " -> " << x << "," << y;
+    }
+    ScreenTable::Publish(ScreenTable::Build({}));
+
+    // A scale change re-enumerates.
+    QSignalSpy changed(display.get(), &DisplayBackend::displayChanged);
+    s_sway->Message(0, "output HEADLESS-2 scale 2");
+    ASSERT_TRUE(changed.wait(5000));
+    bool halved = false;
+    for (const DisplayScreen &s : display->physicalScreens())
+        halved |= s.name == QLatin1String("HEADLESS-2") && s.geometry.size() == QSize(640, 360);
+    EXPECT_TRUE(halved);
+    s_sway->Message(0, "output HEADLESS-2 scale 1");
+}
 
 TEST_F(SwaySession, ProfilesFollowTheFocusAcrossNativeAndXWaylandWindows)
 {
@@ -205,11 +463,16 @@ TEST_F(SwaySession, ProfilesFollowTheFocusAcrossNativeAndXWaylandWindows)
     // the new session's focus after.
     s_sway->Message(0, "workspace 1");
     ASSERT_TRUE(pathIs(QStringLiteral("/usr/bin/foot")));
+    std::unique_ptr<SwayDisplayBackend> display = SwayDisplayBackend::open(s_sway->socketPath(), QByteArray());
+    ASSERT_TRUE(display);
     s_sway->Stop();
     ASSERT_TRUE(pathIs(QString()));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !display->isAvailable(); }, 5000));
+    EXPECT_EQ(display->physicalScreens().size(), 2u); // the last layout stays
     QString why;
     bool skip = false;
     ASSERT_TRUE(s_sway->Start(2, Config(), &why, &skip)) << why.toLocal8Bit().constData();
     ASSERT_TRUE(s_sway->Exec(QStringLiteral("foot sleep 600")));
     EXPECT_TRUE(pathIs(QStringLiteral("/usr/bin/foot")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return display->isAvailable(); }, 5000));
 }

@@ -2,6 +2,7 @@
 
 #include "platform/foreground/fixedforegroundbackend.h"
 #include "platform/foreground/linux/gnomeshellforegroundbackend.h"
+#include "platform/foreground/linux/hyprlandforegroundbackend.h"
 #include "platform/foreground/linux/kwinforegroundbackend.h"
 #include "platform/foreground/linux/swayforegroundbackend.h"
 #include "platform/foreground/linux/wlrforegroundbackend.h"
@@ -20,7 +21,9 @@ std::unique_ptr<ForegroundBackend> OpenCompositorSource(const DesktopSession &se
         }
         *name = QStringLiteral("sway IPC");
         return SwayForegroundBackend::open(session.swaySocket, why);
-    case Compositor::Hyprland: *why = QStringLiteral("no source for Hyprland yet"); return nullptr;
+    case Compositor::Hyprland:
+        *name = QStringLiteral("Hyprland IPC");
+        return HyprlandForegroundBackend::open(session.runtimeDir, session.hyprlandSignature, why);
     case Compositor::KWin: {
         // The KWin and GNOME Shell sources live on this (the GUI) thread: the session bus
         // reaches them through its event loop.

@@ -151,6 +151,7 @@ void SwayForegroundBackend::PublishTreeFocus()
         requests.close();
         m_focusedId = -1;
         publish(ForegroundWindow());
+        qInfo() << "Foreground: sway's tree did not come; the common profile applies until the IPC is back";
         return;
     }
     PublishContainer(FocusedNode(tree));

@@ -72,14 +72,23 @@ std::unique_ptr<UinputMouseInjector> UinputMouseInjector::open(const QByteArray 
 }
 
 UinputMouseInjector::UinputMouseInjector(std::unique_ptr<UinputDevice> device, std::unique_ptr<UinputDevice> keyboard)
-    : m_device(std::move(device))
-    , m_keyboard(std::move(keyboard))
-{
-}
+    : m_device(std::move(device)), m_keyboard(std::move(keyboard))
+{ }
 
 UinputMouseInjector::~UinputMouseInjector()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    releaseHeldLocked();
+}
+
+void UinputMouseInjector::releaseHeld()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    releaseHeldLocked();
+}
+
+void UinputMouseInjector::releaseHeldLocked()
+{
     bool any = false;
     for (const auto &b : kButtons) {
         if (m_held & b.down) {
@@ -89,6 +98,24 @@ UinputMouseInjector::~UinputMouseInjector()
     }
     if (any)
         m_device->write(EV_SYN, SYN_REPORT, 0);
+    m_held = 0;
+    const bool keys = m_heldKeys.any();
+    // Modifiers last, so a held combination never turns into another on the way up.
+    for (unsigned code = 0; code < m_heldKeys.size(); ++code) {
+        if (m_heldKeys[code] && code != KEY_LEFTCTRL && code != KEY_RIGHTCTRL && code != KEY_LEFTSHIFT
+            && code != KEY_RIGHTSHIFT && code != KEY_LEFTALT && code != KEY_RIGHTALT && code != KEY_LEFTMETA
+            && code != KEY_RIGHTMETA) {
+            m_keyboard->write(EV_KEY, uint16_t(code), 0);
+            m_heldKeys[code] = false;
+        }
+    }
+    for (unsigned code = 0; code < m_heldKeys.size(); ++code) {
+        if (m_heldKeys[code])
+            m_keyboard->write(EV_KEY, uint16_t(code), 0);
+    }
+    if (keys)
+        m_keyboard->write(EV_SYN, SYN_REPORT, 0);
+    m_heldKeys.reset();
 }
 
 bool UinputMouseInjector::inject(const MouseInput &input)
@@ -126,9 +153,11 @@ int UinputMouseInjector::sendKeys(const KeyInput *inputs, int count)
         const int code = EvdevKeyCode(inputs[i].vk, inputs[i].scan, inputs[i].flags & KeyExtended);
         if (code <= 0)
             break;
-        if (!m_keyboard->write(EV_KEY, uint16_t(code), (inputs[i].flags & KeyUp) ? 0 : 1)
-            || !m_keyboard->write(EV_SYN, SYN_REPORT, 0))
+        const bool down = !(inputs[i].flags & KeyUp);
+        if (!m_keyboard->write(EV_KEY, uint16_t(code), down ? 1 : 0) || !m_keyboard->write(EV_SYN, SYN_REPORT, 0))
             break;
+        if (unsigned(code) < m_heldKeys.size())
+            m_heldKeys[size_t(code)] = down;
         ++sent;
     }
     return sent;

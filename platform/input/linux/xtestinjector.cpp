@@ -30,17 +30,30 @@ std::unique_ptr<XTestInjector> XTestInjector::open(const QByteArray &displayName
 XTestInjector::~XTestInjector()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    releaseHeldLocked();
+    XCloseDisplay(m_display);
+}
+
+void XTestInjector::releaseHeld()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    releaseHeldLocked();
+}
+
+void XTestInjector::releaseHeldLocked()
+{
     for (unsigned button = 1; button <= 3; ++button) {
         if (m_held & (1u << (button - 1)))
             XTestFakeButtonEvent(m_display, button, False, CurrentTime);
     }
+    m_held = 0;
     // A key left down would repeat in whatever window has the focus.
     for (unsigned code = 0; code < m_heldKeys.size(); ++code) {
         if (m_heldKeys[code])
             XTestFakeKeyEvent(m_display, code, False, CurrentTime);
     }
+    m_heldKeys.reset();
     XSync(m_display, False);
-    XCloseDisplay(m_display);
 }
 
 bool XTestInjector::inject(const MouseInput &input)
@@ -51,8 +64,7 @@ bool XTestInjector::inject(const MouseInput &input)
             Window root = 0;
             int x = 0, y = 0;
             unsigned width = 0, height = 0, border = 0, depth = 0;
-            if (!XGetGeometry(m_display, DefaultRootWindow(m_display), &root, &x, &y, &width, &height, &border,
-                              &depth))
+            if (!XGetGeometry(m_display, DefaultRootWindow(m_display), &root, &x, &y, &width, &height, &border, &depth))
                 return false;
             // 0..65535 onto 0..size-1, as the normalised coordinates of the design's
             // injection are.
@@ -72,8 +84,8 @@ bool XTestInjector::inject(const MouseInput &input)
         unsigned button;
         bool press;
     } kButtons[] = {
-        {MouseLeftDown, 1, true},  {MouseLeftUp, 1, false},   {MouseRightDown, 3, true},
-        {MouseRightUp, 3, false},  {MouseMiddleDown, 2, true}, {MouseMiddleUp, 2, false},
+        {MouseLeftDown, 1, true}, {MouseLeftUp, 1, false},    {MouseRightDown, 3, true},
+        {MouseRightUp, 3, false}, {MouseMiddleDown, 2, true}, {MouseMiddleUp, 2, false},
     };
     for (const auto &b : kButtons) {
         if (!(input.flags & b.flag))

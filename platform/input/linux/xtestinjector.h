@@ -29,14 +29,16 @@ public:
     int sendKeys(const KeyInput *inputs, int count) override;
     // From the pointer mapping: physical button 1 mapped to 3 (and 3 to 1).
     bool mouseButtonsSwapped() override;
+    void releaseHeld() override;
 
 private:
-    explicit XTestInjector(_XDisplay *display) : m_display(display) {}
+    explicit XTestInjector(_XDisplay *display) : m_display(display) { }
     bool inject(const MouseInput &input);
     bool injectKey(const KeyInput &input);
+    void releaseHeldLocked();
 
-    std::mutex m_mutex;   // Xlib calls on m_display; m_held
+    std::mutex m_mutex; // Xlib calls on m_display; m_held
     _XDisplay *m_display;
-    unsigned m_held = 0;  // bit n: button n+1 pressed by us
+    unsigned m_held = 0;         // bit n: button n+1 pressed by us
     std::bitset<256> m_heldKeys; // X key codes pressed by us
 };

@@ -1,0 +1,180 @@
+#include "platform/display/linux/swaydisplaybackend.h"
+
+#include "platform/display/linux/xrandrdisplaybackend.h"
+#include "platform/session/linux/swayipc.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSocketNotifier>
+
+namespace {
+
+constexpr int kReadTimeoutMs = 2000;
+
+// The monitor's EDID from the kernel's DRM connector of the same name, for matching a
+// pen display to its DDC/CI monitor; empty when there is none (headless, virtual).
+QByteArray ConnectorEdid(const QString &name)
+{
+    const QStringList cards =
+        QDir(QStringLiteral("/sys/class/drm")).entryList({QStringLiteral("card*-") + name}, QDir::Dirs | QDir::System);
+    for (const QString &card : cards) {
+        QFile edid(QStringLiteral("/sys/class/drm/%1/edid").arg(card));
+        if (edid.open(QIODevice::ReadOnly))
+            return edid.readAll();
+    }
+    return QByteArray();
+}
+
+} // namespace
+
+std::unique_ptr<SwayDisplayBackend> SwayDisplayBackend::open(const QByteArray &socketPath, const QByteArray &x11Display,
+                                                             QObject *parent)
+{
+    std::unique_ptr<SwayDisplayBackend> backend(new SwayDisplayBackend(socketPath, parent));
+    if (!backend->Connect())
+        return nullptr;
+    backend->physicalScreens(); // the layout the notices are compared with
+    if (!x11Display.isEmpty()) {
+        auto x11 = std::make_unique<XRandrDisplayBackend>(x11Display);
+        if (x11->isAvailable()) {
+            connect(x11.get(), &DisplayBackend::displayChanged, backend.get(),
+                    [b = backend.get()] { b->m_debounce.start(); });
+            backend->m_x11Notices = std::move(x11);
+        }
+    }
+    return backend;
+}
+
+SwayDisplayBackend::SwayDisplayBackend(const QByteArray &socketPath, QObject *parent)
+    : DisplayBackend(parent)
+    , m_socketPath(socketPath)
+    , m_events(std::make_unique<SwayIpc>())
+    , m_requests(std::make_unique<SwayIpc>())
+{
+    m_debounce.setSingleShot(true);
+    m_debounce.setInterval(kDebounceMs);
+    connect(&m_debounce, &QTimer::timeout, this, &SwayDisplayBackend::Recheck);
+    m_reconnect.setInterval(1000);
+    connect(&m_reconnect, &QTimer::timeout, this, [this] {
+        if (!Connect())
+            return;
+        m_reconnect.stop();
+        qInfo() << "Display layout: the sway IPC is back";
+        Recheck();
+    });
+}
+
+SwayDisplayBackend::~SwayDisplayBackend() = default;
+
+bool SwayDisplayBackend::Connect()
+{
+    delete m_notifier;
+    m_notifier = nullptr;
+    QByteArray reply;
+    if (!m_events->connectTo(m_socketPath) || !m_requests->connectTo(m_socketPath)
+        || !m_events->request(SwayIpc::Subscribe, R"(["output"])", &reply, kReadTimeoutMs)
+        || (!reply.contains("true")
+            && !m_events->request(SwayIpc::Subscribe, R"(["workspace"])", &reply, kReadTimeoutMs))) {
+        m_events->close();
+        m_requests->close();
+        return false;
+    }
+    m_notifier = new QSocketNotifier(m_events->fd(), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &SwayDisplayBackend::ReadEvents);
+    return true;
+}
+
+bool SwayDisplayBackend::isAvailable() const
+{
+    return m_requests->isOpen();
+}
+
+void SwayDisplayBackend::Lost()
+{
+    delete m_notifier;
+    m_notifier = nullptr;
+    m_events->close();
+    m_requests->close();
+    qInfo() << "Display layout: the sway IPC closed or sent what is not its protocol; the last layout stays until it "
+               "is back";
+    m_reconnect.start();
+}
+
+void SwayDisplayBackend::ReadEvents()
+{
+    // Events come whole and small; what is not one ends the connection.
+    uint32_t type = 0;
+    QByteArray payload;
+    if (!m_events->read(&type, &payload, kReadTimeoutMs)) {
+        Lost();
+        return;
+    }
+    if (type == SwayIpc::EventOutput || type == SwayIpc::EventWorkspace)
+        m_debounce.start();
+}
+
+void SwayDisplayBackend::Recheck()
+{
+    const QString before = m_lastDescribed;
+    physicalScreens();
+    if (m_lastDescribed != before)
+        emit displayChanged();
+}
+
+bool SwayDisplayBackend::ParseOutputs(const QByteArray &json, std::vector<DisplayScreen> *screens, QString *described)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !document.isArray())
+        return false;
+    screens->clear();
+    described->clear();
+    const QJsonArray outputs = document.array();
+    for (const QJsonValue &value : outputs) {
+        const QJsonObject output = value.toObject();
+        if (!output.value(QStringLiteral("active")).toBool())
+            continue; // switched off or disabled: not a screen
+        const QJsonObject rect = output.value(QStringLiteral("rect")).toObject();
+        DisplayScreen screen;
+        screen.geometry =
+            QRect(rect.value(QStringLiteral("x")).toInt(), rect.value(QStringLiteral("y")).toInt(),
+                  rect.value(QStringLiteral("width")).toInt(), rect.value(QStringLiteral("height")).toInt());
+        screen.name = output.value(QStringLiteral("name")).toString();
+        // sway has no primary output; the screen table's primary is the one at (0, 0).
+        screen.primary = screen.geometry.topLeft() == QPoint(0, 0);
+        screen.edid = ConnectorEdid(screen.name);
+        screens->push_back(screen);
+        *described += QStringLiteral(" %1 %2,%3 %4x%5 scale %6 %7")
+                          .arg(screen.name)
+                          .arg(screen.geometry.x())
+                          .arg(screen.geometry.y())
+                          .arg(screen.geometry.width())
+                          .arg(screen.geometry.height())
+                          .arg(output.value(QStringLiteral("scale")).toDouble(1.0))
+                          .arg(output.value(QStringLiteral("transform")).toString());
+    }
+    return true;
+}
+
+std::vector<DisplayScreen> SwayDisplayBackend::physicalScreens()
+{
+    QByteArray reply;
+    std::vector<DisplayScreen> screens;
+    QString described;
+    if (!m_requests->isOpen())
+        return m_last;
+    if (!m_requests->request(SwayIpc::GetOutputs, QByteArray(), &reply, kReadTimeoutMs)
+        || !ParseOutputs(reply, &screens, &described)) {
+        Lost();
+        return m_last;
+    }
+    if (described != m_lastDescribed)
+        qInfo().noquote() << "Display layout from sway:" << described.trimmed();
+    m_last = screens;
+    m_lastDescribed = described;
+    return screens;
+}
