@@ -50,6 +50,10 @@ QVector<CheckLine> RunFullSystemCheck(const SystemCheckPlaces &places);
 // The desktop session: X11 or Wayland, XTest and RandR, foreground tracking and a tray
 // host. The Wayland sources fill in their own lines here as they come.
 QVector<CheckLine> SessionCheckLines();
+// The Wayland part of it, from what the session and its bus tell.
+struct DesktopSession;
+struct DesktopIntegration;
+QVector<CheckLine> WaylandSessionLines(const DesktopSession &session, const DesktopIntegration &desktop);
 
 // Programs other than this one holding any of the nodes open: "pid (name)" each.
 QStringList NodeHolders(const QString &procRoot, const QStringList &nodes);

@@ -1,6 +1,8 @@
 // The Wayland foreground sources that report over the session bus, against mocks of the
 // compositor's side on a private bus: KWin's scripting interface running our script, and
 // the object our GNOME Shell extension exports.
+#include "platform/syscheck/systemcheck.h"
+#include "platform/session/desktopsession.h"
 #include "platform/foreground/linux/desktopintegration.h"
 #include "platform/foreground/linux/gnomeshellforegroundbackend.h"
 #include "platform/foreground/linux/kwinforegroundbackend.h"
@@ -225,4 +227,28 @@ TEST(DesktopIntegration, LinesSayWhatIsMissingAndWhatToDo)
         << lines.toStdString();
     EXPECT_TRUE(lines.contains(QStringLiteral("Tray: no StatusNotifierItem host"))) << lines.toStdString();
     EXPECT_EQ(GnomeShellForegroundBackend::ExtensionUuid(46), QStringLiteral("inkora-foreground@inkora"));
+
+    // doctor's lines: a GNOME session without the extension warns with the command; no
+    // XWayland fails; sway with its socket is fine.
+    DesktopSession gnome;
+    gnome.type = SessionType::Wayland;
+    gnome.compositor = Compositor::GnomeShell;
+    auto finding = [](const QVector<CheckLine> &found, const QString &id) {
+        for (const CheckLine &line : found)
+            if (line.id == id)
+                return line;
+        return CheckLine{};
+    };
+    QVector<CheckLine> found = WaylandSessionLines(gnome, status);
+    EXPECT_EQ(finding(found, QStringLiteral("foreground")).level, CheckLevel::Warn);
+    EXPECT_TRUE(finding(found, QStringLiteral("foreground")).fix.contains(QStringLiteral("gnome-extensions enable")));
+    EXPECT_EQ(finding(found, QStringLiteral("xwayland")).level, CheckLevel::Fail);
+    DesktopSession sway = gnome;
+    sway.compositor = Compositor::Sway;
+    sway.swaySocket = "/run/user/1000/sway-ipc.sock";
+    sway.x11Display = ":1";
+    status.trayHost = true;
+    found = WaylandSessionLines(sway, status);
+    for (const CheckLine &line : found)
+        EXPECT_EQ(line.level, CheckLevel::Ok) << line.id.toStdString() << ": " << line.text.toStdString();
 }

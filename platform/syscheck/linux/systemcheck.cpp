@@ -4,6 +4,8 @@
 #include "platform/hid/linux/hidrawsystem.h"
 #include "platform/hid/linux/linuxhidrawsystem.h"
 #include "platform/syscheck/udevrules.h"
+#include "platform/foreground/linux/desktopintegration.h"
+#include "platform/session/desktopsession.h"
 
 #include <QDir>
 #include <QFile>
@@ -288,14 +290,8 @@ QVector<CheckLine> SessionCheckLines()
     QVector<CheckLine> lines;
     const QByteArray type = qgetenv("XDG_SESSION_TYPE");
     const bool wayland = type == "wayland" || (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && type != "x11");
-    if (wayland) {
-        // Key injection, foreground and screen layout on Wayland depend on the compositor;
-        // their sources report here once they exist.
-        lines << Line("session", CheckLevel::Warn, QStringLiteral("session"),
-                      QStringLiteral("Wayland: the pen works through uinput; per-program settings and keys depend on "
-                                     "the compositor"));
-        return lines;
-    }
+    if (wayland)
+        return WaylandSessionLines(DetectDesktopSession(), QueryDesktopIntegration());
     Display *display = XOpenDisplay(nullptr);
     if (!display) {
         lines << Line("session", CheckLevel::Fail, QStringLiteral("session"),
@@ -384,4 +380,60 @@ bool AnyCheckFailed(const QVector<CheckLine> &lines)
             return true;
     }
     return false;
+}
+
+QVector<CheckLine> WaylandSessionLines(const DesktopSession &session, const DesktopIntegration &desktop)
+{
+    QVector<CheckLine> lines;
+    lines << Line("session", CheckLevel::Ok, QStringLiteral("session"),
+                  QStringLiteral("Wayland, compositor %1").arg(CompositorName(session)));
+    // Our own windows place themselves on the desktop, which only XWayland allows.
+    lines << Line("xwayland", session.hasX11() ? CheckLevel::Ok : CheckLevel::Fail, QStringLiteral("XWayland"),
+                  session.hasX11() ? QStringLiteral("present (DISPLAY=%1)").arg(QString::fromLocal8Bit(session.x11Display))
+                                   : QStringLiteral("missing: the settings, area and caption windows cannot open"),
+                  session.hasX11() ? QString() : QStringLiteral("install and enable XWayland for this compositor"));
+    CheckLevel level = CheckLevel::Ok;
+    QString text;
+    QString fix;
+    switch (session.compositor) {
+    case Compositor::Sway:
+        text = session.swaySocket.isEmpty() ? QString() : QStringLiteral("sway IPC (%1)").arg(QString::fromLocal8Bit(session.swaySocket));
+        break;
+    case Compositor::Hyprland:
+        text = session.hyprlandSignature.isEmpty() ? QString() : QStringLiteral("Hyprland IPC");
+        break;
+    case Compositor::KWin:
+        text = desktop.kwin ? QStringLiteral("a KWin script reports the active window") : QString();
+        break;
+    case Compositor::GnomeShell:
+        if (desktop.extensionRunning) {
+            text = QStringLiteral("GNOME Shell extension %1 running").arg(desktop.extensionUuid);
+        } else {
+            level = CheckLevel::Warn;
+            text = QStringLiteral("GNOME Shell extension %1 not enabled: every program gets the common profile")
+                       .arg(desktop.extensionUuid);
+            fix = QStringLiteral("gnome-extensions enable %1 (log out and in first if it was installed during this "
+                                 "session)")
+                      .arg(desktop.extensionUuid);
+        }
+        break;
+    case Compositor::OtherWayland:
+        text = QStringLiteral("the compositor's foreign toplevel list, if it offers one (see the log)");
+        break;
+    default: break; // not Wayland (X11 defines None)
+    }
+    if (text.isEmpty()) {
+        level = CheckLevel::Warn;
+        text = QStringLiteral("no source of the focused window: every program gets the common profile");
+        fix = QStringLiteral("start Inkora from inside the desktop session");
+    }
+    lines << Line("foreground", level, QStringLiteral("foreground"), text, fix);
+    lines << Line("tray", desktop.trayHost ? CheckLevel::Ok : CheckLevel::Warn, QStringLiteral("tray"),
+                  desktop.trayHost ? QStringLiteral("a StatusNotifierItem host is present")
+                                   : QStringLiteral("no StatusNotifierItem host: Inkora has no tray icon"),
+                  desktop.trayHost ? QString()
+                                   : (desktop.gnomeShell ? QStringLiteral("open Inkora from the applications menu, or "
+                                                                          "add an AppIndicator extension")
+                                                         : QStringLiteral("open Inkora from the applications menu")));
+    return lines;
 }
