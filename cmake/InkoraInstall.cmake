@@ -1,12 +1,26 @@
 # Install layout: one self-contained folder (default /opt/inkora) with the programs,
 # libInkBLE.so, resource.rcc, the default per-user files in config/, the firmware image
 # in bin/ and the UI service's captions; the udev rules, the autostart entry ("Inkora
-# /mini" at logon), the desktop entry and the icon go where the system looks for them.
+# /mini" at logon), the desktop entry, the icon, the metainfo, the man pages and the
+# completion go where the system looks for them, and links to Inkora and inkora-hidtool
+# into a folder on the PATH.
 # The user's own folder ($XDG_CONFIG_HOME/Inkora V3) is never installed or removed.
+# scripts/package sets the distribution layout: the folder is /usr/lib/inkora, the
+# links are in /usr/bin, the udev rules in /usr/lib/udev/rules.d.
 
 set(INKORA_INSTALL_DIR "/opt/inkora" CACHE PATH "Folder the programs and their files are installed into")
 set(INKORA_UDEV_RULES_DIR "/lib/udev/rules.d" CACHE PATH "System udev rules folder")
+set(INKORA_SHARE_DIR "/usr/share" CACHE PATH
+    "System data folder: desktop entry, icon, metainfo, man pages, bash completion")
+set(INKORA_BIN_LINK_DIR "/usr/local/bin" CACHE PATH
+    "Folder on the PATH that gets links to Inkora and inkora-hidtool (empty: no links)")
+set(INKORA_HOMEPAGE "https://inkora.example" CACHE STRING
+    "Home page named by the metainfo; its screenshots are under <home page>/docs/screenshots/")
 set(INKORA_BIN ${CMAKE_BINARY_DIR}/bin)
+set(INKORA_PACKAGING ${CMAKE_BINARY_DIR}/packaging)
+# What the packages may create: folders 0755 whatever the umask of the build.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 # Programs and the library, as far as this build has them.
 foreach(target Inkora InkoraUIService FwFlasher inkora-hidtool)
@@ -22,35 +36,32 @@ endif()
 install(FILES ${INKORA_BIN}/resource.rcc DESTINATION ${INKORA_INSTALL_DIR} COMPONENT inkora)
 install(DIRECTORY ${INKORA_BIN}/config DESTINATION ${INKORA_INSTALL_DIR} COMPONENT inkora)
 install(DIRECTORY ${INKORA_BIN}/bin DESTINATION ${INKORA_INSTALL_DIR} COMPONENT inkora OPTIONAL)
-install(FILES ${INKORA_BIN}/Tipslanguage.ini ${INKORA_BIN}/dataconfig.ini
-        DESTINATION ${INKORA_INSTALL_DIR} COMPONENT inkora OPTIONAL)
+install(FILES ${INKORA_BIN}/Tipslanguage.ini DESTINATION ${INKORA_INSTALL_DIR} COMPONENT inkora OPTIONAL)
+# dataconfig.ini (the switches of the online services) is the installer's own: it goes
+# along when one was put into the build's bin/ (a package lists only files that exist).
+install(CODE "if(EXISTS \"${INKORA_BIN}/dataconfig.ini\")
+file(INSTALL \"${INKORA_BIN}/dataconfig.ini\" DESTINATION \"${INKORA_INSTALL_DIR}\")
+endif()" COMPONENT inkora)
+
+# The commands on the PATH: relative links, so that a staged tree (DESTDIR, a package)
+# points into itself. The programs find their files from their real folder.
+if(INKORA_BIN_LINK_DIR)
+    foreach(program Inkora inkora-hidtool)
+        file(RELATIVE_PATH target ${INKORA_BIN_LINK_DIR} ${INKORA_INSTALL_DIR}/${program})
+        install(CODE "file(MAKE_DIRECTORY \"\$ENV{DESTDIR}${INKORA_BIN_LINK_DIR}\")
+file(CREATE_LINK \"${target}\" \"\$ENV{DESTDIR}${INKORA_BIN_LINK_DIR}/${program}\" SYMBOLIC)"
+                COMPONENT inkora)
+    endforeach()
+endif()
 
 # System integration.
-configure_file(${CMAKE_SOURCE_DIR}/packaging/inkora.desktop.in ${CMAKE_BINARY_DIR}/packaging/inkora.desktop @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/inkora.desktop.in ${INKORA_PACKAGING}/inkora.desktop @ONLY)
 configure_file(${CMAKE_SOURCE_DIR}/packaging/inkora-autostart.desktop.in
-               ${CMAKE_BINARY_DIR}/packaging/autostart/inkora.desktop @ONLY)
+               ${INKORA_PACKAGING}/autostart/inkora.desktop @ONLY)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/70-inkora.rules DESTINATION ${INKORA_UDEV_RULES_DIR} COMPONENT inkora)
-install(FILES ${CMAKE_BINARY_DIR}/packaging/autostart/inkora.desktop DESTINATION /etc/xdg/autostart COMPONENT inkora)
-install(FILES ${CMAKE_BINARY_DIR}/packaging/inkora.desktop DESTINATION /usr/share/applications COMPONENT inkora)
+install(FILES ${INKORA_PACKAGING}/autostart/inkora.desktop DESTINATION /etc/xdg/autostart COMPONENT inkora)
+install(FILES ${INKORA_PACKAGING}/inkora.desktop DESTINATION ${INKORA_SHARE_DIR}/applications COMPONENT inkora)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/image/Res/inkora.png
-        DESTINATION /usr/share/icons/hicolor/64x64/apps COMPONENT inkora)
+        DESTINATION ${INKORA_SHARE_DIR}/icons/hicolor/64x64/apps COMPONENT inkora)
 
-# A .deb of the same layout: cpack -G DEB in the build folder.
-set(CPACK_PACKAGE_NAME "inkora")
-set(CPACK_PACKAGE_VENDOR "Inkora")
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Settings program and driver companion for pen tablets")
-set(CPACK_PACKAGE_CONTACT "Inkora developers <dev@inkora.invalid>")
-set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_COMPONENTS_ALL inkora)
-set(CPACK_DEB_COMPONENT_INSTALL OFF)
-set(CPACK_PACKAGING_INSTALL_PREFIX "/")
-set(CPACK_SET_DESTDIR ON)
-# The udev rules take effect at once for tablets plugged in after the install.
-file(WRITE ${CMAKE_BINARY_DIR}/packaging/postinst
-"#!/bin/sh\nset -e\nif command -v udevadm >/dev/null 2>&1; then udevadm control --reload-rules || true; udevadm trigger --subsystem-match=hidraw --subsystem-match=usb --subsystem-match=misc || true; fi\n")
-file(CHMOD ${CMAKE_BINARY_DIR}/packaging/postinst PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/packaging/postinst)
-include(CPack)
+include(${CMAKE_CURRENT_LIST_DIR}/InkoraPackage.cmake)
