@@ -17,6 +17,15 @@ set(INKORA_BIN_LINK_DIR "/usr/local/bin" CACHE PATH
 set(INKORA_HOMEPAGE "https://inkora.example" CACHE STRING
     "Home page named by the metainfo; its screenshots are under <home page>/docs/screenshots/")
 set(INKORA_BIN ${CMAKE_BINARY_DIR}/bin)
+# A folder under CMAKE_INSTALL_PREFIX is given relative to it: the .rpm takes every
+# file of an absolute destination for a configuration file.
+foreach(folder INKORA_INSTALL_DIR INKORA_UDEV_RULES_DIR INKORA_SHARE_DIR)
+    set(${folder}_DEST ${${folder}})
+    string(FIND "${${folder}}/" "${CMAKE_INSTALL_PREFIX}/" at)
+    if(at EQUAL 0 AND NOT CMAKE_INSTALL_PREFIX STREQUAL "/")
+        file(RELATIVE_PATH ${folder}_DEST ${CMAKE_INSTALL_PREFIX} ${${folder}})
+    endif()
+endforeach()
 set(INKORA_PACKAGING ${CMAKE_BINARY_DIR}/packaging)
 # What the packages may create: folders 0755 whatever the umask of the build.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
@@ -25,18 +34,18 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 # Programs and the library, as far as this build has them.
 foreach(target Inkora InkoraUIService FwFlasher inkora-hidtool)
     if(TARGET ${target})
-        install(TARGETS ${target} RUNTIME DESTINATION ${INKORA_INSTALL_DIR} COMPONENT inkora)
+        install(TARGETS ${target} RUNTIME DESTINATION ${INKORA_INSTALL_DIR_DEST} COMPONENT inkora)
     endif()
 endforeach()
 if(TARGET InkBLE)
-    install(TARGETS InkBLE LIBRARY DESTINATION ${INKORA_INSTALL_DIR} COMPONENT inkora)
+    install(TARGETS InkBLE LIBRARY DESTINATION ${INKORA_INSTALL_DIR_DEST} COMPONENT inkora)
 endif()
 
 # Files the build places beside the programs.
-install(FILES ${INKORA_BIN}/resource.rcc DESTINATION ${INKORA_INSTALL_DIR} COMPONENT inkora)
-install(DIRECTORY ${INKORA_BIN}/config DESTINATION ${INKORA_INSTALL_DIR} COMPONENT inkora)
-install(DIRECTORY ${INKORA_BIN}/bin DESTINATION ${INKORA_INSTALL_DIR} COMPONENT inkora OPTIONAL)
-install(FILES ${INKORA_BIN}/Tipslanguage.ini DESTINATION ${INKORA_INSTALL_DIR} COMPONENT inkora OPTIONAL)
+install(FILES ${INKORA_BIN}/resource.rcc DESTINATION ${INKORA_INSTALL_DIR_DEST} COMPONENT inkora)
+install(DIRECTORY ${INKORA_BIN}/config DESTINATION ${INKORA_INSTALL_DIR_DEST} COMPONENT inkora)
+install(DIRECTORY ${INKORA_BIN}/bin DESTINATION ${INKORA_INSTALL_DIR_DEST} COMPONENT inkora OPTIONAL)
+install(FILES ${INKORA_BIN}/Tipslanguage.ini DESTINATION ${INKORA_INSTALL_DIR_DEST} COMPONENT inkora OPTIONAL)
 # dataconfig.ini (the switches of the online services) is the installer's own: it goes
 # along when one was put into the build's bin/ (a package lists only files that exist).
 install(CODE "if(EXISTS \"${INKORA_BIN}/dataconfig.ini\")
@@ -58,10 +67,10 @@ endif()
 configure_file(${CMAKE_SOURCE_DIR}/packaging/inkora.desktop.in ${INKORA_PACKAGING}/inkora.desktop @ONLY)
 configure_file(${CMAKE_SOURCE_DIR}/packaging/inkora-autostart.desktop.in
                ${INKORA_PACKAGING}/autostart/inkora.desktop @ONLY)
-install(FILES ${CMAKE_SOURCE_DIR}/packaging/70-inkora.rules DESTINATION ${INKORA_UDEV_RULES_DIR} COMPONENT inkora)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/70-inkora.rules DESTINATION ${INKORA_UDEV_RULES_DIR_DEST} COMPONENT inkora)
 install(FILES ${INKORA_PACKAGING}/autostart/inkora.desktop DESTINATION /etc/xdg/autostart COMPONENT inkora)
-install(FILES ${INKORA_PACKAGING}/inkora.desktop DESTINATION ${INKORA_SHARE_DIR}/applications COMPONENT inkora)
+install(FILES ${INKORA_PACKAGING}/inkora.desktop DESTINATION ${INKORA_SHARE_DIR_DEST}/applications COMPONENT inkora)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/image/Res/inkora.png
-        DESTINATION ${INKORA_SHARE_DIR}/icons/hicolor/64x64/apps COMPONENT inkora)
+        DESTINATION ${INKORA_SHARE_DIR_DEST}/icons/hicolor/64x64/apps COMPONENT inkora)
 
 include(${CMAKE_CURRENT_LIST_DIR}/InkoraPackage.cmake)
