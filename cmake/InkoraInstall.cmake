@@ -72,5 +72,24 @@ install(FILES ${INKORA_PACKAGING}/autostart/inkora.desktop DESTINATION /etc/xdg/
 install(FILES ${INKORA_PACKAGING}/inkora.desktop DESTINATION ${INKORA_SHARE_DIR_DEST}/applications COMPONENT inkora)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/image/Res/inkora.png
         DESTINATION ${INKORA_SHARE_DIR_DEST}/icons/hicolor/64x64/apps COMPONENT inkora)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/bash-completion/inkora-hidtool
+        DESTINATION ${INKORA_SHARE_DIR_DEST}/bash-completion/completions COMPONENT inkora)
+
+# Man pages, compressed as distributions ship them (-n: no name or time inside).
+set(INKORA_MAN_PAGES)
+file(MAKE_DIRECTORY ${INKORA_PACKAGING}/man)
+foreach(page Inkora.1 inkora-hidtool.1)
+    configure_file(${CMAKE_SOURCE_DIR}/packaging/man/${page} ${INKORA_PACKAGING}/man-source/${page} @ONLY)
+    add_custom_command(
+        OUTPUT ${INKORA_PACKAGING}/man/${page}.gz
+        COMMAND ${CMAKE_COMMAND} -E copy ${INKORA_PACKAGING}/man-source/${page} ${page}
+        COMMAND gzip -9nf ${page}
+        DEPENDS ${INKORA_PACKAGING}/man-source/${page}
+        WORKING_DIRECTORY ${INKORA_PACKAGING}/man
+        VERBATIM)
+    list(APPEND INKORA_MAN_PAGES ${INKORA_PACKAGING}/man/${page}.gz)
+endforeach()
+add_custom_target(inkora_man_pages ALL DEPENDS ${INKORA_MAN_PAGES})
+install(FILES ${INKORA_MAN_PAGES} DESTINATION ${INKORA_SHARE_DIR_DEST}/man/man1 COMPONENT inkora)
 
 include(${CMAKE_CURRENT_LIST_DIR}/InkoraPackage.cmake)
