@@ -67,9 +67,13 @@ endif()
 configure_file(${CMAKE_SOURCE_DIR}/packaging/inkora.desktop.in ${INKORA_PACKAGING}/inkora.desktop @ONLY)
 configure_file(${CMAKE_SOURCE_DIR}/packaging/inkora-autostart.desktop.in
                ${INKORA_PACKAGING}/autostart/inkora.desktop @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/org.inkora.Inkora.metainfo.xml.in
+               ${INKORA_PACKAGING}/org.inkora.Inkora.metainfo.xml @ONLY)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/70-inkora.rules DESTINATION ${INKORA_UDEV_RULES_DIR_DEST} COMPONENT inkora)
 install(FILES ${INKORA_PACKAGING}/autostart/inkora.desktop DESTINATION /etc/xdg/autostart COMPONENT inkora)
 install(FILES ${INKORA_PACKAGING}/inkora.desktop DESTINATION ${INKORA_SHARE_DIR_DEST}/applications COMPONENT inkora)
+install(FILES ${INKORA_PACKAGING}/org.inkora.Inkora.metainfo.xml DESTINATION ${INKORA_SHARE_DIR_DEST}/metainfo
+        COMPONENT inkora)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/image/Res/inkora.png
         DESTINATION ${INKORA_SHARE_DIR_DEST}/icons/hicolor/64x64/apps COMPONENT inkora)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/bash-completion/inkora-hidtool

@@ -32,6 +32,9 @@ check "udev rules" test -s "$stage/lib/udev/rules.d/70-inkora.rules"
 check "desktop entry" grep -qx "Exec=$prefix/Inkora" "$stage/usr/share/applications/inkora.desktop"
 check "autostart starts in the tray" grep -qx "Exec=$prefix/Inkora /mini" "$stage/etc/xdg/autostart/inkora.desktop"
 check "icon" test -s "$stage/usr/share/icons/hicolor/64x64/apps/inkora.png"
+check "metainfo" test -s "$stage/usr/share/metainfo/org.inkora.Inkora.metainfo.xml"
+check "man pages" test -s "$stage/usr/share/man/man1/Inkora.1.gz" -a -s "$stage/usr/share/man/man1/inkora-hidtool.1.gz"
+check "completion" test -s "$stage/usr/share/bash-completion/completions/inkora-hidtool"
 if [ -n "$links" ]; then
     for program in Inkora inkora-hidtool; do
         check "$program on the PATH" test "$(readlink -f "$stage$links/$program")" = "$(readlink -f "$root/$program")"
