@@ -1,5 +1,6 @@
 #include "online/updateserver.h"
 
+#include "base/programstart.h"
 #include "online/dataconfig.h"
 
 #include <QDebug>
@@ -55,7 +56,8 @@ QString httpStatus(QNetworkReply *reply)
 
 const QString &UpdateServer::InstalledDriverVersion()
 {
-    static const QString version = QStringLiteral("3.3.6");
+    // The project's version, set in one place for the programs and the packages.
+    static const QString version = QString::fromLatin1(ProgramVersion());
     return version;
 }
 
