@@ -123,9 +123,12 @@ AppCore::AppCore(const QString &installFolder, const LocaleBackend &locale, std:
     m_pLanguageSettings->setIniCodec("UTF-8");
 
     const int languageId = locale.userDefaultUiLanguage();
-    m_strLanguageGroup = Language::groupForLanguageId(languageId);
-    m_pLanguageSettings->beginGroup(m_strLanguageGroup);
-    qInfo().noquote() << "UI language id" << languageId << ", group" << m_strLanguageGroup;
+    m_strSystemGroup = Language::systemGroup(locale);
+    m_strLanguageGroup = Language::groupInForce(m_strDataFolder, m_strSystemGroup);
+    Language::openGroup(*m_pLanguageSettings, m_strLanguageGroup);
+    Language::applyNumberLocale(m_strLanguageGroup);
+    qInfo().noquote() << "UI language id" << languageId << ", locale" << locale.uiLocaleNames().join(QLatin1Char('|'))
+                      << ", group" << m_strLanguageGroup;
 
     // The user's file was replaced by the defaults: said once, in the run that did it.
     if (profile.copied && profile.code != ProfileOpenFailed) {
@@ -217,6 +220,7 @@ AppCore::AppCore(const QString &installFolder, const LocaleBackend &locale, std:
         });
     }
     m_pCaption = std::make_unique<MyLrc>();
+    m_pCaption->SetHideText(languageText(QStringLiteral("Common.hide"), QStringLiteral("Hide")));
     connect(ActionCaption::MyLrc(), &ActionCaption::EmitAction, m_pCaption.get(), &MyLrc::OnEmitAction, Qt::QueuedConnection);
     connect(ActionCaption::MyLrc(), &ActionCaption::EmitRingLrc, m_pCaption.get(), &MyLrc::OnEmitRingLrc, Qt::QueuedConnection);
 

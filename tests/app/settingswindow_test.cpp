@@ -12,6 +12,7 @@
 #include "app/ringpage.h"
 #include "app/settingform.h"
 #include "app/startupoptions.h"
+#include "action/actionservices.h"
 #include "base/usagerecord.h"
 #include "config/profilerecords.h"
 #include "device/ctablet.h"
@@ -33,6 +34,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMutex>
 #include <QPushButton>
@@ -784,6 +786,49 @@ TEST_F(SettingsWindowTest, KeyListsStoreTheActionAndPostUsage)
     EXPECT_TRUE(records.contains(UsageRecordText(QStringLiteral("ComboBoxKeyActivated"),
                                                  QString::fromLatin1(SimModels::find(0x0935)->product))))
         << records.join(QLatin1Char('\n')).toStdString();
+}
+
+// The Language menu: the open window, the tray and the reading threads' captions switch
+// at once, the window keeps what it showed, and the choice outlives the run; "System"
+// goes back to the desktop's language.
+TEST_F(SettingsWindowTest, LanguageMenuSwitchesTheOpenWindowAndIsKept)
+{
+    MainWindow &w = open({0x0933});
+    m_core->createTrayIcon();
+    w.OnShowDriver();
+    w.selectPage(PagePen);
+    const MainWindow::View before = w.currentView();
+    const auto entry = [](MainWindow &window, const QString &group) -> QAction * {
+        auto *menu = window.findChild<QMenu *>(QStringLiteral("menu_language"));
+        for (QAction *action : menu ? menu->actions() : QList<QAction *>()) {
+            if (action->data().toString() == group)
+                return action;
+        }
+        return nullptr;
+    };
+    ASSERT_NE(entry(w, QString()), nullptr);
+    EXPECT_TRUE(entry(w, QString())->isChecked());
+    ASSERT_NE(entry(w, QStringLiteral("German")), nullptr);
+    entry(w, QStringLiteral("German"))->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    MainWindow &german = m_core->window();
+    EXPECT_TRUE(german.isVisible());
+    EXPECT_EQ(german.currentView().tablet, before.tablet);
+    EXPECT_EQ(german.currentView().pageRow, before.pageRow);
+    EXPECT_EQ(german.findChild<QPushButton *>(QStringLiteral("pushButton_setting"))->text(),
+              QStringLiteral("Einstellungen"));
+    EXPECT_EQ(german.findChild<QListWidget *>(QStringLiteral("listWidget_pages"))->item(1)->text(),
+              QStringLiteral("Stift"));
+    EXPECT_TRUE(entry(german, QStringLiteral("German"))->isChecked());
+    EXPECT_EQ(m_core->showAction()->text(), QStringLiteral("Anzeigen"));
+    EXPECT_EQ(ActionServices::Text(QStringLiteral("TR.Item.1"), QStringLiteral("Zoom")), QStringLiteral("Zoomen"));
+
+    reopen({0x0933});
+    EXPECT_EQ(m_core->languageGroup(), QStringLiteral("German"));
+    m_core->SetLanguageChoice(QString());
+    EXPECT_EQ(m_core->languageGroup(), QStringLiteral("English"));
+    EXPECT_EQ(m_core->languageChoice(), QString());
 }
 
 } // namespace
