@@ -831,4 +831,56 @@ TEST_F(SettingsWindowTest, LanguageMenuSwitchesTheOpenWindowAndIsKept)
     EXPECT_EQ(m_core->languageChoice(), QString());
 }
 
+// In the longest languages every text of every page fits its label or button (a widget
+// narrower or lower than its text needs is clipped), in a window of the English size.
+TEST_F(SettingsWindowTest, TextsFitInGermanAndRussian)
+{
+    open({0x0935, 0x0933, 0x0201, 0x0074});
+    QSize englishSize;
+    for (const char *group : {"English", "German", "Russian"}) {
+        m_core->SetLanguageChoice(QLatin1String(group));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        MainWindow &w = m_core->window();
+        w.OnShowDriver();
+        auto *selector = w.findChild<QComboBox *>(QStringLiteral("comboBox_device"));
+        QStringList clipped;
+        int checked = 0;
+        for (int i = 0; i < selector->count(); ++i) {
+            selector->setCurrentIndex(i);
+            emit selector->activated(i);
+            for (SettingsPage page : w.listedPages()) {
+                w.selectPage(page);
+                QApplication::processEvents();
+                for (QWidget *widget : w.findChildren<QWidget *>()) {
+                    if (!widget->isVisible())
+                        continue;
+                    const auto *label = qobject_cast<QLabel *>(widget);
+                    const auto *button = qobject_cast<QAbstractButton *>(widget);
+                    const QString text = label ? label->text() : button ? button->text() : QString();
+                    if (text.isEmpty() || (label && label->wordWrap()))
+                        continue;
+                    ++checked;
+                    const QSize need = widget->minimumSizeHint().expandedTo(label ? widget->sizeHint() : QSize());
+                    if (widget->width() < need.width() || widget->height() < need.height())
+                        clipped << QStringLiteral("%1 %2 page %3: %4 \"%5\" %6x%7 < %8x%9")
+                                       .arg(QLatin1String(group), selector->itemText(i))
+                                       .arg(int(page))
+                                       .arg(widget->objectName(), text)
+                                       .arg(widget->width())
+                                       .arg(widget->height())
+                                       .arg(need.width())
+                                       .arg(need.height());
+                }
+            }
+        }
+        clipped.removeDuplicates();
+        EXPECT_GT(checked, 200);
+        EXPECT_TRUE(clipped.isEmpty()) << qPrintable(clipped.join(QLatin1Char('\n')));
+        // The longer texts fit without making the window larger than in English.
+        if (englishSize.isEmpty())
+            englishSize = w.size();
+        EXPECT_EQ(w.size(), englishSize) << group;
+    }
+}
+
 } // namespace
