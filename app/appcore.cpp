@@ -119,12 +119,15 @@ AppCore::AppCore(const QString &installFolder, const LocaleBackend &locale, std:
     const QString namePath = m_strDataFolder + QStringLiteral("/name_config.ini");
     const QString languagePath = m_strDataFolder + QStringLiteral("/language.ini");
     m_pNameSettings = std::make_unique<QSettings>(namePath, QSettings::IniFormat);
-    m_pLanguageSettings = std::make_unique<QSettings>(languagePath, QSettings::IniFormat);
-    m_pLanguageSettings->setIniCodec("UTF-8");
 
     const int languageId = locale.userDefaultUiLanguage();
     m_strSystemGroup = Language::systemGroup(locale);
     m_strLanguageGroup = Language::groupInForce(m_strDataFolder, m_strSystemGroup);
+    // A file copied before the translations came has the English group only.
+    Language::refreshFileForGroup(languagePath, m_strInstallFolder + QStringLiteral("/config/language.ini"),
+                                  m_strLanguageGroup);
+    m_pLanguageSettings = std::make_unique<QSettings>(languagePath, QSettings::IniFormat);
+    m_pLanguageSettings->setIniCodec("UTF-8");
     Language::openGroup(*m_pLanguageSettings, m_strLanguageGroup);
     Language::applyNumberLocale(m_strLanguageGroup);
     qInfo().noquote() << "UI language id" << languageId << ", locale" << locale.uiLocaleNames().join(QLatin1Char('|'))

@@ -36,6 +36,14 @@ void AppCore::applyLanguage(const QString &group)
         return;
     qInfo().noquote() << "UI language group" << m_strLanguageGroup << "->" << group;
     m_strLanguageGroup = group;
+    if (Language::refreshFileForGroup(m_pLanguageSettings->fileName(),
+                                      m_strInstallFolder + QStringLiteral("/config/language.ini"), group)) {
+        m_pLanguageSettings->sync();
+        if (m_pThreadLanguage) {
+            std::lock_guard<std::mutex> hold(*m_pThreadLanguageLock);
+            m_pThreadLanguage->sync();
+        }
+    }
     m_pLanguageSettings->endGroup();
     Language::openGroup(*m_pLanguageSettings, group);
     Language::applyNumberLocale(group);

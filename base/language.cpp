@@ -227,6 +227,28 @@ QString text(const QSettings &settings, const QString &key, const QString &fallb
     return text;
 }
 
+bool refreshFileForGroup(const QString &userFile, const QString &defaultFile, const QString &group)
+{
+    const auto hasGroup = [&group](const QString &path) {
+        QSettings file(path, QSettings::IniFormat);
+        file.setIniCodec("UTF-8");
+        return file.childGroups().contains(group);
+    };
+    if (hasGroup(userFile) || !QFile::exists(defaultFile) || !hasGroup(defaultFile))
+        return false;
+    // The copy goes beside the file first, so a failed copy leaves the old file.
+    const QString fresh = userFile + QStringLiteral(".new");
+    QFile::remove(fresh);
+    if (!QFile::copy(defaultFile, fresh) || (QFile::exists(userFile) && !QFile::remove(userFile))
+        || !QFile::rename(fresh, userFile)) {
+        QFile::remove(fresh);
+        qWarning().noquote() << "Language file" << userFile << "lacks the group" << group << "and could not be renewed";
+        return false;
+    }
+    qInfo().noquote() << "Language file" << userFile << "lacked the group" << group << ": renewed from" << defaultFile;
+    return true;
+}
+
 void openGroup(QSettings &settings, const QString &group)
 {
     settings.beginGroup(group);

@@ -62,6 +62,11 @@ void applyNumberLocale(const QString &group);
 // Spanish), "%50" (Turkish).
 QString percent(int value);
 
+// A per-user language file from before its group was translated: the installation's
+// copy (a default the user never edits) takes its place when it has the group. True
+// when the file was replaced; one log line says so or why not.
+bool refreshFileForGroup(const QString &userFile, const QString &defaultFile, const QString &group);
+
 // Opens the group of a language file and checks the file once: a file that is not
 // UTF-8 or lacks the group is reported in one log line (the English fallbacks show).
 void openGroup(QSettings &settings, const QString &group);
