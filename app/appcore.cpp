@@ -141,13 +141,19 @@ AppCore::AppCore(const QString &installFolder, const LocaleBackend &locale, std:
     const QString namePath = m_strDataFolder + QStringLiteral("/name_config.ini");
     const QString languagePath = m_strDataFolder + QStringLiteral("/language.ini");
     m_pNameSettings = std::make_unique<QSettings>(namePath, QSettings::IniFormat);
-    m_pLanguageSettings = std::make_unique<QSettings>(languagePath, QSettings::IniFormat);
-    m_pLanguageSettings->setIniCodec("UTF-8");
 
     const int languageId = locale.userDefaultUiLanguage();
-    m_strLanguageGroup = Language::groupForLanguageId(languageId);
-    m_pLanguageSettings->beginGroup(m_strLanguageGroup);
-    qInfo().noquote() << "UI language id" << languageId << ", group" << m_strLanguageGroup;
+    m_strSystemGroup = Language::systemGroup(locale);
+    m_strLanguageGroup = Language::groupInForce(m_strDataFolder, m_strSystemGroup);
+    // A file copied before the translations came has the English group only.
+    Language::refreshFileForGroup(languagePath, m_strInstallFolder + QStringLiteral("/config/language.ini"),
+                                  m_strLanguageGroup);
+    m_pLanguageSettings = std::make_unique<QSettings>(languagePath, QSettings::IniFormat);
+    m_pLanguageSettings->setIniCodec("UTF-8");
+    Language::openGroup(*m_pLanguageSettings, m_strLanguageGroup);
+    Language::applyNumberLocale(m_strLanguageGroup);
+    qInfo().noquote() << "UI language id" << languageId << ", locale" << locale.uiLocaleNames().join(QLatin1Char('|'))
+                      << ", group" << m_strLanguageGroup;
 
     // The user's file was replaced by the defaults: said once, in the run that did it.
     if (profile.copied && profile.code != ProfileOpenFailed) {
@@ -255,6 +261,7 @@ AppCore::AppCore(const QString &installFolder, const LocaleBackend &locale, std:
         });
     }
     m_pCaption = std::make_unique<MyLrc>();
+    m_pCaption->SetHideText(languageText(QStringLiteral("Common.hide"), QStringLiteral("Hide")));
     connect(ActionCaption::MyLrc(), &ActionCaption::EmitAction, m_pCaption.get(), &MyLrc::OnEmitAction, Qt::QueuedConnection);
     connect(ActionCaption::MyLrc(), &ActionCaption::EmitRingLrc, m_pCaption.get(), &MyLrc::OnEmitRingLrc, Qt::QueuedConnection);
 

@@ -21,6 +21,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <mutex>
 
 struct AppConfigNode;
 class DdcBackend;
@@ -77,6 +78,11 @@ public:
     QSettings *nameSettings() const { return m_pNameSettings.get(); }
     QSettings *languageSettings() const { return m_pLanguageSettings.get(); }
     QString languageGroup() const { return m_strLanguageGroup; }
+    // The Language menu: a group, or empty for "System" (the desktop's locale). The
+    // choice is kept in the per-user folder; the tray, the captions and the settings
+    // window show the new language at once (an open window is built again in place).
+    void SetLanguageChoice(const QString &group);
+    QString languageChoice() const;
     // Text of key in the chosen language, or fallback (built-in English).
     QString languageText(const QString &key, const QString &fallback) const;
 
@@ -156,6 +162,8 @@ signals:
     void ProfileSwitchesChanged();
     void BatteryChanged();
     void PenDisplayChanged();
+    // The language group in force changed (the settings window was built again).
+    void LanguageChanged(const QString &group);
 
 public slots:
     // The tray's Show, a second start, an express key: builds the window when needed.
@@ -187,6 +195,9 @@ private:
     void showTrayOrBox(const QString &text);
     void showNoticeBox(const QString &text);
     QWidget *dialogParent() const;
+    void applyLanguage(const QString &group);
+    void retranslateTray();
+    void rebuildWindow();
 
     QString m_strInstallFolder;
     QString m_strDataFolder;
@@ -196,8 +207,12 @@ private:
     QString m_strImportBackup;  // the file the last import replaced, until restored
     QStringList m_ImportMissing; // models the last refused import lacked
     QString m_strLanguageGroup;
+    QString m_strSystemGroup; // the desktop's, used while the user chose "System"
     std::unique_ptr<QSettings> m_pNameSettings;
     std::unique_ptr<QSettings> m_pLanguageSettings;
+    // The reading threads' copy of the language file, used and switched under its lock.
+    std::shared_ptr<QSettings> m_pThreadLanguage;
+    std::shared_ptr<std::mutex> m_pThreadLanguageLock;
     bool m_bStartedMinimised = false;
 
     // The session, read once at start-up, and what serves each facility in it.

@@ -62,6 +62,8 @@ void AppCore::installActionServices()
     language->setIniCodec("UTF-8");
     language->beginGroup(m_strLanguageGroup);
     auto lock = std::make_shared<std::mutex>();
+    m_pThreadLanguage = language;
+    m_pThreadLanguageLock = lock;
     backends.language = [language, lock](const QString &key, const QString &fallback) {
         std::lock_guard<std::mutex> hold(*lock);
         return Language::text(*language, key, fallback);

@@ -1,5 +1,6 @@
 #include "app/importsettingdialog.h"
 
+#include "base/language.h"
 #include "config/settingsfile.h"
 #include "device/ctablet.h"
 
@@ -151,7 +152,7 @@ void ImportSettingDialog::ImportSaveProcessBar(int code, int value)
             m_pTablet->ProfileTransferControl(2, 0);
         break;
     case TransferProgress:
-        m_pPercent->setText(QStringLiteral("%1%").arg(value));
+        m_pPercent->setText(Language::percent(value));
         m_pBar->setValue(value);
         break;
     case TransferWrongId:
@@ -182,7 +183,7 @@ void ImportSettingDialog::SendPreparedBytes()
         m_pReplyTimer->start();
         emit ChunkSent(i, chunks[i]);
         const int percent = ProfileChunkPercent(i, chunks.size());
-        m_pPercent->setText(QStringLiteral("%1%").arg(percent));
+        m_pPercent->setText(Language::percent(percent));
         m_pBar->setValue(percent);
         Pause(m_nChunkPauseMs);
     }

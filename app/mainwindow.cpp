@@ -11,6 +11,7 @@
 #include "app/penpage.h"
 #include "app/ringpage.h"
 #include "app/workareapage.h"
+#include "base/language.h"
 #include "device/ctablet.h"
 #include "device/tabletdiscovery.h"
 #include "online/updateoffer.h"
@@ -18,6 +19,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -209,6 +211,23 @@ void MainWindow::buildWindow()
     m_pFetchProfileAction = settingsMenu->addAction(languageText(QStringLiteral("Setting.fetchFromDevice"), QStringLiteral("Read profile from device")));
     connect(m_pSendProfileAction, &QAction::triggered, this, [this] { openDeviceTransfer(true); });
     connect(m_pFetchProfileAction, &QAction::triggered, this, [this] { openDeviceTransfer(false); });
+    // The UI language: "System" (the desktop's locale) or a group, named in its own
+    // language so a reader finds it whatever language is shown now.
+    QMenu *languageMenu =
+        settingsMenu->addMenu(languageText(QStringLiteral("Setting.language"), QStringLiteral("Language")));
+    languageMenu->setObjectName(QStringLiteral("menu_language"));
+    auto *languages = new QActionGroup(languageMenu);
+    const QString chosen = m_core.languageChoice();
+    for (const QString &group : QStringList{QString()} + Language::groups()) {
+        QAction *entry = languageMenu->addAction(
+            group.isEmpty() ? languageText(QStringLiteral("Setting.languageSystem"), QStringLiteral("System"))
+                            : Language::nativeName(group));
+        entry->setCheckable(true);
+        entry->setChecked(group == chosen);
+        entry->setData(group);
+        languages->addAction(entry);
+        connect(entry, &QAction::triggered, &m_core, [this, group] { m_core.SetLanguageChoice(group); });
+    }
     settings->setMenu(settingsMenu);
     selectorRow->addWidget(settings);
     deviceLayout->addLayout(selectorRow);

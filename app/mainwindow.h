@@ -105,6 +105,15 @@ public:
     QSlider *tabletLightSlider() const;
     // Selects a page of the list by its page id (no effect when it is not listed).
     void selectPage(SettingsPage page);
+    // What the window shows: the tablet's selector entry, the application profile's
+    // path and the page list's row; a window built anew (language switch) shows it again.
+    struct View {
+        QString tablet;
+        QString app;
+        int pageRow = -1;
+    };
+    View currentView() const;
+    void showView(const View &view);
     // Adds the application profile of an executable (what the add button's file dialog
     // does after the choice). Done, or why not.
     bool addApplicationPath(const QString &path);

@@ -159,6 +159,27 @@ QVector<SettingsPage> MainWindow::listedPages() const
     return m_ListedPages;
 }
 
+MainWindow::View MainWindow::currentView() const
+{
+    return View{m_pDeviceSelector->currentText(), m_strCurrentApp, m_pPageList->currentRow()};
+}
+
+void MainWindow::showView(const View &view)
+{
+    const int entry = m_pDeviceSelector->findText(view.tablet);
+    if (entry >= 0 && view.tablet != m_strShownTablet) {
+        m_pDeviceSelector->setCurrentIndex(entry);
+        m_strShownTablet = view.tablet;
+        onSelectTabletDevice(m_strShownTablet);
+    }
+    for (int row = 0; row < m_pAppBar->count(); ++row) {
+        if (m_pAppBar->item(row)->data(Qt::UserRole).toString() == view.app)
+            m_pAppBar->setCurrentRow(row);
+    }
+    if (view.pageRow >= 0 && view.pageRow < m_pPageList->count())
+        m_pPageList->setCurrentRow(view.pageRow);
+}
+
 int MainWindow::shownPage() const
 {
     return m_pPageStack->currentIndex();

@@ -249,6 +249,7 @@ void TabletMessages::FineMode(int senderSlot)
     const QPoint cursor = CursorPos();
     const QRect screen = ScreenAt(ScreenTable::Logical(), cursor);
     m_pJingXiMode = new JingXiMode(screen, cursor);
+    m_pJingXiMode->SetCaption(Text(QStringLiteral("FineMode.Caption"), QStringLiteral("Fine Detail Mode")));
     connect(m_pJingXiMode.data(), &JingXiMode::GetModeRect, this, &TabletMessages::GetBERect);
     connect(m_pJingXiMode.data(), &JingXiMode::CloseJingxiMode, this, &TabletMessages::CloseJingxiMode);
     target->EditProfile([](::TabletXMLData &profile) { profile.FineMode = 1; });

@@ -97,11 +97,17 @@ QWidget *WorkAreaPage::Build(QWidget *parent)
     connect(m_pDisplaySettingButton, &QPushButton::clicked, this, &WorkAreaPage::DisplaySettingsClicked);
     connect(m_pAreaSelectButton, &QPushButton::clicked, this, &WorkAreaPage::SelectScreenAreaClicked);
     connect(m_pCalibrateButton, &QPushButton::clicked, this, &WorkAreaPage::CalibrateClicked);
-    for (QPushButton *b : {fullScreen, fullTablet, scale, select, m_pAreaSelectButton, m_pCalibrateButton, reset,
-                           m_pDisplaySettingButton})
+    // Two rows of four: the buttons keep their whole text in the longer languages
+    // without widening the window.
+    auto *secondRow = new QHBoxLayout;
+    for (QPushButton *b : {fullScreen, fullTablet, scale, reset})
         buttonRow->addWidget(b);
+    for (QPushButton *b : {select, m_pAreaSelectButton, m_pCalibrateButton, m_pDisplaySettingButton})
+        secondRow->addWidget(b);
     buttonRow->addStretch();
+    secondRow->addStretch();
     layout->addLayout(buttonRow);
+    layout->addLayout(secondRow);
 
     auto *rotationRow = new QHBoxLayout;
     m_pRotation = new QButtonGroup(page);

@@ -1,5 +1,6 @@
 #include "firmware/firmwareupdate.h"
 
+#include "base/language.h"
 #include "firmware/firmwareimage.h"
 #include "platform/window/windowbackend.h"
 
@@ -47,7 +48,7 @@ QString EntryText(int entry)
 
 } // namespace
 
-FirmwareUpdate::FirmwareUpdate(const QString &programFolder, const QString &dataFolder, int languageId,
+FirmwareUpdate::FirmwareUpdate(const QString &programFolder, const QString &dataFolder, const QString &languageGroup,
                                bool simulatedLoader, WindowBackend *window, QWidget *parent)
     : QWidget(parent), m_strProgramFolder(programFolder), m_bSimulatedLoader(simulatedLoader)
 {
@@ -56,7 +57,7 @@ FirmwareUpdate::FirmwareUpdate(const QString &programFolder, const QString &data
 
     m_pLanguage = std::make_unique<QSettings>(dataFolder + QStringLiteral("/language.ini"), QSettings::IniFormat);
     m_pLanguage->setIniCodec("UTF-8");
-    m_pLanguage->beginGroup(FirmwareImage::LanguageGroup(languageId));
+    Language::openGroup(*m_pLanguage, languageGroup);
     LoadTexts();
 
     if (window) {
@@ -142,7 +143,7 @@ void FirmwareUpdate::BuildWindow()
 
 QString FirmwareUpdate::Text(const char *key) const
 {
-    return m_pLanguage->value(QLatin1String(key)).toString();
+    return Language::text(*m_pLanguage, QLatin1String(key), QString());
 }
 
 namespace {
@@ -397,8 +398,8 @@ void FirmwareUpdate::on_pushButton_confirm_clicked()
         return;
     }
     if (!m_pDevice) {
-        auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Tips"), QStringLiteral("No Device!"),
-                                    QMessageBox::Ok, this);
+        auto *box = new QMessageBox(QMessageBox::Information, TextOr(Text("Update.TipsTitle"), "Tips"),
+                                    TextOr(Text("Update.NoDevice"), "No Device!"), QMessageBox::Ok, this);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
         return;
@@ -618,7 +619,7 @@ void FirmwareUpdate::OnUpdataResult(int code)
         m_pResult->setText(TextOr(Text("Update.UpgradeComplete"), "Update complete."));
         ShowVersions();
     } else {
-        m_pResult->setText(QStringLiteral("Error Code:%1").arg(code));
+        m_pResult->setText(TextOr(Text("Update.ErrorCode"), "Error Code:%1").arg(code));
     }
     // The result stands alone: the "Updating..." heading is over too.
     m_pUpgrading->hide();

@@ -47,8 +47,8 @@ public:
     // simulatedLoader: the tablet is simulated, so the generated placeholder image may
     // be sent. window (may be null) registers the window so the main program can find
     // and restore it.
-    FirmwareUpdate(const QString &programFolder, const QString &dataFolder, int languageId, bool simulatedLoader,
-                   WindowBackend *window = nullptr, QWidget *parent = nullptr);
+    FirmwareUpdate(const QString &programFolder, const QString &dataFolder, const QString &languageGroup,
+                   bool simulatedLoader, WindowBackend *window = nullptr, QWidget *parent = nullptr);
     ~FirmwareUpdate() override;
 
     // Starts the device interface and reports every present tablet as arrived.

@@ -4,6 +4,7 @@
 // runs on simulated tablets) puts a simulated tablet of that model with an old
 // firmware date, and its loader, in place of the system's HID devices.
 
+#include "base/language.h"
 #include "base/loghandler.h"
 #include "base/paths.h"
 #include "base/programstart.h"
@@ -88,8 +89,12 @@ int main(int argc, char *argv[])
     const SystemLocaleBackend locale;
     int code = 0;
     {
-        FirmwareUpdate window(Paths::installFolder(), Paths::dataFolder(), locale.userDefaultUiLanguage(), simulate,
-                              &windows);
+        // The main program's language file, in the group it shows: the user's choice or
+        // the desktop's locale.
+        const QString group = Language::groupInForce(Paths::dataFolder(), Language::systemGroup(locale));
+        qInfo().noquote() << "FwFlasher: language group" << group;
+        Language::applyNumberLocale(group);
+        FirmwareUpdate window(Paths::installFolder(), Paths::dataFolder(), group, simulate, &windows);
         window.show();
         if (!window.StartDevices())
             qWarning() << "The device interface did not start";

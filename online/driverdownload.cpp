@@ -4,6 +4,8 @@
 #include "online/download.h"
 #include "online/installerlauncher.h"
 
+#include <algorithm>
+
 #include <QDebug>
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -27,7 +29,7 @@ DriverDownLoad::DriverDownLoad(const QSettings *language, InstallerLauncher *lau
                                QWidget *parent)
     : QDialog(parent), m_pLanguage(language), m_pLauncher(launcher)
 {
-    setWindowTitle(QStringLiteral("Inkora Update"));
+    setWindowTitle(text(QStringLiteral("DriverDownLoad.Title"), QStringLiteral("Inkora Update")));
     setFixedSize(kDialogWidth, kDialogHeight);
     m_pDownload = targetFolder.isEmpty() ? new Download(this) : new Download(targetFolder, this);
 
@@ -47,10 +49,12 @@ DriverDownLoad::DriverDownLoad(const QSettings *language, InstallerLauncher *lau
     m_pQuestion->move((kDialogWidth - textWidth) / 2, 70);
     auto *notNow = new QPushButton(text(QStringLiteral("DriverDownLoad.CancelDLButton"), QStringLiteral("暂不更新")), ask);
     notNow->setObjectName(QStringLiteral("pushButton_notNow"));
-    notNow->setGeometry(kDialogWidth / 2 - 170, 150, 150, 36);
+    // 150 pixels each, wider where the language's text needs it.
+    const int notNowWidth = std::max(150, notNow->sizeHint().width());
+    notNow->setGeometry(kDialogWidth / 2 - 20 - notNowWidth, 150, notNowWidth, 36);
     auto *update = new QPushButton(text(QStringLiteral("DriverDownLoad.BeginDlButton"), QStringLiteral("立即更新")), ask);
     update->setObjectName(QStringLiteral("pushButton_update"));
-    update->setGeometry(kDialogWidth / 2 + 20, 150, 150, 36);
+    update->setGeometry(kDialogWidth / 2 + 20, 150, std::max(150, update->sizeHint().width()), 36);
     m_pPages->addTab(ask, QString());
 
     // Page 1: the download.

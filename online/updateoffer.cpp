@@ -147,8 +147,9 @@ void UpdateOffer::ShowNote(const QString &note)
     qInfo().noquote() << "Update note:" << note;
     if (!m_pNote) {
         // Not modal: the check goes on behind it and its end replaces the text.
-        m_pNote = new QMessageBox(QMessageBox::Information, QStringLiteral("Inkora Update"), note, QMessageBox::Close,
-                                  m_pWindow);
+        m_pNote = new QMessageBox(QMessageBox::Information,
+                                  text(QStringLiteral("DriverDownLoad.Title"), QStringLiteral("Inkora Update")), note,
+                                  QMessageBox::Close, m_pWindow);
         m_pNote->setObjectName(QStringLiteral("updateNote"));
         m_pNote->setAttribute(Qt::WA_DeleteOnClose);
         m_pNote->setWindowModality(Qt::NonModal);

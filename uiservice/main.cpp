@@ -1,5 +1,7 @@
 // InkoraUIService: started by Inkora on the first screen-area selection or calibration
 // and kept running; it waits for Inkora's start messages on its hidden message window.
+#include "base/language.h"
+#include "base/paths.h"
 #include "base/programstart.h"
 #include "platform/ipc/linux/posixipcbackend.h"
 #include "platform/locale/linux/systemlocalebackend.h"
@@ -29,11 +31,11 @@ int main(int argc, char **argv)
     SystemLocaleBackend locale;
     LocalSocketWindowBackend window;
     PosixIpcBackend ipc;
-    const int languageId = locale.userDefaultUiLanguage();
     const CaptionFile captions{QCoreApplication::applicationDirPath() + QLatin1Char('/')
                                    + QLatin1String(TipsLanguage::FileName),
-                               TipsLanguage::groupForLanguageId(languageId)};
-    qInfo().noquote() << "InkoraUIService: UI language id" << languageId << ", caption group" << captions.group;
+                               TipsLanguage::groupForGroup(Language::systemGroup(locale)), Paths::dataFolder()};
+    qInfo().noquote() << "InkoraUIService: locale" << locale.uiLocaleNames().join(QLatin1Char('|')) << ", caption group"
+                      << captions.Group();
 
     UiService::MainWindow messageWindow(&window, &ipc, captions);
     if (!messageWindow.IsRegistered())

@@ -180,6 +180,10 @@ void MyLrc::mouseMoveEvent(QMouseEvent *event)
 void MyLrc::contextMenuEvent(QContextMenuEvent *event)
 {
     QMenu menu(this);
-    menu.addAction(QStringLiteral("Hide"), this, &QWidget::hide);
+    // The service's caption file names the entry; Inkora gives it from its own language.
+    QString hide = m_pCaptions ? m_pCaptions->value(QStringLiteral("Common.hide")).toString() : QString();
+    if (hide.isEmpty())
+        hide = m_strHideText;
+    menu.addAction(hide, this, &QWidget::hide);
     menu.exec(event->globalPos());
 }

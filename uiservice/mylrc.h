@@ -42,6 +42,9 @@ public:
     // Lines with one of them highlighted (the ring functions), auto-hiding.
     void ShowList(const QStringList &lines, int highlight);
 
+    // The context menu's entry that hides the caption (English "Hide" until set).
+    void SetHideText(const QString &text) { m_strHideText = text; }
+
     QStringList lines() const { return m_lines; }
     int highlight() const { return m_nHighlight; }
     const QTimer &hideTimer() const { return m_timer; }
@@ -75,4 +78,5 @@ private:
     int m_nDragX = 0; // press position relative to the window's top-left corner
     int m_nDragY = 0;
     std::unique_ptr<QSettings> m_pCaptions; // the UI service's caption file
+    QString m_strHideText = QStringLiteral("Hide");
 };

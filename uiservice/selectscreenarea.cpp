@@ -39,7 +39,7 @@ SelectScreenArea::SelectScreenArea(IpcBackend *ipc, WindowBackend *window, const
     m_bCompositor = X11Session::TranslucencyDrawn();
     if (m_bCompositor)
         setWindowOpacity(0.5);
-    m_pLrc->OpenCaptionFile(m_captions.path, m_captions.group);
+    m_pLrc->OpenCaptionFile(m_captions.path, m_captions.Group());
 }
 
 SelectScreenArea::~SelectScreenArea() = default;

@@ -13,6 +13,8 @@ extern const char FileName[];
 
 // Group of the caption file for a Windows language id.
 QString groupForLanguageId(int languageId);
+// Group of the caption file for a group of Inkora's language file.
+QString groupForGroup(const QString &group);
 
 // The built-in English text of a key the service shows; empty for any other key.
 QString EnglishText(const QString &key);
@@ -22,7 +24,12 @@ QString EnglishText(const QString &key);
 // Where a window of the service reads its captions from.
 struct CaptionFile {
     QString path;
-    QString group;
+    QString group;        // the desktop's group, used while the user chose "System"
+    QString choiceFolder; // the per-user folder with Inkora's language choice, or empty
+
+    // The caption file's group in force: the user's choice (read anew each time, so a
+    // change in Inkora's Language menu shows with the next caption), else group.
+    QString Group() const;
 
     // The text of key in the file's group, or its built-in English text when the file
     // or the entry is missing.

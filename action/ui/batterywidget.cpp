@@ -1,5 +1,7 @@
 #include "action/ui/batterywidget.h"
 
+#include "base/language.h"
+
 #include <QPainter>
 
 BatteryWidget::BatteryWidget(QWidget *parent) : QWidget(parent)
@@ -11,7 +13,7 @@ void BatteryWidget::SetBattery(int level, bool charging)
 {
     m_nLevel = std::max(0, std::min(level, 100));
     m_bCharging = charging;
-    setToolTip(QStringLiteral("%1%").arg(m_nLevel));
+    setToolTip(Language::percent(m_nLevel));
     update();
 }
 

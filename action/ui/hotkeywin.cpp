@@ -59,14 +59,16 @@ HotKeyWin::HotKeyWin(const EditorDeviceCaps &caps, LanguageLookup texts, QWidget
     mouseLayout->addWidget(mouseMode, 0, 0, 1, 6);
     m_pModes->addButton(mouseMode, MouseMode);
     for (int i = 0; i < 5; ++i) {
-        m_pModifiers[i] = new QCheckBox(QString::fromLatin1(kModifierLabels[i]), mouseBox);
+        m_pModifiers[i] = new QCheckBox(
+            Text(QStringLiteral("Actions.%1").arg(201 + i), QString::fromLatin1(kModifierLabels[i])), mouseBox);
         mouseLayout->addWidget(m_pModifiers[i], 1, i);
         connect(m_pModifiers[i], &QCheckBox::toggled, this, &HotKeyWin::UpdateName);
     }
     m_pMouseButtons = new QButtonGroup(this);
     m_pMouseButtons->setExclusive(false); // none or one; kept exclusive by hand below
     for (int i = 0; i < 6; ++i) {
-        auto *button = new QCheckBox(QString::fromLatin1(kMouseLabels[i]), mouseBox);
+        auto *button = new QCheckBox(
+            Text(QStringLiteral("Actions.%1").arg(206 + i), QString::fromLatin1(kMouseLabels[i])), mouseBox);
         mouseLayout->addWidget(button, 2 + i / 3, i % 3);
         m_pMouseButtons->addButton(button, 6 + i);
     }
@@ -159,7 +161,8 @@ HotKeyWin::HotKeyWin(const EditorDeviceCaps &caps, LanguageLookup texts, QWidget
 
     // Name.
     auto *nameLayout = new QHBoxLayout;
-    m_pCustomName = new QCheckBox(QStringLiteral("Use custom function name："), this);
+    m_pCustomName = new QCheckBox(
+        Text(QStringLiteral("HotKeySetting.Group1.Mousecheckbox"), QStringLiteral("Use custom function name：")), this);
     m_pName = new QLineEdit(this);
     nameLayout->addWidget(m_pCustomName);
     nameLayout->addWidget(m_pName, 1);

@@ -11,7 +11,6 @@ namespace {
 
 // The dimmed surroundings and outlines: black at alpha 125.
 const QColor kShade(0, 0, 0, 125);
-const char kCaption[] = "Fine Detail Mode";
 // Without translucency the outline is drawn opaque, in a colour seen on dark and light.
 const QColor kOutline(255, 127, 39);
 constexpr int kOutlineWidth = 2;
@@ -19,8 +18,11 @@ constexpr int kOutlineWidth = 2;
 } // namespace
 
 JingXiMode::JingXiMode(const QRect &screen, const QPoint &cursor, QWidget *parent, Look look)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      m_ScreenRect(screen), m_x(cursor.x()), m_y(cursor.y())
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+    , m_ScreenRect(screen)
+    , m_strCaption(QStringLiteral("Fine Detail Mode"))
+    , m_x(cursor.x())
+    , m_y(cursor.y())
 {
     if (look == Look::Auto)
         look = X11Session::TranslucencyDrawn() ? Look::Dimmed : Look::OutlineOnly;
@@ -103,7 +105,7 @@ void JingXiMode::paintEvent(QPaintEvent *)
         font.setItalic(true);
         painter.setFont(font);
         painter.setPen(Qt::black);
-        painter.drawText(fx, fy + 12, QString::fromLatin1(kCaption));
+        painter.drawText(fx, fy + 12, m_strCaption);
         EmitModeRect();
         return;
     }
@@ -119,7 +121,7 @@ void JingXiMode::paintEvent(QPaintEvent *)
     font.setItalic(true);
     painter.setFont(font);
     painter.setPen(QPen(QColor(0, 0, 0, 255), 2));
-    const QString caption = QString::fromLatin1(kCaption);
+    const QString &caption = m_strCaption;
     painter.drawText(fx, fy + 12, caption);
     // The title strip right of the text, about 8 pixels per character.
     const int textWidth = std::min(8 * int(caption.size()), BoxWidth);

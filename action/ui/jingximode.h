@@ -45,6 +45,12 @@ public:
     // over the covered width. physical: the screen table in physical pixels.
     static QRect ModeRect(const QRect &covered, const QPoint &boxOrigin, const ScreenTableData &physical);
 
+    // The text of the title strip, in the UI language (English until set).
+    void SetCaption(const QString &caption)
+    {
+        m_strCaption = caption;
+        update();
+    }
     QRect CoveredRect() const { return m_ScreenRect; }
     bool OutlineOnly() const { return m_bOutlineOnly; }
     QPoint CursorPos() const { return QPoint(m_x, m_y); }
@@ -63,6 +69,7 @@ protected:
 
 private:
     QRect m_ScreenRect;
+    QString m_strCaption;
     int m_x;
     int m_y;
     QRect m_LastRect;

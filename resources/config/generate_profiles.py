@@ -430,15 +430,101 @@ TEXTS = [
     ("Update.OldFirmware", "Firmware before the update:"),
     ("Update.NewFirmware", "Firmware now:"),
     ("Update.WaitRestart", "read when the tablet has restarted"),
+    ("Update.ErrorCode", "Error code: %1"),
+    ("Update.TipsTitle", "Tips"),
+    ("Update.NoDevice", "No Device!"),
+    ("App.common", "All"),
+    ("KeyGroup.Group", "Group"),
+    ("Pen.Mode", "Pen mode"),
+    ("Pen.MouseMode", "Mouse mode"),
+    ("Pen.Pressure", "Pressure"),
+    ("Pen.Soft", "Soft"),
+    ("Pen.Firm", "Firm"),
+    ("Pen.Slow", "Slow"),
+    ("Pen.Fast", "Fast"),
+    ("Pen.TabletLight", "Tablet light"),
+    ("RollSetting.Name", "Name"),
+    ("Setting.title", "Settings"),
+    ("Setting.sendToDevice", "Send profile to tablet"),
+    ("Setting.fetchFromDevice", "Read profile from tablet"),
+    ("Setting.language", "Language"),
+    ("Setting.languageSystem", "System"),
+    ("ShortcutKey.Title", "Express Keys"),
+    ("TR.TouchMode", "Touch"),
+    ("TR.WheelMode", "Wheel"),
+    ("Tray.setting", "Settings"),
+    ("Tray.update", "Check for updates"),
+    ("WorkArea.Screen", "Screen area"),
+    ("WorkArea.Tablet", "Tablet area"),
+    ("WorkArea.FullScreen", "Full screen"),
+    ("WorkArea.FullTablet", "Full tablet"),
+    ("WorkArea.SelectScreenArea", "Select screen area"),
+    ("WorkArea.SelectArea", "Mark with pen"),
+    ("WorkArea.Scale", "Keep proportions"),
+    ("WorkArea.Reset", "Default"),
+    ("WorkArea.Calibrate", "Calibrate"),
+    ("FineMode.Caption", "Fine Detail Mode"),
+    ("DriverDownLoad.Title", "Inkora Update"),
+    ("Common.hide", "Hide"),
 ]
 
 
+# The language groups of language.ini, in file order. English is built from the tables
+# above; every other group is translated in lang/<group>.ini ("key=text" lines, UTF-8).
+LANGUAGE_GROUPS = [
+    "English", "ChineseSimplified", "ChineseTraditional", "German", "French", "Japanese",
+    "Korean", "Russian", "Spanish", "Italian", "Thai", "Portuguese", "Vietnamese", "Polish",
+    "Turkish",
+]
+PLACEHOLDER = re.compile(r"%[1-9]")
+
+
+def english_texts():
+    texts = list(TEXTS) + [("Actions.%d" % n, ACTIONS[n]) for n in sorted(ACTIONS)]
+    for k, v in texts:
+        assert '"' not in v and "\\" not in v, k
+    return texts
+
+
+def read_translation(group):
+    path = os.path.join(HERE, "lang", group + ".ini")
+    texts = {}
+    with open(path, encoding="utf-8") as source:
+        for number, line in enumerate(source, 1):
+            line = line.rstrip("\n")
+            if not line.strip() or line.startswith("#"):
+                continue
+            key, sep, value = line.partition("=")
+            if not sep or not value.strip() or key in texts:
+                sys.exit("generate_profiles: %s:%d: empty, broken or repeated line" % (path, number))
+            if '"' in value or "\\" in value:
+                sys.exit("generate_profiles: %s:%d: no quotes or backslashes in a text" % (path, number))
+            texts[key] = value.strip()
+    return texts
+
+
+def ini_value(text):
+    # A comma would make a list of the value and a semicolon start a comment: quote.
+    return '"%s"' % text if ("," in text or ";" in text) else text
+
+
 def language_ini():
-    lines = ["[English]"]
-    lines += ["%s=%s" % (k, v) for k, v in TEXTS]
-    lines += ["Actions.%d=%s" % (n, ACTIONS[n]) for n in sorted(ACTIONS)]
-    for k, v in TEXTS:
-        assert "," not in v and ";" not in v and '"' not in v, k
+    english = english_texts()
+    keys = [k for k, _v in english]
+    lines = []
+    for group in LANGUAGE_GROUPS:
+        texts = dict(english) if group == "English" else read_translation(group)
+        missing = [k for k in keys if k not in texts]
+        extra = sorted(set(texts) - set(keys))
+        if missing or extra:
+            sys.exit("generate_profiles: lang/%s.ini lacks %s; has unknown %s" % (group, missing, extra))
+        for k, v in english:
+            if sorted(PLACEHOLDER.findall(texts[k])) != sorted(PLACEHOLDER.findall(v)):
+                sys.exit("generate_profiles: lang/%s.ini: %s has other placeholders than English" % (group, k))
+        if lines:
+            lines.append("")
+        lines.append("[%s]" % group)
+        lines += ["%s=%s" % (k, ini_value(texts[k])) for k in keys]
     return "\n".join(lines) + "\n"
 
 

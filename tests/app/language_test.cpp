@@ -111,6 +111,143 @@ TEST(LanguageText, EveryKeyInTheCodeHasAFallbackOrAnEntry)
     EXPECT_TRUE(raw.isEmpty()) << qPrintable(raw.join(QLatin1Char('\n')));
 }
 
+// Both shipped language files: every group has every key of the English group and no
+// other, with the English text's placeholders; the captions' file has no Turkish group.
+TEST(LanguageFiles, EveryGroupHasEveryKeyWithTheEnglishPlaceholders)
+{
+    const QString top = qEnvironmentVariable("INKORA_SOURCE_DIR");
+    ASSERT_FALSE(top.isEmpty());
+    const QRegularExpression placeholder(QStringLiteral("%[1-9]"));
+    const auto placeholders = [&](const QString &text) {
+        QStringList found;
+        for (auto m = placeholder.globalMatch(text); m.hasNext();)
+            found << m.next().captured();
+        found.sort();
+        return found;
+    };
+    QStringList captionGroups = Language::groups();
+    captionGroups.removeAll(QStringLiteral("Turkish"));
+    const struct {
+        QString path;
+        QStringList groups;
+    } files[] = {{top + QStringLiteral("/resources/config/language.ini"), Language::groups()},
+                 {top + QStringLiteral("/uiservice/Tipslanguage.ini"), captionGroups}};
+    for (const auto &f : files) {
+        QSettings file(f.path, QSettings::IniFormat);
+        file.setIniCodec("UTF-8");
+        QStringList inFile = file.childGroups();
+        inFile.sort();
+        QStringList expected = f.groups;
+        expected.sort();
+        EXPECT_EQ(inFile, expected) << qPrintable(f.path);
+        file.beginGroup(QStringLiteral("English"));
+        const QStringList keys = file.childKeys();
+        QHash<QString, QStringList> english;
+        for (const QString &key : keys)
+            english.insert(key, placeholders(Language::text(file, key, QString())));
+        file.endGroup();
+        for (const QString &group : f.groups) {
+            file.beginGroup(group);
+            const QStringList got = file.childKeys();
+            for (const QString &key : keys) {
+                const QString text = Language::text(file, key, QString());
+                EXPECT_FALSE(text.isEmpty()) << qPrintable(group + QLatin1Char('/') + key + QStringLiteral(" missing"));
+                EXPECT_EQ(placeholders(text), english.value(key)) << qPrintable(group + QLatin1Char('/') + key);
+            }
+            for (const QString &key : got)
+                EXPECT_TRUE(english.contains(key))
+                    << qPrintable(group + QLatin1Char('/') + key + QStringLiteral(" unknown"));
+            file.endGroup();
+        }
+    }
+}
+
+// A damaged language file: the group missing, a key missing, a broken line, a value in
+// another encoding, a huge value. The English text shows for each, one log line tells
+// of the file, nothing breaks.
+TEST(LanguageText, DamagedFileFallsBackToEnglishWithOneLogLine)
+{
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &m) {
+            if (type == QtWarningMsg)
+                warnings << m;
+        });
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("language.ini"));
+    QFile raw(path);
+    ASSERT_TRUE(raw.open(QIODevice::WriteOnly));
+    raw.write("[German]\nTray.exit=Beenden\nthis line is broken\n=no key\nTray.show=Anzeigen, jetzt\n"
+              "Common.ok=OK\xe4\xfc\n");
+    raw.write("Common.cancel=" + QByteArray(100000, 'x') + "\n[Russian\nCommon.close=x\n");
+    raw.close();
+
+    QSettings german(path, QSettings::IniFormat);
+    german.setIniCodec("UTF-8");
+    Language::openGroup(german, QStringLiteral("German"));
+    EXPECT_EQ(warnings.size(), 1) << qPrintable(warnings.join(QLatin1Char('\n')));
+    EXPECT_EQ(Language::text(german, QStringLiteral("Tray.exit"), QStringLiteral("Exit")), QStringLiteral("Beenden"));
+    EXPECT_EQ(Language::text(german, QStringLiteral("Tray.show"), QStringLiteral("Show")),
+              QStringLiteral("Anzeigen, jetzt"));
+    EXPECT_EQ(Language::text(german, QStringLiteral("Common.ok"), QStringLiteral("OK")), QStringLiteral("OK"));
+    EXPECT_EQ(Language::text(german, QStringLiteral("Common.cancel"), QStringLiteral("Cancel")),
+              QStringLiteral("Cancel"));
+    EXPECT_EQ(Language::text(german, QStringLiteral("Common.retry"), QStringLiteral("Retry")), QStringLiteral("Retry"));
+
+    warnings.clear();
+    QSettings polish(path, QSettings::IniFormat);
+    polish.setIniCodec("UTF-8");
+    Language::openGroup(polish, QStringLiteral("Polish"));
+    EXPECT_EQ(warnings.size(), 1);
+    EXPECT_EQ(Language::text(polish, QStringLiteral("Tray.exit"), QStringLiteral("Exit")), QStringLiteral("Exit"));
+    qInstallMessageHandler(previous);
+}
+
+// The desktop's locale variables, by gettext's precedence, and the Chinese scripts.
+TEST(LocaleGroup, VariablesAndScripts)
+{
+    const struct {
+        const char *language, *lcAll, *lcMessages, *lang, *group;
+    } rows[] = {
+        {"", "", "", "de_DE.UTF-8", "German"},
+        {"", "", "fr_CA.UTF-8", "de_DE.UTF-8", "French"},
+        {"", "ja_JP.UTF-8", "fr_FR.UTF-8", "de_DE.UTF-8", "Japanese"},
+        {"sr_RS:ko:en", "", "", "de_DE.UTF-8", "Korean"},   // LANGUAGE first, unknown entries skipped
+        {"pl_PL", "C.UTF-8", "", "de_DE.UTF-8", "English"}, // the C locale ignores LANGUAGE
+        {"", "", "", "zh_TW.UTF-8", "ChineseTraditional"},
+        {"", "", "", "zh_HK", "ChineseTraditional"},
+        {"", "", "", "zh_CN.GB18030", "ChineseSimplified"},
+        {"", "", "", "zh_SG", "ChineseSimplified"},
+        {"zh-Hant", "", "", "en_US.UTF-8", "ChineseTraditional"},
+        {"", "", "", "pt_BR.UTF-8", "Portuguese"},
+        {"", "", "", "pt_PT@euro", "Portuguese"},
+        {"", "", "", "sr_RS@latin", "English"},
+        {"sr_Latn", "", "", "sr_RS.UTF-8@latin", "English"},
+        {"", "", "", "tr_TR.UTF-8", "Turkish"},
+        {"", "", "", "", "English"},
+        {"", "", "", "POSIX", "English"},
+    };
+    for (const auto &r : rows)
+        EXPECT_EQ(Language::groupForEnvironment(QLatin1String(r.language), QLatin1String(r.lcAll),
+                                                QLatin1String(r.lcMessages), QLatin1String(r.lang)),
+                  QLatin1String(r.group))
+            << r.language << "|" << r.lcAll << "|" << r.lcMessages << "|" << r.lang;
+}
+
+// Percentages follow the language in force where their style differs.
+TEST(LocaleGroup, PercentInTheGroupsStyle)
+{
+    const QLocale saved;
+    Language::applyNumberLocale(QStringLiteral("German"));
+    EXPECT_EQ(Language::percent(50), QStringLiteral("50\u00a0%"));
+    Language::applyNumberLocale(QStringLiteral("Turkish"));
+    EXPECT_EQ(Language::percent(7), QStringLiteral("%7"));
+    Language::applyNumberLocale(QStringLiteral("Japanese"));
+    EXPECT_EQ(Language::percent(100), QStringLiteral("100%"));
+    QLocale::setDefault(saved);
+}
+
 TEST(LocaleBackend, CountryVariantsAndDefaults)
 {
     EXPECT_EQ(windowsLanguageId(QLocale::English, QLocale::UnitedStates), 1033);

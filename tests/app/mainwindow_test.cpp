@@ -150,6 +150,24 @@ TEST_F(MainWindowStartTest, LanguageGroupStaysOpenWithEnglishFallback)
     EXPECT_EQ(english.noDeviceText(), QStringLiteral("Please connect device."));
 }
 
+// A language file copied before the translations came (the profile version unchanged)
+// lacks the group: the installation's copy takes its place, at start and on a switch.
+TEST_F(MainWindowStartTest, LanguageFileWithoutTheGroupIsRenewed)
+{
+    write(data("config.xml"), profileXml("1.2.0", "<MySettings/>"));
+    write(data("language.ini"), "[English]\nTray.exit=Exit\n");
+    {
+        AppCore core(m_install, FixedLocaleBackend(1033));
+        EXPECT_EQ(read(data("language.ini")), QByteArray("[English]\nTray.exit=Exit\n"));
+        core.SetLanguageChoice(QStringLiteral("German"));
+        EXPECT_EQ(core.window().noDeviceText(),
+                  QString::fromUtf8("Bitte Ger\xc3\xa4t anschlie\xc3\x9f"
+                                    "en."));
+    }
+    EXPECT_EQ(read(data("language.ini")), read(m_install + QStringLiteral("/config/language.ini")));
+    EXPECT_EQ(read(data("config.xml")), profileXml("1.2.0", "<MySettings/>"));
+}
+
 TEST_F(MainWindowStartTest, WindowShapeAndShow)
 {
     AppCore core(m_install, FixedLocaleBackend(1033), std::make_unique<SimHidBackend>());

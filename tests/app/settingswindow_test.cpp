@@ -12,6 +12,7 @@
 #include "app/ringpage.h"
 #include "app/settingform.h"
 #include "app/startupoptions.h"
+#include "action/actionservices.h"
 #include "base/usagerecord.h"
 #include "config/profilerecords.h"
 #include "device/ctablet.h"
@@ -33,6 +34,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMutex>
 #include <QPushButton>
@@ -784,6 +786,101 @@ TEST_F(SettingsWindowTest, KeyListsStoreTheActionAndPostUsage)
     EXPECT_TRUE(records.contains(UsageRecordText(QStringLiteral("ComboBoxKeyActivated"),
                                                  QString::fromLatin1(SimModels::find(0x0935)->product))))
         << records.join(QLatin1Char('\n')).toStdString();
+}
+
+// The Language menu: the open window, the tray and the reading threads' captions switch
+// at once, the window keeps what it showed, and the choice outlives the run; "System"
+// goes back to the desktop's language.
+TEST_F(SettingsWindowTest, LanguageMenuSwitchesTheOpenWindowAndIsKept)
+{
+    MainWindow &w = open({0x0933});
+    m_core->createTrayIcon();
+    w.OnShowDriver();
+    w.selectPage(PagePen);
+    const MainWindow::View before = w.currentView();
+    const auto entry = [](MainWindow &window, const QString &group) -> QAction * {
+        auto *menu = window.findChild<QMenu *>(QStringLiteral("menu_language"));
+        for (QAction *action : menu ? menu->actions() : QList<QAction *>()) {
+            if (action->data().toString() == group)
+                return action;
+        }
+        return nullptr;
+    };
+    ASSERT_NE(entry(w, QString()), nullptr);
+    EXPECT_TRUE(entry(w, QString())->isChecked());
+    ASSERT_NE(entry(w, QStringLiteral("German")), nullptr);
+    entry(w, QStringLiteral("German"))->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    MainWindow &german = m_core->window();
+    EXPECT_TRUE(german.isVisible());
+    EXPECT_EQ(german.currentView().tablet, before.tablet);
+    EXPECT_EQ(german.currentView().pageRow, before.pageRow);
+    EXPECT_EQ(german.findChild<QPushButton *>(QStringLiteral("pushButton_setting"))->text(),
+              QStringLiteral("Einstellungen"));
+    EXPECT_EQ(german.findChild<QListWidget *>(QStringLiteral("listWidget_pages"))->item(1)->text(),
+              QStringLiteral("Stift"));
+    EXPECT_TRUE(entry(german, QStringLiteral("German"))->isChecked());
+    EXPECT_EQ(m_core->showAction()->text(), QStringLiteral("Anzeigen"));
+    EXPECT_EQ(ActionServices::Text(QStringLiteral("TR.Item.1"), QStringLiteral("Zoom")), QStringLiteral("Zoomen"));
+
+    reopen({0x0933});
+    EXPECT_EQ(m_core->languageGroup(), QStringLiteral("German"));
+    m_core->SetLanguageChoice(QString());
+    EXPECT_EQ(m_core->languageGroup(), QStringLiteral("English"));
+    EXPECT_EQ(m_core->languageChoice(), QString());
+}
+
+// In the longest languages every text of every page fits its label or button (a widget
+// narrower or lower than its text needs is clipped), in a window of the English size.
+TEST_F(SettingsWindowTest, TextsFitInGermanAndRussian)
+{
+    open({0x0935, 0x0933, 0x0201, 0x0074});
+    QSize englishSize;
+    for (const char *group : {"English", "German", "Russian"}) {
+        m_core->SetLanguageChoice(QLatin1String(group));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        MainWindow &w = m_core->window();
+        w.OnShowDriver();
+        auto *selector = w.findChild<QComboBox *>(QStringLiteral("comboBox_device"));
+        QStringList clipped;
+        int checked = 0;
+        for (int i = 0; i < selector->count(); ++i) {
+            selector->setCurrentIndex(i);
+            emit selector->activated(i);
+            for (SettingsPage page : w.listedPages()) {
+                w.selectPage(page);
+                QApplication::processEvents();
+                for (QWidget *widget : w.findChildren<QWidget *>()) {
+                    if (!widget->isVisible())
+                        continue;
+                    const auto *label = qobject_cast<QLabel *>(widget);
+                    const auto *button = qobject_cast<QAbstractButton *>(widget);
+                    const QString text = label ? label->text() : button ? button->text() : QString();
+                    if (text.isEmpty() || (label && label->wordWrap()))
+                        continue;
+                    ++checked;
+                    const QSize need = widget->minimumSizeHint().expandedTo(label ? widget->sizeHint() : QSize());
+                    if (widget->width() < need.width() || widget->height() < need.height())
+                        clipped << QStringLiteral("%1 %2 page %3: %4 \"%5\" %6x%7 < %8x%9")
+                                       .arg(QLatin1String(group), selector->itemText(i))
+                                       .arg(int(page))
+                                       .arg(widget->objectName(), text)
+                                       .arg(widget->width())
+                                       .arg(widget->height())
+                                       .arg(need.width())
+                                       .arg(need.height());
+                }
+            }
+        }
+        clipped.removeDuplicates();
+        EXPECT_GT(checked, 200);
+        EXPECT_TRUE(clipped.isEmpty()) << qPrintable(clipped.join(QLatin1Char('\n')));
+        // The longer texts fit without making the window larger than in English.
+        if (englishSize.isEmpty())
+            englishSize = w.size();
+        EXPECT_EQ(w.size(), englishSize) << group;
+    }
 }
 
 } // namespace

@@ -59,7 +59,7 @@ TEST(FirmwareLaunch, RunningUpdaterIsRestoredInsteadOfStartedAgain)
 {
     FirmwareTestFolders folders;
     FakeWindowBackend windows;
-    FirmwareUpdate updater(folders.programFolder(), folders.dataFolder(), 1033, true, &windows);
+    FirmwareUpdate updater(folders.programFolder(), folders.dataFolder(), QStringLiteral("English"), true, &windows);
     updater.showMinimized();
 
     EXPECT_EQ(CheckTablet(Tablet("PID_0935", "KPX2000A-A", "20211026"), &windows, folders.programFolder(), false),

@@ -45,8 +45,8 @@ protected:
 
     FirmwareUpdate &OpenWindow(bool simulatedLoader = true)
     {
-        m_window = std::make_unique<FirmwareUpdate>(m_folders.programFolder(), m_folders.dataFolder(), 1033,
-                                                    simulatedLoader);
+        m_window = std::make_unique<FirmwareUpdate>(m_folders.programFolder(), m_folders.dataFolder(),
+                                                    QStringLiteral("English"), simulatedLoader);
         EXPECT_TRUE(m_window->StartDevices());
         return *m_window;
     }

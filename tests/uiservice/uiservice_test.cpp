@@ -1,6 +1,7 @@
 // The UI service's windows on the offscreen platform: the start messages as Inkora sends
 // them, the shared block as Inkora makes it, presses as the user makes them, and what
 // goes back to Inkora's window.
+#include "base/language.h"
 #include "driverlink/sharedblock.h"
 #include "platform/ipc/linux/posixipcbackend.h"
 #include "platform/window/fakewindowbackend.h"
@@ -148,6 +149,24 @@ TEST(TipsLanguage, ShippedFileHasBothCaptionsInEveryGroupOfTheTable)
     }
     // Read as UTF-8, not as Latin-1.
     EXPECT_TRUE(file.value(QStringLiteral("Russian/Device.ScreenHelpInfo1")).toString().contains(QChar(0x0429)));
+}
+
+// The captions follow Inkora's Language menu from the next caption on; Turkish, which
+// the caption file lacks, reads English.
+TEST(TipsLanguage, CaptionsFollowTheLanguageChoice)
+{
+    QTemporaryDir data;
+    const CaptionFile captions{qEnvironmentVariable("INKORA_SOURCE_DIR")
+                                   + QStringLiteral("/uiservice/Tipslanguage.ini"),
+                               QStringLiteral("English"), data.path()};
+    EXPECT_EQ(captions.Group(), QStringLiteral("English"));
+    ASSERT_TRUE(Language::saveChoice(data.path(), QStringLiteral("German")));
+    EXPECT_EQ(captions.Group(), QStringLiteral("German"));
+    EXPECT_TRUE(captions.Text(QStringLiteral("Device.ScreenHelpInfo2")).startsWith(QStringLiteral("Klicken")));
+    ASSERT_TRUE(Language::saveChoice(data.path(), QStringLiteral("Turkish")));
+    EXPECT_EQ(captions.Group(), QStringLiteral("English"));
+    ASSERT_TRUE(Language::saveChoice(data.path(), QString()));
+    EXPECT_EQ(captions.Group(), QStringLiteral("English"));
 }
 
 TEST(MyLrcCaption, AutoHideRestartsOnEveryShowAndAPlainCaptionStopsIt)

@@ -98,3 +98,9 @@ int SystemLocaleBackend::userDefaultUiLanguage() const
     const QLocale locale = QLocale::system();
     return windowsLanguageId(locale.language(), locale.country(), locale.script());
 }
+
+QStringList SystemLocaleBackend::uiLocaleNames() const
+{
+    return {qEnvironmentVariable("LANGUAGE"), qEnvironmentVariable("LC_ALL"), qEnvironmentVariable("LC_MESSAGES"),
+            qEnvironmentVariable("LANG")};
+}

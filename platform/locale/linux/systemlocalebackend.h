@@ -9,6 +9,7 @@
 class SystemLocaleBackend : public LocaleBackend {
 public:
     int userDefaultUiLanguage() const override;
+    QStringList uiLocaleNames() const override;
 };
 
 // Windows language id of a language and country. An unknown country gives the
