@@ -373,6 +373,8 @@ TEXTS = [
     ("DiagnosisFunction.currenty", "Current Y:"),
     ("DiagnosisFunction.currentz", "Current pressure:"),
     ("DiagnosisFunction.Group2.Name", "Environmental detection"),
+    ("DiagnosisFunction.Group3.Name", "System check"),
+    ("DiagnosisFunction.checking", "Checking..."),
     ("DiagnosisFunction.xmlversion", "Configuration version:"),
     ("DiagnosisFunction.deviceversion", "Driver version:"),
     ("DiagnosisFunction.systemversion", "System version:"),
