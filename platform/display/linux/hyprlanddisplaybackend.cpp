@@ -23,14 +23,7 @@ std::unique_ptr<HyprlandDisplayBackend> HyprlandDisplayBackend::open(const QByte
     if (!backend->Connect())
         return nullptr;
     backend->physicalScreens(); // the layout the notices are compared with
-    if (!x11Display.isEmpty()) {
-        auto x11 = std::make_unique<XRandrDisplayBackend>(x11Display);
-        if (x11->isAvailable()) {
-            connect(x11.get(), &DisplayBackend::displayChanged, backend.get(),
-                    [b = backend.get()] { b->m_debounce.start(); });
-            backend->m_x11Notices = std::move(x11);
-        }
-    }
+    backend->m_x11Notices = XWaylandLayoutNotices(x11Display, &backend->m_debounce);
     return backend;
 }
 
@@ -89,19 +82,10 @@ void HyprlandDisplayBackend::ReadEvents()
     const ssize_t n = ::recv(m_events, buffer, sizeof buffer, MSG_DONTWAIT);
     if (n < 0 && (errno == EINTR || errno == EAGAIN))
         return;
-    bool ok = n > 0;
     bool monitors = false;
-    if (ok) {
-        m_pending.append(buffer, int(n));
-        int end;
-        while (ok && (end = m_pending.indexOf('\n')) >= 0) {
-            const QByteArray line = m_pending.left(end);
-            m_pending.remove(0, end + 1);
-            ok = line.isEmpty() || line.contains(">>");
-            monitors |= line.startsWith("monitor") || line.startsWith("configreloaded>>");
-        }
-        ok = ok && m_pending.size() <= HyprlandIpc::kMaxLine;
-    }
+    const bool ok = n > 0 && HyprlandIpc::TakeEventLines(&m_pending, buffer, int(n), [&](const QByteArray &line) {
+        monitors |= line.startsWith("monitor") || line.startsWith("configreloaded>>");
+    });
     if (!ok) {
         Lost();
         return;

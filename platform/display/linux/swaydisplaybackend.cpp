@@ -38,14 +38,7 @@ std::unique_ptr<SwayDisplayBackend> SwayDisplayBackend::open(const QByteArray &s
     if (!backend->Connect())
         return nullptr;
     backend->physicalScreens(); // the layout the notices are compared with
-    if (!x11Display.isEmpty()) {
-        auto x11 = std::make_unique<XRandrDisplayBackend>(x11Display);
-        if (x11->isAvailable()) {
-            connect(x11.get(), &DisplayBackend::displayChanged, backend.get(),
-                    [b = backend.get()] { b->m_debounce.start(); });
-            backend->m_x11Notices = std::move(x11);
-        }
-    }
+    backend->m_x11Notices = XWaylandLayoutNotices(x11Display, &backend->m_debounce);
     return backend;
 }
 

@@ -182,3 +182,14 @@ std::vector<DisplayScreen> XRandrDisplayBackend::ToolkitScreens(bool devicePixel
     }
     return screens;
 }
+
+std::unique_ptr<DisplayBackend> XWaylandLayoutNotices(const QByteArray &x11Display, QTimer *debounce)
+{
+    if (x11Display.isEmpty())
+        return nullptr;
+    auto x11 = std::make_unique<XRandrDisplayBackend>(x11Display);
+    if (!x11->isAvailable())
+        return nullptr;
+    QObject::connect(x11.get(), &DisplayBackend::displayChanged, debounce, [debounce] { debounce->start(); });
+    return x11;
+}

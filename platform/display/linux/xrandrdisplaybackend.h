@@ -53,3 +53,8 @@ private:
     QSocketNotifier *m_notifier = nullptr; // child of this object
     QTimer m_debounce;
 };
+
+// Under XWayland a RandR notice is a cheap hint that the compositor's outputs changed:
+// a compositor's layout backend keeps this and re-reads its own layout (through its
+// debounce timer) when one comes. Null without XWayland or RandR.
+std::unique_ptr<DisplayBackend> XWaylandLayoutNotices(const QByteArray &x11Display, QTimer *debounce);

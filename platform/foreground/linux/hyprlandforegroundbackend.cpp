@@ -130,19 +130,10 @@ void HyprlandForegroundBackend::Watch()
         const ssize_t n = ::recv(m_events, buffer, sizeof buffer, 0);
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
-        bool ok = n > 0;
         bool focusChanged = false;
-        if (ok) {
-            m_pending.append(buffer, int(n));
-            int end;
-            while (ok && (end = m_pending.indexOf('\n')) >= 0) {
-                const QByteArray line = m_pending.left(end);
-                m_pending.remove(0, end + 1);
-                ok = line.isEmpty() || line.contains(">>");
-                focusChanged |= line.startsWith("activewindowv2>>") || line.startsWith("closewindow>>");
-            }
-            ok = ok && m_pending.size() <= HyprlandIpc::kMaxLine;
-        }
+        const bool ok = n > 0 && HyprlandIpc::TakeEventLines(&m_pending, buffer, int(n), [&](const QByteArray &line) {
+            focusChanged |= line.startsWith("activewindowv2>>") || line.startsWith("closewindow>>");
+        });
         if (!ok) {
             ::close(m_events);
             m_events = -1;

@@ -17,4 +17,20 @@ bool Request(const QByteArray &folder, const QByteArray &request, QByteArray *re
 
 constexpr int kMaxLine = 64 * 1024; // event lines are short; longer is not Hyprland talking
 
+// Appends what the event socket gave to pending and hands each whole line to onLine;
+// false when a line is not "EVENT>>DATA" or an unfinished one grows past kMaxLine.
+template <typename OnLine> bool TakeEventLines(QByteArray *pending, const char *data, int size, OnLine &&onLine)
+{
+    pending->append(data, size);
+    int end;
+    while ((end = pending->indexOf('\n')) >= 0) {
+        const QByteArray line = pending->left(end);
+        pending->remove(0, end + 1);
+        if (!line.isEmpty() && !line.contains(">>"))
+            return false;
+        onLine(line);
+    }
+    return pending->size() <= kMaxLine;
+}
+
 } // namespace HyprlandIpc
