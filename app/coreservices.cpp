@@ -95,7 +95,8 @@ void AppCore::startServices()
 
     // The driver update check (it pings only when the installation switches it on).
     m_pLauncher = std::make_unique<DesktopInstallerLauncher>();
-    m_pUpdateServer = std::make_unique<UpdateServer>(m_strInstallFolder);
+    // The start-up check begins with startAfterTray().
+    m_pUpdateServer = std::make_unique<UpdateServer>(m_strInstallFolder, nullptr, UpdateServer::CheckLater);
     m_pUpdateOffer = std::make_unique<UpdateOffer>(m_pUpdateServer.get(), m_pLauncher.get(), languageSettings(), nullptr);
 
     // Usage time, counted from here.

@@ -57,7 +57,7 @@ int main(int argc, char *argv[])
 
     const SystemLocaleBackend locale;
     // The program without its window; the settings window is built when first shown.
-    auto *core = new AppCore(Paths::installFolder(), locale);
+    auto *core = new AppCore(Paths::installFolder(), locale, nullptr, AppCore::StartOrder::TrayFirst);
     // Logged once the core has put the data folder (and so the log file) in place.
     if (options.simulate)
         qInfo().noquote() << "simulated tablets requested, model:"
