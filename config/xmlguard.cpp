@@ -18,8 +18,11 @@ void setError(XmlParseError *error, const QString &message, int line, int column
 
 } // namespace
 
-bool checkXmlLimits(const QByteArray &data, XmlParseError *error, int maxDepth)
+bool checkXmlLimits(const QByteArray &data, XmlParseError *error, int maxDepth, QString *rootVersion,
+                    bool *rootFound)
 {
+    if (rootFound)
+        *rootFound = false;
     if (data.size() > kXmlMaxFileBytes) {
         setError(error, QStringLiteral("file larger than %1 bytes").arg(kXmlMaxFileBytes), 0, 0);
         return false;
@@ -29,6 +32,11 @@ bool checkXmlLimits(const QByteArray &data, XmlParseError *error, int maxDepth)
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
         if (token == QXmlStreamReader::StartElement) {
+            if (depth == 0 && rootFound && !*rootFound) {
+                *rootFound = true;
+                if (rootVersion)
+                    *rootVersion = reader.attributes().value(QLatin1String("version")).toString();
+            }
             if (++depth > maxDepth) {
                 setError(error, QStringLiteral("elements nested deeper than %1 levels").arg(maxDepth),
                          int(reader.lineNumber()), int(reader.columnNumber()));

@@ -22,7 +22,11 @@ struct XmlParseError {
 // A streaming pass over data: false (with the place and reason) when it is larger than
 // kXmlMaxFileBytes, nests deeper than maxDepth, carries a document type declaration
 // (entity definitions), or is not well-formed XML.
-bool checkXmlLimits(const QByteArray &data, XmlParseError *error, int maxDepth = kXmlMaxDepth);
+// rootVersion, when given, receives the root element's "version" attribute (empty when
+// it has none), and rootFound whether there is a root element: what the version check
+// needs, without building a document.
+bool checkXmlLimits(const QByteArray &data, XmlParseError *error, int maxDepth = kXmlMaxDepth,
+                    QString *rootVersion = nullptr, bool *rootFound = nullptr);
 
 // Reads the rest of device (at most kXmlMaxFileBytes), checks the limits and parses it
 // into document. false with the reason on any failure; the document is then untouched.
