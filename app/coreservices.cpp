@@ -47,6 +47,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSystemTrayIcon>
+#include <QPixmap>
 #include <QTimer>
 
 #include <mutex>
@@ -324,30 +325,39 @@ void AppCore::createTrayIcon()
 {
     if (m_pTrayIcon)
         return;
-    m_pTrayIcon = new QSystemTrayIcon(QIcon(QStringLiteral(":/image/Res/inkora.png")), this);
+    // Read as PNG by name: the image format plug-ins are not probed (and loaded) for it.
+    m_pTrayIcon = new QSystemTrayIcon(QIcon(QPixmap(QStringLiteral(":/image/Res/inkora.png"), "PNG")), this);
     m_pTrayIcon->setToolTip(QStringLiteral("Inkora"));
 
     m_pTrayMenu = std::make_unique<QMenu>();
     QMenu *menu = m_pTrayMenu.get();
-    m_pShowAction = menu->addAction(QIcon(QStringLiteral(":/image/Res/show.png")),
-                                    languageText(QStringLiteral("Tray.show"), QStringLiteral("Show")));
-    m_pSettingAction = menu->addAction(QIcon(QStringLiteral(":/image/Res/setting.png")),
-                                       languageText(QStringLiteral("Tray.setting"), QStringLiteral("Settings")));
-    m_pUpdateAction = menu->addAction(QIcon(QStringLiteral(":/image/Res/update.png")),
-                                      languageText(QStringLiteral("Tray.update"), QStringLiteral("Check for updates")));
+    m_pShowAction = menu->addAction(languageText(QStringLiteral("Tray.show"), QStringLiteral("Show")));
+    m_pSettingAction = menu->addAction(languageText(QStringLiteral("Tray.setting"), QStringLiteral("Settings")));
+    m_pUpdateAction = menu->addAction(languageText(QStringLiteral("Tray.update"), QStringLiteral("Check for updates")));
     menu->addSeparator();
-    m_pQuitAction = menu->addAction(QIcon(QStringLiteral(":/image/Res/close.png")),
-                                    languageText(QStringLiteral("Tray.exit"), QStringLiteral("Exit")));
+    m_pQuitAction = menu->addAction(languageText(QStringLiteral("Tray.exit"), QStringLiteral("Exit")));
     connect(m_pShowAction, &QAction::triggered, this, &AppCore::OnShowDriver);
     connect(m_pQuitAction, &QAction::triggered, this, &AppCore::OnQuiqDriver);
     connect(m_pSettingAction, &QAction::triggered, this, &AppCore::OpenSettingForm);
     connect(m_pUpdateAction, &QAction::triggered, this, &AppCore::OnUpdateDriver);
     // The pen display's own settings, only while one with DDC/CI is attached.
-    m_pDisplayAction = new QAction(QIcon(QStringLiteral(":/image/Res/setting.png")),
-                                   languageText(QStringLiteral("DisplaySetting.Caption"), QStringLiteral("Display Settings")), menu);
+    m_pDisplayAction = new QAction(languageText(QStringLiteral("DisplaySetting.Caption"), QStringLiteral("Display Settings")), menu);
     menu->insertAction(m_pUpdateAction, m_pDisplayAction);
     m_pDisplayAction->setVisible(m_bPenDisplayFound);
     connect(m_pDisplayAction, &QAction::triggered, this, &AppCore::OnDisplaySettings);
+    // The menu's pictures are read when it is first opened, not while the icon docks.
+    connect(menu, &QMenu::aboutToShow, this, [this] {
+        if (!m_pShowAction->icon().isNull())
+            return;
+        const auto picture = [](const char *name) {
+            return QIcon(QPixmap(QStringLiteral(":/image/Res/") + QLatin1String(name), "PNG"));
+        };
+        m_pShowAction->setIcon(picture("show.png"));
+        m_pSettingAction->setIcon(picture("setting.png"));
+        m_pUpdateAction->setIcon(picture("update.png"));
+        m_pQuitAction->setIcon(picture("close.png"));
+        m_pDisplayAction->setIcon(picture("setting.png"));
+    });
     m_pTrayIcon->setContextMenu(menu);
     connect(m_pTrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
