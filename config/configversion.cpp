@@ -72,9 +72,13 @@ QString GetConfigXMLFileVersion(const QString &path, int *code, VersionRead read
     QString version;
     bool rootFound = false;
     const QByteArray data = file.read(kXmlMaxFileBytes + 1);
-    const bool readOk = read == VersionRead::RootOnly
-        ? ReadRootVersion(data, &version, &rootFound, &error)
-        : checkXmlLimits(data, &error, kXmlMaxDepth, &version, &rootFound);
+    XmlRootScan scan;
+    const bool readOk = read == VersionRead::RootOnly ? ReadRootVersion(data, &version, &rootFound, &error)
+                                                      : checkXmlLimits(data, &error, kXmlMaxDepth, &scan);
+    if (read == VersionRead::WholeFile) {
+        version = scan.rootVersion;
+        rootFound = scan.rootFound;
+    }
     if (!readOk) {
         qWarning().noquote() << "parse file failed at line" << error.line << ",column" << error.column << ","
                              << error.message;

@@ -113,6 +113,57 @@ QDomElement FindModel(const QDomDocument &document, const QString &key, const ch
     return model;
 }
 
+// The model's element alone, logged as FindModel logs it. The guards' pass checks the
+// whole file and notes where the model lies; only that element becomes a document tree,
+// as a tablet needs one model of the many the file holds. Text that is not plain UTF-8
+// (another encoding, a byte order mark), where the pass's character offsets are not
+// those of the decoded bytes, and an element that does not parse alone take the whole
+// document's way.
+bool ParseModel(const QByteArray &data, const QString &key, QDomDocument *document, QDomElement *model,
+                const char *prefix, int *code)
+{
+    if (data.trimmed().isEmpty()) {
+        Failure(prefix) << "document is null!";
+        SetCode(code, ProfileNullDocument);
+        return false;
+    }
+    XmlRootScan scan;
+    scan.childTag = key;
+    XmlParseError error;
+    if (!checkXmlLimits(data, &error, kXmlMaxDepth, &scan)) {
+        Failure(prefix) << "parse file failed at line" << error.line << ",column" << error.column << ","
+                        << error.message;
+        SetCode(code, ProfileParseFailed);
+        return false;
+    }
+    const bool plainUtf8 = !data.startsWith("\xEF\xBB\xBF")
+        && (scan.encoding.isEmpty() || scan.encoding.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0);
+    if (plainUtf8 && scan.rootFound && scan.childStart >= 0 && scan.childEnd > scan.childStart) {
+        const QString text = QString::fromUtf8(data);
+        // The reader's offsets may stand one character past the "<" it looked ahead at,
+        // and past the end tag's ">".
+        const int start = text.indexOf(QLatin1Char('<'), std::max(0, scan.childStart - 1));
+        const int end = text.lastIndexOf(QLatin1Char('>'), scan.childEnd - 1) + 1;
+        const QString element = start >= 0 && end > start ? text.mid(start, end - start) : QString();
+        QDomDocument alone;
+        if (element.startsWith(QLatin1Char('<') + key) && alone.setContent(element)
+            && alone.documentElement().tagName() == key) {
+            if (scan.rootHasVersion)
+                qInfo().noquote() << scan.rootTag << "version" << scan.rootVersion;
+            else
+                qInfo().noquote() << scan.rootTag;
+            qInfo().noquote() << "find the xml Config:" << key;
+            *document = alone;
+            *model = document->documentElement();
+            return true;
+        }
+    }
+    if (!ParseDocument(data, document, prefix, code))
+        return false;
+    *model = FindModel(*document, key, prefix, code);
+    return !model->isNull();
+}
+
 int ChildElementCount(const QDomElement &parent)
 {
     int count = 0;
@@ -992,10 +1043,8 @@ bool LoadConfigFromData(const QByteArray &data, const QString &key, TabletXMLDat
     apps->clear();
 
     QDomDocument doc;
-    if (!ParseDocument(data, &doc, kLoadPrefix, code))
-        return false;
-    const QDomElement model = FindModel(doc, key, kLoadPrefix, code);
-    if (model.isNull())
+    QDomElement model;
+    if (!ParseModel(data, key, &doc, &model, kLoadPrefix, code))
         return false;
 
     std::vector<std::unique_ptr<AppConfigNode>> nodes;

@@ -18,24 +18,35 @@ void setError(XmlParseError *error, const QString &message, int line, int column
 
 } // namespace
 
-bool checkXmlLimits(const QByteArray &data, XmlParseError *error, int maxDepth, QString *rootVersion,
-                    bool *rootFound)
+bool checkXmlLimits(const QByteArray &data, XmlParseError *error, int maxDepth, XmlRootScan *scan)
 {
-    if (rootFound)
-        *rootFound = false;
     if (data.size() > kXmlMaxFileBytes) {
         setError(error, QStringLiteral("file larger than %1 bytes").arg(kXmlMaxFileBytes), 0, 0);
         return false;
     }
     QXmlStreamReader reader(data);
     int depth = 0;
+    bool inChild = false;
     while (!reader.atEnd()) {
+        // Where the next token starts: the previous one ended there (whitespace between
+        // elements is a token of its own).
+        const qint64 tokenStart = reader.characterOffset();
         const QXmlStreamReader::TokenType token = reader.readNext();
-        if (token == QXmlStreamReader::StartElement) {
-            if (depth == 0 && rootFound && !*rootFound) {
-                *rootFound = true;
-                if (rootVersion)
-                    *rootVersion = reader.attributes().value(QLatin1String("version")).toString();
+        if (token == QXmlStreamReader::StartDocument && scan) {
+            scan->encoding = reader.documentEncoding().toString();
+        } else if (token == QXmlStreamReader::StartElement) {
+            if (scan && depth == 0 && !scan->rootFound) {
+                scan->rootFound = true;
+                scan->rootTag = reader.name().toString();
+                const QXmlStreamAttributes attributes = reader.attributes();
+                scan->rootHasVersion = attributes.hasAttribute(QLatin1String("version"));
+                scan->rootVersion = attributes.value(QLatin1String("version")).toString();
+            } else if (scan && depth == 1) {
+                scan->rootHasChild = true;
+                if (scan->childStart < 0 && !scan->childTag.isEmpty() && reader.name() == scan->childTag) {
+                    scan->childStart = int(tokenStart);
+                    inChild = true;
+                }
             }
             if (++depth > maxDepth) {
                 setError(error, QStringLiteral("elements nested deeper than %1 levels").arg(maxDepth),
@@ -44,11 +55,15 @@ bool checkXmlLimits(const QByteArray &data, XmlParseError *error, int maxDepth, 
             }
         } else if (token == QXmlStreamReader::EndElement) {
             --depth;
+            if (inChild && depth == 1) {
+                scan->childEnd = int(reader.characterOffset());
+                inChild = false;
+            }
         } else if (token == QXmlStreamReader::DTD) {
             // Our files never declare a document type. Refusing one keeps entity
             // definitions (nested expansion, external files) away from the DOM parser.
-            setError(error, QStringLiteral("document type declarations are not accepted"),
-                     int(reader.lineNumber()), int(reader.columnNumber()));
+            setError(error, QStringLiteral("document type declarations are not accepted"), int(reader.lineNumber()),
+                     int(reader.columnNumber()));
             return false;
         }
     }

@@ -22,11 +22,25 @@ struct XmlParseError {
 // A streaming pass over data: false (with the place and reason) when it is larger than
 // kXmlMaxFileBytes, nests deeper than maxDepth, carries a document type declaration
 // (entity definitions), or is not well-formed XML.
-// rootVersion, when given, receives the root element's "version" attribute (empty when
-// it has none), and rootFound whether there is a root element: what the version check
-// needs, without building a document.
+//
+// scan, when given, is filled on the way: the root element and, when childTag is set,
+// where the root's first child element of that tag lies in the text (so one model of a
+// profile file can be parsed without the others).
+struct XmlRootScan {
+    QString childTag;           // in: the child looked for; empty: none
+    QString encoding;           // as the XML declaration states it; empty without one
+    bool rootFound = false;
+    QString rootTag;
+    bool rootHasVersion = false;
+    QString rootVersion;
+    bool rootHasChild = false;  // any child element
+    // Character offsets in the decoded text, -1: not found. The reader looks ahead: the
+    // start may stand just past the child's "<", the end just past its closing ">".
+    int childStart = -1;
+    int childEnd = -1;
+};
 bool checkXmlLimits(const QByteArray &data, XmlParseError *error, int maxDepth = kXmlMaxDepth,
-                    QString *rootVersion = nullptr, bool *rootFound = nullptr);
+                    XmlRootScan *scan = nullptr);
 
 // Reads the rest of device (at most kXmlMaxFileBytes), checks the limits and parses it
 // into document. false with the reason on any failure; the document is then untouched.
