@@ -26,10 +26,9 @@ bool checkXmlLimits(const QByteArray &data, XmlParseError *error, int maxDepth, 
     }
     QXmlStreamReader reader(data);
     int depth = 0;
-    bool inChild = false;
+    QPair<int, int> *child = nullptr; // the first of its tag, while inside it
     while (!reader.atEnd()) {
-        // Where the next token starts: the previous one ended there (whitespace between
-        // elements is a token of its own).
+        // About where the next token starts (see XmlRootScan::children).
         const qint64 tokenStart = reader.characterOffset();
         const QXmlStreamReader::TokenType token = reader.readNext();
         if (token == QXmlStreamReader::StartDocument && scan) {
@@ -43,9 +42,9 @@ bool checkXmlLimits(const QByteArray &data, XmlParseError *error, int maxDepth, 
                 scan->rootVersion = attributes.value(QLatin1String("version")).toString();
             } else if (scan && depth == 1) {
                 scan->rootHasChild = true;
-                if (scan->childStart < 0 && !scan->childTag.isEmpty() && reader.name() == scan->childTag) {
-                    scan->childStart = int(tokenStart);
-                    inChild = true;
+                if (scan->listChildren && !scan->children.contains(reader.name().toString())) {
+                    child = &scan->children[reader.name().toString()];
+                    *child = qMakePair(int(tokenStart), -1);
                 }
             }
             if (++depth > maxDepth) {
@@ -55,9 +54,9 @@ bool checkXmlLimits(const QByteArray &data, XmlParseError *error, int maxDepth, 
             }
         } else if (token == QXmlStreamReader::EndElement) {
             --depth;
-            if (inChild && depth == 1) {
-                scan->childEnd = int(reader.characterOffset());
-                inChild = false;
+            if (child && depth == 1) {
+                child->second = int(reader.characterOffset());
+                child = nullptr;
             }
         } else if (token == QXmlStreamReader::DTD) {
             // Our files never declare a document type. Refusing one keeps entity

@@ -4,6 +4,8 @@
 // levels, so a damaged or hostile profile could crash the program at start-up. Our
 // files are a few hundred KiB and about ten levels deep; the limits leave wide room.
 
+#include <QHash>
+#include <QPair>
 #include <QString>
 
 class QByteArray;
@@ -23,21 +25,21 @@ struct XmlParseError {
 // kXmlMaxFileBytes, nests deeper than maxDepth, carries a document type declaration
 // (entity definitions), or is not well-formed XML.
 //
-// scan, when given, is filled on the way: the root element and, when childTag is set,
-// where the root's first child element of that tag lies in the text (so one model of a
-// profile file can be parsed without the others).
+// scan, when given, is filled on the way: the root element and, when listChildren is
+// set, where the root's first child element of each tag lies in the text (so one model
+// of a profile file can be parsed without the others).
 struct XmlRootScan {
-    QString childTag;           // in: the child looked for; empty: none
+    bool listChildren = false;  // in
     QString encoding;           // as the XML declaration states it; empty without one
     bool rootFound = false;
     QString rootTag;
     bool rootHasVersion = false;
     QString rootVersion;
     bool rootHasChild = false;  // any child element
-    // Character offsets in the decoded text, -1: not found. The reader looks ahead: the
-    // start may stand just past the child's "<", the end just past its closing ">".
-    int childStart = -1;
-    int childEnd = -1;
+    // Tag -> character offsets in the decoded text of its first element. The reader
+    // looks ahead: the start may stand just past the child's "<", the end just past its
+    // closing ">".
+    QHash<QString, QPair<int, int>> children;
 };
 bool checkXmlLimits(const QByteArray &data, XmlParseError *error, int maxDepth = kXmlMaxDepth,
                     XmlRootScan *scan = nullptr);
