@@ -1,6 +1,7 @@
 #include "device/devicethread.h"
 
 #include "platform/hid/hidbackend.h"
+#include "platform/sched/realtime.h"
 
 #include <QDebug>
 
@@ -18,6 +19,8 @@ void DeviceThread::Stop()
 void DeviceThread::run()
 {
     const std::lock_guard<std::mutex> running(m_runMutex);
+    // A report waits for this thread only as long as the scheduler makes it.
+    MakeReadingThreadRealtime();
     quint8 buffer[kReportSize];
     while (!isInterruptionRequested() && !m_stop.stopped()) {
         const int n = m_device->readWait(buffer, kReportSize, m_stop);
