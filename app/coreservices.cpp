@@ -47,6 +47,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSystemTrayIcon>
+#include <QImageReader>
 #include <QPixmap>
 #include <QTimer>
 
@@ -321,12 +322,24 @@ QWidget *AppCore::dialogParent() const
 
 // --- tray and notices -------------------------------------------------------------------
 
+namespace {
+
+// A PNG read by the built-in reader alone: left to find the format itself, Qt loads
+// every image format plug-in (and the SVG and JPEG libraries) to ask it.
+QIcon PngIcon(const QString &path)
+{
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    return QIcon(QPixmap::fromImage(reader.read()));
+}
+
+} // namespace
+
 void AppCore::createTrayIcon()
 {
     if (m_pTrayIcon)
         return;
-    // Read as PNG by name: the image format plug-ins are not probed (and loaded) for it.
-    m_pTrayIcon = new QSystemTrayIcon(QIcon(QPixmap(QStringLiteral(":/image/Res/inkora.png"), "PNG")), this);
+    m_pTrayIcon = new QSystemTrayIcon(PngIcon(QStringLiteral(":/image/Res/inkora.png")), this);
     m_pTrayIcon->setToolTip(QStringLiteral("Inkora"));
 
     m_pTrayMenu = std::make_unique<QMenu>();
@@ -349,9 +362,7 @@ void AppCore::createTrayIcon()
     connect(menu, &QMenu::aboutToShow, this, [this] {
         if (!m_pShowAction->icon().isNull())
             return;
-        const auto picture = [](const char *name) {
-            return QIcon(QPixmap(QStringLiteral(":/image/Res/") + QLatin1String(name), "PNG"));
-        };
+        const auto picture = [](const char *name) { return PngIcon(QStringLiteral(":/image/Res/") + QLatin1String(name)); };
         m_pShowAction->setIcon(picture("show.png"));
         m_pSettingAction->setIcon(picture("setting.png"));
         m_pUpdateAction->setIcon(picture("update.png"));
