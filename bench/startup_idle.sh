@@ -20,6 +20,7 @@
 # of every thread (/proc/PID/task/*/status): each switch away and back is a wake-up.
 # A session bus of its own stands for the logon session's (without one the program's
 # D-Bus use would start one through X11 autolaunch on the first run only).
+# Last, SHOW_RUNS starts without "/mini" are timed to the settings window on screen.
 # Needs Xvfb, trayer, xev, xwininfo, xprop, xdpyinfo, dbus-daemon. Prints Markdown tables.
 set -u
 
@@ -270,3 +271,37 @@ T_TERM=$EPOCHREALTIME
 stop_program "$PID"
 echo
 echo "SIGTERM to exit: $(ms_between "$T_TERM" "$EPOCHREALTIME") ms; last log line: $(tail -n 1 "$WORK/run$RUNS/config/Inkora V3/log.txt" | tr -d '\r')"
+
+# --- started without "/mini": the settings window on screen --------------------------
+# SHOW_RUNS starts of "PROGRAM --simulate" (first starts too), timed from the exec to a
+# viewable top-level window titled "Inkora" of at least 300 px (looked for every 10 ms).
+SHOW_RUNS=${SHOW_RUNS:-5}
+SHOW_MS=()
+for run in $(seq "$SHOW_RUNS"); do
+    HOME_DIR=$WORK/show$run
+    mkdir -p "$HOME_DIR/config" "$HOME_DIR/runtime"
+    chmod 700 "$HOME_DIR/runtime"
+    T0=$EPOCHREALTIME
+    HOME=$HOME_DIR XDG_CONFIG_HOME=$HOME_DIR/config XDG_RUNTIME_DIR=$HOME_DIR/runtime \
+        "$BIN" --simulate >"$HOME_DIR/output.txt" 2>&1 &
+    PID=$!
+    PIDS+=($PID)
+    SHOWN=
+    deadline=$((SECONDS + TIMEOUT_S))
+    while [ $SECONDS -lt $deadline ] && [ -z "$SHOWN" ]; do
+        for wid in $(xwininfo -root -tree 2>/dev/null | awk '/"Inkora": \(/ {print $1}'); do
+            if xwininfo -id "$wid" 2>/dev/null | awk '/IsViewable/ {v = 1} /Width:/ {w = $2} END {exit !(v && w >= 300)}'; then
+                SHOWN=$EPOCHREALTIME
+                break
+            fi
+        done
+        [ -z "$SHOWN" ] && sleep 0.01
+    done
+    [ -n "$SHOWN" ] || { echo "startup_idle: show run $run: no window seen" >&2; exit 1; }
+    SHOW_MS+=("$(ms_between "$T0" "$SHOWN")")
+    stop_program "$PID"
+done
+echo
+echo "| started without \"/mini\", from exec to | median ms | min ms | max ms | runs |"
+echo "|---|---|---|---|---|"
+echo "| the settings window viewable | $(stats "${SHOW_MS[@]}") | ${SHOW_MS[*]} |"
