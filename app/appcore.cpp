@@ -126,7 +126,8 @@ UsagePairs PairsOf(const QVariantMap &fields, UsagePairs pairs = {})
 
 } // namespace
 
-AppCore::AppCore(const QString &installFolder, const LocaleBackend &locale, std::unique_ptr<HidBackend> hid)
+AppCore::AppCore(const QString &installFolder, const LocaleBackend &locale, std::unique_ptr<HidBackend> hid,
+                 StartOrder order)
     : m_strInstallFolder(installFolder)
 {
     m_strDataFolder = Paths::dataFolder();
@@ -235,7 +236,20 @@ AppCore::AppCore(const QString &installFolder, const LocaleBackend &locale, std:
     m_SessionBackends.tray = TrayWay();
     qInfo().noquote() << SessionLogLine(m_Session, m_SessionBackends);
     startServices();
+
+    if (order == StartOrder::Now) {
+        startAfterTray(std::move(hid));
+        return;
+    }
+    // Held by the queued call until it runs (the queue is the core's, so never after it).
+    auto pending = std::make_shared<std::unique_ptr<HidBackend>>(std::move(hid));
+    QMetaObject::invokeMethod(this, [this, pending] { startAfterTray(std::move(*pending)); }, Qt::QueuedConnection);
+}
+
+void AppCore::startAfterTray(std::unique_ptr<HidBackend> hid)
+{
     RefreshPenDisplay();
+    m_pUpdateServer->startCheck();
 
     // Under --simulate the simulated tablets, driven through the control socket.
     const StartupOptions &options = startupOptions();

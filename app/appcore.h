@@ -62,7 +62,15 @@ public:
     // Paths::dataFolder(). locale gives the user's UI language. hid: the HID backend the
     // tablets are found on (simulated tablets in tests); null: the one the start-up
     // options choose.
-    AppCore(const QString &installFolder, const LocaleBackend &locale, std::unique_ptr<HidBackend> hid = nullptr);
+    //
+    // StartOrder::Now runs every start-up step in the constructor. TrayFirst (the
+    // program) leaves what the tray icon does not need to the first turn of the event
+    // loop, so the icon docks first: the pen display search, the update check, the HID
+    // start-up with the tablets' opening, the simulation's control socket, the UI service
+    // link and the caption window, in that order.
+    enum class StartOrder { Now, TrayFirst };
+    AppCore(const QString &installFolder, const LocaleBackend &locale, std::unique_ptr<HidBackend> hid = nullptr,
+            StartOrder order = StartOrder::Now);
     ~AppCore() override;
 
     QString installFolder() const { return m_strInstallFolder; }
@@ -185,6 +193,8 @@ public slots:
 private:
     void installActionServices();
     void startServices();
+    // The steps TrayFirst leaves to the event loop.
+    void startAfterTray(std::unique_ptr<HidBackend> hid);
     void connectTabletMessages();
     void startDevices(std::unique_ptr<HidBackend> hid);
     bool createSharedBlock();

@@ -46,6 +46,8 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSystemTrayIcon>
+#include <QImageReader>
+#include <QPixmap>
 #include <QTimer>
 
 #include <mutex>
@@ -94,7 +96,8 @@ void AppCore::startServices()
 
     // The driver update check (it pings only when the installation switches it on).
     m_pLauncher = std::make_unique<DesktopInstallerLauncher>();
-    m_pUpdateServer = std::make_unique<UpdateServer>(m_strInstallFolder);
+    // The start-up check begins with startAfterTray().
+    m_pUpdateServer = std::make_unique<UpdateServer>(m_strInstallFolder, nullptr, UpdateServer::CheckLater);
     m_pUpdateOffer = std::make_unique<UpdateOffer>(m_pUpdateServer.get(), m_pLauncher.get(), languageSettings(), nullptr);
 
     // Usage time, counted from here.
@@ -318,34 +321,53 @@ QWidget *AppCore::dialogParent() const
 
 // --- tray and notices -------------------------------------------------------------------
 
+namespace {
+
+// A PNG read by the built-in reader alone: left to find the format itself, Qt loads
+// every image format plug-in (and the SVG and JPEG libraries) to ask it.
+QIcon PngIcon(const QString &path)
+{
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    return QIcon(QPixmap::fromImage(reader.read()));
+}
+
+} // namespace
+
 void AppCore::createTrayIcon()
 {
     if (m_pTrayIcon)
         return;
-    m_pTrayIcon = new QSystemTrayIcon(QIcon(QStringLiteral(":/image/Res/inkora.png")), this);
+    m_pTrayIcon = new QSystemTrayIcon(PngIcon(QStringLiteral(":/image/Res/inkora.png")), this);
     m_pTrayIcon->setToolTip(QStringLiteral("Inkora"));
 
     m_pTrayMenu = std::make_unique<QMenu>();
     QMenu *menu = m_pTrayMenu.get();
-    m_pShowAction = menu->addAction(QIcon(QStringLiteral(":/image/Res/show.png")),
-                                    languageText(QStringLiteral("Tray.show"), QStringLiteral("Show")));
-    m_pSettingAction = menu->addAction(QIcon(QStringLiteral(":/image/Res/setting.png")),
-                                       languageText(QStringLiteral("Tray.setting"), QStringLiteral("Settings")));
-    m_pUpdateAction = menu->addAction(QIcon(QStringLiteral(":/image/Res/update.png")),
-                                      languageText(QStringLiteral("Tray.update"), QStringLiteral("Check for updates")));
+    m_pShowAction = menu->addAction(languageText(QStringLiteral("Tray.show"), QStringLiteral("Show")));
+    m_pSettingAction = menu->addAction(languageText(QStringLiteral("Tray.setting"), QStringLiteral("Settings")));
+    m_pUpdateAction = menu->addAction(languageText(QStringLiteral("Tray.update"), QStringLiteral("Check for updates")));
     menu->addSeparator();
-    m_pQuitAction = menu->addAction(QIcon(QStringLiteral(":/image/Res/close.png")),
-                                    languageText(QStringLiteral("Tray.exit"), QStringLiteral("Exit")));
+    m_pQuitAction = menu->addAction(languageText(QStringLiteral("Tray.exit"), QStringLiteral("Exit")));
     connect(m_pShowAction, &QAction::triggered, this, &AppCore::OnShowDriver);
     connect(m_pQuitAction, &QAction::triggered, this, &AppCore::OnQuiqDriver);
     connect(m_pSettingAction, &QAction::triggered, this, &AppCore::OpenSettingForm);
     connect(m_pUpdateAction, &QAction::triggered, this, &AppCore::OnUpdateDriver);
     // The pen display's own settings, only while one with DDC/CI is attached.
-    m_pDisplayAction = new QAction(QIcon(QStringLiteral(":/image/Res/setting.png")),
-                                   languageText(QStringLiteral("DisplaySetting.Caption"), QStringLiteral("Display Settings")), menu);
+    m_pDisplayAction = new QAction(languageText(QStringLiteral("DisplaySetting.Caption"), QStringLiteral("Display Settings")), menu);
     menu->insertAction(m_pUpdateAction, m_pDisplayAction);
     m_pDisplayAction->setVisible(m_bPenDisplayFound);
     connect(m_pDisplayAction, &QAction::triggered, this, &AppCore::OnDisplaySettings);
+    // The menu's pictures are read when it is first opened, not while the icon docks.
+    connect(menu, &QMenu::aboutToShow, this, [this] {
+        if (!m_pShowAction->icon().isNull())
+            return;
+        const auto picture = [](const char *name) { return PngIcon(QStringLiteral(":/image/Res/") + QLatin1String(name)); };
+        m_pShowAction->setIcon(picture("show.png"));
+        m_pSettingAction->setIcon(picture("setting.png"));
+        m_pUpdateAction->setIcon(picture("update.png"));
+        m_pQuitAction->setIcon(picture("close.png"));
+        m_pDisplayAction->setIcon(picture("setting.png"));
+    });
     m_pTrayIcon->setContextMenu(menu);
     connect(m_pTrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)

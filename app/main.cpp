@@ -9,6 +9,7 @@
 #include "base/paths.h"
 #include "base/programstart.h"
 #include "platform/locale/linux/systemlocalebackend.h"
+#include "platform/resources/resourcefile.h"
 
 #include <QDebug>
 #include <QFile>
@@ -39,7 +40,9 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    QResource::registerResource(Paths::installFolder() + QStringLiteral("/resource.rcc"), QString());
+    const QString resources = Paths::installFolder() + QStringLiteral("/resource.rcc");
+    if (!RegisterResourceFile(resources))
+        QResource::registerResource(resources, QString());
     installLogHandler();
     // From here on a logout's SIGTERM ends the run as Exit does (handled in the loop).
     QuitOnSignal quitOnSignal;
@@ -57,7 +60,7 @@ int main(int argc, char *argv[])
 
     const SystemLocaleBackend locale;
     // The program without its window; the settings window is built when first shown.
-    auto *core = new AppCore(Paths::installFolder(), locale);
+    auto *core = new AppCore(Paths::installFolder(), locale, nullptr, AppCore::StartOrder::TrayFirst);
     // Logged once the core has put the data folder (and so the log file) in place.
     if (options.simulate)
         qInfo().noquote() << "simulated tablets requested, model:"

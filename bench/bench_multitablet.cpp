@@ -6,7 +6,10 @@
 // baseline of the same set-up, and the latency from a report leaving the simulated
 // device (its read() handing it out) to the virtual-device write of that report.
 //
-// Usage: bench_multitablet [--seconds N] [--rate N] [--unbridged] [--live]
+// Usage: bench_multitablet [--seconds N] [--rate N] [--unbridged] [--live] [--hog]
+// --hog: during the input a busy process spins on every core (child processes, so their
+// CPU time is not the program's), as a build or a game would; the latency then shows
+// how long a report waits for its reading thread to be scheduled.
 // --live: every tablet also sends each packet's record to the GUI thread (emitToUi, a
 // queued signal, as the settings window's live values would need), and this thread
 // runs an event loop that receives them.
@@ -34,6 +37,10 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -191,6 +198,7 @@ int main(int argc, char **argv)
     int rate = 1000;
     bool bridged = true;
     bool live = false;
+    bool hog = false;
     for (int i = 1; i < argc; ++i) {
         const QByteArray a(argv[i]);
         if (a == "--seconds" && i + 1 < argc)
@@ -201,8 +209,10 @@ int main(int argc, char **argv)
             bridged = false;
         else if (a == "--live")
             live = true;
+        else if (a == "--hog")
+            hog = true;
         else {
-            std::fprintf(stderr, "usage: bench_multitablet [--seconds N] [--rate N] [--unbridged] [--live]\n");
+            std::fprintf(stderr, "usage: bench_multitablet [--seconds N] [--rate N] [--unbridged] [--live] [--hog]\n");
             return 2;
         }
     }
@@ -304,7 +314,7 @@ int main(int argc, char **argv)
     const int logLinesAtOpen = g_LogLines.load();
 
     // Idle baseline: the same set-up with no reports (the reading threads wait in
-    // their 100 ms reads).
+    // poll() for their next report).
     const int64_t idleWall0 = NowNs();
     const int64_t idleCpu0 = ProcessCpuNs();
     const QMap<QString, int64_t> idleThreads0 = ThreadCpuNs();
@@ -327,6 +337,19 @@ int main(int argc, char **argv)
     for (auto &v : lat.perTablet)
         v.reserve(size_t(perTablet + 16));
     lat.expected = int64_t(perTablet) * sims.size();
+    std::vector<pid_t> hogs;
+    if (hog) {
+        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        for (unsigned i = 0; i < cores; ++i) {
+            const pid_t child = fork();
+            if (child == 0) {
+                for (volatile unsigned long spin = 0;; spin = spin + 1) {
+                }
+            }
+            if (child > 0)
+                hogs.push_back(child);
+        }
+    }
     for (auto &sim : sims)
         QueueInput(*sim, perTablet, intervalMs);
     const int64_t loadWall0 = NowNs();
@@ -353,6 +376,10 @@ int main(int argc, char **argv)
     }
     const int64_t loadCpu = ProcessCpuNs() - loadCpu0;
     const int64_t loadWall = NowNs() - loadWall0;
+    for (const pid_t child : hogs) {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
     const QMap<QString, int64_t> loadThreads1 = ThreadCpuNs();
     const int logLinesDuringInput = g_LogLines.load();
 
@@ -380,6 +407,8 @@ int main(int argc, char **argv)
                 seconds, bridged ? "bridged to evdev events" : "recording only");
     if (live)
         std::printf("Live values on: %lld records reached the GUI thread's event loop\n", (long long)received);
+    if (hog)
+        std::printf("CPU hog: %d processes spinning during the input, one a core\n", int(hogs.size()));
     std::printf("\n");
     std::printf("| tablets | reports written | per second | unmatched writes | input complete | log lines at open / during input |\n");
     std::printf("|---|---|---|---|---|---|\n");

@@ -5,7 +5,7 @@
 #   bench/run_all.sh [BUILD_DIR] > figures.txt      BUILD_DIR defaults to build
 #
 # Build first: cmake --build BUILD_DIR --target Inkora bench_decoder bench_penpath \
-#   bench_pipeline bench_profile bench_multitablet
+#   bench_pipeline bench_profile bench_multitablet bench_trayfloor
 set -eu
 
 BUILD=${1:-build}
@@ -34,12 +34,18 @@ echo
 echo "## bench_multitablet --live"
 "$BUILD/bench/bench_multitablet" --seconds "${SECONDS_OF_INPUT:-10}" --live
 echo
+echo "## bench_multitablet --hog"
+"$BUILD/bench/bench_multitablet" --seconds "${SECONDS_OF_INPUT:-10}" --hog
+echo
 
 echo "## bench_wayland_focus"
 "$BUILD/bench/bench_wayland_focus" 500
 echo
 
 echo "## startup_idle.sh"
-"$HERE/startup_idle.sh" "$BUILD/bin/Inkora"
+RUNS=${RUNS:-15} SETTLE=${SETTLE:-30} WINDOW=${WINDOW:-60} "$HERE/startup_idle.sh" "$BUILD/bin/Inkora"
+echo
+echo "## memory_drift.sh"
+"$HERE/memory_drift.sh" "$BUILD/bin/Inkora"
 echo
 echo "load average at end: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -4,10 +4,13 @@
 #
 #   bench/startup_idle.sh [PROGRAM]        PROGRAM defaults to build/bin/Inkora
 #   RUNS=5 SETTLE=30 WINDOW=20 bench/startup_idle.sh build-rel/bin/Inkora
+#   FLOOR=build/bench/bench_trayfloor   the floor program (default: beside PROGRAM's
+#                                        build, bench/bench_trayfloor; FLOOR= skips it)
 #
 # Each run starts "PROGRAM /mini --simulate" with a fresh HOME, XDG_CONFIG_HOME and
 # XDG_RUNTIME_DIR (so every run is a first start that copies the default profile) and
-# takes two times from the exec:
+# takes two times from the exec (before it, the floor program, a Qt Widgets program that
+# only shows a tray icon, is started the same way and its icon timed the same way):
 #   icon docked  the program's tray icon window is reparented into the tray host: seen
 #                on the X server's root (xev, substructure events), stamped as it comes
 #   log line     "Tray icon created, system tray available: true" is in the log file
@@ -17,6 +20,7 @@
 # of every thread (/proc/PID/task/*/status): each switch away and back is a wake-up.
 # A session bus of its own stands for the logon session's (without one the program's
 # D-Bus use would start one through X11 autolaunch on the first run only).
+# Last, SHOW_RUNS starts without "/mini" are timed to the settings window on screen.
 # Needs Xvfb, trayer, xev, xwininfo, xprop, xdpyinfo, dbus-daemon. Prints Markdown tables.
 set -u
 
@@ -31,6 +35,11 @@ for tool in Xvfb trayer xev xwininfo xprop xdpyinfo dbus-daemon; do
 done
 [ -x "$BIN" ] || { echo "startup_idle: no program at $BIN" >&2; exit 2; }
 BIN=$(cd "$(dirname "$BIN")" && pwd)/$(basename "$BIN")
+FLOOR=${FLOOR-$(dirname "$BIN")/../bench/bench_trayfloor}
+if [ -n "$FLOOR" ] && [ ! -x "$FLOOR" ]; then
+    echo "startup_idle: no floor program at $FLOOR (build bench_trayfloor, or FLOOR= to skip it)" >&2
+    exit 2
+fi
 
 WORK=$(mktemp -d)
 PIDS=()
@@ -138,8 +147,25 @@ ms_between() {
 
 ICON_MS=()
 LOG_MS=()
+FLOOR_MS=()
 PID=
 for run in $(seq "$RUNS"); do
+    if [ -n "$FLOOR" ]; then
+        T0=$EPOCHREALTIME
+        "$FLOOR" >/dev/null 2>&1 &
+        FPID=$!
+        PIDS+=($FPID)
+        ICON=
+        deadline=$((SECONDS + TIMEOUT_S))
+        while [ $SECONDS -lt $deadline ] && [ -z "$ICON" ]; do
+            ICON=$(docked_at "$T0")
+            [ -z "$ICON" ] && sleep 0.01
+        done
+        [ -n "$ICON" ] || { echo "startup_idle: floor run $run: tray icon not seen" >&2; exit 1; }
+        FLOOR_MS+=("$(ms_between "$T0" "$ICON")")
+        stop_program "$FPID"
+        sleep 0.2
+    fi
     HOME_DIR=$WORK/run$run
     mkdir -p "$HOME_DIR/config" "$HOME_DIR/runtime"
     chmod 700 "$HOME_DIR/runtime"
@@ -180,6 +206,11 @@ echo "| from exec to | median ms | min ms | max ms | runs |"
 echo "|---|---|---|---|---|"
 echo "| tray icon docked in the tray host | $(stats "${ICON_MS[@]}") | ${ICON_MS[*]} |"
 echo "| log line \"Tray icon created\" seen | $(stats "${LOG_MS[@]}") | ${LOG_MS[*]} |"
+if [ -n "$FLOOR" ]; then
+    echo "| floor: $(basename "$FLOOR") icon docked | $(stats "${FLOOR_MS[@]}") | ${FLOOR_MS[*]} |"
+    printf '%s\n' "${ICON_MS[@]}" | sort -n | awk -v f="$(printf '%s\n' "${FLOOR_MS[@]}" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')" \
+        '{ v[NR] = $1 } END { printf "\nmedian over floor median: %.2f x\n", v[int((NR + 1) / 2)] / f }'
+fi
 echo
 
 # --- idle ---------------------------------------------------------------------------
@@ -240,3 +271,37 @@ T_TERM=$EPOCHREALTIME
 stop_program "$PID"
 echo
 echo "SIGTERM to exit: $(ms_between "$T_TERM" "$EPOCHREALTIME") ms; last log line: $(tail -n 1 "$WORK/run$RUNS/config/Inkora V3/log.txt" | tr -d '\r')"
+
+# --- started without "/mini": the settings window on screen --------------------------
+# SHOW_RUNS starts of "PROGRAM --simulate" (first starts too), timed from the exec to a
+# viewable top-level window titled "Inkora" of at least 300 px (looked for every 10 ms).
+SHOW_RUNS=${SHOW_RUNS:-5}
+SHOW_MS=()
+for run in $(seq "$SHOW_RUNS"); do
+    HOME_DIR=$WORK/show$run
+    mkdir -p "$HOME_DIR/config" "$HOME_DIR/runtime"
+    chmod 700 "$HOME_DIR/runtime"
+    T0=$EPOCHREALTIME
+    HOME=$HOME_DIR XDG_CONFIG_HOME=$HOME_DIR/config XDG_RUNTIME_DIR=$HOME_DIR/runtime \
+        "$BIN" --simulate >"$HOME_DIR/output.txt" 2>&1 &
+    PID=$!
+    PIDS+=($PID)
+    SHOWN=
+    deadline=$((SECONDS + TIMEOUT_S))
+    while [ $SECONDS -lt $deadline ] && [ -z "$SHOWN" ]; do
+        for wid in $(xwininfo -root -tree 2>/dev/null | awk '/"Inkora": \(/ {print $1}'); do
+            if xwininfo -id "$wid" 2>/dev/null | awk '/IsViewable/ {v = 1} /Width:/ {w = $2} END {exit !(v && w >= 300)}'; then
+                SHOWN=$EPOCHREALTIME
+                break
+            fi
+        done
+        [ -z "$SHOWN" ] && sleep 0.01
+    done
+    [ -n "$SHOWN" ] || { echo "startup_idle: show run $run: no window seen" >&2; exit 1; }
+    SHOW_MS+=("$(ms_between "$T0" "$SHOWN")")
+    stop_program "$PID"
+done
+echo
+echo "| started without \"/mini\", from exec to | median ms | min ms | max ms | runs |"
+echo "|---|---|---|---|---|"
+echo "| the settings window viewable | $(stats "${SHOW_MS[@]}") | ${SHOW_MS[*]} |"

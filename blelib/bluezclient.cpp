@@ -1,8 +1,10 @@
 #include "bluezclient.h"
 
 #include <dbus/dbus.h>
+#include <poll.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -283,6 +285,21 @@ bool BluezConnection::WatchProperties(const std::string &path)
     ErrorGuard error;
     dbus_bus_add_match(m_connection, rule.c_str(), &error.e);
     return !dbus_error_is_set(&error.e);
+}
+
+bool BluezConnection::DispatchUntil(int stopFd, const ValueHandler &onValue)
+{
+    int fd = -1;
+    // What was read in already is handed on before waiting for more.
+    if (dbus_connection_get_dispatch_status(m_connection) == DBUS_DISPATCH_DATA_REMAINS
+        || !dbus_connection_get_unix_fd(m_connection, &fd))
+        return Dispatch(0, onValue);
+    pollfd fds[2] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
+    if (poll(fds, stopFd >= 0 ? 2 : 1, -1) < 0 && errno != EINTR)
+        return false;
+    if (fds[1].revents != 0)
+        return true; // stopped; the caller looks at its flag
+    return Dispatch(0, onValue);
 }
 
 bool BluezConnection::Dispatch(int timeoutMs, const ValueHandler &onValue)

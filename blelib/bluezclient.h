@@ -63,6 +63,9 @@ public:
     // characteristic to onValue (object path, bytes). False once the connection is gone.
     using ValueHandler = std::function<void(const std::string &path, const uint8_t *data, size_t size)>;
     bool Dispatch(int timeoutMs, const ValueHandler &onValue);
+    // As Dispatch() without a time-out: waits in poll() on the connection and stopFd
+    // (readable once the caller stops), so an idle connection costs no wake-ups.
+    bool DispatchUntil(int stopFd, const ValueHandler &onValue);
 
 private:
     explicit BluezConnection(DBusConnection *connection) : m_connection(connection) {}

@@ -3,6 +3,9 @@
 #include "bluezclient.h"
 #include "cblestatelistener.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -13,7 +16,7 @@ namespace {
 constexpr char kDeviceInterface[] = "org.bluez.Device1";
 constexpr char kServiceInterface[] = "org.bluez.GattService1";
 constexpr char kCharacteristicInterface[] = "org.bluez.GattCharacteristic1";
-constexpr int kDispatchWaitMs = 20;    // how long the event thread may take to see its stop flag
+constexpr int kDispatchWaitMs = 20;    // without a stop descriptor: how long a stop may take
 constexpr int kStopNotifyTimeoutMs = 1000;
 constexpr int kServicesPollMs = 100;
 
@@ -58,6 +61,12 @@ public:
     void Stop()
     {
         m_stop = true;
+        if (m_stopFd.fd >= 0) {
+            const uint64_t one = 1;
+            if (write(m_stopFd.fd, &one, sizeof one) < 0) {
+                // Only a full counter fails, and that is readable already.
+            }
+        }
         if (!m_thread.joinable())
             return;
         if (m_thread.get_id() == std::this_thread::get_id()) {
@@ -83,10 +92,22 @@ private:
             m_owner->Deliver(path, raw);
         };
         while (!m_stop) {
-            if (!m_bus->Dispatch(kDispatchWaitMs, onValue))
+            // Waits on the bus and the stop descriptor: no wake-ups between notifications.
+            const bool open = m_stopFd.fd >= 0 ? m_bus->DispatchUntil(m_stopFd.fd, onValue)
+                                               : m_bus->Dispatch(kDispatchWaitMs, onValue);
+            if (!open)
                 break; // the bus went away; the state listener notices the device
         }
     }
+
+    struct EventFd {
+        const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        ~EventFd()
+        {
+            if (fd >= 0)
+                close(fd);
+        }
+    };
 
     std::unique_ptr<BluezConnection> m_bus; // the event thread's while it runs
     CBLEDeviceObject *m_owner;
@@ -95,6 +116,7 @@ private:
     const std::string m_address;
     std::thread m_thread; // the opening thread's and the closing thread's, one after the other
     std::atomic<bool> m_stop{false};
+    EventFd m_stopFd; // readable once stopped; never read back
 };
 
 CBLEDeviceObject::CBLEDeviceObject(std::shared_ptr<CBLEStateListener> listener)

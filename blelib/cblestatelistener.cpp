@@ -52,7 +52,7 @@ void CBLEStateListener::RemoveWatch(const std::string &address)
     }
     // Joined outside m_mutex: the worker takes it once per poll.
     if (last && m_worker.joinable()) {
-        m_stop = true;
+        RequestStop();
         m_worker.join();
     }
 }
@@ -62,7 +62,7 @@ void CBLEStateListener::Shutdown()
     {
         std::lock_guard<std::mutex> threadLock(m_threadMutex);
         m_shutDown = true;
-        m_stop = true;
+        RequestStop();
         if (m_worker.joinable())
             m_worker.join();
     }
@@ -70,14 +70,22 @@ void CBLEStateListener::Shutdown()
     m_reportsDone.wait(lock, [this] { return m_reports == 0; });
 }
 
+void CBLEStateListener::RequestStop()
+{
+    std::lock_guard<std::mutex> lock(m_stopMutex);
+    m_stop = true;
+    m_stopWake.notify_all();
+}
+
 void CBLEStateListener::Run()
 {
     std::unique_ptr<BluezConnection> bus;
     while (!m_stop) {
-        for (int i = 0; i < kStopPolls && !m_stop; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(kStopPollMs));
-        if (m_stop)
-            break;
+        {
+            std::unique_lock<std::mutex> lock(m_stopMutex);
+            if (m_stopWake.wait_for(lock, std::chrono::milliseconds(kPollPeriodMs), [this] { return m_stop.load(); }))
+                break;
+        }
         if (!bus)
             bus = BluezConnection::Open();
         if (!bus)

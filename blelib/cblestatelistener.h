@@ -42,9 +42,8 @@ public:
     // starts no more.
     void Shutdown();
 
-    // Poll period: this many sleeps of kStopPollMs.
-    static constexpr int kStopPollMs = 2;
-    static constexpr int kStopPolls = 1000;
+    // Poll period; a stop ends the wait at once (m_stopWake), not by waking to look.
+    static constexpr int kPollPeriodMs = 2000;
 
 private:
     struct WatchEntry {
@@ -53,6 +52,7 @@ private:
         StateCallback callback;
     };
     void Run();
+    void RequestStop();
     void Report(const std::string &key, const CBLEDeviceInfo &current, StateCallback callback);
 
     std::mutex m_mutex;
@@ -61,6 +61,8 @@ private:
     std::mutex m_threadMutex;
     std::thread m_worker; // m_threadMutex
     std::atomic<bool> m_stop{false};
+    std::mutex m_stopMutex; // the worker's wait for the next poll or m_stop
+    std::condition_variable m_stopWake;
     bool m_shutDown = false; // m_threadMutex
 
     std::mutex m_reportMutex;

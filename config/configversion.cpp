@@ -3,8 +3,8 @@
 #include "config/xmlguard.h"
 
 #include <QDebug>
-#include <QDomDocument>
 #include <QFile>
+#include <QXmlStreamReader>
 
 QString cutConfigVersion(const QString &version)
 {
@@ -12,7 +12,41 @@ QString cutConfigVersion(const QString &version)
     return dot > 0 ? version.left(dot) : version;
 }
 
-QString GetConfigXMLFileVersion(const QString &path, int *code)
+namespace {
+
+// The root element's version as far as the first element, under the same limits as a
+// whole read.
+bool ReadRootVersion(const QByteArray &data, QString *version, bool *rootFound, XmlParseError *error)
+{
+    *rootFound = false;
+    if (data.size() > kXmlMaxFileBytes) {
+        *error = XmlParseError{QStringLiteral("file larger than %1 bytes").arg(kXmlMaxFileBytes), 0, 0};
+        return false;
+    }
+    QXmlStreamReader reader(data);
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::DTD) {
+            *error = XmlParseError{QStringLiteral("document type declarations are not accepted"),
+                                   int(reader.lineNumber()), int(reader.columnNumber())};
+            return false;
+        }
+        if (token == QXmlStreamReader::StartElement) {
+            *rootFound = true;
+            *version = reader.attributes().value(QLatin1String("version")).toString();
+            return true;
+        }
+    }
+    if (reader.hasError()) {
+        *error = XmlParseError{reader.errorString(), int(reader.lineNumber()), int(reader.columnNumber())};
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QString GetConfigXMLFileVersion(const QString &path, int *code, VersionRead read)
 {
     int ignored = 0;
     int &result = code ? *code : ignored;
@@ -24,7 +58,6 @@ QString GetConfigXMLFileVersion(const QString &path, int *code)
         return QString();
     }
 
-    QDomDocument document;
     XmlParseError error;
     // A file with nothing in it holds no document at all, which is not a parse error.
     const bool blank = file.peek(4096).trimmed().isEmpty() && file.size() < 4096;
@@ -33,20 +66,31 @@ QString GetConfigXMLFileVersion(const QString &path, int *code)
         result = ConfigVersionNullDocument;
         return QString();
     }
-    if (!readGuardedXml(&file, &document, &error)) {
-        qWarning().noquote() << "parse file failed at line" << error.line << ",column"
-                             << error.column << "," << error.message;
+    // The guards' streaming pass checks the whole file and reads the root's attribute:
+    // at every start both profile files are checked, and a document tree of them would
+    // cost several times as much.
+    QString version;
+    bool rootFound = false;
+    const QByteArray data = file.read(kXmlMaxFileBytes + 1);
+    XmlRootScan scan;
+    const bool readOk = read == VersionRead::RootOnly ? ReadRootVersion(data, &version, &rootFound, &error)
+                                                      : checkXmlLimits(data, &error, kXmlMaxDepth, &scan);
+    if (read == VersionRead::WholeFile) {
+        version = scan.rootVersion;
+        rootFound = scan.rootFound;
+    }
+    if (!readOk) {
+        qWarning().noquote() << "parse file failed at line" << error.line << ",column" << error.column << ","
+                             << error.message;
         result = ConfigVersionParseFailed;
         return QString();
     }
-    if (document.isNull()) {
+    if (!rootFound) {
         qWarning() << "document is null!";
         result = ConfigVersionNullDocument;
         return QString();
     }
 
-    const QDomElement root = document.documentElement();
-    const QString version = root.attribute(QStringLiteral("version"));
     // An empty attribute is as useless as a missing one: reporting it as success would
     // make the caller replace the user's files with code 0.
     if (version.isEmpty()) {
@@ -58,13 +102,12 @@ QString GetConfigXMLFileVersion(const QString &path, int *code)
     return cutConfigVersion(version);
 }
 
-bool compareVersion(const QString &defaultFile, const QString &userFile, int *code,
-                    QString *defaultVersion)
+bool compareVersion(const QString &defaultFile, const QString &userFile, int *code, QString *defaultVersion)
 {
     int ignored = 0;
     int &result = code ? *code : ignored;
 
-    const QString installed = GetConfigXMLFileVersion(defaultFile, &result);
+    const QString installed = GetConfigXMLFileVersion(defaultFile, &result, VersionRead::RootOnly);
     if (defaultVersion)
         *defaultVersion = installed;
     if (installed.isEmpty())

@@ -21,9 +21,14 @@ QString cutConfigVersion(const QString &version);
 
 // Reads the version of the profile file at path. On failure the text is empty and
 // *code is 101, 102, 103 or 105 (and the reason is logged); on success *code is 0.
-QString GetConfigXMLFileVersion(const QString &path, int *code);
+// RootOnly reads no further than the root element (size, document type and the
+// markup up to it are still checked): for the installation's own file, whose content
+// is checked where it is used, after it was copied.
+enum class VersionRead { WholeFile, RootOnly };
+QString GetConfigXMLFileVersion(const QString &path, int *code, VersionRead read = VersionRead::WholeFile);
 
-// True when the default file and the user file carry the same non-empty version.
+// True when the default file and the user file carry the same non-empty version (the
+// default file read RootOnly, the user's file whole).
 // *defaultVersion receives the default file's version (empty when unreadable). On
 // false, *code is the failing file's reader code, or 104 when both versions exist but
 // differ.

@@ -17,6 +17,9 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -111,6 +114,123 @@ QDomElement FindModel(const QDomDocument &document, const QString &key, const ch
     }
     qInfo().noquote() << "find the xml Config:" << model.tagName();
     return model;
+}
+
+// One profile document as the guards' pass saw it, with the byte range of the first
+// element of each model.
+struct ScannedDocument {
+    QByteArray data;
+    bool passed = false;
+    XmlParseError error;
+    XmlRootScan scan;
+    QHash<QString, QPair<int, int>> models; // tag -> [start, end) in data
+};
+
+// Byte offsets in UTF-8 data of character offsets (UTF-16 units of the decoded text),
+// in one walk; an offset the walk does not reach stays -1.
+void ToByteOffsets(const QByteArray &data, std::vector<std::pair<int, int *>> *wanted)
+{
+    std::sort(wanted->begin(), wanted->end());
+    int characters = 0;
+    int at = 0;
+    size_t next = 0;
+    while (next < wanted->size()) {
+        while (next < wanted->size() && (*wanted)[next].first == characters)
+            *(*wanted)[next++].second = at;
+        if (next < wanted->size() && (*wanted)[next].first < characters)
+            *(*wanted)[next++].second = -1; // inside a character of two units
+        if (at >= data.size())
+            break;
+        const uchar lead = uchar(data.at(at));
+        const int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : 4;
+        characters += length == 4 ? 2 : 1;
+        at += length;
+    }
+}
+
+// The document last scanned. The tablets that open one after another read the same
+// file; the bytes are compared whole, so any change of the file is scanned anew. Any
+// thread may load (the lock guards `last`; a scan is never changed once shared).
+std::shared_ptr<const ScannedDocument> Scan(const QByteArray &data)
+{
+    static std::mutex lock;
+    static std::shared_ptr<const ScannedDocument> last;
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        if (last && last->data == data)
+            return last;
+    }
+    auto scanned = std::make_shared<ScannedDocument>();
+    scanned->data = data;
+    scanned->scan.listChildren = true;
+    scanned->passed = checkXmlLimits(data, &scanned->error, kXmlMaxDepth, &scanned->scan);
+    // The pass's offsets are characters of the text as decoded; only plain UTF-8 (no other
+    // encoding, no byte order mark) is sliced by them, the rest takes the whole document's way.
+    const QString &encoding = scanned->scan.encoding;
+    const bool plainUtf8 = !data.startsWith("\xEF\xBB\xBF")
+        && (encoding.isEmpty() || encoding.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0);
+    if (scanned->passed && plainUtf8) {
+        const QString text = QString::fromUtf8(data);
+        std::vector<std::pair<int, int *>> wanted;
+        for (auto it = scanned->scan.children.cbegin(); it != scanned->scan.children.cend(); ++it) {
+            // The reader looked ahead: its start may stand just past the "<", its end just
+            // past the closing ">".
+            const int start = text.indexOf(QLatin1Char('<'), std::max(0, it.value().first - 1));
+            const int end = text.lastIndexOf(QLatin1Char('>'), it.value().second - 1) + 1;
+            if (start < 0 || end <= start)
+                continue;
+            QPair<int, int> &range = scanned->models[it.key()];
+            range = qMakePair(-1, -1);
+            wanted.emplace_back(start, &range.first);
+            wanted.emplace_back(end, &range.second);
+        }
+        ToByteOffsets(data, &wanted);
+    }
+    std::lock_guard<std::mutex> hold(lock);
+    last = scanned;
+    return last;
+}
+
+// The model's element alone, logged as FindModel logs it: only that element becomes a
+// document tree, as a tablet needs one model of the many the file holds. A model that
+// was not found or does not parse alone takes the whole document's way, with its logs.
+bool ParseModel(const QByteArray &data, const QString &key, QDomDocument *document, QDomElement *model,
+                const char *prefix, int *code)
+{
+    if (data.trimmed().isEmpty()) {
+        Failure(prefix) << "document is null!";
+        SetCode(code, ProfileNullDocument);
+        return false;
+    }
+    const std::shared_ptr<const ScannedDocument> scanned = Scan(data);
+    if (!scanned->passed) {
+        const XmlParseError &error = scanned->error;
+        Failure(prefix) << "parse file failed at line" << error.line << ",column" << error.column << ","
+                        << error.message;
+        SetCode(code, ProfileParseFailed);
+        return false;
+    }
+    const QPair<int, int> range = scanned->models.value(key, qMakePair(-1, -1));
+    if (range.first >= 0 && range.second > range.first) {
+        const QByteArray element = data.mid(range.first, range.second - range.first);
+        QDomDocument alone;
+        if (element.startsWith('<' + key.toUtf8()) && alone.setContent(element)
+            && alone.documentElement().tagName() == key) {
+            const XmlRootScan &scan = scanned->scan;
+            if (scan.rootHasVersion)
+                qInfo().noquote() << scan.rootTag << "version" << scan.rootVersion;
+            else
+                qInfo().noquote() << scan.rootTag;
+            qInfo().noquote() << "find the xml Config:" << key;
+            *document = alone;
+            *model = document->documentElement();
+            return true;
+        }
+    }
+    if (!ParseDocument(data, document, prefix, code))
+        return false;
+    *model = FindModel(*document, key, prefix, code);
+    return !model->isNull();
 }
 
 int ChildElementCount(const QDomElement &parent)
@@ -992,10 +1112,8 @@ bool LoadConfigFromData(const QByteArray &data, const QString &key, TabletXMLDat
     apps->clear();
 
     QDomDocument doc;
-    if (!ParseDocument(data, &doc, kLoadPrefix, code))
-        return false;
-    const QDomElement model = FindModel(doc, key, kLoadPrefix, code);
-    if (model.isNull())
+    QDomElement model;
+    if (!ParseModel(data, key, &doc, &model, kLoadPrefix, code))
         return false;
 
     std::vector<std::unique_ptr<AppConfigNode>> nodes;

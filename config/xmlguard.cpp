@@ -18,7 +18,7 @@ void setError(XmlParseError *error, const QString &message, int line, int column
 
 } // namespace
 
-bool checkXmlLimits(const QByteArray &data, XmlParseError *error, int maxDepth)
+bool checkXmlLimits(const QByteArray &data, XmlParseError *error, int maxDepth, XmlRootScan *scan)
 {
     if (data.size() > kXmlMaxFileBytes) {
         setError(error, QStringLiteral("file larger than %1 bytes").arg(kXmlMaxFileBytes), 0, 0);
@@ -26,9 +26,27 @@ bool checkXmlLimits(const QByteArray &data, XmlParseError *error, int maxDepth)
     }
     QXmlStreamReader reader(data);
     int depth = 0;
+    QPair<int, int> *child = nullptr; // the first of its tag, while inside it
     while (!reader.atEnd()) {
+        // About where the next token starts (see XmlRootScan::children).
+        const qint64 tokenStart = reader.characterOffset();
         const QXmlStreamReader::TokenType token = reader.readNext();
-        if (token == QXmlStreamReader::StartElement) {
+        if (token == QXmlStreamReader::StartDocument && scan) {
+            scan->encoding = reader.documentEncoding().toString();
+        } else if (token == QXmlStreamReader::StartElement) {
+            if (scan && depth == 0 && !scan->rootFound) {
+                scan->rootFound = true;
+                scan->rootTag = reader.name().toString();
+                const QXmlStreamAttributes attributes = reader.attributes();
+                scan->rootHasVersion = attributes.hasAttribute(QLatin1String("version"));
+                scan->rootVersion = attributes.value(QLatin1String("version")).toString();
+            } else if (scan && depth == 1) {
+                scan->rootHasChild = true;
+                if (scan->listChildren && !scan->children.contains(reader.name().toString())) {
+                    child = &scan->children[reader.name().toString()];
+                    *child = qMakePair(int(tokenStart), -1);
+                }
+            }
             if (++depth > maxDepth) {
                 setError(error, QStringLiteral("elements nested deeper than %1 levels").arg(maxDepth),
                          int(reader.lineNumber()), int(reader.columnNumber()));
@@ -36,11 +54,15 @@ bool checkXmlLimits(const QByteArray &data, XmlParseError *error, int maxDepth)
             }
         } else if (token == QXmlStreamReader::EndElement) {
             --depth;
+            if (child && depth == 1) {
+                child->second = int(reader.characterOffset());
+                child = nullptr;
+            }
         } else if (token == QXmlStreamReader::DTD) {
             // Our files never declare a document type. Refusing one keeps entity
             // definitions (nested expansion, external files) away from the DOM parser.
-            setError(error, QStringLiteral("document type declarations are not accepted"),
-                     int(reader.lineNumber()), int(reader.columnNumber()));
+            setError(error, QStringLiteral("document type declarations are not accepted"), int(reader.lineNumber()),
+                     int(reader.columnNumber()));
             return false;
         }
     }

@@ -4,6 +4,8 @@
 // levels, so a damaged or hostile profile could crash the program at start-up. Our
 // files are a few hundred KiB and about ten levels deep; the limits leave wide room.
 
+#include <QHash>
+#include <QPair>
 #include <QString>
 
 class QByteArray;
@@ -22,7 +24,25 @@ struct XmlParseError {
 // A streaming pass over data: false (with the place and reason) when it is larger than
 // kXmlMaxFileBytes, nests deeper than maxDepth, carries a document type declaration
 // (entity definitions), or is not well-formed XML.
-bool checkXmlLimits(const QByteArray &data, XmlParseError *error, int maxDepth = kXmlMaxDepth);
+//
+// scan, when given, is filled on the way: the root element and, when listChildren is
+// set, where the root's first child element of each tag lies in the text (so one model
+// of a profile file can be parsed without the others).
+struct XmlRootScan {
+    bool listChildren = false;  // in
+    QString encoding;           // as the XML declaration states it; empty without one
+    bool rootFound = false;
+    QString rootTag;
+    bool rootHasVersion = false;
+    QString rootVersion;
+    bool rootHasChild = false;  // any child element
+    // Tag -> character offsets in the decoded text of its first element. The reader
+    // looks ahead: the start may stand just past the child's "<", the end just past its
+    // closing ">".
+    QHash<QString, QPair<int, int>> children;
+};
+bool checkXmlLimits(const QByteArray &data, XmlParseError *error, int maxDepth = kXmlMaxDepth,
+                    XmlRootScan *scan = nullptr);
 
 // Reads the rest of device (at most kXmlMaxFileBytes), checks the limits and parses it
 // into document. false with the reason on any failure; the document is then untouched.

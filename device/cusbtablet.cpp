@@ -230,7 +230,7 @@ void CUSBTablet::UploadProfile(const QString &text, int count)
 void CUSBTablet::CloseDevice()
 {
     if (m_thread) {
-        m_thread->requestInterruption();
+        m_thread->Stop();
         const bool modeSent = m_device && SendMode(kCloseMode);
         m_thread->quit();
         m_thread->wait();

@@ -1,6 +1,7 @@
 #include "device/devicethread.h"
 
 #include "platform/hid/hidbackend.h"
+#include "platform/sched/realtime.h"
 
 #include <QDebug>
 
@@ -9,12 +10,20 @@ DeviceThread::DeviceThread(HidDevice *device, QObject *parent)
 {
 }
 
+void DeviceThread::Stop()
+{
+    requestInterruption();
+    m_stop.stop();
+}
+
 void DeviceThread::run()
 {
     const std::lock_guard<std::mutex> running(m_runMutex);
+    // A report waits for this thread only as long as the scheduler makes it.
+    MakeReadingThreadRealtime();
     quint8 buffer[kReportSize];
-    while (!isInterruptionRequested()) {
-        const int n = m_device->readTimeout(buffer, kReportSize, kReadTimeoutMs);
+    while (!isInterruptionRequested() && !m_stop.stopped()) {
+        const int n = m_device->readWait(buffer, kReportSize, m_stop);
         if (n > 0) {
             emit MySentTabletPackets(buffer, n);
         } else if (n < 0) {

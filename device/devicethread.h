@@ -1,8 +1,10 @@
 #pragma once
-// The reading thread of a USB tablet: reads one report at a time with a 100 ms time-out
-// and hands it on, on this thread, to whatever is connected directly to
+// The reading thread of a USB tablet: waits for one report at a time, without a time-out
+// (an idle tablet costs no wake-ups), and hands it on, on this thread, to whatever is connected directly to
 // MySentTabletPackets (the tablet's ReceiveTabletPackets). The buffer is the thread's
 // own, reused for every report and valid only during the signal.
+
+#include "platform/hid/readstop.h"
 
 #include <QThread>
 
@@ -19,8 +21,8 @@ public:
     // device: the reading handle; it must outlive the thread.
     explicit DeviceThread(HidDevice *device, QObject *parent = nullptr);
 
-    // The read time-out, which bounds how long a stop request waits.
-    static constexpr int kReadTimeoutMs = 100;
+    // Ends the thread at once, also in the middle of a wait. Any thread; then wait().
+    void Stop();
     // The longest input report.
     static constexpr int kReportSize = 64;
 
@@ -40,6 +42,7 @@ protected:
 
 private:
     HidDevice *m_device;
+    ReadStop m_stop;
     std::atomic<bool> m_deviceGone{false};
     std::mutex m_runMutex; // held by run() from its start to its end
 };

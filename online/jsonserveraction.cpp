@@ -22,7 +22,6 @@
 namespace {
 
 constexpr int kPostTimeoutMs = 15000;
-constexpr std::chrono::milliseconds kIdleWait(1000);
 constexpr std::chrono::milliseconds kPostPause(10);
 // How soon a stop cuts a post in flight short.
 constexpr int kStopCheckMs = 50;
@@ -133,8 +132,8 @@ void JsonServerAction::RunLoop()
         QString record;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            if (m_bRunning && m_queue.isEmpty())
-                m_wake.wait_for(lock, kIdleWait);
+            // Enqueue() and Stop() notify: no wake-ups while nothing is recorded.
+            m_wake.wait(lock, [this] { return !m_bRunning || !m_queue.isEmpty(); });
             if (!m_bRunning)
                 break;
             if (m_queue.isEmpty())

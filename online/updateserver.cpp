@@ -61,7 +61,7 @@ const QString &UpdateServer::InstalledDriverVersion()
     return version;
 }
 
-UpdateServer::UpdateServer(const QString &installFolder, QObject *parent) : QObject(parent)
+UpdateServer::UpdateServer(const QString &installFolder, QObject *parent, StartCheck start) : QObject(parent)
 {
     const DataConfig config = DataConfig::Read(installFolder);
     m_strHost = config.strUpdateHost;
@@ -69,7 +69,7 @@ UpdateServer::UpdateServer(const QString &installFolder, QObject *parent) : QObj
     m_bEnabled = config.bCheckUpdate && !m_strHost.isEmpty() && !m_strKey.isEmpty();
     if (config.bCheckUpdate && !m_bEnabled)
         qInfo() << "Update check switched on without \"UpdateHost\" and \"UpdateKey\": check off";
-    if (m_bEnabled)
+    if (m_bEnabled && start == CheckAtOnce)
         startPing();
 }
 

@@ -18,8 +18,11 @@ public:
     // The installed driver version that offers are compared with.
     static const QString &InstalledDriverVersion();
 
-    // installFolder holds "/dataconfig.ini". When the check is on, the ping starts here.
-    explicit UpdateServer(const QString &installFolder, QObject *parent = nullptr);
+    // installFolder holds "/dataconfig.ini". When the check is on, the ping starts here,
+    // or with the first startCheck() (CheckLater: a program that starts it once its
+    // event loop runs).
+    enum StartCheck { CheckAtOnce, CheckLater };
+    explicit UpdateServer(const QString &installFolder, QObject *parent = nullptr, StartCheck start = CheckAtOnce);
     ~UpdateServer() override;
 
     // The check is on: "CheckUpdate" set and both the host and the signing key given.

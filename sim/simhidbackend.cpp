@@ -4,6 +4,9 @@
 
 #include <QThread>
 
+#include <condition_variable>
+#include <mutex>
+
 namespace {
 
 constexpr uint16_t kVendorId = 0x28BD;
@@ -16,6 +19,10 @@ public:
     int readTimeout(uint8_t *buffer, int size, int timeoutMs) override
     {
         return m_tablet->read(buffer, size, timeoutMs);
+    }
+    int readWait(uint8_t *buffer, int size, ReadStop &stop) override
+    {
+        return m_tablet->readWait(buffer, size, stop);
     }
     bool indexedString(int index, QString *text) override
     {
@@ -42,6 +49,20 @@ public:
             QThread::msleep(static_cast<unsigned long>(timeoutMs));
         return 0;
     }
+    int readWait(uint8_t *, int, ReadStop &stop) override
+    {
+        // Idle until stopped, without waking in between.
+        stop.setWaker([this] {
+            std::lock_guard<std::mutex> hold(m_lock);
+            m_stopped.notify_all();
+        });
+        {
+            std::unique_lock<std::mutex> wait(m_lock);
+            m_stopped.wait(wait, [&stop] { return stop.stopped(); });
+        }
+        stop.setWaker(nullptr);
+        return 0;
+    }
     bool indexedString(int index, QString *text) override
     {
         return m_tablet->stringDescriptor(index, text);
@@ -50,6 +71,8 @@ public:
 
 private:
     std::shared_ptr<SimTablet> m_tablet;
+    std::mutex m_lock; // the stop waits of readWait()
+    std::condition_variable m_stopped;
 };
 
 HidDeviceInfo infoFor(const SimTablet &t, int interfaceNumber, int collection, const QString &path)

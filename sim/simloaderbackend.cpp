@@ -114,6 +114,10 @@ public:
     {
         return m_inner->readTimeout(buffer, size, timeoutMs);
     }
+    int readWait(uint8_t *buffer, int size, ReadStop &stop) override
+    {
+        return m_inner->readWait(buffer, size, stop);
+    }
     bool indexedString(int index, QString *text) override
     {
         if (index == kEnterLoaderString) {

@@ -187,11 +187,36 @@ void SimTablet::replyLocked(const QByteArray &report)
 int SimTablet::read(uint8_t *buffer, int size, int timeoutMs)
 {
     std::unique_lock<std::mutex> lock(m_lock);
+    return readLocked(lock, buffer, size, timeoutMs < 0 ? 0 : timeoutMs, nullptr);
+}
+
+int SimTablet::readWait(uint8_t *buffer, int size, ReadStop &stop)
+{
+    // Set before the stop flag is looked at under m_lock, so a stop either is seen
+    // there or wakes the wait below.
+    stop.setWaker([this] {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_reportReady.notify_all();
+    });
+    int n = 0;
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        n = readLocked(lock, buffer, size, -1, &stop);
+    }
+    stop.setWaker(nullptr);
+    return n;
+}
+
+int SimTablet::readLocked(std::unique_lock<std::mutex> &lock, uint8_t *buffer, int size, int timeoutMs,
+                          const ReadStop *stop)
+{
     QElapsedTimer waited;
     waited.start();
     for (;;) {
         if (!m_present)
             return -1;
+        if (stop && stop->stopped())
+            return 0;
         const qint64 now = m_clock.elapsed();
         if (!m_queue.isEmpty() && m_queue.head().dueMs <= now) {
             const QByteArray r = m_queue.dequeue().bytes;
@@ -201,13 +226,20 @@ int SimTablet::read(uint8_t *buffer, int size, int timeoutMs)
                 m_readObserver(buffer, n);
             return n;
         }
-        const qint64 left = timeoutMs - waited.elapsed();
-        if (left <= 0)
-            return 0;
-        qint64 wait = left;
-        if (!m_queue.isEmpty())
-            wait = std::min(wait, std::max<qint64>(1, m_queue.head().dueMs - now));
-        m_reportReady.wait_for(lock, std::chrono::milliseconds(wait));
+        qint64 wait = -1; // until notified
+        if (timeoutMs >= 0) {
+            wait = timeoutMs - waited.elapsed();
+            if (wait <= 0)
+                return 0;
+        }
+        if (!m_queue.isEmpty()) {
+            const qint64 due = std::max<qint64>(1, m_queue.head().dueMs - now);
+            wait = wait < 0 ? due : std::min(wait, due);
+        }
+        if (wait < 0)
+            m_reportReady.wait(lock);
+        else
+            m_reportReady.wait_for(lock, std::chrono::milliseconds(wait));
     }
 }
 

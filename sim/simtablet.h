@@ -9,6 +9,8 @@
 #include "sim/simmodel.h"
 #include "sim/simreports.h"
 
+#include "platform/hid/readstop.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QQueue>
@@ -34,6 +36,8 @@ public:
     int write(const uint8_t *data, int length);
     // Next report due, 0 after timeoutMs without one, -1 once unplugged.
     int read(uint8_t *buffer, int size, int timeoutMs);
+    // Next report due, waiting as long as it takes; 0 once stop is asked.
+    int readWait(uint8_t *buffer, int size, ReadStop &stop);
     bool stringDescriptor(int index, QString *text) const;
     int rawStringDescriptor(int index, uint8_t *buffer, int size) const;
 
@@ -67,6 +71,10 @@ public:
     int pendingReports() const;
 
 private:
+    // read() and readWait(): timeoutMs < 0 waits for a report, an unplug or stop.
+    int readLocked(std::unique_lock<std::mutex> &lock, uint8_t *buffer, int size, int timeoutMs,
+                   const ReadStop *stop);
+
     struct Pending {
         QByteArray bytes;
         qint64 dueMs;

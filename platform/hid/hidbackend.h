@@ -1,10 +1,13 @@
 #pragma once
 // The HID facility: enumerate the maker's interfaces, open one by its interface text,
-// read with a time-out, write output reports, read indexed strings.
+// read (waiting until a report or a stop request, or with a time-out), write output
+// reports, read indexed strings.
 //
 // Interface texts keep the Windows form ("\\?\hid#vid_28bd&pid_0935&mi_02&col01#<node>")
 // so the model-table matching rules run unchanged on every backend. The text is also
 // what open() takes; <node> is backend-specific (a hidraw node, a simulated device).
+
+#include "platform/hid/readstop.h"
 
 #include <QByteArray>
 #include <QMetaType>
@@ -30,8 +33,8 @@ struct HidDeviceInfo {
 Q_DECLARE_METATYPE(HidDeviceInfo)
 
 // One open interface. RAII: destroying it closes the device.
-// write() and readTimeout() may run on two threads at once (the command sender and the
-// reading thread); every backend makes that safe.
+// write() and readTimeout()/readWait() may run on two threads at once (the command sender
+// and the reading thread); every backend makes that safe.
 class HidDevice {
 public:
     virtual ~HidDevice() = default;
@@ -42,6 +45,21 @@ public:
     // Reads one input report. Returns its length, 0 when nothing came within
     // timeoutMs, -1 when the device is gone or failed.
     virtual int readTimeout(uint8_t *buffer, int size, int timeoutMs) = 0;
+
+    // Reads one input report, waiting as long as it takes. Returns its length, 0 once
+    // stop was asked (at once, also when asked during the wait), -1 when the device is
+    // gone or failed. Backends that wait on the device itself (hidraw, the simulated
+    // tablet) cost nothing while it is idle; this default waits in readTimeout() slices.
+    virtual int readWait(uint8_t *buffer, int size, ReadStop &stop)
+    {
+        while (!stop.stopped()) {
+            const int n = readTimeout(buffer, size, kReadSliceMs);
+            if (n != 0)
+                return n;
+        }
+        return 0;
+    }
+    static constexpr int kReadSliceMs = 100;
 
     // Indexed string descriptor as text. False when the device has no such string.
     virtual bool indexedString(int index, QString *text) = 0;

@@ -298,6 +298,30 @@ TEST_F(ProfileFileTest, SavingOneModelLeavesTheOthersAsTheyWere)
     EXPECT_EQ(GetConfigXMLFileVersion(path, &code), QStringLiteral("1.3"));
 }
 
+// A tablet's load parses its model's element alone, found by character offsets in the
+// decoded text: line ends of two characters and characters of several bytes before it
+// must not move it. Each variant gives every model as the whole document's way (a byte
+// order mark takes that way) does.
+TEST(DefaultProfiles, AModelReadAloneEqualsTheWholeDocumentsReading)
+{
+    const QByteArray plain = ReadAll(DefaultConfigPath());
+    QByteArray crlf = plain;
+    crlf.replace("\n", "\r\n");
+    const int root = crlf.indexOf("<", crlf.indexOf("?>"));
+    crlf.insert(crlf.indexOf(">", root) + 1, "<!-- \xC3\xBC \xE2\x82\xAC \xF0\x9F\x98\x80 -->\r\n");
+    const QByteArray bom = "\xEF\xBB\xBF" + crlf;
+    for (const auto &key : TableKeys()) {
+        SCOPED_TRACE(key.first.toStdString());
+        const auto whole = Load(bom, key.first);
+        ASSERT_TRUE(whole->ok);
+        for (const QByteArray *variant : {&plain, static_cast<const QByteArray *>(&crlf)}) {
+            const auto alone = Load(*variant, key.first);
+            ASSERT_TRUE(alone->ok);
+            EXPECT_TRUE(SameProfile(alone->profile, whole->profile));
+        }
+    }
+}
+
 // Attribute names per tag, first seen first.
 static QHash<QString, QStringList> AttributeOrders(const QByteArray &document)
 {

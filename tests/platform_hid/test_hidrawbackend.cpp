@@ -2,12 +2,16 @@
 // that fail, string descriptors and the kernel input grab.
 #include "platform/hid/linux/hidrawbackend.h"
 #include "platform/hid/linux/hidrawdevice.h"
+#include "platform/hid/linux/pollread.h"
 
 #include "tests/platform_hid/fakehidrawsystem.h"
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <thread>
 
 namespace {
 
@@ -158,6 +162,46 @@ TEST(HidrawBackend, ASignalDuringTheWaitIsNoDisconnect)
     EXPECT_EQ(dev->readTimeout(buffer, sizeof buffer, 100), 3);
     EXPECT_EQ(buffer[2], 0x01);
     EXPECT_EQ(dev->readTimeout(nullptr, 64, 100), -1) << "no buffer";
+}
+
+// The reading thread waits without a time-out: a report, a stop asked from another
+// thread, and a node that hangs up each end the wait, and nothing else does.
+TEST(HidrawBackend, AWaitEndsOnAReportAStopOrAHangUp)
+{
+    int node[2];
+    ASSERT_EQ(pipe(node), 0);
+    ReadStop stop;
+    uint8_t buffer[64];
+    int error = -1;
+    ASSERT_EQ(write(node[1], "\x02\xF0\x01\x07", 4), 4);
+    EXPECT_EQ(PollRead(node[0], stop.descriptor(), -1, buffer, sizeof buffer, &error), 4);
+    EXPECT_EQ(buffer[3], 0x07);
+    EXPECT_EQ(PollRead(node[0], stop.descriptor(), 0, buffer, sizeof buffer, &error), 0) << "idle, time-out";
+
+    int result = -1;
+    std::thread reader([&] { result = PollRead(node[0], stop.descriptor(), -1, buffer, sizeof buffer, &error); });
+    stop.stop();
+    reader.join();
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(PollRead(node[0], stop.descriptor(), -1, buffer, sizeof buffer, &error), 0) << "stays stopped";
+
+    ReadStop open;
+    close(node[1]);
+    EXPECT_EQ(PollRead(node[0], open.descriptor(), -1, buffer, sizeof buffer, &error), -1) << "hang-up";
+    EXPECT_EQ(error, 0);
+    close(node[0]);
+
+    // A handle without a descriptor of its own (the fixture) waits in slices and still
+    // hands a report on, or ends on the stop.
+    Rig r;
+    r.system->trees = {UsbTabletTree()};
+    std::unique_ptr<HidDevice> dev = r.backend.open(r.backend.enumerate(0x28BD).first().path);
+    r.system->handles->reads.enqueue(ScriptedRead{QByteArray(), -1, EINTR});
+    r.system->handles->reads.enqueue(ScriptedRead{QByteArray("\x02\xF0\x01", 3)});
+    ReadStop devStop;
+    EXPECT_EQ(dev->readWait(buffer, sizeof buffer, devStop), 3);
+    devStop.stop();
+    EXPECT_EQ(dev->readWait(buffer, sizeof buffer, devStop), 0);
 }
 
 TEST(HidrawBackend, StringDescriptorsComeRawFromTheParentUsbDevice)

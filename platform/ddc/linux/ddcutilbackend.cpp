@@ -3,6 +3,7 @@
 #include <QDebug>
 
 #include <ddcutil_c_api.h>
+#include <dlfcn.h>
 
 #include <cstdlib>
 #include <future>
@@ -10,8 +11,62 @@
 
 namespace {
 
+// libddcutil is loaded on the worker's first request, not linked: a run that never
+// asks a monitor (a laptop without a pen display) neither maps it nor the libraries it
+// pulls in (kmod, libcrypto, zstd, lzma). The header gives the types.
+struct DdcApi {
+    bool loaded = false;
+    decltype(&ddca_open_display2) open = nullptr;
+    decltype(&ddca_close_display) close = nullptr;
+    decltype(&ddca_rc_name) rcName = nullptr;
+    decltype(&ddca_get_display_info_list2) displayList = nullptr;
+    decltype(&ddca_free_display_info_list) freeDisplayList = nullptr;
+    decltype(&ddca_get_capabilities_string) capabilities = nullptr;
+    decltype(&ddca_get_non_table_vcp_value) getVcp = nullptr;
+    decltype(&ddca_set_non_table_vcp_value) setVcp = nullptr;
+};
+
+template<typename Fn> bool Resolve(void *library, const char *name, Fn *fn)
+{
+    *fn = reinterpret_cast<Fn>(dlsym(library, name));
+    return *fn != nullptr;
+}
+
+DdcApi LoadApi()
+{
+    DdcApi api;
+    void *library = nullptr;
+    for (const char *name : {"libddcutil.so.4", "libddcutil.so.5", "libddcutil.so"}) {
+        library = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+        if (library)
+            break;
+    }
+    if (!library) {
+        qWarning() << "DDC/CI: libddcutil cannot be loaded:" << dlerror();
+        return api;
+    }
+    // Stays loaded for the rest of the run (its own threads and caches live on).
+    api.loaded = Resolve(library, "ddca_open_display2", &api.open) && Resolve(library, "ddca_close_display", &api.close)
+        && Resolve(library, "ddca_rc_name", &api.rcName)
+        && Resolve(library, "ddca_get_display_info_list2", &api.displayList)
+        && Resolve(library, "ddca_free_display_info_list", &api.freeDisplayList)
+        && Resolve(library, "ddca_get_capabilities_string", &api.capabilities)
+        && Resolve(library, "ddca_get_non_table_vcp_value", &api.getVcp)
+        && Resolve(library, "ddca_set_non_table_vcp_value", &api.setVcp);
+    if (!api.loaded)
+        qWarning() << "DDC/CI: libddcutil lacks a function this program calls";
+    return api;
+}
+
+// Worker thread only (every libddcutil call runs there).
+const DdcApi &Api()
+{
+    static const DdcApi api = LoadApi();
+    return api;
+}
+
 struct DisplayListFree {
-    void operator()(DDCA_Display_Info_List *list) const { ddca_free_display_info_list(list); }
+    void operator()(DDCA_Display_Info_List *list) const { Api().freeDisplayList(list); }
 };
 using DisplayList = std::unique_ptr<DDCA_Display_Info_List, DisplayListFree>;
 
@@ -21,16 +76,16 @@ class OpenDisplay {
 public:
     explicit OpenDisplay(DDCA_Display_Ref ref)
     {
-        const DDCA_Status rc = ddca_open_display2(ref, true, &m_handle);
+        const DDCA_Status rc = Api().open(ref, true, &m_handle);
         if (rc != 0) {
-            qWarning() << "ddca_open_display2 failed:" << ddca_rc_name(rc);
+            qWarning() << "ddca_open_display2 failed:" << Api().rcName(rc);
             m_handle = nullptr;
         }
     }
     ~OpenDisplay()
     {
         if (m_handle)
-            ddca_close_display(m_handle);
+            Api().close(m_handle);
     }
     OpenDisplay(const OpenDisplay &) = delete;
     OpenDisplay &operator=(const OpenDisplay &) = delete;
@@ -50,8 +105,11 @@ public:
 
     void detect()
     {
+        displays.clear();
+        if (!Api().loaded)
+            return; // no monitor is ever listed, so no other call reaches the library
         DDCA_Display_Info_List *raw = nullptr;
-        ddca_get_display_info_list2(false, &raw);
+        Api().displayList(false, &raw);
         list.reset(raw);
         displays.clear();
         if (!list)
@@ -125,12 +183,12 @@ void DdcutilBackend::run()
         OpenDisplay open(ref);
         if (!open.handle())
             continue;
-        const DDCA_Status rc = ddca_set_non_table_vcp_value(open.handle(), static_cast<DDCA_Vcp_Feature_Code>(job.code),
-                                                            static_cast<uint8_t>((job.value >> 8) & 0xFF),
-                                                            static_cast<uint8_t>(job.value & 0xFF));
+        const DDCA_Status rc =
+            Api().setVcp(open.handle(), static_cast<DDCA_Vcp_Feature_Code>(job.code),
+                         static_cast<uint8_t>((job.value >> 8) & 0xFF), static_cast<uint8_t>(job.value & 0xFF));
         if (rc != 0)
-            qWarning() << "DDC/CI write of feature" << QStringLiteral("0x%1").arg(job.code, 2, 16, QChar('0')) << "=" << job.value
-                       << "failed:" << ddca_rc_name(rc);
+            qWarning() << "DDC/CI write of feature" << QStringLiteral("0x%1").arg(job.code, 2, 16, QChar('0')) << "="
+                       << job.value << "failed:" << Api().rcName(rc);
     }
     m_pWorker.reset(); // libddcutil's list goes on the thread that made it
 }
@@ -173,10 +231,10 @@ bool DdcutilBackend::capabilities(int display, QByteArray *caps)
         if (!open.handle())
             return;
         char *text = nullptr;
-        const DDCA_Status rc = ddca_get_capabilities_string(open.handle(), &text);
+        const DDCA_Status rc = Api().capabilities(open.handle(), &text);
         std::unique_ptr<char, decltype(&std::free)> owned(text, &std::free);
         if (rc != 0) {
-            qWarning() << "DDC/CI capabilities failed:" << ddca_rc_name(rc);
+            qWarning() << "DDC/CI capabilities failed:" << Api().rcName(rc);
             return;
         }
         if (caps)
@@ -197,9 +255,10 @@ bool DdcutilBackend::getVcp(int display, quint8 code, int *current, int *maximum
         if (!open.handle())
             return;
         DDCA_Non_Table_Vcp_Value value{};
-        const DDCA_Status rc = ddca_get_non_table_vcp_value(open.handle(), code, &value);
+        const DDCA_Status rc = Api().getVcp(open.handle(), code, &value);
         if (rc != 0) {
-            qWarning() << "DDC/CI read of feature" << QStringLiteral("0x%1").arg(code, 2, 16, QChar('0')) << "failed:" << ddca_rc_name(rc);
+            qWarning() << "DDC/CI read of feature" << QStringLiteral("0x%1").arg(code, 2, 16, QChar('0'))
+                       << "failed:" << Api().rcName(rc);
             return;
         }
         if (current)

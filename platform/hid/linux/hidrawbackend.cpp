@@ -21,8 +21,7 @@ HidrawBackend::HidrawBackend(std::shared_ptr<HidrawSystem> system, std::shared_p
 
 bool HidrawBackend::init()
 {
-    // hidapi is initialised with the system object; udev and libusb need nothing up
-    // front (libusb starts on the first string read).
+    // udev and libusb need nothing up front (libusb starts on the first string read).
     return m_system != nullptr;
 }
 

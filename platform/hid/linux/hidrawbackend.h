@@ -1,5 +1,6 @@
 #pragma once
-// The HID facility on Linux: hidraw nodes found through udev, opened through hidapi.
+// The HID facility on Linux: hidraw nodes found through udev, opened as plain
+// descriptors.
 // See hidrawfacts.h for the interface texts and hidrawdevice.h for an open device.
 
 #include "platform/hid/hidbackend.h"

@@ -58,10 +58,36 @@ int HidrawDevice::readTimeout(uint8_t *buffer, int size, int timeoutMs)
         return -1;
     int error = 0;
     const int n = m_reader->readTimeout(buffer, size, timeoutMs, &error);
+    return readResult(n, size, error);
+}
+
+int HidrawDevice::readWait(uint8_t *buffer, int size, ReadStop &stop)
+{
+    if (m_gone.load())
+        return -1;
+    if (!buffer || size <= 0)
+        return -1;
+    // Blocks in poll() on the node and the stop descriptor: no time-out, no wake-ups
+    // while the tablet is idle.
+    for (;;) {
+        if (stop.stopped())
+            return 0;
+        int error = 0;
+        const int n = m_reader->readWait(buffer, size, stop.descriptor(), &error);
+        // 0: stopped (seen above next time round) or a wait slice ended; EINTR: a
+        // signal cut the wait short.
+        if (n == 0 || (n < 0 && error == EINTR))
+            continue;
+        return readResult(n, size, error);
+    }
+}
+
+int HidrawDevice::readResult(int n, int size, int error)
+{
     if (n >= 0)
         return n > size ? size : n;
     if (error == EINTR) {
-        // A signal cut the wait short (hidapi reports that as a failure): nothing came.
+        // A signal cut the wait short: nothing came.
         return 0;
     }
     // ENODEV or EIO from the read, or a hang-up on the node: the device is gone. Later

@@ -1,12 +1,11 @@
 #pragma once
 // One open hidraw interface.
 //
-// Two hidapi handles on the same node: the reading thread reads on one, the command
-// sender writes on the other. hidapi 0.13.1 frees the same per-handle error text in
-// hid_write and hid_read_timeout, so the two on one handle at once can double-free;
-// hidraw gives each open its own report queue, so nothing is lost by the second open.
+// Two handles on the same node: the reading thread reads on one, the command sender
+// writes on the other; hidraw gives each open its own report queue, so nothing is lost
+// by the second open.
 //
-// Threads: readTimeout() on the reading thread only (m_reader, m_gone); write() on any
+// Threads: readTimeout() and readWait() on the reading thread only (m_reader, m_gone); write() on any
 // thread, serialised by m_writeLock (m_writer); the string reads on any thread (they
 // touch no member state); grabKernelInput() and the destructor on the owner's thread,
 // serialised by m_grabLock.
@@ -29,6 +28,7 @@ public:
 
     int write(const uint8_t *data, int length) override;
     int readTimeout(uint8_t *buffer, int size, int timeoutMs) override;
+    int readWait(uint8_t *buffer, int size, ReadStop &stop) override;
     bool indexedString(int index, QString *text) override;
     int indexedStringRaw(int index, uint8_t *buffer, int size) override;
     int grabKernelInput() override;
@@ -36,6 +36,9 @@ public:
     const HidrawFacts &facts() const { return m_facts; }
 
 private:
+    // What readTimeout() and readWait() make of a handle's answer.
+    int readResult(int n, int size, int error);
+
     const HidrawFacts m_facts;
     std::shared_ptr<HidrawSystem> m_system;
 

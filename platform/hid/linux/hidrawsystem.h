@@ -1,5 +1,5 @@
 #pragma once
-// What the hidraw backend takes from the system: udev facts, hidapi handles and USB
+// What the hidraw backend takes from the system: udev facts, node handles and USB
 // string descriptors. LinuxHidrawSystem is the real one; tests give fixtures.
 
 #include "platform/hid/linux/hidrawfacts.h"
@@ -7,18 +7,34 @@
 #include <QString>
 #include <QVector>
 
+#include <poll.h>
+
 #include <cstdint>
 #include <memory>
 
-// One hidapi handle on a hidraw node.
+// One handle on a hidraw node.
 class HidrawHandle {
 public:
     virtual ~HidrawHandle() = default;
-    // hid_read_timeout: the report length, 0 after timeoutMs without one, -1 on failure.
-    // On -1, *error is the errno of the failing call, or 0 when the node reported a
-    // hang-up or error condition without one (the device is gone).
+    // The report length, 0 after timeoutMs without one, -1 on failure. On -1, *error is
+    // the errno of the failing call, or 0 when the node reported a hang-up or error
+    // condition without one (the device is gone).
     virtual int readTimeout(uint8_t *buffer, int size, int timeoutMs, int *error) = 0;
-    // hid_write: the bytes written or -1.
+    // As readTimeout() without a time-out: 0 once stopFd (a ReadStop's descriptor) is
+    // readable. Handles without a descriptor of their own wait in slices.
+    virtual int readWait(uint8_t *buffer, int size, int stopFd, int *error)
+    {
+        for (;;) {
+            const int n = readTimeout(buffer, size, kWaitSliceMs, error);
+            if (n != 0)
+                return n;
+            pollfd stop = {stopFd, POLLIN, 0};
+            if (stopFd < 0 || poll(&stop, 1, 0) != 0)
+                return 0;
+        }
+    }
+    static constexpr int kWaitSliceMs = 100;
+    // The bytes written or -1.
     virtual int write(const uint8_t *data, int length) = 0;
 };
 

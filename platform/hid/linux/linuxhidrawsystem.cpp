@@ -3,12 +3,18 @@
 #include <QDebug>
 #include <QFile>
 
-#include <hidapi/hidapi.h>
+#include "platform/hid/linux/pollread.h"
+
+#include <fcntl.h>
 #include <libudev.h>
+#include <linux/hidraw.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #include <libusb-1.0/libusb.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -31,30 +37,36 @@ QString Text(const char *value)
     return value ? QString::fromUtf8(value) : QString();
 }
 
-class HidapiHandle : public HidrawHandle {
+// A hidraw node opened as hidapi opens it (read-write, refused unless the node answers
+// the descriptor-size ioctl), read with poll() and read() so a wait can also end on a
+// stop descriptor.
+class NodeHandle : public HidrawHandle {
 public:
-    explicit HidapiHandle(hid_device *device) : m_device(device) {}
-    ~HidapiHandle() override { hid_close(m_device); }
-    HidapiHandle(const HidapiHandle &) = delete;
-    HidapiHandle &operator=(const HidapiHandle &) = delete;
+    explicit NodeHandle(int fd) : m_fd(fd) {}
+    ~NodeHandle() override { close(m_fd); }
+    NodeHandle(const NodeHandle &) = delete;
+    NodeHandle &operator=(const NodeHandle &) = delete;
 
     int readTimeout(uint8_t *buffer, int size, int timeoutMs, int *error) override
     {
-        // hidapi 0.13.1 returns -1 for a failed poll (EINTR included), for POLLERR or
-        // POLLHUP on the node (no errno then) and for a failed read (ENODEV, EIO); errno
-        // is left as the failing call set it.
-        errno = 0;
-        const int n = hid_read_timeout(m_device, buffer, size_t(size), timeoutMs);
-        *error = n < 0 ? errno : 0;
-        return n;
+        return PollRead(m_fd, -1, timeoutMs, buffer, size, error);
+    }
+    int readWait(uint8_t *buffer, int size, int stopFd, int *error) override
+    {
+        // Without a stop descriptor the caller looks at its stop flag between slices.
+        return PollRead(m_fd, stopFd, stopFd < 0 ? kWaitSliceMs : -1, buffer, size, error);
     }
     int write(const uint8_t *data, int length) override
     {
-        return hid_write(m_device, data, size_t(length));
+        ssize_t n;
+        do {
+            n = ::write(m_fd, data, size_t(length));
+        } while (n < 0 && errno == EINTR);
+        return n < 0 ? -1 : int(n);
     }
 
 private:
-    hid_device *m_device;
+    const int m_fd;
 };
 
 struct UsbHandleClose {
@@ -63,10 +75,7 @@ struct UsbHandleClose {
 
 } // namespace
 
-LinuxHidrawSystem::LinuxHidrawSystem()
-{
-    hid_init();
-}
+LinuxHidrawSystem::LinuxHidrawSystem() = default;
 
 LinuxHidrawSystem::~LinuxHidrawSystem()
 {
@@ -167,10 +176,16 @@ bool LinuxHidrawSystem::hidrawNode(const QString &sysname, HidrawTree *tree)
 
 std::unique_ptr<HidrawHandle> LinuxHidrawSystem::openHandle(const QString &devnode)
 {
-    hid_device *device = hid_open_path(devnode.toLocal8Bit().constData());
-    if (!device)
+    const int fd = open(devnode.toLocal8Bit().constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
         return nullptr;
-    return std::make_unique<HidapiHandle>(device);
+    int descriptorSize = 0;
+    if (ioctl(fd, HIDIOCGRDESCSIZE, &descriptorSize) < 0) {
+        qWarning().noquote() << "hidraw:" << devnode << "is no hidraw node:" << std::strerror(errno);
+        close(fd);
+        return nullptr;
+    }
+    return std::make_unique<NodeHandle>(fd);
 }
 
 int LinuxHidrawSystem::usbStringDescriptor(int busnum, int devnum, int index, uint8_t *buffer, int size)

@@ -1,6 +1,6 @@
 #pragma once
-// The real system behind the hidraw backend: libudev for the facts, hidapi (hidraw) for
-// the reports, libusb control transfers for raw string descriptors.
+// The real system behind the hidraw backend: libudev for the facts, the hidraw node for
+// the reports (poll and read, write), libusb control transfers for raw string descriptors.
 
 #include "platform/hid/linux/hidrawsystem.h"
 
