@@ -55,7 +55,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "bluez, xwayland")
+# libddcutil is loaded when a display is first asked about, so shlibdeps cannot see it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libddcutil4")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "bluez, xwayland, rtkit")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${INKORA_PACKAGING}/deb/postinst ${INKORA_PACKAGING}/deb/postrm ${INKORA_PACKAGING}/deb/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
@@ -68,6 +70,7 @@ set(CPACK_RPM_PACKAGE_GROUP "Applications/System")
 set(CPACK_RPM_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_RPM_PACKAGE_AUTOREQPROV ON)
 set(CPACK_RPM_PACKAGE_RELOCATABLE OFF)
+set(CPACK_RPM_PACKAGE_REQUIRES "libddcutil.so.4()(64bit)") # loaded at run time, unseen by rpmbuild
 # (CPack has no Recommends field of its own; the line goes into the header rpmbuild reads.)
 set(CPACK_RPM_SPEC_MORE_DEFINE "Recommends: bluez")
 set(CPACK_RPM_POST_INSTALL_SCRIPT_FILE ${CMAKE_SOURCE_DIR}/packaging/udev-reload.sh)

@@ -1,5 +1,5 @@
 // The real Inkora on emulated kernel devices (umockdev): a tablet found through udev,
-// opened through hidapi on its hidraw node, its strings read through libusb, its pen
+// opened on its hidraw node, its strings read through libusb, its pen
 // reaching the virtual pen made through /dev/uinput; unplugged mid-stroke and plugged
 // back in. The device side is the simulated tablet, answering through the nodes.
 

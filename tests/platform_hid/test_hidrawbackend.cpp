@@ -71,8 +71,8 @@ TEST(HidrawBackend, OpenUsesTwoHandlesOnTheNodeAndGrabsItsInputNodesUntilClosed)
         EXPECT_EQ(r.system->handles->opened, (QStringList{QStringLiteral("/dev/hidraw3"), QStringLiteral("/dev/hidraw3")}));
         EXPECT_EQ(r.grabber->held.values(), (QStringList{QStringLiteral("/dev/input/event5"), QStringLiteral("/dev/input/event6")}));
 
-        // Writes go to one handle, reads to the other (hidapi 0.13.1 must not see both
-        // on one handle at once).
+        // Writes go to one handle, reads to the other, so a command never waits behind
+        // the reading thread's wait.
         const uint8_t mode[10] = {0x02, 0xB0, 0x04};
         EXPECT_EQ(dev->write(mode, sizeof mode), 10);
         uint8_t buffer[64];

@@ -1,5 +1,5 @@
 // The Linux backends on emulated kernel devices (umockdev): the sysfs layouts of real
-// tablets through udev, hidraw nodes through hidapi, EVIOCGRAB on event nodes, the
+// tablets through udev, hidraw nodes opened and polled, EVIOCGRAB on event nodes, the
 // udev monitor's notices and the virtual devices through /dev/uinput.
 #include "platform/hid/hidmonitor.h"
 #include "platform/hid/linux/hidrawbackend.h"

@@ -377,7 +377,7 @@ int HidrawNode::OnIoctl(_UMockdevIoctlBase *, _UMockdevIoctlClient *client, Hidr
         int n = self->m_descriptor.size();
         umockdev_ioctl_data_update(size, 0, reinterpret_cast<guint8 *>(&n), sizeof n);
         std::lock_guard<std::mutex> lock(self->m_lock);
-        ++self->m_opens; // hidapi asks for the size once per open
+        ++self->m_opens; // the descriptor size is asked once per open
         Complete(client, 0, 0);
     } else if (request == HIDIOCGRDESC) {
         UMockdevIoctlData *d = PointerArg(client, sizeof(hidraw_report_descriptor));

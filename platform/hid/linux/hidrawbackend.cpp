@@ -73,7 +73,7 @@ std::unique_ptr<HidDevice> HidrawBackend::open(const QString &path)
     errno = 0;
     std::unique_ptr<HidrawHandle> reader = m_system->openHandle(facts.devnode);
     std::unique_ptr<HidrawHandle> writer = reader ? m_system->openHandle(facts.devnode) : nullptr;
-    const int error = errno; // the failed open's, kept by hidapi
+    const int error = errno; // the failed open's
     if (!reader || !writer) {
         qWarning().noquote() << "hidraw: cannot open" << facts.devnode << ":"
                              << (error ? QString::fromLocal8Bit(std::strerror(error)) : QStringLiteral("failed"))

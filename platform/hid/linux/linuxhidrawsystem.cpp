@@ -37,8 +37,8 @@ QString Text(const char *value)
     return value ? QString::fromUtf8(value) : QString();
 }
 
-// A hidraw node opened as hidapi opens it (read-write, refused unless the node answers
-// the descriptor-size ioctl), read with poll() and read() so a wait can also end on a
+// A hidraw node opened read-write, refused unless the node answers the descriptor-size
+// ioctl (what makes it a hidraw node), read with poll() and read() so a wait can also end on a
 // stop descriptor.
 class NodeHandle : public HidrawHandle {
 public:
