@@ -98,8 +98,8 @@ void BM_ProfileLoadDataFirst(benchmark::State &state)
 }
 BENCHMARK(BM_ProfileLoadDataFirst)->Unit(benchmark::kMicrosecond);
 
-// The settings window's confirm for one tablet: the file read and parsed, the model's
-// elements rewritten, the document written beside the file and renamed over it.
+// The settings window's confirm for one tablet: the file read, the model's element
+// rewritten in its text, the text written beside the file and renamed over it.
 void BM_ProfileSaveFile(benchmark::State &state)
 {
     ProfileFile file;
@@ -118,7 +118,28 @@ void BM_ProfileSaveFile(benchmark::State &state)
 }
 BENCHMARK(BM_ProfileSaveFile)->Unit(benchmark::kMicrosecond);
 
-// Five tablets saved together: one parse, five models rewritten, one replacement.
+// The confirm after an edit: each save changes the file (two settings in turn), so the
+// attribute order of the text is read anew every time.
+void BM_ProfileSaveFileEdited(benchmark::State &state)
+{
+    ProfileFile file;
+    const ProfileStore store(file.path);
+    DeviceProfile profile;
+    if (!file.ok || !store.LoadConfig(QLatin1String(kModel), &profile.data(), &profile.apps())) {
+        state.SkipWithError("no profile to save");
+        return;
+    }
+    for (auto _ : state) {
+        profile.data().DisablePressure ^= 1;
+        if (!store.SaveConfig(QLatin1String(kModel), profile.data(), profile.apps())) {
+            state.SkipWithError("save failed");
+            return;
+        }
+    }
+}
+BENCHMARK(BM_ProfileSaveFileEdited)->Unit(benchmark::kMicrosecond);
+
+// Five tablets saved together: five models' elements rewritten, one replacement.
 void BM_ProfileSaveFiveFile(benchmark::State &state)
 {
     ProfileFile file;
@@ -143,7 +164,8 @@ void BM_ProfileSaveFiveFile(benchmark::State &state)
 }
 BENCHMARK(BM_ProfileSaveFiveFile)->Unit(benchmark::kMicrosecond);
 
-// One model rewritten in a document in memory: parse, rewrite, serialise.
+// One model rewritten in a document in memory: the model's element parsed, rewritten,
+// serialised and put in place of its lines.
 void BM_ProfileSaveData(benchmark::State &state)
 {
     ProfileFile file;
@@ -163,6 +185,28 @@ void BM_ProfileSaveData(benchmark::State &state)
     }
 }
 BENCHMARK(BM_ProfileSaveData)->Unit(benchmark::kMicrosecond);
+
+// The same the whole document's way (a text not in the writer's form): parse,
+// rewrite, serialise every model.
+void BM_ProfileSaveWholeData(benchmark::State &state)
+{
+    ProfileFile file;
+    DeviceProfile profile;
+    if (!LoadConfigFromData(file.bytes, QLatin1String(kModel), &profile.data(), &profile.apps())) {
+        state.SkipWithError("no profile to save");
+        return;
+    }
+    const std::vector<ProfileEntry> entries{ProfileEntry{QLatin1String(kModel), &profile.data(), &profile.apps()}};
+    for (auto _ : state) {
+        QByteArray document = file.bytes;
+        if (!SaveWholeDocument(&document, entries)) {
+            state.SkipWithError("save failed");
+            return;
+        }
+        benchmark::DoNotOptimize(document.size());
+    }
+}
+BENCHMARK(BM_ProfileSaveWholeData)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -151,10 +151,21 @@ void ToByteOffsets(const QByteArray &data, std::vector<std::pair<int, int *>> *w
 // The document last scanned. The tablets that open one after another read the same
 // file; the bytes are compared whole, so any change of the file is scanned anew. Any
 // thread may load (the lock guards `last`; a scan is never changed once shared).
+// A save puts the scan of the text it wrote here (see SpliceModels).
+struct ScanCache {
+    std::mutex lock;
+    std::shared_ptr<const ScannedDocument> last;
+};
+ScanCache &LastScan()
+{
+    static ScanCache cache;
+    return cache;
+}
+
 std::shared_ptr<const ScannedDocument> Scan(const QByteArray &data)
 {
-    static std::mutex lock;
-    static std::shared_ptr<const ScannedDocument> last;
+    std::mutex &lock = LastScan().lock;
+    std::shared_ptr<const ScannedDocument> &last = LastScan().last;
     {
         std::lock_guard<std::mutex> hold(lock);
         if (last && last->data == data)
@@ -1077,6 +1088,164 @@ QByteArray Serialise(const QDomDocument &doc, const AttributeOrder &order)
     return OrderAttributes(bytes, order);
 }
 
+// The attribute order of the text last saved: a save of the same text again (a second
+// confirm, or the tablets saved one after another) skips the pass over the whole text.
+AttributeOrder CachedAttributeOrder(const QByteArray &data)
+{
+    static std::mutex lock; // guards lastData and lastOrder
+    static QByteArray lastData;
+    static AttributeOrder lastOrder;
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        if (!lastData.isNull() && lastData == data)
+            return lastOrder;
+    }
+    AttributeOrder order = AttributeOrderOf(data);
+    std::lock_guard<std::mutex> hold(lock);
+    lastData = data;
+    lastOrder = order;
+    return order;
+}
+
+// The same log lines as FindModel for a model found by the scan.
+void LogModelFound(const XmlRootScan &scan, const QString &key)
+{
+    if (scan.rootHasVersion)
+        qInfo().noquote() << scan.rootTag << "version" << scan.rootVersion;
+    else
+        qInfo().noquote() << scan.rootTag;
+    qInfo().noquote() << "find the xml Config:" << key;
+}
+
+// Rewrites the entries' model elements in the text itself and leaves the rest of it as
+// it stands: each element is parsed alone, rewritten, serialised as the whole document's
+// serialisation writes a child of the root (on lines of its own, indented by 2) and put
+// in place of its old lines. For a file this writer wrote, the result is the whole
+// document's, without parsing and serialising every model. Only for a text the guards
+// passed, in plain UTF-8, with each entry's model found once and on lines of its own;
+// otherwise false, *document untouched, and the whole document's way is taken.
+bool SpliceModels(QByteArray *document, const std::vector<ProfileEntry> &entries)
+{
+    if (entries.empty() || document->trimmed().isEmpty())
+        return false;
+    const std::shared_ptr<const ScannedDocument> scanned = Scan(*document);
+    if (!scanned->passed || scanned->models.isEmpty())
+        return false;
+    const QByteArray &data = scanned->data;
+    struct Piece {
+        int start; // the old lines: [start, end) in data
+        int end;
+        QString key;
+        QByteArray text; // the new lines
+    };
+    std::vector<Piece> pieces;
+    for (const ProfileEntry &entry : entries) {
+        const QPair<int, int> range = scanned->models.value(entry.key, qMakePair(-1, -1));
+        if (range.first < 3 || range.second <= range.first || range.second >= data.size()
+            || data.at(range.first - 3) != '\n' || data.at(range.first - 2) != ' ' || data.at(range.first - 1) != ' '
+            || data.at(range.second) != '\n')
+            return false;
+        for (const Piece &piece : pieces) {
+            if (piece.key == entry.key)
+                return false; // the whole document's way writes the last of them
+        }
+        pieces.push_back(Piece{range.first - 2, range.second + 1, entry.key, QByteArray()});
+    }
+    // The models follow one another on lines of their own, the root's end tag closes the
+    // text, so nothing between them needs the serialiser; the text before the first one
+    // (the declaration, the root's start tag) is serialised as the whole document's way
+    // writes it (the declaration is written again in its own form).
+    std::vector<QPair<int, int>> models;
+    for (auto it = scanned->models.cbegin(); it != scanned->models.cend(); ++it)
+        models.push_back(it.value());
+    std::sort(models.begin(), models.end());
+    if (models.front().first < 3)
+        return false;
+    for (size_t m = 0; m < models.size(); ++m) {
+        const int end = models[m].second;
+        const QByteArray gap =
+            m + 1 < models.size() ? QByteArray("\n  ") : "\n</" + scanned->scan.rootTag.toUtf8() + ">\n";
+        const int gapEnd = m + 1 < models.size() ? models[m + 1].first : data.size();
+        if (end < 0 || gapEnd - end != gap.size() || data.mid(end, gap.size()) != gap)
+            return false;
+    }
+    const AttributeOrder order = CachedAttributeOrder(data);
+    const int headEnd = models.front().first - 2;
+    QDomDocument headDocument;
+    if (data.at(headEnd - 1) != '\n'
+        || !headDocument.setContent(data.left(headEnd) + "  <x/>\n</" + scanned->scan.rootTag.toUtf8() + ">\n"))
+        return false;
+    const QByteArray head = Serialise(headDocument, order);
+    const int headLength = head.lastIndexOf("  <x/>\n");
+    if (headLength <= 0)
+        return false;
+
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        Piece &piece = pieces[i];
+        const QByteArray element = data.mid(piece.start + 2, piece.end - 1 - (piece.start + 2));
+        QDomDocument alone;
+        if (!element.startsWith('<' + piece.key.toUtf8()) || !alone.setContent(element)
+            || alone.documentElement().tagName() != piece.key)
+            return false;
+        QDomElement model = alone.documentElement();
+        WriteModel(alone, model, *entries[i].profile, *entries[i].apps);
+        QTextStream stream(&piece.text, QIODevice::WriteOnly);
+        stream.setCodec("UTF-8");
+        model.save(stream, 2);
+        stream.flush();
+        piece.text = OrderAttributes(piece.text, order);
+        if (!piece.text.startsWith("  <") || !piece.text.endsWith(">\n"))
+            return false;
+    }
+    for (const Piece &piece : pieces)
+        LogModelFound(scanned->scan, piece.key);
+
+    pieces.push_back(Piece{0, headEnd, QString(), head.left(headLength)});
+    std::sort(pieces.begin(), pieces.end(), [](const Piece &a, const Piece &b) { return a.start < b.start; });
+    QByteArray out;
+    out.reserve(data.size() + 4096);
+    int copied = 0;
+    bool pass = true; // the new text meets the guards as the old one did
+    QHash<QString, QPair<int, int>> written;
+    for (const Piece &piece : pieces) {
+        out.append(data.constData() + copied, piece.start - copied);
+        const int at = out.size();
+        out.append(piece.text);
+        copied = piece.end;
+        if (piece.key.isEmpty())
+            continue; // the head
+        written.insert(piece.key, qMakePair(at + 2, out.size() - 1));
+        XmlParseError error;
+        pass = pass && checkXmlLimits(piece.text, &error, kXmlMaxDepth - 1);
+    }
+    out.append(data.constData() + copied, data.size() - copied);
+
+    // The next load or save of this text skips the guards' pass: the models not written
+    // only moved by what the pieces before them grew or shrank.
+    if (pass && out.size() <= kXmlMaxFileBytes) {
+        auto next = std::make_shared<ScannedDocument>();
+        next->data = out;
+        next->passed = true;
+        next->scan = scanned->scan;
+        next->scan.children.clear(); // character offsets of the old text
+        for (auto it = scanned->models.cbegin(); it != scanned->models.cend(); ++it) {
+            if (written.contains(it.key()))
+                continue;
+            int shift = 0;
+            for (const Piece &piece : pieces) {
+                if (piece.end <= it.value().first)
+                    shift += piece.text.size() - (piece.end - piece.start);
+            }
+            written.insert(it.key(), qMakePair(it.value().first + shift, it.value().second + shift));
+        }
+        next->models = written;
+        std::lock_guard<std::mutex> hold(LastScan().lock);
+        LastScan().last = next;
+    }
+    *document = out;
+    return true;
+}
+
 bool WriteFile(const QString &path, const QByteArray &bytes, int *code)
 {
     // Written beside the old file and renamed over it on commit: the old file stays
@@ -1161,6 +1330,19 @@ QStringList UnreadableModels(const QByteArray &data, const QStringList &keys)
 }
 
 bool SaveConfigToData(QByteArray *document, const std::vector<ProfileEntry> &entries, int *code, int *written)
+{
+    SetCode(code, ProfileOk);
+    if (written)
+        *written = 0;
+    if (SpliceModels(document, entries)) {
+        if (written)
+            *written = int(entries.size());
+        return true;
+    }
+    return SaveWholeDocument(document, entries, code, written);
+}
+
+bool SaveWholeDocument(QByteArray *document, const std::vector<ProfileEntry> &entries, int *code, int *written)
 {
     SetCode(code, ProfileOk);
     if (written)

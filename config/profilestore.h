@@ -7,9 +7,9 @@
 // taken by position: device facts, common settings, the common profile, the
 // application list. See the reader in profilestore.cpp for each element.
 //
-// Saving rewrites the model's elements in the parsed document and replaces the file
-// through a temporary file and a rename, so a crash or a full disk leaves either the
-// old file or the new one, never a truncated one. A file that does not parse is never
+// Saving rewrites the model's elements (their lines in the text, or in the parsed
+// document) and replaces the file through a temporary file and a rename, so a crash or
+// a full disk leaves either the old file or the new one, never a truncated one. A file that does not parse is never
 // written.
 
 #include "config/appconfigmap.h"
@@ -78,10 +78,16 @@ bool LoadConfigFromData(const QByteArray &data, const QString &key, TabletXMLDat
 // parse for all of them).
 QStringList UnreadableModels(const QByteArray &data, const QStringList &keys);
 
-// Rewrites the entries' model elements in *document (serialised again with an indent
-// of 2). *written counts the entries whose model element was found.
+// Rewrites the entries' model elements in *document. *written counts the entries whose
+// model element was found. A text in the writer's own form (UTF-8, each model on lines
+// of its own) keeps everything but those elements' lines; any other text takes
+// SaveWholeDocument's way.
 bool SaveConfigToData(QByteArray *document, const std::vector<ProfileEntry> &entries,
                       int *code = nullptr, int *written = nullptr);
+// The whole document parsed, rewritten and serialised again with an indent of 2 (the
+// attributes in the order the text shows them): what the text rewrite is held to.
+bool SaveWholeDocument(QByteArray *document, const std::vector<ProfileEntry> &entries,
+                       int *code = nullptr, int *written = nullptr);
 
 // The keypad profile document (root "KPD05App") that a tablet with an on-board profile
 // store takes and gives: one application profile with its four key groups of eleven

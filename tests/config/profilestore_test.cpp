@@ -322,6 +322,36 @@ TEST(DefaultProfiles, AModelReadAloneEqualsTheWholeDocumentsReading)
     }
 }
 
+// A save rewrites only the model's lines of a file in the writer's form: for every model
+// in turn (each save on the text the last one wrote, whose scan the save left behind)
+// the bytes are the whole document's way's, and every model then reads as the whole
+// document's reading gives it.
+TEST(DefaultProfiles, ASaveOfTheModelsLinesEqualsTheWholeDocumentsSave)
+{
+    QByteArray text = ReadAll(DefaultConfigPath());
+    std::vector<std::unique_ptr<Loaded>> edited;
+    for (const auto &key : TableKeys()) {
+        SCOPED_TRACE(key.first.toStdString());
+        edited.push_back(Load(text, key.first));
+        ASSERT_TRUE(edited.back()->ok);
+        DeviceProfile &p = edited.back()->profile;
+        EditLikeTheSettingsWindow(p, key.second == kKindPenDisplay);
+        const std::vector<ProfileEntry> entries{{key.first, &p.data(), &p.apps()}};
+        QByteArray whole = text;
+        ASSERT_TRUE(SaveWholeDocument(&whole, entries));
+        ASSERT_TRUE(SaveConfigToData(&text, entries));
+        ASSERT_EQ(text, whole);
+    }
+    const QByteArray bom = "\xEF\xBB\xBF" + text;
+    for (int i = 0; i < TableKeys().size(); ++i) {
+        const QString key = TableKeys().at(i).first;
+        const auto saved = Load(text, key);
+        ASSERT_TRUE(saved->ok) << qPrintable(key);
+        EXPECT_TRUE(SameProfile(saved->profile, Load(bom, key)->profile)) << qPrintable(key);
+        EXPECT_TRUE(SameProfile(saved->profile, edited[size_t(i)]->profile)) << qPrintable(key);
+    }
+}
+
 // Attribute names per tag, first seen first.
 static QHash<QString, QStringList> AttributeOrders(const QByteArray &document)
 {
