@@ -1088,8 +1088,72 @@ QByteArray Serialise(const QDomDocument &doc, const AttributeOrder &order)
     return OrderAttributes(bytes, order);
 }
 
+bool IsXmlSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// AttributeOrderOf for a text the guards passed (well-formed, no document type): there a
+// "<" outside comments, processing instructions and CDATA sections starts a tag, and a
+// start tag's attribute values are quoted, so the tags are found without a full parse.
+// Namespace declarations are left out as the stream reader leaves them out.
+AttributeOrder CheckedAttributeOrder(const QByteArray &data)
+{
+    AttributeOrder order;
+    const char *p = data.constData();
+    const char *const end = p + data.size();
+    const auto past = [end](const char *from, const char *terminator) {
+        const size_t length = std::strlen(terminator);
+        const void *at = from < end ? memmem(from, size_t(end - from), terminator, length) : nullptr;
+        return at ? static_cast<const char *>(at) + length : end;
+    };
+    while (p < end && (p = static_cast<const char *>(std::memchr(p, '<', size_t(end - p))))) {
+        if (end - p >= 4 && std::memcmp(p, "<!--", 4) == 0) {
+            p = past(p + 4, "-->");
+            continue;
+        }
+        if (end - p >= 9 && std::memcmp(p, "<![CDATA[", 9) == 0) {
+            p = past(p + 9, "]]>");
+            continue;
+        }
+        if (end - p >= 2 && p[1] == '?') {
+            p = past(p + 2, "?>");
+            continue;
+        }
+        if (end - p >= 2 && (p[1] == '/' || p[1] == '!')) {
+            p = past(p + 2, ">");
+            continue;
+        }
+        const char *q = ++p;
+        while (q < end && !IsXmlSpace(*q) && *q != '/' && *q != '>')
+            ++q;
+        QStringList &names = order[QString::fromUtf8(p, int(q - p))];
+        for (;;) {
+            while (q < end && IsXmlSpace(*q))
+                ++q;
+            if (q >= end || *q == '/' || *q == '>')
+                break;
+            const char *name = q;
+            while (q < end && *q != '=' && !IsXmlSpace(*q))
+                ++q;
+            const QString attribute = QString::fromUtf8(name, int(q - name));
+            while (q < end && *q != '"' && *q != '\'')
+                ++q;
+            if (q >= end)
+                break;
+            const void *close = std::memchr(q + 1, *q, size_t(end - q - 1));
+            q = close ? static_cast<const char *>(close) + 1 : end;
+            if (attribute != QLatin1String("xmlns") && !attribute.startsWith(QLatin1String("xmlns:"))
+                && !names.contains(attribute))
+                names << attribute;
+        }
+        p = q;
+    }
+    return order;
+}
+
 // The attribute order of the text last saved: a save of the same text again (a second
-// confirm, or the tablets saved one after another) skips the pass over the whole text.
+// confirm, or the tablets saved one after another) skips even that pass.
 AttributeOrder CachedAttributeOrder(const QByteArray &data)
 {
     static std::mutex lock; // guards lastData and lastOrder
@@ -1100,7 +1164,7 @@ AttributeOrder CachedAttributeOrder(const QByteArray &data)
         if (!lastData.isNull() && lastData == data)
             return lastOrder;
     }
-    AttributeOrder order = AttributeOrderOf(data);
+    AttributeOrder order = CheckedAttributeOrder(data);
     std::lock_guard<std::mutex> hold(lock);
     lastData = data;
     lastOrder = order;
@@ -1169,7 +1233,7 @@ bool SpliceModels(QByteArray *document, const std::vector<ProfileEntry> &entries
         if (end < 0 || gapEnd - end != gap.size() || data.mid(end, gap.size()) != gap)
             return false;
     }
-    const AttributeOrder order = CachedAttributeOrder(data);
+    const AttributeOrder order = CachedAttributeOrder(data); // the guards passed data
     const int headEnd = models.front().first - 2;
     QDomDocument headDocument;
     if (data.at(headEnd - 1) != '\n'
