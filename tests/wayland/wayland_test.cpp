@@ -8,6 +8,7 @@
 #include "mapping/screentable.h"
 #include "platform/display/linux/hyprlanddisplaybackend.h"
 #include "platform/display/linux/swaydisplaybackend.h"
+#include "platform/display/linux/xdgoutputdisplaybackend.h"
 #include "platform/foreground/linux/foregroundfactory.h"
 #include "platform/foreground/linux/hyprlandforegroundbackend.h"
 #include "platform/foreground/linux/swayforegroundbackend.h"
@@ -414,6 +415,41 @@ TEST_F(SwaySession, ScreenTableAndPenFollowTheCompositorsLayout)
         halved |= s.name == QLatin1String("HEADLESS-2") && s.geometry.size() == QSize(640, 360);
     EXPECT_TRUE(halved);
     s_sway->Message(0, "output HEADLESS-2 scale 1");
+}
+
+// The layout other compositors give through xdg-output: sway offers it too, so its own
+// answer is the reference.
+TEST_F(SwaySession, XdgOutputLayoutIsTheCompositorsAndFollowsAScaleChange)
+{
+    std::unique_ptr<XdgOutputDisplayBackend> display = XdgOutputDisplayBackend::open(s_sway->waylandDisplay());
+    ASSERT_TRUE(display);
+    auto swayRects = [] {
+        QMap<QString, QRect> rects;
+        for (const QJsonValue &value : QJsonDocument::fromJson(s_sway->Message(3)).array()) {
+            const QJsonObject r = value.toObject().value(QStringLiteral("rect")).toObject();
+            rects.insert(value.toObject().value(QStringLiteral("name")).toString(),
+                         QRect(r.value(QStringLiteral("x")).toInt(), r.value(QStringLiteral("y")).toInt(),
+                               r.value(QStringLiteral("width")).toInt(), r.value(QStringLiteral("height")).toInt()));
+        }
+        return rects;
+    };
+    auto ourRects = [&] {
+        QMap<QString, QRect> rects;
+        for (const DisplayScreen &s : display->physicalScreens())
+            rects.insert(s.name, s.geometry);
+        return rects;
+    };
+    EXPECT_EQ(ourRects(), swayRects());
+    EXPECT_EQ(ourRects().value(QStringLiteral("HEADLESS-1")), QRect(0, 0, 1536, 864));
+
+    QSignalSpy changed(display.get(), &DisplayBackend::displayChanged);
+    s_sway->Message(0, "output HEADLESS-2 scale 2");
+    ASSERT_TRUE(changed.wait(5000));
+    EXPECT_EQ(ourRects().value(QStringLiteral("HEADLESS-2")), QRect(0, 864, 640, 360));
+    EXPECT_EQ(ourRects(), swayRects());
+    s_sway->Message(0, "output HEADLESS-2 scale 1");
+    ASSERT_TRUE(changed.wait(5000));
+    EXPECT_EQ(ourRects(), swayRects());
 }
 
 TEST_F(SwaySession, ProfilesFollowTheFocusAcrossNativeAndXWaylandWindows)
