@@ -324,6 +324,12 @@ protected:
                                          {"SWAYSOCK", s_sway->socketPath()}}));
     }
 
+    // The compositor's socket by its full path: sway's runtime folder is not ours.
+    static QByteArray WaylandSocket()
+    {
+        return QFile::encodeName(s_sway->folder() + QLatin1Char('/') + QFile::decodeName(s_sway->waylandDisplay()));
+    }
+
     static SwayServer *s_sway;
     static bool s_up;
     static bool s_skip;
@@ -421,7 +427,7 @@ TEST_F(SwaySession, ScreenTableAndPenFollowTheCompositorsLayout)
 // answer is the reference.
 TEST_F(SwaySession, XdgOutputLayoutIsTheCompositorsAndFollowsAScaleChange)
 {
-    std::unique_ptr<XdgOutputDisplayBackend> display = XdgOutputDisplayBackend::open(s_sway->waylandDisplay());
+    std::unique_ptr<XdgOutputDisplayBackend> display = XdgOutputDisplayBackend::open(WaylandSocket());
     ASSERT_TRUE(display);
     auto swayRects = [] {
         QMap<QString, QRect> rects;
@@ -501,14 +507,17 @@ TEST_F(SwaySession, ProfilesFollowTheFocusAcrossNativeAndXWaylandWindows)
     ASSERT_TRUE(pathIs(QStringLiteral("/usr/bin/foot")));
     std::unique_ptr<SwayDisplayBackend> display = SwayDisplayBackend::open(s_sway->socketPath(), QByteArray());
     ASSERT_TRUE(display);
+    std::unique_ptr<XdgOutputDisplayBackend> outputs = XdgOutputDisplayBackend::open(WaylandSocket());
+    ASSERT_TRUE(outputs);
     s_sway->Stop();
     ASSERT_TRUE(pathIs(QString()));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !display->isAvailable(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !display->isAvailable() && !outputs->isAvailable(); }, 5000));
     EXPECT_EQ(display->physicalScreens().size(), 2u); // the last layout stays
+    EXPECT_EQ(outputs->physicalScreens().size(), 2u);
     QString why;
     bool skip = false;
     ASSERT_TRUE(s_sway->Start(2, Config(), &why, &skip)) << why.toLocal8Bit().constData();
     ASSERT_TRUE(s_sway->Exec(QStringLiteral("foot sleep 600")));
     EXPECT_TRUE(pathIs(QStringLiteral("/usr/bin/foot")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return display->isAvailable(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return display->isAvailable() && outputs->isAvailable(); }, 5000));
 }
