@@ -32,6 +32,7 @@
 #include "platform/display/displaybackend.h"
 #include "platform/display/linux/hyprlanddisplaybackend.h"
 #include "platform/display/linux/swaydisplaybackend.h"
+#include "platform/display/linux/xdgoutputdisplaybackend.h"
 #include "platform/display/linux/xrandrdisplaybackend.h"
 #include "platform/hid/hidmonitor.h"
 #include "platform/hid/linux/hidrawbackend.h"
@@ -197,9 +198,13 @@ AppCore::AppCore(const QString &installFolder, const LocaleBackend &locale, std:
                && (m_pDisplay = HyprlandDisplayBackend::open(m_Session.runtimeDir, m_Session.hyprlandSignature,
                                                              m_Session.x11Display))) {
         m_SessionBackends.display = QStringLiteral("Hyprland IPC monitors");
+    } else if ((m_Session.compositor == Compositor::KWin || m_Session.compositor == Compositor::GnomeShell
+                || m_Session.compositor == Compositor::OtherWayland)
+               && (m_pDisplay = XdgOutputDisplayBackend::open(m_Session.waylandDisplay))) {
+        m_SessionBackends.display = QStringLiteral("xdg-output");
     } else {
-        // Other Wayland compositors: XWayland's view, which differs from the
-        // compositor's own under fractional scaling.
+        // X11, or a compositor without xdg-output: XWayland's view, which differs from
+        // the compositor's own under fractional scaling.
         m_pDisplay = std::make_unique<XRandrDisplayBackend>();
         m_SessionBackends.display =
             m_Session.isWayland() ? QStringLiteral("XWayland RandR") : QStringLiteral("X11 RandR");

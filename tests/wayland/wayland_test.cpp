@@ -8,6 +8,7 @@
 #include "mapping/screentable.h"
 #include "platform/display/linux/hyprlanddisplaybackend.h"
 #include "platform/display/linux/swaydisplaybackend.h"
+#include "platform/display/linux/xdgoutputdisplaybackend.h"
 #include "platform/foreground/linux/foregroundfactory.h"
 #include "platform/foreground/linux/hyprlandforegroundbackend.h"
 #include "platform/foreground/linux/swayforegroundbackend.h"
@@ -323,6 +324,12 @@ protected:
                                          {"SWAYSOCK", s_sway->socketPath()}}));
     }
 
+    // The compositor's socket by its full path: sway's runtime folder is not ours.
+    static QByteArray WaylandSocket()
+    {
+        return QFile::encodeName(s_sway->folder() + QLatin1Char('/') + QFile::decodeName(s_sway->waylandDisplay()));
+    }
+
     static SwayServer *s_sway;
     static bool s_up;
     static bool s_skip;
@@ -416,6 +423,41 @@ TEST_F(SwaySession, ScreenTableAndPenFollowTheCompositorsLayout)
     s_sway->Message(0, "output HEADLESS-2 scale 1");
 }
 
+// The layout other compositors give through xdg-output: sway offers it too, so its own
+// answer is the reference.
+TEST_F(SwaySession, XdgOutputLayoutIsTheCompositorsAndFollowsAScaleChange)
+{
+    std::unique_ptr<XdgOutputDisplayBackend> display = XdgOutputDisplayBackend::open(WaylandSocket());
+    ASSERT_TRUE(display);
+    auto swayRects = [] {
+        QMap<QString, QRect> rects;
+        for (const QJsonValue &value : QJsonDocument::fromJson(s_sway->Message(3)).array()) {
+            const QJsonObject r = value.toObject().value(QStringLiteral("rect")).toObject();
+            rects.insert(value.toObject().value(QStringLiteral("name")).toString(),
+                         QRect(r.value(QStringLiteral("x")).toInt(), r.value(QStringLiteral("y")).toInt(),
+                               r.value(QStringLiteral("width")).toInt(), r.value(QStringLiteral("height")).toInt()));
+        }
+        return rects;
+    };
+    auto ourRects = [&] {
+        QMap<QString, QRect> rects;
+        for (const DisplayScreen &s : display->physicalScreens())
+            rects.insert(s.name, s.geometry);
+        return rects;
+    };
+    EXPECT_EQ(ourRects(), swayRects());
+    EXPECT_EQ(ourRects().value(QStringLiteral("HEADLESS-1")), QRect(0, 0, 1536, 864));
+
+    QSignalSpy changed(display.get(), &DisplayBackend::displayChanged);
+    s_sway->Message(0, "output HEADLESS-2 scale 2");
+    ASSERT_TRUE(changed.wait(5000));
+    EXPECT_EQ(ourRects().value(QStringLiteral("HEADLESS-2")), QRect(0, 864, 640, 360));
+    EXPECT_EQ(ourRects(), swayRects());
+    s_sway->Message(0, "output HEADLESS-2 scale 1");
+    ASSERT_TRUE(changed.wait(5000));
+    EXPECT_EQ(ourRects(), swayRects());
+}
+
 TEST_F(SwaySession, ProfilesFollowTheFocusAcrossNativeAndXWaylandWindows)
 {
     const DesktopSession desktop = session();
@@ -465,14 +507,17 @@ TEST_F(SwaySession, ProfilesFollowTheFocusAcrossNativeAndXWaylandWindows)
     ASSERT_TRUE(pathIs(QStringLiteral("/usr/bin/foot")));
     std::unique_ptr<SwayDisplayBackend> display = SwayDisplayBackend::open(s_sway->socketPath(), QByteArray());
     ASSERT_TRUE(display);
+    std::unique_ptr<XdgOutputDisplayBackend> outputs = XdgOutputDisplayBackend::open(WaylandSocket());
+    ASSERT_TRUE(outputs);
     s_sway->Stop();
     ASSERT_TRUE(pathIs(QString()));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !display->isAvailable(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !display->isAvailable() && !outputs->isAvailable(); }, 5000));
     EXPECT_EQ(display->physicalScreens().size(), 2u); // the last layout stays
+    EXPECT_EQ(outputs->physicalScreens().size(), 2u);
     QString why;
     bool skip = false;
     ASSERT_TRUE(s_sway->Start(2, Config(), &why, &skip)) << why.toLocal8Bit().constData();
     ASSERT_TRUE(s_sway->Exec(QStringLiteral("foot sleep 600")));
     EXPECT_TRUE(pathIs(QStringLiteral("/usr/bin/foot")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return display->isAvailable(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return display->isAvailable() && outputs->isAvailable(); }, 5000));
 }
