@@ -15,20 +15,6 @@ namespace {
 
 constexpr int kReadTimeoutMs = 2000;
 
-// The monitor's EDID from the kernel's DRM connector of the same name, for matching a
-// pen display to its DDC/CI monitor; empty when there is none (headless, virtual).
-QByteArray ConnectorEdid(const QString &name)
-{
-    const QStringList cards =
-        QDir(QStringLiteral("/sys/class/drm")).entryList({QStringLiteral("card*-") + name}, QDir::Dirs | QDir::System);
-    for (const QString &card : cards) {
-        QFile edid(QStringLiteral("/sys/class/drm/%1/edid").arg(card));
-        if (edid.open(QIODevice::ReadOnly))
-            return edid.readAll();
-    }
-    return QByteArray();
-}
-
 } // namespace
 
 std::unique_ptr<SwayDisplayBackend> SwayDisplayBackend::open(const QByteArray &socketPath, const QByteArray &x11Display,
@@ -139,7 +125,7 @@ bool SwayDisplayBackend::ParseOutputs(const QByteArray &json, std::vector<Displa
         screen.name = output.value(QStringLiteral("name")).toString();
         // sway has no primary output; the screen table's primary is the one at (0, 0).
         screen.primary = screen.geometry.topLeft() == QPoint(0, 0);
-        screen.edid = ConnectorEdid(screen.name);
+        screen.edid = DrmConnectorEdid(screen.name);
         screens->push_back(screen);
         *described += QStringLiteral(" %1 %2,%3 %4x%5 scale %6 %7")
                           .arg(screen.name)

@@ -1,5 +1,6 @@
 #include "platform/display/linux/xdgoutputdisplaybackend.h"
 
+#include "platform/display/linux/xrandrdisplaybackend.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 
 #include <QDebug>
@@ -201,22 +202,6 @@ std::unique_ptr<Connection> Open(const QByteArray &displayName, QString *why)
     return c;
 }
 
-// The monitor's EDID from the kernel's DRM connector of the same name, for matching a
-// pen display to its DDC/CI monitor; empty when there is none (headless, virtual).
-QByteArray ConnectorEdid(const QString &name)
-{
-    if (name.isEmpty())
-        return QByteArray();
-    const QStringList cards =
-        QDir(QStringLiteral("/sys/class/drm")).entryList({QStringLiteral("card*-") + name}, QDir::Dirs | QDir::System);
-    for (const QString &card : cards) {
-        QFile edid(QStringLiteral("/sys/class/drm/%1/edid").arg(card));
-        if (edid.open(QIODevice::ReadOnly))
-            return edid.readAll();
-    }
-    return QByteArray();
-}
-
 QString TransformName(int32_t transform)
 {
     static const char *const kNames[] = {"normal",  "90",         "180",         "270",
@@ -237,7 +222,7 @@ std::vector<DisplayScreen> Layout(const Connection &c, QString *described)
         screen.name = r->name.isEmpty() ? r->xdgName : r->name;
         // Wayland has no primary output; the screen table's primary is the one at (0, 0).
         screen.primary = screen.geometry.topLeft() == QPoint(0, 0);
-        screen.edid = ConnectorEdid(screen.name);
+        screen.edid = DrmConnectorEdid(screen.name);
         screens.push_back(screen);
         // wl_output's scale is a whole number; the fractional one is the mode over the
         // logical size (turned a quarter, the mode's sides swap).

@@ -1,6 +1,8 @@
 #include "platform/display/linux/xrandrdisplaybackend.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSocketNotifier>
@@ -192,4 +194,18 @@ std::unique_ptr<DisplayBackend> XWaylandLayoutNotices(const QByteArray &x11Displ
         return nullptr;
     QObject::connect(x11.get(), &DisplayBackend::displayChanged, debounce, [debounce] { debounce->start(); });
     return x11;
+}
+
+QByteArray DrmConnectorEdid(const QString &name)
+{
+    if (name.isEmpty())
+        return QByteArray();
+    const QStringList cards =
+        QDir(QStringLiteral("/sys/class/drm")).entryList({QStringLiteral("card*-") + name}, QDir::Dirs | QDir::System);
+    for (const QString &card : cards) {
+        QFile edid(QStringLiteral("/sys/class/drm/%1/edid").arg(card));
+        if (edid.open(QIODevice::ReadOnly))
+            return edid.readAll();
+    }
+    return QByteArray();
 }

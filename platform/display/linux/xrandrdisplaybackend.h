@@ -58,3 +58,8 @@ private:
 // a compositor's layout backend keeps this and re-reads its own layout (through its
 // debounce timer) when one comes. Null without XWayland or RandR.
 std::unique_ptr<DisplayBackend> XWaylandLayoutNotices(const QByteArray &x11Display, QTimer *debounce);
+
+// The monitor's EDID from the kernel's DRM connector of that output name, for matching a
+// pen display to its DDC/CI monitor under a compositor's own layout; empty when there is
+// none (headless, virtual).
+QByteArray DrmConnectorEdid(const QString &name);
