@@ -67,6 +67,29 @@ void FillActionList(const SettingsPageHost &host, QComboBox *list, int id, int a
     list->setMinimumWidth(list->sizeHint().width());
 }
 
+bool ChooseCustomEntry(SettingsPageHost &host, CTablet *tablet, AppConfigNode *app, QComboBox *list, int16_t &id,
+                       const int16_t &actid, char *custom, size_t size, const char *what)
+{
+    QString text = StoredText(custom, size);
+    const TabletXMLData &profile = *tablet->TabletXMLData;
+    const QPointer<CTablet> editing(tablet);
+    const SettingsPageHost::CustomEditor &editor = host.customEditor();
+    const bool accepted = editor && editor(list->window(), &text, profile.DeviceRingNum, profile.DeviceTrackPad);
+    if (!host.editTargetStillHere(editing, app, what, accepted))
+        return false; // the entry, list and tablet may all belong to a tablet that is gone
+    if (!accepted) {
+        list->setCurrentIndex(id == 1 ? list->count() - 1 : qMax(0, list->findData(int(actid))));
+        return false;
+    }
+    tablet->EditProfile([&](TabletXMLData &) {
+        id = 1;
+        SetProfileText(custom, size, text);
+    });
+    list->setItemText(list->count() - 1, CustomEntryText(host, text));
+    list->setToolTip(text);
+    return true;
+}
+
 void KeyListActivated(SettingsPageHost &host, QComboBox *list, int group, int key, int index)
 {
     CTablet *tablet = host.currentTablet();
@@ -76,23 +99,9 @@ void KeyListActivated(SettingsPageHost &host, QComboBox *list, int group, int ke
     KeyConfig &entry = group < 0 ? app->keys[key] : app->groups[group].keys[key];
     const int action = list->itemData(index).toInt();
     if (action == kCustomEntry) {
-        QString text = StoredText(entry.custom, sizeof entry.custom);
-        const TabletXMLData &profile = *tablet->TabletXMLData;
-        const QPointer<CTablet> editing(tablet);
-        const SettingsPageHost::CustomEditor &editor = host.customEditor();
-        const bool accepted = editor && editor(list->window(), &text, profile.DeviceRingNum, profile.DeviceTrackPad);
-        if (!host.editTargetStillHere(editing, app, "express key editor", accepted))
+        if (!ChooseCustomEntry(host, tablet, app, list, entry.id, entry.Actid, entry.custom, sizeof entry.custom,
+                               "express key editor"))
             return;
-        if (!accepted) {
-            list->setCurrentIndex(entry.id == 1 ? list->count() - 1 : qMax(0, list->findData(int(entry.Actid))));
-            return;
-        }
-        tablet->EditProfile([&](TabletXMLData &) {
-            entry.id = 1;
-            SetProfileText(entry.custom, sizeof entry.custom, text);
-        });
-        list->setItemText(list->count() - 1, CustomEntryText(host, text));
-        list->setToolTip(text);
     } else {
         list->setItemText(list->count() - 1, CustomEntryText(host, QString()));
         list->setToolTip(QString());

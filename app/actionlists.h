@@ -7,9 +7,12 @@
 #include <QString>
 
 #include <cstddef>
+#include <cstdint>
 
+class CTablet;
 class QComboBox;
 class SettingsPageHost;
+struct AppConfigNode;
 
 constexpr int kCustomEntry = -1; // item data of the custom entry
 
@@ -23,6 +26,15 @@ QString CustomEntryText(const SettingsPageHost &host, const QString &custom);
 // (ActionOffered) and the custom entry, and shows the stored choice.
 void FillActionList(const SettingsPageHost &host, QComboBox *list, int id, int actid, const QString &custom,
                     ActionPlace place);
+
+// The custom entry of list was chosen for a pen button's or key's entry (its id, Actid
+// and custom fields): the custom editor opens on the stored text and an accepted text
+// becomes the entry's custom function (id 1). Cancelled, the list shows the stored choice
+// again. True only when the text was written; false too when the tablet or profile went
+// away while the editor was open (what names the editor in the log), and then the entry
+// must not be touched.
+bool ChooseCustomEntry(SettingsPageHost &host, CTablet *tablet, AppConfigNode *app, QComboBox *list, int16_t &id,
+                       const int16_t &actid, char *custom, size_t size, const char *what);
 
 // The user chose entry index of an express key's list (group -1: the express-key page,
 // else the key group): the custom entry opens the custom editor; the choice is written

@@ -306,24 +306,9 @@ void PenPage::penButtonActivated(int button, int index)
     PenButtonConfig &entry = app->pens[m_nCurrentPen].buttons[button];
     const int action = list->itemData(index).toInt();
     if (action == kCustomEntry) {
-        QString text = StoredText(entry.custom, sizeof entry.custom);
-        const TabletXMLData &profile = *tablet->TabletXMLData;
-        const QPointer<CTablet> editing(tablet);
-        const SettingsPageHost::CustomEditor &editor = m_host.customEditor();
-        const bool accepted = editor && editor(m_pPage->window(), &text, profile.DeviceRingNum, profile.DeviceTrackPad);
-        if (!m_host.editTargetStillHere(editing, app, "pen button editor", accepted))
-            return; // entry, list and tablet may all belong to a tablet that is gone
-        if (!accepted) {
-            // Cancelled (or no editor): the list shows the stored entry again.
-            list->setCurrentIndex(entry.id == 1 ? list->count() - 1 : qMax(0, list->findData(int(entry.Actid))));
+        if (!ChooseCustomEntry(m_host, tablet, app, list, entry.id, entry.Actid, entry.custom, sizeof entry.custom,
+                               "pen button editor"))
             return;
-        }
-        tablet->EditProfile([&](TabletXMLData &) {
-            entry.id = 1;
-            SetProfileText(entry.custom, sizeof entry.custom, text);
-        });
-        list->setItemText(list->count() - 1, CustomEntryText(m_host, text));
-        list->setToolTip(text);
     } else {
         tablet->EditProfile([&](TabletXMLData &) {
             entry.id = 0;
