@@ -1,6 +1,7 @@
 #include "platform/input/linux/systeminputinjector.h"
 
 #include "platform/input/linux/uinputmouseinjector.h"
+#include "platform/input/linux/wlrvirtualinputinjector.h"
 #include "platform/input/linux/xtestinjector.h"
 
 #include <QDebug>
@@ -14,11 +15,18 @@ std::unique_ptr<InputInjector> createSystemInputInjector(const DesktopSession &s
             said = QStringLiteral("uinput keyboard and pointer");
             return uinput;
         }
+        // No /dev/uinput (kernels without the module, sandboxes): a wlroots compositor
+        // makes the devices itself.
+        if (auto wlr = WlrVirtualInputInjector::open(session.waylandDisplay)) {
+            said = QStringLiteral("wlroots virtual keyboard and pointer");
+            return wlr;
+        }
     }
     if (session.hasX11()) {
         if (auto xtest = XTestInjector::open(session.x11Display)) {
-            said = session.isWayland() ? QStringLiteral("XTest (no /dev/uinput access: X clients only)")
-                                       : QStringLiteral("XTest");
+            said = session.isWayland()
+                ? QStringLiteral("XTest (no /dev/uinput access, no virtual keyboard protocol: X clients only)")
+                : QStringLiteral("XTest");
             return xtest;
         }
     }
@@ -29,6 +37,7 @@ std::unique_ptr<InputInjector> createSystemInputInjector(const DesktopSession &s
         }
     }
     said = QStringLiteral("none");
-    qWarning() << "Synthetic input unavailable: no X server with XTest and no access to /dev/uinput";
+    qWarning() << "Synthetic input unavailable: no access to /dev/uinput, no virtual keyboard protocol and no X server "
+                  "with XTest";
     return nullptr;
 }

@@ -1,7 +1,8 @@
 #pragma once
-// The input facility of this session: XTest in an X session; the uinput keyboard and
-// pointer in a Wayland one (XTest would reach X clients only), or XTest there when
-// /dev/uinput cannot be opened. Null when neither is there; synthetic input then fails.
+// The input facility of this session: XTest in an X session. In a Wayland one, where
+// XTest would reach X clients only: the uinput keyboard and pointer when /dev/uinput can
+// be opened; else the compositor's virtual keyboard and pointer (wlroots compositors);
+// else XTest through XWayland. Null when none is there; synthetic input then fails.
 
 #include "platform/input/inputinjector.h"
 #include "platform/session/desktopsession.h"
