@@ -13,9 +13,12 @@
 #include "platform/foreground/linux/hyprlandforegroundbackend.h"
 #include "platform/foreground/linux/swayforegroundbackend.h"
 #include "platform/foreground/sessionforegroundbackend.h"
+#include "platform/input/linux/systeminputinjector.h"
+#include "platform/input/linux/wlrvirtualinputinjector.h"
 #include "platform/session/desktopsession.h"
 #include "platform/session/linux/swayipc.h"
 #include "tests/action/actionharness.h"
+#include "tests/device/logcapture.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -330,6 +333,48 @@ protected:
         return QFile::encodeName(s_sway->folder() + QLatin1Char('/') + QFile::decodeName(s_sway->waylandDisplay()));
     }
 
+    // A native client whose terminal is raw and copies what it receives (keys as typed,
+    // clicks and the wheel as mouse reports) to *out; focused, its rectangle in *window.
+    static bool StartRawTerminal(const QString &appId, QString *out, QRect *window)
+    {
+        const QString base = s_sway->folder() + QLatin1Char('/') + appId;
+        *out = base + QStringLiteral(".out");
+        QFile::remove(*out);
+        QFile::remove(base + QStringLiteral(".ready"));
+        QFile script(base + QStringLiteral(".sh"));
+        if (!script.open(QIODevice::WriteOnly))
+            return false;
+        script.write(QStringLiteral("stty raw -echo\nprintf '\\033[?1000h'\ntouch %1.ready\nexec cat > %2\n")
+                         .arg(base, *out)
+                         .toUtf8());
+        script.close();
+        if (!s_sway->Exec(QStringLiteral("foot --app-id=%1 sh %2").arg(appId, script.fileName()))
+            || !WaitUntil(10000, [&] { return QFile::exists(base + QStringLiteral(".ready")); }))
+            return false;
+        s_sway->Message(0, QStringLiteral("[app_id=%1] focus").arg(appId).toUtf8());
+        std::function<bool(const QJsonObject &)> find = [&](const QJsonObject &node) {
+            if (node.value(QStringLiteral("app_id")).toString() == appId) {
+                const QJsonObject r = node.value(QStringLiteral("rect")).toObject();
+                *window = QRect(r.value(QStringLiteral("x")).toInt(), r.value(QStringLiteral("y")).toInt(),
+                                r.value(QStringLiteral("width")).toInt(), r.value(QStringLiteral("height")).toInt());
+                return node.value(QStringLiteral("focused")).toBool();
+            }
+            for (const QJsonValue &child : node.value(QStringLiteral("nodes")).toArray())
+                if (find(child.toObject()))
+                    return true;
+            return false;
+        };
+        return WaitUntil(5000, [&] { return find(QJsonDocument::fromJson(s_sway->Message(4)).object()); });
+    }
+    static QByteArray Received(const QString &file, int size)
+    {
+        QFile f(file);
+        WaitUntil(5000, [&] { return f.size() >= size; });
+        QThread::msleep(100); // nothing more follows
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }
+
     static SwayServer *s_sway;
     static bool s_up;
     static bool s_skip;
@@ -520,4 +565,104 @@ TEST_F(SwaySession, ProfilesFollowTheFocusAcrossNativeAndXWaylandWindows)
     ASSERT_TRUE(s_sway->Exec(QStringLiteral("foot sleep 600")));
     EXPECT_TRUE(pathIs(QStringLiteral("/usr/bin/foot")));
     EXPECT_TRUE(QTest::qWaitFor([&] { return display->isAvailable() && outputs->isAvailable(); }, 5000));
+}
+
+// Where /dev/uinput is missing, keys reach native Wayland clients through the
+// compositor's virtual keyboard: a custom function through the action engine types into
+// foot, Shift and Ctrl included; the virtual pointer's click and wheel reach it too.
+TEST_F(SwaySession, ExpressKeysTypeIntoANativeClientThroughTheVirtualKeyboard)
+{
+    // One injector for the whole test: sway 1.7 (wlroots 0.15) can crash when a seat's
+    // only pointer comes and goes at once while XWayland binds to it.
+    std::unique_ptr<InputInjector> injector;
+    if (!QFile::exists(QStringLiteral("/dev/uinput"))) {
+        DesktopSession desktop = session();
+        desktop.waylandDisplay = WaylandSocket();
+        QString name;
+        injector = createSystemInputInjector(desktop, &name);
+        EXPECT_EQ(name, QStringLiteral("wlroots virtual keyboard and pointer"));
+    } else {
+        injector = WlrVirtualInputInjector::open(WaylandSocket());
+    }
+    ASSERT_TRUE(injector);
+    QString out;
+    QRect window;
+    ASSERT_TRUE(StartRawTerminal(QStringLiteral("inkora-keys"), &out, &window));
+
+    ActionHarness h;
+    h.action.SetServices(injector.get(), &h.foreground, &h.system);
+    h.bindCustom(h.profile->CommonAPP, 0, "1|Type|aB^A|65:30,16:42+66:48,17:29+65:30");
+    h.press(1);
+    EXPECT_EQ(Received(out, 3), QByteArray("aB\x01"));
+    // A Shift left down is let go: the next letter is small.
+    const KeyInput shift{16, 42, 0};
+    const KeyInput a[2] = {{65, 30, 0}, {65, 30, KeyUp}};
+    ASSERT_EQ(injector->sendKeys(&shift, 1), 1);
+    injector->releaseHeld();
+    ASSERT_EQ(injector->sendKeys(a, 2), 2);
+    EXPECT_EQ(Received(out, 4),
+              QByteArray("aB\x01"
+                         "a"));
+
+    // Onto the window's middle (0..65535 over the layout's bounding box), a left click
+    // and a notch away from the user: foot reports press, release and wheel up.
+    QRect desk;
+    for (const QJsonValue &value : QJsonDocument::fromJson(s_sway->Message(3)).array()) {
+        const QJsonObject r = value.toObject().value(QStringLiteral("rect")).toObject();
+        desk |= QRect(r.value(QStringLiteral("x")).toInt(), r.value(QStringLiteral("y")).toInt(),
+                      r.value(QStringLiteral("width")).toInt(), r.value(QStringLiteral("height")).toInt());
+    }
+    MouseInput mouse[4] = {};
+    mouse[0].flags = MouseMove | MouseAbsolute;
+    mouse[0].x = (window.center().x() - desk.x()) * 65536 / desk.width();
+    mouse[0].y = (window.center().y() - desk.y()) * 65536 / desk.height();
+    mouse[1].flags = MouseLeftDown;
+    mouse[2].flags = MouseLeftUp;
+    mouse[3].flags = MouseWheel;
+    mouse[3].data = 120;
+    ASSERT_EQ(injector->sendMouse(mouse, 4), 4);
+    // foot scrolls (and reports) three lines per notch by default.
+    const QByteArray reports = Received(out, 4 + 12 + 6).mid(4);
+    ASSERT_TRUE(reports.size() >= 18 && reports.size() % 6 == 0) << reports.toHex().constData();
+    EXPECT_EQ(reports.mid(0, 4), QByteArray("\x1b[M ")); // button 1 down
+    EXPECT_EQ(reports.mid(6, 4), QByteArray("\x1b[M#")); // released
+    for (int i = 12; i < reports.size(); i += 6)
+        EXPECT_EQ(reports.mid(i, 4), QByteArray("\x1b[M`")); // wheel up
+    s_sway->Message(0, "[app_id=inkora-keys] kill");
+}
+
+// The compositor going away mid-use: the calls come back short at once, one log line,
+// and a compositor back on the same socket is served again without what was held.
+TEST_F(SwaySession, VirtualKeyboardFollowsACompositorRestart)
+{
+    LogCapture log;
+    std::unique_ptr<WlrVirtualInputInjector> injector = WlrVirtualInputInjector::open(WaylandSocket());
+    ASSERT_TRUE(injector);
+    const KeyInput shift{16, 42, 0};
+    const KeyInput a[2] = {{65, 30, 0}, {65, 30, KeyUp}};
+    ASSERT_EQ(injector->sendKeys(&shift, 1), 1);
+    s_sway->Stop();
+    EXPECT_EQ(injector->sendKeys(a, 2), 0);
+    MouseInput click{};
+    click.flags = MouseLeftDown;
+    EXPECT_EQ(injector->sendMouse(&click, 1), 0);
+    injector->releaseHeld();
+    EXPECT_EQ(
+        log.lines().filter(QStringLiteral("Input injection (wlroots): the compositor closed the connection")).size(),
+        1);
+
+    QString why;
+    bool skip = false;
+    ASSERT_TRUE(s_sway->Start(2, Config(), &why, &skip)) << why.toLocal8Bit().constData();
+    // Back once a call finds it (a Shift release types nothing); then a client started
+    // after the keyboard is back gets a small letter: the old Shift did not carry over.
+    const KeyInput shiftUp{16, 42, KeyUp};
+    EXPECT_TRUE(WaitUntil(5000, [&] { return injector->sendKeys(&shiftUp, 1) == 1; }));
+    QString out;
+    QRect window;
+    ASSERT_TRUE(StartRawTerminal(QStringLiteral("inkora-again"), &out, &window));
+    EXPECT_EQ(injector->sendKeys(a, 2), 2);
+    EXPECT_EQ(Received(out, 1), QByteArray("a"));
+    EXPECT_EQ(log.lines().filter(QStringLiteral("Input injection (wlroots): connected to the compositor again")).size(),
+              1);
 }

@@ -273,6 +273,22 @@ int KeymapFile(const QByteArray &text)
     return fd;
 }
 
+// Why a round trip failed.
+QString Failure(wl_display *display)
+{
+    const int error = wl_display_get_error(display);
+    if (error == EPROTO) {
+        const wl_interface *interface = nullptr;
+        const uint32_t code = wl_display_get_protocol_error(display, &interface, nullptr);
+        return QStringLiteral("the compositor refused a request (%1 error %2)")
+            .arg(QString::fromLatin1(interface ? interface->name : "?"))
+            .arg(code);
+    }
+    if (error != 0)
+        return QStringLiteral("the connection failed: %1").arg(QString::fromLocal8Bit(std::strerror(error)));
+    return QStringLiteral("the compositor does not answer");
+}
+
 // A connection with both devices made and the keymap accepted; null, with the reason,
 // when there is no compositor, a protocol is missing or the compositor refuses.
 std::unique_ptr<Connection> Connect(const QByteArray &displayName, const Keymap &keymap, QString *why)
@@ -286,7 +302,7 @@ std::unique_ptr<Connection> Connect(const QByteArray &displayName, const Keymap 
     c->registry = wl_display_get_registry(c->display);
     wl_registry_add_listener(c->registry, &kRegistryListener, c.get());
     if (!Roundtrip(c->display)) {
-        *why = QStringLiteral("the compositor does not answer");
+        *why = Failure(c->display);
         return nullptr;
     }
     if (!c->seat || !c->keyboardManager || !c->pointerManager) {
@@ -308,8 +324,7 @@ std::unique_ptr<Connection> Connect(const QByteArray &displayName, const Keymap 
     c->state = xkb_state_new(keymap.keymap);
     // A compositor that refuses untrusted clients answers with an error here.
     if (!c->state || !Roundtrip(c->display)) {
-        *why = wl_display_get_error(c->display) == EPROTO ? QStringLiteral("the compositor refused the devices")
-                                                          : QStringLiteral("the compositor does not answer");
+        *why = c->state ? Failure(c->display) : QStringLiteral("no xkb state");
         return nullptr;
     }
     return c;
