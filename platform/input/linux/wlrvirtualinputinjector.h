@@ -16,7 +16,11 @@
 //    compositor applies to it (that is a libinput device setting);
 //  - its absolute motion is spread by the compositor over its layout's bounding box,
 //    the same box an absolute device is mapped onto, so 0..65535 of 65536 keeps the
-//    design's mapping without knowing the layout.
+//    design's mapping without knowing the layout;
+//  - our pointer is a seat device like a mouse: on a seat with no other pointer (a
+//    headless compositor) its coming and going toggles the seat's pointer capability,
+//    and sway 1.7 (wlroots 0.15) may crash when that happens at once while XWayland
+//    binds to the pointer. One injector lives as long as the program, so this stays rare.
 //
 // Thread: the calling one, under m_mutex (any thread may send). The connection has no
 // thread of its own: requests are flushed with a bounded wait after each event, and the
