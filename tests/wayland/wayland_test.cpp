@@ -521,3 +521,52 @@ TEST_F(SwaySession, ProfilesFollowTheFocusAcrossNativeAndXWaylandWindows)
     EXPECT_TRUE(pathIs(QStringLiteral("/usr/bin/foot")));
     EXPECT_TRUE(QTest::qWaitFor([&] { return display->isAvailable() && outputs->isAvailable(); }, 5000));
 }
+
+// An output plugged in while the backend runs (a new wl_output global), then moved. Its
+// name and rectangle are sway's. Headless sway 1.7 cannot take an output away (its
+// outputs refuse to be disabled), so the removal of a global is not played here. Last:
+// the new output stays in this sway.
+TEST_F(SwaySession, XdgOutputFollowsAnOutputPluggedInAndMoved)
+{
+    std::unique_ptr<XdgOutputDisplayBackend> display = XdgOutputDisplayBackend::open(WaylandSocket());
+    ASSERT_TRUE(display);
+    auto swayRects = [] {
+        QMap<QString, QRect> rects;
+        for (const QJsonValue &value : QJsonDocument::fromJson(s_sway->Message(3)).array()) {
+            const QJsonObject r = value.toObject().value(QStringLiteral("rect")).toObject();
+            rects.insert(value.toObject().value(QStringLiteral("name")).toString(),
+                         QRect(r.value(QStringLiteral("x")).toInt(), r.value(QStringLiteral("y")).toInt(),
+                               r.value(QStringLiteral("width")).toInt(), r.value(QStringLiteral("height")).toInt()));
+        }
+        return rects;
+    };
+    auto ourRects = [&] {
+        QMap<QString, QRect> rects;
+        for (const DisplayScreen &s : display->physicalScreens())
+            rects.insert(s.name, s.geometry);
+        return rects;
+    };
+    const QMap<QString, QRect> before = ourRects();
+    ASSERT_EQ(before, swayRects());
+
+    QSignalSpy changed(display.get(), &DisplayBackend::displayChanged);
+    ASSERT_TRUE(s_sway->Message(0, "create_output").contains("true"));
+    ASSERT_TRUE(changed.wait(5000));
+    const QMap<QString, QRect> plugged = swayRects();
+    ASSERT_EQ(plugged.size(), before.size() + 1);
+    EXPECT_EQ(ourRects(), plugged);
+    QString added;
+    for (const QString &name : plugged.keys())
+        if (!before.contains(name))
+            added = name;
+    ASSERT_FALSE(added.isEmpty());
+    std::vector<ScreenRect> rects;
+    for (const DisplayScreen &s : display->physicalScreens())
+        rects.push_back(ScreenRect{s.geometry.x(), s.geometry.y(), s.geometry.width(), s.geometry.height()});
+    EXPECT_EQ(ScreenTable::Build(rects).count, plugged.size());
+
+    s_sway->Message(0, "output " + added.toUtf8() + " position 1600 100");
+    ASSERT_TRUE(changed.wait(5000));
+    EXPECT_EQ(ourRects().value(added).topLeft(), QPoint(1600, 100));
+    EXPECT_EQ(ourRects(), swayRects());
+}
