@@ -30,6 +30,7 @@
 #include <QTest>
 #include <QTemporaryDir>
 #include <QMap>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -60,6 +61,29 @@ bool WaitUntil(int ms, const std::function<bool()> &done)
         QThread::msleep(10);
     }
     return true;
+}
+
+// Sway's outputs reply as name -> logical rectangle.
+QMap<QString, QRect> OutputRects(const QByteArray &reply)
+{
+    QMap<QString, QRect> rects;
+    for (const QJsonValue &value : QJsonDocument::fromJson(reply).array()) {
+        const QJsonObject r = value.toObject().value(QStringLiteral("rect")).toObject();
+        rects.insert(value.toObject().value(QStringLiteral("name")).toString(),
+                     QRect(r.value(QStringLiteral("x")).toInt(), r.value(QStringLiteral("y")).toInt(),
+                           r.value(QStringLiteral("width")).toInt(), r.value(QStringLiteral("height")).toInt()));
+    }
+    return rects;
+}
+
+// One command to the sway on socket; its reply.
+QByteArray SwayIpcCommand(const QByteArray &socket, const QByteArray &command)
+{
+    SwayIpc ipc;
+    QByteArray reply;
+    if (!ipc.connectTo(socket) || !ipc.request(SwayIpc::RunCommand, command, &reply))
+        return QByteArray();
+    return reply;
 }
 
 QStringList Split(const char *text)
@@ -474,16 +498,7 @@ TEST_F(SwaySession, XdgOutputLayoutIsTheCompositorsAndFollowsAScaleChange)
 {
     std::unique_ptr<XdgOutputDisplayBackend> display = XdgOutputDisplayBackend::open(WaylandSocket());
     ASSERT_TRUE(display);
-    auto swayRects = [] {
-        QMap<QString, QRect> rects;
-        for (const QJsonValue &value : QJsonDocument::fromJson(s_sway->Message(3)).array()) {
-            const QJsonObject r = value.toObject().value(QStringLiteral("rect")).toObject();
-            rects.insert(value.toObject().value(QStringLiteral("name")).toString(),
-                         QRect(r.value(QStringLiteral("x")).toInt(), r.value(QStringLiteral("y")).toInt(),
-                               r.value(QStringLiteral("width")).toInt(), r.value(QStringLiteral("height")).toInt()));
-        }
-        return rects;
-    };
+    auto swayRects = [] { return OutputRects(s_sway->Message(3)); };
     auto ourRects = [&] {
         QMap<QString, QRect> rects;
         for (const DisplayScreen &s : display->physicalScreens())
@@ -665,4 +680,70 @@ TEST_F(SwaySession, VirtualKeyboardFollowsACompositorRestart)
     EXPECT_EQ(Received(out, 1), QByteArray("a"));
     EXPECT_EQ(log.lines().filter(QStringLiteral("Input injection (wlroots): connected to the compositor again")).size(),
               1);
+}
+
+// Outputs that come and go, as a compositor shows them: a sway nested in the test's sway
+// (its Wayland backend) shows each output as a window of the outer one, so closing that
+// window unplugs the output (its wl_output global goes) and create_output plugs a new one.
+// Headless outputs cannot do this: sway 1.7's headless backend refuses to disable them.
+TEST_F(SwaySession, XdgOutputFollowsOutputsUnpluggedPluggedAndMoved)
+{
+    const QString folder = s_sway->folder();
+    const auto sockets = [&] {
+        return QDir(folder)
+            .entryList({QStringLiteral("wayland-*")}, QDir::System)
+            .filter(QRegularExpression(QStringLiteral("^wayland-\\d+$")));
+    };
+    const QStringList outer = sockets();
+    QFile config(folder + QStringLiteral("/nested.config"));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly) && config.write("\n") == 1);
+    config.close();
+    const QByteArray nestedIpc = QFile::encodeName(folder + QStringLiteral("/nested.sock"));
+    ASSERT_TRUE(s_sway->Exec(QStringLiteral("env WLR_BACKENDS=wayland WLR_WL_OUTPUTS=2 SWAYSOCK=%1 sway -c %2")
+                                 .arg(QFile::decodeName(nestedIpc), config.fileName())));
+    const auto nestedRects = [&] {
+        SwayIpc ipc;
+        QByteArray reply;
+        QMap<QString, QRect> rects;
+        if (ipc.connectTo(nestedIpc) && ipc.request(SwayIpc::GetOutputs, QByteArray(), &reply))
+            rects = OutputRects(reply);
+        return rects;
+    };
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return nestedRects().size() == 2 && sockets().size() == outer.size() + 1; }, 10000));
+    QString socket;
+    for (const QString &name : sockets())
+        if (!outer.contains(name))
+            socket = name;
+    std::unique_ptr<XdgOutputDisplayBackend> display =
+        XdgOutputDisplayBackend::open(QFile::encodeName(folder + QLatin1Char('/') + socket));
+    ASSERT_TRUE(display);
+    const auto ours = [&] {
+        QMap<QString, QRect> rects;
+        for (const DisplayScreen &s : display->physicalScreens())
+            rects.insert(s.name, s.geometry);
+        return rects;
+    };
+    const auto same = [&](int count) {
+        return QTest::qWaitFor([&] { return ours().size() == count && ours() == nestedRects(); }, 5000);
+    };
+    EXPECT_TRUE(same(2));
+
+    s_sway->Message(0, "[title=\"wlroots - WL-2\"] kill");
+    EXPECT_TRUE(same(1));
+    EXPECT_EQ(ours().keys(), QStringList{QStringLiteral("WL-1")});
+
+    ASSERT_TRUE(QByteArray(SwayIpcCommand(nestedIpc, "create_output")).contains("true"));
+    EXPECT_TRUE(same(2));
+    const QString added = ours().lastKey();
+    EXPECT_NE(added, QStringLiteral("WL-2")) << "the unplugged output's name stayed";
+    std::vector<ScreenRect> rects;
+    for (const DisplayScreen &s : display->physicalScreens())
+        rects.push_back(ScreenRect{s.geometry.x(), s.geometry.y(), s.geometry.width(), s.geometry.height()});
+    EXPECT_EQ(ScreenTable::Build(rects).count, 2);
+
+    SwayIpcCommand(nestedIpc, "output " + added.toUtf8() + " position 3000 200");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ours().value(added).topLeft() == QPoint(3000, 200); }, 5000));
+    EXPECT_TRUE(same(2));
+    SwayIpcCommand(nestedIpc, "exit");
 }
