@@ -13,7 +13,8 @@
 // SECONDS of floor input, then SECONDS of program input; the medians of the rounds are
 // the figures, so a machine whose speed drifts during the run moves both alike.
 //
-// Usage: bench_multitablet [--seconds N] [--rounds N] [--rate N] [--unbridged] [--live] [--hog]
+// Usage: bench_multitablet [--seconds N] [--rounds N] [--tablets N] [--rate N] [--unbridged] [--live] [--hog]
+// --tablets: fewer than five (the first ones of the five).
 // --unbridged: the test backend that records each report, without the bridge.
 // --hog: during the input a busy process spins on every core (child processes, so their
 // CPU time is not the program's), as a build or a game would; the latency then shows
@@ -348,6 +349,7 @@ int main(int argc, char **argv)
     int seconds = 4;
     int rounds = 5;
     int rate = 1000;
+    int tablets = 5;
     bool bridged = true;
     bool live = false;
     bool hog = false;
@@ -357,6 +359,8 @@ int main(int argc, char **argv)
             seconds = std::max(1, QByteArray(argv[++i]).toInt());
         else if (a == "--rounds" && i + 1 < argc)
             rounds = std::max(1, QByteArray(argv[++i]).toInt());
+        else if (a == "--tablets" && i + 1 < argc)
+            tablets = std::clamp(QByteArray(argv[++i]).toInt(), 1, 5);
         else if (a == "--rate" && i + 1 < argc)
             rate = std::clamp(QByteArray(argv[++i]).toInt(), 1, 1000);
         else if (a == "--unbridged")
@@ -366,7 +370,7 @@ int main(int argc, char **argv)
         else if (a == "--hog")
             hog = true;
         else {
-            std::fprintf(stderr, "usage: bench_multitablet [--seconds N] [--rounds N] [--rate N] [--unbridged] "
+            std::fprintf(stderr, "usage: bench_multitablet [--seconds N] [--rounds N] [--tablets N] [--rate N] [--unbridged] "
                                  "[--live] [--hog]\n");
             return 2;
         }
@@ -420,7 +424,7 @@ int main(int argc, char **argv)
     QVector<std::shared_ptr<SimTablet>> floorSims;
     const QVector<SimModel> &models = SimModels::all();
     for (const SimModel &m : models) {
-        if ((m.kind == 1 || m.kind == 2) && sims.size() < 5) {
+        if ((m.kind == 1 || m.kind == 2) && sims.size() < tablets) {
             sims << hid.plug(m);
             floorSims << floorHid.plug(m);
         }
@@ -570,9 +574,9 @@ int main(int argc, char **argv)
     const double programMedian = Median(programCpu);
     const double reportsPerSecond = Median(reportRates);
 
-    std::printf("Five simulated tablets, %d pen reports/s each, %d rounds of %d s of floor input then %d s of program "
+    std::printf("%d simulated tablets, %d pen reports/s each, %d rounds of %d s of floor input then %d s of program "
                 "input, virtual device %s\n",
-                rate, int(programCpu.size()), seconds, seconds,
+                int(sims.size()), rate, int(programCpu.size()), seconds, seconds,
                 bridged ? "bridged to evdev frames, one write() a frame" : "recording only");
     if (live)
         std::printf("Live values on: %lld records reached the GUI thread's event loop\n", (long long)received);
