@@ -125,31 +125,33 @@ struct ReadStamp {
 };
 thread_local ReadStamp t_Read;
 
+// The stamps. Each tablet's list is written by its reading thread only (reserved before
+// the input, so it never moves) and read by the main thread once the count says the
+// round is written: the instrument adds no lock and no shared line of its own to a
+// report but the count.
 struct Latencies {
-    std::mutex mutex; // the writes come from every reading thread
+    std::mutex mutex; // with done: the end of a round
     std::condition_variable done;
-    std::vector<int64_t> all;
     std::vector<std::vector<int64_t>> perTablet;
-    int64_t writes = 0;
-    int64_t unmatched = 0; // writes without a report of their own (a report written twice)
-    int64_t expected = 0;
+    std::atomic<int64_t> stamped{0};
+    std::atomic<int64_t> unmatched{0}; // writes without a report of their own (a report written twice)
+    std::atomic<int64_t> expected{0};
 
     // A virtual-device write has returned on this reading thread.
     void written(int64_t now)
     {
-        std::lock_guard<std::mutex> lock(mutex);
-        ++writes;
         if (!t_Read.pending) {
             ++unmatched;
-        } else {
-            t_Read.pending = false;
-            const int64_t ns = now - t_Read.ns;
-            all.push_back(ns);
-            perTablet[size_t(t_Read.tablet)].push_back(ns);
+            return;
         }
-        if (int64_t(all.size()) >= expected)
+        t_Read.pending = false;
+        perTablet[size_t(t_Read.tablet)].push_back(now - t_Read.ns);
+        if (stamped.fetch_add(1) + 1 == expected.load()) {
+            std::lock_guard<std::mutex> lock(mutex);
             done.notify_all();
+        }
     }
+    bool roundWritten() const { return stamped.load() >= expected.load(); }
 };
 
 // The Linux backend's event sink without its uinput devices: each frame's events (up to
@@ -485,7 +487,6 @@ int main(int argc, char **argv)
 
     // Input: rate reports a second on every tablet, the floor's and the program's by turns.
     const int perTablet = rate * seconds;
-    lat.all.reserve(size_t(perTablet * rounds * sims.size() + 64));
     for (auto &v : lat.perTablet)
         v.reserve(size_t(perTablet * rounds + 16));
     std::vector<pid_t> hogs;
@@ -508,10 +509,7 @@ int main(int argc, char **argv)
     for (int round = 0; round < rounds && complete; ++round) {
         const double floorPerSecond = floor.run(perTablet, intervalMs);
 
-        {
-            std::lock_guard<std::mutex> lock(lat.mutex);
-            lat.expected = int64_t(perTablet) * sims.size() * (round + 1);
-        }
+        lat.expected = int64_t(perTablet) * sims.size() * (round + 1);
         for (auto &sim : sims)
             QueueInput(*sim, perTablet, intervalMs, perTablet * round);
         const int64_t wall0 = NowNs();
@@ -524,8 +522,7 @@ int main(int argc, char **argv)
             QTimer check;
             check.setInterval(20);
             QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-                std::lock_guard<std::mutex> lock(lat.mutex);
-                roundComplete = int64_t(lat.all.size()) >= lat.expected;
+                roundComplete = lat.roundWritten();
                 if (roundComplete || NowNs() - wall0 > int64_t(seconds + 10) * 1000000000)
                     loop.quit();
             });
@@ -533,8 +530,8 @@ int main(int argc, char **argv)
             loop.exec();
         } else {
             std::unique_lock<std::mutex> lock(lat.mutex);
-            roundComplete = lat.done.wait_for(lock, std::chrono::seconds(seconds + 10),
-                                              [&lat] { return int64_t(lat.all.size()) >= lat.expected; });
+            roundComplete =
+                lat.done.wait_for(lock, std::chrono::seconds(seconds + 10), [&lat] { return lat.roundWritten(); });
         }
         const int64_t cpu = ProcessCpuNs() - cpu0;
         const int64_t wall = NowNs() - wall0;
@@ -559,10 +556,12 @@ int main(int argc, char **argv)
     std::vector<std::vector<int64_t>> perTabletLat;
     int64_t unmatched = 0;
     {
+        // Every round was written (or the run gave up): the reading threads add no more.
         std::lock_guard<std::mutex> lock(lat.mutex);
-        all = lat.all;
         perTabletLat = lat.perTablet;
-        unmatched = lat.unmatched;
+        unmatched = lat.unmatched.load();
+        for (const auto &v : perTabletLat)
+            all.insert(all.end(), v.begin(), v.end());
     }
     if (recording)
         recording->setReportHandler(nullptr);
@@ -586,7 +585,7 @@ int main(int argc, char **argv)
     std::printf("| tablets | reports written | per second | unmatched writes | input complete | log lines at open / during input |\n");
     std::printf("|---|---|---|---|---|---|\n");
     std::printf("| %d | %lld of %lld | %.0f | %lld | %s | %d / %d |\n\n", int(sims.size()), (long long)all.size(),
-                (long long)lat.expected, reportsPerSecond, (long long)unmatched, complete ? "yes" : "NO",
+                (long long)lat.expected.load(), reportsPerSecond, (long long)unmatched, complete ? "yes" : "NO",
                 logLinesAtOpen, logLinesDuringInput);
     {
         std::lock_guard<std::mutex> lock(g_LogMutex);
