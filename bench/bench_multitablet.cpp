@@ -252,7 +252,12 @@ double Median(std::vector<double> values)
 
 // Pen reports of one tablet: into range, then the tip down moving across the tablet;
 // x steps by one device unit per report, so each report has a value of its own. start
-// carries on from the reports queued before, so later rounds keep moving.
+// carries on from the reports queued before, so later rounds keep moving. The first
+// report is due kQueueLeadMs after the call: the queueing thread (plain scheduling,
+// maybe behind a hog) holds the tablet's lock for each report it queues, and a reading
+// thread must not wait for it in the middle of a measured report.
+constexpr int kQueueLeadMs = 100;
+
 void QueueInput(SimTablet &sim, int reports, int intervalMs, int start = 0)
 {
     const SimModel &m = sim.model();
@@ -260,14 +265,18 @@ void QueueInput(SimTablet &sim, int reports, int intervalMs, int start = 0)
     s.pressure = 0;
     s.x = 100;
     s.y = m.maxY / 2;
-    if (start == 0)
-        sim.queuePen(s, intervalMs);
+    int delay = kQueueLeadMs;
+    if (start == 0) {
+        sim.queuePen(s, delay);
+        delay = intervalMs;
+    }
     s.buttons = 0x01;
     for (int i = std::max(1, start); i < start + reports; ++i) {
         s.x = 100 + i % std::max(1, m.maxX - 200);
         s.y = m.maxY / 2 + (i % 200);
         s.pressure = 1000 + (i * 13) % 6000;
-        sim.queuePen(s, intervalMs);
+        sim.queuePen(s, delay);
+        delay = intervalMs;
     }
 }
 
