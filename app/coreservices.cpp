@@ -218,8 +218,8 @@ void AppCore::RefreshPenDisplay()
         MonitorControl search(*ddc, [outputs] { return outputs; });
         DisplaySearchResult result;
         search.FindTheVTDisplay(&result, table);
-        QMetaObject::invokeMethod(this, [this, result, generation] { applyPenDisplay(result, generation); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, result, generation] { applyPenDisplay(result, generation); }, Qt::QueuedConnection);
     });
 }
 

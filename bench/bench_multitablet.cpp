@@ -299,7 +299,8 @@ public:
                 // Scheduled as the reading threads are (real-time where this process
                 // may have it), so the floor's wake-ups cost what theirs do.
                 QString why;
-                MakeThreadRealtime(kFloorPriority, [] { return QDBusConnection::systemBus(); }, &why);
+                MakeThreadRealtime(
+                    kFloorPriority, [] { return QDBusConnection::systemBus(); }, &why);
                 uint8_t buffer[64];
                 while (!m_stop.load()) {
                     if (d && d->readTimeout(buffer, sizeof buffer, 100) > 0 && ++m_read == m_target.load()) {
@@ -381,8 +382,9 @@ int main(int argc, char **argv)
         else if (a == "--hog")
             hog = true;
         else {
-            std::fprintf(stderr, "usage: bench_multitablet [--seconds N] [--rounds N] [--tablets N] [--rate N] [--unbridged] "
-                                 "[--live] [--hog]\n");
+            std::fprintf(stderr,
+                         "usage: bench_multitablet [--seconds N] [--rounds N] [--tablets N] [--rate N] [--unbridged] "
+                         "[--live] [--hog]\n");
             return 2;
         }
     }
@@ -417,7 +419,8 @@ int main(int argc, char **argv)
     } else {
         auto owned = std::make_unique<RecordingVhidBackend>();
         recording = owned.get();
-        recording->setReportHandler([&lat](const QByteArray &, bool, const QVector<VhidEvent> &) { lat.written(NowNs()); });
+        recording->setReportHandler(
+            [&lat](const QByteArray &, bool, const QVector<VhidEvent> &) { lat.written(NowNs()); });
         link.vhid = std::move(owned);
     }
     link.ipc = std::make_unique<PosixIpcBackend>(home.path());

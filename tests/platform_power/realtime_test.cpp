@@ -92,13 +92,13 @@ TEST(RealtimeRequest, OwnRightFirstThenRtkitAndARunawayThreadIsPutBack)
     int policy = -1;
     int afterSpin = -1;
     std::thread worker([&] {
-        way = MakeThreadRealtime(5, [&bus] { return bus.connection(); }, &why);
+        way = MakeThreadRealtime(
+            5, [&bus] { return bus.connection(); }, &why);
         policy = Policy();
         if (way != RealtimeWay::Direct)
             return;
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        while (Policy() == SCHED_FIFO && std::chrono::steady_clock::now() < giveUp) {
-        }
+        while (Policy() == SCHED_FIFO && std::chrono::steady_clock::now() < giveUp) { }
         afterSpin = Policy();
     });
     worker.join();

@@ -72,10 +72,10 @@ bool LimitRealtimeTime(qint64 maxUs)
         return false;
     g_SoftRtTime = limit.rlim_cur;
     g_HardRtTime = limit.rlim_max;
-    struct sigaction current{};
+    struct sigaction current { };
     if (sigaction(SIGXCPU, nullptr, &current) == 0 && current.sa_handler == SIG_DFL
         && !(current.sa_flags & SA_SIGINFO)) {
-        struct sigaction demote{};
+        struct sigaction demote { };
         demote.sa_handler = &DemoteRunaway;
         sigemptyset(&demote.sa_mask);
         demote.sa_flags = SA_RESTART;
@@ -161,8 +161,8 @@ void MakeReadingThreadRealtime()
 {
     static std::atomic<int> told{0}; // a bit per way already logged
     QString why;
-    const RealtimeWay way =
-        MakeThreadRealtime(kReadingThreadPriority, [] { return QDBusConnection::systemBus(); }, &why);
+    const RealtimeWay way = MakeThreadRealtime(
+        kReadingThreadPriority, [] { return QDBusConnection::systemBus(); }, &why);
     const int bit = 1 << int(way);
     if (told.fetch_or(bit) & bit)
         return;
@@ -173,8 +173,6 @@ void MakeReadingThreadRealtime()
     case RealtimeWay::Rtkit:
         qInfo().noquote() << "Reading threads run with real-time scheduling: granted by" << kService;
         break;
-    case RealtimeWay::Plain:
-        qInfo().noquote() << "Reading threads run with plain scheduling:" << why;
-        break;
+    case RealtimeWay::Plain: qInfo().noquote() << "Reading threads run with plain scheduling:" << why; break;
     }
 }
