@@ -60,6 +60,7 @@
 #include <QMetaType>
 #include <QSettings>
 #include <QSystemTrayIcon>
+#include <QThreadPool>
 #include <QTimer>
 
 namespace {
@@ -129,7 +130,7 @@ UsagePairs PairsOf(const QVariantMap &fields, UsagePairs pairs = {})
 
 AppCore::AppCore(const QString &installFolder, const LocaleBackend &locale, std::unique_ptr<HidBackend> hid,
                  StartOrder order)
-    : m_strInstallFolder(installFolder)
+    : m_strInstallFolder(installFolder), m_bSearchOffGuiThread(order == StartOrder::TrayFirst)
 {
     m_strDataFolder = Paths::dataFolder();
     m_strConfigPath = m_strDataFolder + QStringLiteral("/config.xml");
@@ -301,6 +302,9 @@ AppCore::~AppCore()
 {
     // The window first: it shows tablets and services.
     m_pWindow.reset();
+    // A pen display search under way ends before the services it uses (its result,
+    // posted to this object, is dropped with it).
+    m_pSearchPool.reset();
     // No scripted report is taken while the tablets close.
     m_pSimControl.reset();
     if (m_pJsonServer)

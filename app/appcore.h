@@ -27,6 +27,7 @@ struct AppConfigNode;
 class DdcBackend;
 class DiagnosisFunction;
 class DisplayBackend;
+struct DisplaySearchResult;
 class HidMonitor;
 class InstallerLauncher;
 class IpcBackend;
@@ -41,6 +42,7 @@ class QAction;
 class QMenu;
 class QSettings;
 class QSystemTrayIcon;
+class QThreadPool;
 class QTimer;
 class QWidget;
 class SettingForm;
@@ -183,7 +185,9 @@ public slots:
     void OpenDiagnosis();
     void onCloseDiagnosisDlg();
     void OnDisplaySettings();
-    // The pen display search, at start-up and after every display change.
+    // The pen display search, at start-up and after every display change. Under
+    // StartOrder::Now at once, on this thread; under TrayFirst on a worker of its own
+    // (the DDC/CI answers may take seconds), its result applied when it comes back.
     void RefreshPenDisplay();
     // The tray's update entry and the settings panel's driver download.
     void OnUpdateDriver();
@@ -208,6 +212,8 @@ private:
     void applyLanguage(const QString &group);
     void retranslateTray();
     void rebuildWindow();
+    // GUI thread: takes a search's result (the last search asked for only).
+    void applyPenDisplay(const DisplaySearchResult &result, int generation);
 
     QString m_strInstallFolder;
     QString m_strDataFolder;
@@ -240,6 +246,14 @@ private:
     std::unique_ptr<MonitorControl> m_pMonitor;
     bool m_bPenDisplayFound = false;
     QRect m_PenDisplayRect;
+    // The pen display search off the GUI thread: one worker, one search at a time. A
+    // search has copies of the outputs and the screen table, and the DDC backend (whose
+    // calls any thread may make); its result comes back to the GUI thread in a queued
+    // call on this object, which owns the found state above. Goes before the DDC backend
+    // (its destruction waits for a search under way).
+    bool m_bSearchOffGuiThread = false;
+    int m_nSearchGeneration = 0; // GUI thread: the last search asked for
+    std::unique_ptr<QThreadPool> m_pSearchPool;
     std::unique_ptr<UpdateServer> m_pUpdateServer;
     std::unique_ptr<InstallerLauncher> m_pLauncher;
     std::unique_ptr<UpdateOffer> m_pUpdateOffer; // goes before the update server

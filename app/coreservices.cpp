@@ -48,6 +48,7 @@
 #include <QSystemTrayIcon>
 #include <QImageReader>
 #include <QPixmap>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <mutex>
@@ -197,8 +198,35 @@ int AppCore::batteryCharging(const CTablet *tablet) const
 
 void AppCore::RefreshPenDisplay()
 {
-    DisplaySearchResult result;
-    m_pMonitor->FindTheVTDisplay(&result, ScreenTable::Current());
+    const int generation = ++m_nSearchGeneration;
+    if (!m_bSearchOffGuiThread) {
+        DisplaySearchResult result;
+        m_pMonitor->FindTheVTDisplay(&result, ScreenTable::Current());
+        applyPenDisplay(result, generation);
+        return;
+    }
+    // The outputs are read here: the display facility is the GUI thread's.
+    const QVector<MonitorOutput> outputs = MonitorControl::OutputsOf(*m_pDisplay)();
+    const ScreenTableData table = ScreenTable::Current();
+    DdcBackend *ddc = m_pDdc.get();
+    if (!m_pSearchPool) {
+        m_pSearchPool = std::make_unique<QThreadPool>();
+        m_pSearchPool->setMaxThreadCount(1);
+    }
+    m_pSearchPool->start([this, ddc, outputs, table, generation] {
+        // A monitor control of the search's own: the settings dialog's keeps its monitor.
+        MonitorControl search(*ddc, [outputs] { return outputs; });
+        DisplaySearchResult result;
+        search.FindTheVTDisplay(&result, table);
+        QMetaObject::invokeMethod(
+            this, [this, result, generation] { applyPenDisplay(result, generation); }, Qt::QueuedConnection);
+    });
+}
+
+void AppCore::applyPenDisplay(const DisplaySearchResult &result, int generation)
+{
+    if (generation != m_nSearchGeneration)
+        return; // a display change asked for another search since
     m_bPenDisplayFound = result.found != 0 && result.ddcSupported != 0;
     m_PenDisplayRect = result.currentMode;
     m_pMapping->SetPenDisplayMonitor(result.found ? result.screenSlot : -1);

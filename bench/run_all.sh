@@ -28,15 +28,17 @@ for bench in bench_decoder bench_penpath bench_pipeline bench_profile; do
     echo
 done
 
-echo "## bench_multitablet"
-"$BUILD/bench/bench_multitablet" --seconds "${SECONDS_OF_INPUT:-10}"
-echo
-echo "## bench_multitablet --live"
-"$BUILD/bench/bench_multitablet" --seconds "${SECONDS_OF_INPUT:-10}" --live
-echo
-echo "## bench_multitablet --hog"
-"$BUILD/bench/bench_multitablet" --seconds "${SECONDS_OF_INPUT:-10}" --hog
-echo
+# Each: ROUNDS rounds of SECONDS_OF_INPUT s of the floor's input, then as long of the
+# program's; the load average beside each, as other programs share the cores.
+MT_ARGS=(--seconds "${SECONDS_OF_INPUT:-4}" --rounds "${ROUNDS:-5}")
+for mode in "" --live --hog --unbridged; do
+    echo "## bench_multitablet $mode"
+    echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+    # shellcheck disable=SC2086 # an empty mode is no argument
+    "$BUILD/bench/bench_multitablet" "${MT_ARGS[@]}" $mode
+    echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
+    echo
+done
 
 echo "## bench_wayland_focus"
 "$BUILD/bench/bench_wayland_focus" 500

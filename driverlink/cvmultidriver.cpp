@@ -44,7 +44,7 @@ bool CVMultiDriver::IsVirtualDeviceId(const QString &hardwareId)
 bool CVMultiDriver::Init()
 {
     {
-        std::lock_guard<std::mutex> lock(m_ReportMutex);
+        std::lock_guard<AdaptiveMutex> lock(m_ReportMutex);
         std::fill(std::begin(m_Report), std::end(m_Report), uint8_t(0));
         m_hDevice.reset();
         m_bFound = 0;
@@ -54,7 +54,7 @@ bool CVMultiDriver::Init()
         return true;
     }
     qWarning() << "CVMultiDriver::Init failed \n";
-    std::lock_guard<std::mutex> lock(m_ReportMutex);
+    std::lock_guard<AdaptiveMutex> lock(m_ReportMutex);
     m_hDevice.reset();
     return false;
 }
@@ -84,7 +84,7 @@ bool CVMultiDriver::EnmuVisualHidDevice()
             return false;
         }
         {
-            std::lock_guard<std::mutex> lock(m_ReportMutex);
+            std::lock_guard<AdaptiveMutex> lock(m_ReportMutex);
             m_hDevice = std::move(opened);
         }
         m_bFound = 1;
@@ -122,7 +122,7 @@ bool CVMultiDriver::WriteReport()
 bool CVMultiDriver::PenReport(uint8_t status, uint16_t x, uint16_t y, uint16_t pressure, uint8_t tiltX,
                               uint8_t tiltY)
 {
-    std::lock_guard<std::mutex> lock(m_ReportMutex);
+    std::lock_guard<AdaptiveMutex> lock(m_ReportMutex);
     m_Report[0] = kVhidReportId;
     m_Report[1] = kVhidPenKind[0];
     m_Report[2] = kVhidPenKind[1];
@@ -137,7 +137,7 @@ bool CVMultiDriver::PenReport(uint8_t status, uint16_t x, uint16_t y, uint16_t p
 
 bool CVMultiDriver::AbsoluteMouseReport(uint8_t buttons, uint16_t x, uint16_t y, uint16_t pressure)
 {
-    std::lock_guard<std::mutex> lock(m_ReportMutex);
+    std::lock_guard<AdaptiveMutex> lock(m_ReportMutex);
     m_Report[0] = kVhidReportId;
     m_Report[1] = kVhidAbsoluteKind[0];
     m_Report[2] = kVhidAbsoluteKind[1];
@@ -150,7 +150,7 @@ bool CVMultiDriver::AbsoluteMouseReport(uint8_t buttons, uint16_t x, uint16_t y,
 
 bool CVMultiDriver::RelativeMouseReport(uint8_t buttons, int dx, int dy, int wheel)
 {
-    std::lock_guard<std::mutex> lock(m_ReportMutex);
+    std::lock_guard<AdaptiveMutex> lock(m_ReportMutex);
     m_Report[0] = kVhidReportId;
     m_Report[1] = kVhidRelativeKind[0];
     m_Report[2] = kVhidRelativeKind[1];
@@ -163,13 +163,13 @@ bool CVMultiDriver::RelativeMouseReport(uint8_t buttons, int dx, int dy, int whe
 
 void CVMultiDriver::ReleaseAll()
 {
-    std::lock_guard<std::mutex> lock(m_ReportMutex);
+    std::lock_guard<AdaptiveMutex> lock(m_ReportMutex);
     if (m_hDevice)
         m_hDevice->releaseAll();
 }
 
 QByteArray CVMultiDriver::ReportBuffer() const
 {
-    std::lock_guard<std::mutex> lock(m_ReportMutex);
+    std::lock_guard<AdaptiveMutex> lock(m_ReportMutex);
     return QByteArray(reinterpret_cast<const char *>(m_Report), kVhidReportLength);
 }

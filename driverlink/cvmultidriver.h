@@ -9,6 +9,8 @@
 // lock keeps each report whole from its first byte to the write, so two tablets'
 // reports never mix.
 
+#include "platform/sched/adaptivemutex.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -67,6 +69,8 @@ private:
     std::atomic<uint8_t> m_bFound{0};
     // Set by Init before the reading threads start; only used after that.
     std::unique_ptr<VhidDevice> m_hDevice;
-    mutable std::mutex m_ReportMutex; // guards m_Report and the writes to m_hDevice
+    // Guards m_Report and the writes to m_hDevice. Five tablets' reports meet here each
+    // millisecond: it spins before it sleeps.
+    mutable AdaptiveMutex m_ReportMutex;
     uint8_t m_Report[65] = {};
 };

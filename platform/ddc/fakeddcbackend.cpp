@@ -2,6 +2,7 @@
 
 QVector<DdcDisplay> FakeDdcBackend::displays()
 {
+    std::lock_guard<std::mutex> lock(m_mutex);
     QVector<DdcDisplay> list;
     for (int i = 0; i < m_monitors.size(); ++i) {
         if (!m_monitors[i].answers)
@@ -23,6 +24,7 @@ QVector<DdcDisplay> FakeDdcBackend::displays()
 
 bool FakeDdcBackend::capabilities(int display, QByteArray *caps)
 {
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (display < 0 || display >= m_monitors.size() || !m_monitors[display].answers)
         return false;
     if (caps)
@@ -32,6 +34,7 @@ bool FakeDdcBackend::capabilities(int display, QByteArray *caps)
 
 bool FakeDdcBackend::getVcp(int display, quint8 code, int *current, int *maximum)
 {
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (display < 0 || display >= m_monitors.size() || !m_monitors[display].answers)
         return false;
     const FakeMonitor &m = m_monitors[display];
@@ -46,6 +49,7 @@ bool FakeDdcBackend::getVcp(int display, quint8 code, int *current, int *maximum
 
 bool FakeDdcBackend::setVcp(int display, quint8 code, int value)
 {
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (display < 0 || display >= m_monitors.size())
         return false;
     m_writes.append({display, code, value});

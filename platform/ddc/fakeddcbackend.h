@@ -7,6 +7,8 @@
 #include <QMap>
 #include <QVector>
 
+#include <mutex>
+
 struct FakeMonitor {
     QByteArray edid;
     bool answers = true;          // false: capabilities and reads fail, as without DDC/CI
@@ -39,6 +41,9 @@ public:
     void clearWrites() { m_writes.clear(); }
 
 private:
+    // The four calls above may come from two threads (the pen display search runs on a
+    // worker of its own); the test accessors are the test thread's, between calls.
+    std::mutex m_mutex;
     QVector<FakeMonitor> m_monitors;
     QVector<FakeVcpWrite> m_writes;
 };

@@ -86,13 +86,14 @@ protected:
         qputenv("XDG_CONFIG_HOME", m_savedHome);
     }
 
-    MainWindow &open(std::initializer_list<uint16_t> products)
+    MainWindow &open(std::initializer_list<uint16_t> products, AppCore::StartOrder order = AppCore::StartOrder::Now)
     {
         auto hid = std::make_unique<SimHidBackend>();
         m_sim = hid.get();
         for (uint16_t pid : products)
             m_tablets.push_back(hid->plug(*SimModels::find(pid)));
-        m_core = std::make_unique<AppCore>(qEnvironmentVariable("INKORA_BIN_DIR"), FixedLocaleBackend(1033), std::move(hid));
+        m_core = std::make_unique<AppCore>(qEnvironmentVariable("INKORA_BIN_DIR"), FixedLocaleBackend(1033),
+                                           std::move(hid), order);
         m_window = &m_core->window();
         return *m_window;
     }
@@ -748,6 +749,15 @@ TEST_F(SettingsWindowTest, SimulatedPenDisplayIsFoundWithItsSettingsEntry)
         return m_window->findChild<QPushButton *>(QStringLiteral("pushButton_calibrate"));
     };
     EXPECT_FALSE(calibrate()->isHidden()); // calibration is a pen display's
+
+    // Started as the program starts, the search runs off the GUI thread and its result
+    // comes back through the event loop.
+    m_core.reset();
+    m_tablets.clear();
+    open({0x094B}, AppCore::StartOrder::TrayFirst);
+    EXPECT_FALSE(m_core->penDisplayFound());
+    EXPECT_TRUE(QTest::qWaitFor([this] { return m_core->penDisplayFound(); }, 10000));
+    EXPECT_EQ(m_core->mappingModel()->PenDisplayMonitor(), 1);
     m_core.reset();
     setStartupOptions(saved);
 

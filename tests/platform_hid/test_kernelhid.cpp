@@ -308,9 +308,10 @@ TEST(KernelHid, TheVirtualPenMiceAndTheirEventsGoThroughUinput)
     uint8_t report[kVhidReportLength] = {0x40, 0x0A, 0x05, 0x11, 0x00, 0x40, 0x00, 0x20, 0x00, 0x10};
     ASSERT_TRUE(device->write(report, kVhidReportLength, &error));
     made = uinput.devices();
-    int x = -1, pressure = -1;
+    int x = -1, pressure = -1, frames = 0;
     bool touch = false, sync = false;
     for (const input_event &e : made[made.size() - 3].events) {
+        frames += e.type == EV_SYN ? 1 : 0;
         if (e.type == EV_ABS && e.code == ABS_X)
             x = e.value;
         if (e.type == EV_ABS && e.code == ABS_PRESSURE)
@@ -324,6 +325,10 @@ TEST(KernelHid, TheVirtualPenMiceAndTheirEventsGoThroughUinput)
     EXPECT_GT(pressure, 0);
     EXPECT_TRUE(touch);
     EXPECT_TRUE(sync);
+    // Each frame (the tool coming in, then the tip down) in one write, SYN_REPORT last.
+    EXPECT_EQ(frames, 2);
+    EXPECT_EQ(made[made.size() - 3].writes, frames);
+    EXPECT_EQ(made[made.size() - 3].events.last().type, EV_SYN);
 
     device.reset();
     for (const UinputNode::Device &d : uinput.devices())

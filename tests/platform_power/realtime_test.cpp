@@ -7,9 +7,47 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+// The MakeThreadRealtime calls the mock rtkit took, with their arguments.
+QList<QVariantList> RtkitCalls(PrivateBus &bus)
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.RealtimeKit1"), QStringLiteral("/org/freedesktop/RealtimeKit1"),
+        QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("GetMethodCalls"));
+    get << QStringLiteral("MakeThreadRealtime");
+    const QDBusMessage calls = bus.connection().call(get);
+    QList<QVariantList> seen;
+    if (calls.type() != QDBusMessage::ReplyMessage)
+        return seen;
+    const QDBusArgument list = calls.arguments().first().value<QDBusArgument>();
+    list.beginArray();
+    while (!list.atEnd()) {
+        quint64 stamp = 0;
+        QVariantList args;
+        list.beginStructure();
+        list >> stamp >> args;
+        list.endStructure();
+        seen << args;
+    }
+    list.endArray();
+    return seen;
+}
+
+int Policy()
+{
+    return sched_getscheduler(0) & ~SCHED_RESET_ON_FORK;
+}
+
+} // namespace
 
 TEST(RealtimeRequest, AskedOfRtkitWithinItsLimitsAndRefusedWithoutIt)
 {
@@ -32,25 +70,50 @@ TEST(RealtimeRequest, AskedOfRtkitWithinItsLimitsAndRefusedWithoutIt)
     EXPECT_LE(limit.rlim_cur, limit.rlim_max);
 
     // This thread, at the priority the broker allows (3), not the one asked for.
-    QDBusMessage get = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.RealtimeKit1"), QStringLiteral("/org/freedesktop/RealtimeKit1"),
-        QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("GetMethodCalls"));
-    get << QStringLiteral("MakeThreadRealtime");
-    const QDBusMessage calls = bus.connection().call(get);
-    ASSERT_EQ(calls.type(), QDBusMessage::ReplyMessage) << calls.errorMessage().toStdString();
-    const QDBusArgument list = calls.arguments().first().value<QDBusArgument>();
-    QList<QVariantList> seen;
-    list.beginArray();
-    while (!list.atEnd()) {
-        quint64 stamp = 0;
-        QVariantList args;
-        list.beginStructure();
-        list >> stamp >> args;
-        list.endStructure();
-        seen << args;
-    }
-    list.endArray();
+    const QList<QVariantList> seen = RtkitCalls(bus);
     ASSERT_EQ(seen.size(), 1);
     EXPECT_EQ(seen[0].value(0).toULongLong(), quint64(syscall(SYS_gettid)));
     EXPECT_EQ(seen[0].value(1).toUInt(), 3u);
+}
+
+// The thread's own right serves first, without asking the broker, and only after the
+// runaway limit is in force; a real-time thread that spins past the soft limit goes back
+// to plain scheduling instead of taking the process down. Without the right, rtkit.
+TEST(RealtimeRequest, OwnRightFirstThenRtkitAndARunawayThreadIsPutBack)
+{
+    PrivateBus bus;
+    if (!bus.isRunning())
+        GTEST_SKIP() << bus.reason().toStdString();
+    ASSERT_TRUE(
+        bus.startTemplate(QStringLiteral(INKORA_RTKIT_TEMPLATE), QStringLiteral("org.freedesktop.RealtimeKit1")))
+        << bus.reason().toStdString();
+    RealtimeWay way = RealtimeWay::Plain;
+    QString why;
+    int policy = -1;
+    int afterSpin = -1;
+    std::thread worker([&] {
+        way = MakeThreadRealtime(
+            5, [&bus] { return bus.connection(); }, &why);
+        policy = Policy();
+        if (way != RealtimeWay::Direct)
+            return;
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (Policy() == SCHED_FIFO && std::chrono::steady_clock::now() < giveUp) { }
+        afterSpin = Policy();
+    });
+    worker.join();
+
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_RTTIME, &limit), 0);
+    EXPECT_LE(limit.rlim_max, rlim_t(200000));
+    EXPECT_LT(limit.rlim_cur, limit.rlim_max);
+    const int asked = RtkitCalls(bus).size();
+    if (way == RealtimeWay::Direct) {
+        EXPECT_EQ(policy, SCHED_FIFO);
+        EXPECT_EQ(asked, 0);
+        EXPECT_EQ(afterSpin, SCHED_OTHER);
+    } else {
+        EXPECT_EQ(way, RealtimeWay::Rtkit) << why.toStdString();
+        EXPECT_EQ(asked, 1);
+    }
 }

@@ -635,6 +635,7 @@ int UinputNode::OnWrite(_UMockdevIoctlBase *, _UMockdevIoctlClient *client, Uinp
         std::memcpy(&e, arg->data + off, sizeof e);
         d->events << e;
     }
+    ++d->writes;
     Complete(client, arg->data_len, 0);
     return TRUE;
 }

@@ -175,6 +175,7 @@ public:
         QVector<uinput_abs_setup> abs;
         bool created = false, destroyed = false;
         QVector<input_event> events;
+        int writes = 0; // write() calls that brought them
     };
     QVector<Device> devices(); // one per open, in open order
 

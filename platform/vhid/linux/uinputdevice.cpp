@@ -50,7 +50,30 @@ std::unique_ptr<UinputDevice> UinputDevice::create(const QByteArray &uinputPath,
 
 bool UinputDevice::write(uint16_t type, uint16_t code, int32_t value)
 {
-    return libevdev_uinput_write_event(m_uinput, type, code, value) == 0;
+    if (type > EV_MAX || libevdev_event_type_get_max(type) < 0 || code > unsigned(libevdev_event_type_get_max(type)))
+        return false;
+    bool ok = true;
+    if (m_frameCount == kFrameEvents)
+        ok = flush();
+    input_event &event = m_frame[m_frameCount++];
+    event = input_event{}; // the kernel stamps the time
+    event.type = type;
+    event.code = code;
+    event.value = value;
+    if (type == EV_SYN && code == SYN_REPORT)
+        ok = flush() && ok;
+    return ok;
+}
+
+bool UinputDevice::flush()
+{
+    const size_t bytes = sizeof(input_event) * size_t(m_frameCount);
+    m_frameCount = 0;
+    ssize_t written;
+    do {
+        written = ::write(m_fd, m_frame, bytes);
+    } while (written < 0 && errno == EINTR);
+    return written == ssize_t(bytes);
 }
 
 QByteArray UinputDevice::devnode() const
