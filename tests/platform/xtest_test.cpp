@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <utility>
 
 // Last: Xlib's macros (None, Bool, Status) clash with names in the headers above.
@@ -124,6 +127,31 @@ TEST_F(XTest, ClosingReleasesTheButtonsItHeld)
     injector.reset();
     Pointer(&x, &y, &mask);
     EXPECT_FALSE(mask & Button3Mask);
+}
+
+// Xlib ends the program when the X server goes away in the middle of a call (a logout,
+// XWayland restarted). The exit destroys the injector while its call still holds the
+// lock, as the program's shared injector is destroyed: the program must end, not hang.
+TEST(XTestLost, ServerGoneInACallEndsTheProgram)
+{
+    if (!XvfbServer().installed())
+        GTEST_SKIP() << "Xvfb is not installed (Debian package xvfb)";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto loseTheServer = [] {
+        alarm(20); // a hang ends as SIGALRM, not as a stuck test
+        auto *server = new XvfbServer;
+        QString why;
+        static std::unique_ptr<XTestInjector> injector; // destroyed by exit(), as the program's is
+        if (!server->Start(QString(), &why) || !(injector = XTestInjector::open(server->display())))
+            std::_Exit(3);
+        const MouseInput press{0, 0, MouseRightDown};
+        if (injector->sendMouse(&press, 1) != 1)
+            std::_Exit(3);
+        delete server;
+        injector->releaseHeld();
+        std::_Exit(4); // Xlib exits before this
+    };
+    EXPECT_EXIT(loseTheServer(), ::testing::ExitedWithCode(1), "");
 }
 
 TEST(XTestOpen, NoServerNoInjector)

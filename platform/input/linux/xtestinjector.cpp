@@ -29,14 +29,20 @@ std::unique_ptr<XTestInjector> XTestInjector::open(const QByteArray &displayName
 
 XTestInjector::~XTestInjector()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    // Xlib ends the program from inside a call when the X server goes away (its I/O
+    // error handler calls exit()), and the exit destroys us on that thread with the
+    // lock still held: waiting for it would hang the program for good instead of
+    // ending it. The connection is gone, so there is nothing to release or close.
+    if (m_holder.load() == std::this_thread::get_id())
+        return;
+    Hold hold(*this);
     releaseHeldLocked();
     XCloseDisplay(m_display);
 }
 
 void XTestInjector::releaseHeld()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    Hold hold(*this);
     releaseHeldLocked();
 }
 
@@ -125,7 +131,7 @@ bool XTestInjector::injectKey(const KeyInput &input)
 
 int XTestInjector::sendKeys(const KeyInput *inputs, int count)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    Hold hold(*this);
     int sent = 0;
     for (int i = 0; i < count && injectKey(inputs[i]); ++i)
         ++sent;
@@ -135,7 +141,7 @@ int XTestInjector::sendKeys(const KeyInput *inputs, int count)
 
 int XTestInjector::sendMouse(const MouseInput *inputs, int count)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    Hold hold(*this);
     int sent = 0;
     for (int i = 0; i < count && inject(inputs[i]); ++i)
         ++sent;
@@ -146,7 +152,7 @@ int XTestInjector::sendMouse(const MouseInput *inputs, int count)
 
 bool XTestInjector::mouseButtonsSwapped()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    Hold hold(*this);
     unsigned char map[256];
     const int n = XGetPointerMapping(m_display, map, int(sizeof map));
     return n >= 3 && map[0] == 3 && map[2] == 1;

@@ -10,9 +10,11 @@
 
 #include <QByteArray>
 
+#include <atomic>
 #include <bitset>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 struct _XDisplay;
 
@@ -37,7 +39,22 @@ private:
     bool injectKey(const KeyInput &input);
     void releaseHeldLocked();
 
+    // m_mutex held, and the holding thread noted for the destructor.
+    class Hold {
+    public:
+        explicit Hold(XTestInjector &injector) : m_injector(injector), m_lock(injector.m_mutex)
+        {
+            injector.m_holder = std::this_thread::get_id();
+        }
+        ~Hold() { m_injector.m_holder = std::thread::id(); }
+
+    private:
+        XTestInjector &m_injector;
+        std::lock_guard<std::mutex> m_lock;
+    };
+
     std::mutex m_mutex; // Xlib calls on m_display; m_held
+    std::atomic<std::thread::id> m_holder{}; // the thread holding m_mutex, if any
     _XDisplay *m_display;
     unsigned m_held = 0;         // bit n: button n+1 pressed by us
     std::bitset<256> m_heldKeys; // X key codes pressed by us
