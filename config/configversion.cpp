@@ -71,7 +71,7 @@ QString GetConfigXMLFileVersion(const QString &path, int *code, VersionRead read
     // cost several times as much.
     QString version;
     bool rootFound = false;
-    const QByteArray data = file.read(kXmlMaxFileBytes + 1);
+    const QByteArray data = readXmlBytes(&file);
     XmlRootScan scan;
     const bool readOk = read == VersionRead::RootOnly ? ReadRootVersion(data, &version, &rootFound, &error)
                                                       : checkXmlLimits(data, &error, kXmlMaxDepth, &scan);

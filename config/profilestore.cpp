@@ -86,8 +86,7 @@ bool ReadFile(const QString &path, QByteArray *data, const char *prefix, int *co
         SetCode(code, ProfileOpenFailed);
         return false;
     }
-    // One byte past the limit is enough for the guard to refuse the file.
-    *data = file.read(kXmlMaxFileBytes + 1);
+    *data = readXmlBytes(&file);
     return true;
 }
 

@@ -42,7 +42,7 @@ bool CopyReplacing(const QString &source, const QString &target)
 QByteArray ReadAllOf(const QString &path)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.read(kXmlMaxFileBytes + 1) : QByteArray();
+    return file.open(QIODevice::ReadOnly) ? readXmlBytes(&file) : QByteArray();
 }
 
 // Models of the model tables whose profile the default file holds and the chosen file

@@ -73,10 +73,17 @@ bool checkXmlLimits(const QByteArray &data, XmlParseError *error, int maxDepth, 
     return true;
 }
 
+QByteArray readXmlBytes(QIODevice *device)
+{
+    const qint64 limit = kXmlMaxFileBytes + 1;
+    const qint64 left = device->isSequential() ? 0 : device->size() - device->pos();
+    // One more than the size, so a file that grew meanwhile still reads past its size.
+    return device->read(left > 0 && left < limit ? left + 1 : limit);
+}
+
 bool readGuardedXml(QIODevice *device, QDomDocument *document, XmlParseError *error)
 {
-    // One byte past the limit is enough to know the file is too large.
-    const QByteArray data = device->read(kXmlMaxFileBytes + 1);
+    const QByteArray data = readXmlBytes(device);
     if (!checkXmlLimits(data, error))
         return false;
     QDomDocument parsed;

@@ -44,6 +44,11 @@ struct XmlRootScan {
 bool checkXmlLimits(const QByteArray &data, XmlParseError *error, int maxDepth = kXmlMaxDepth,
                     XmlRootScan *scan = nullptr);
 
+// The rest of device, cut one byte past kXmlMaxFileBytes: enough for the guards to
+// refuse a file that is too large. Asks for a file's own size, not the limit, since a
+// read reserves what it asks for and the text (often kept) would hold 16 MiB.
+QByteArray readXmlBytes(QIODevice *device);
+
 // Reads the rest of device (at most kXmlMaxFileBytes), checks the limits and parses it
 // into document. false with the reason on any failure; the document is then untouched.
 bool readGuardedXml(QIODevice *device, QDomDocument *document, XmlParseError *error);
