@@ -40,6 +40,7 @@
 #include "platform/ipc/linux/posixipcbackend.h"
 #include "platform/locale/localebackend.h"
 #include "platform/power/linux/logindpowermonitor.h"
+#include "platform/process/freememory.h"
 #include "platform/vhid/linux/uinputvhidbackend.h"
 #include "platform/window/linux/localsocketwindowbackend.h"
 #include "sim/simbletablet.h"
@@ -270,6 +271,7 @@ void AppCore::startAfterTray(std::unique_ptr<HidBackend> hid)
         hid = std::make_unique<HidrawBackend>();
     }
     startDevices(std::move(hid));
+    scheduleMemoryReturn();
     if (m_pSimControl)
         m_pSimControl->Listen(SimControl::DefaultSocketPath());
 
@@ -453,8 +455,20 @@ void AppCore::onTabletDisconnecting(CTablet *tablet, int slot)
         input->releaseHeld();
 }
 
+void AppCore::scheduleMemoryReturn()
+{
+    if (!m_pMemoryTimer) {
+        m_pMemoryTimer = new QTimer(this);
+        m_pMemoryTimer->setSingleShot(true);
+        m_pMemoryTimer->setInterval(2000);
+        connect(m_pMemoryTimer, &QTimer::timeout, this, [] { ReturnFreeHeapPages(); });
+    }
+    m_pMemoryTimer->start();
+}
+
 void AppCore::tabletsChanged()
 {
+    scheduleMemoryReturn();
     if (m_pWindow) {
         m_pWindow->RefreshDeviceSelector();
     } else {

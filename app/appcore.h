@@ -158,6 +158,10 @@ public:
     // Turns the live values (SentMultiData per packet) on for the current tablet while
     // the window or the diagnosis dialog can show them, and off for every other tablet.
     void updateLiveData();
+    // Once the program has been quiet for a moment after a burst of work (start-up, a
+    // tablet coming or going, the settings window hidden), the heap's free pages go
+    // back to the system: one single-shot timer, nothing while idle.
+    void scheduleMemoryReturn();
     // The battery of every tablet in the tray icon's tool tip; the window shows the
     // current one's.
     void refreshBattery();
@@ -259,6 +263,7 @@ private:
     std::unique_ptr<UpdateOffer> m_pUpdateOffer; // goes before the update server
     QHash<const CTablet *, bool> m_BatteryCharging; // GUI thread; pruned to the open tablets
     QTimer *m_pUsageTimer = nullptr; // child object
+    QTimer *m_pMemoryTimer = nullptr; // child object
     qint64 m_nStartMs = 0;           // start, ms since the epoch
     std::unique_ptr<SettingForm> m_pSettingForm;
     DiagnosisFunction *m_pDiagnosis = nullptr; // deleted on close

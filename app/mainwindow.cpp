@@ -288,6 +288,7 @@ void MainWindow::hideEvent(QHideEvent *event)
 {
     QMainWindow::hideEvent(event);
     m_core.updateLiveData();
+    m_core.scheduleMemoryReturn();
 }
 
 void MainWindow::changeEvent(QEvent *event)
