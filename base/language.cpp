@@ -1,4 +1,5 @@
 #include "base/language.h"
+#include "base/languagetexts.h"
 
 #include "platform/locale/localebackend.h"
 
@@ -229,11 +230,8 @@ QString text(const QSettings &settings, const QString &key, const QString &fallb
 
 bool refreshFileForGroup(const QString &userFile, const QString &defaultFile, const QString &group)
 {
-    const auto hasGroup = [&group](const QString &path) {
-        QSettings file(path, QSettings::IniFormat);
-        file.setIniCodec("UTF-8");
-        return file.childGroups().contains(group);
-    };
+    // Not a settings object: Qt keeps the parse of every file one read, all groups of it.
+    const auto hasGroup = [&group](const QString &path) { return LanguageTexts::hasGroup(path, group); };
     if (hasGroup(userFile) || !QFile::exists(defaultFile) || !hasGroup(defaultFile))
         return false;
     // The copy goes beside the file first, so a failed copy leaves the old file.

@@ -2,6 +2,7 @@
 
 #include "base/language.h"
 
+#include <QFile>
 #include <QStringList>
 
 // The reader follows the INI rules the settings objects of Qt read the file with, so a
@@ -281,20 +282,11 @@ QString usableText(const QByteArray &data, int from, int to)
     return text;
 }
 
-} // namespace
-
-LanguageTexts LanguageTexts::load(const QString &path, const QString &group)
+// Reads group's texts from data into texts (when given); the number of its key lines.
+int readGroup(QByteArray data, const QString &group, QHash<QString, QString> *texts)
 {
-    LanguageTexts texts;
-    texts.m_strPath = path;
-    texts.m_strGroup = group;
-    QByteArray data;
-    bool utf8 = false;
-    if (!Language::readFile(path, &data, &utf8))
-        return texts;
     if (data.startsWith("\xef\xbb\xbf"))
         data.remove(0, 3);
-
     const QString prefix = group + QLatin1Char('/');
     QString section; // with a trailing '/' unless the general one
     bool inGroup = false;
@@ -325,19 +317,39 @@ LanguageTexts LanguageTexts::load(const QString &path, const QString &group)
             continue;
         key.remove(0, prefix.size());
         ++keys;
-        if (key.isEmpty()) // "=text": no key can ask for it
+        if (key.isEmpty() || !texts) // "=text": no key can ask for it
             continue;
         // A later line of the same key wins, as in the settings objects.
         const QString text = usableText(data, equals + 1, start + length);
         if (text.isEmpty())
-            texts.m_Texts.remove(key);
+            texts->remove(key);
         else
-            texts.m_Texts.insert(key, text);
+            texts->insert(key, text);
     }
-    if (utf8 && keys == 0)
+    return keys;
+}
+
+} // namespace
+
+LanguageTexts LanguageTexts::load(const QString &path, const QString &group)
+{
+    LanguageTexts texts;
+    texts.m_strPath = path;
+    texts.m_strGroup = group;
+    QByteArray data;
+    bool utf8 = false;
+    if (!Language::readFile(path, &data, &utf8))
+        return texts;
+    if (readGroup(data, group, &texts.m_Texts) == 0 && utf8)
         Language::reportMissingGroup(path, group);
     texts.m_Texts.squeeze();
     return texts;
+}
+
+bool LanguageTexts::hasGroup(const QString &path, const QString &group)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && readGroup(file.readAll(), group, nullptr) > 0;
 }
 
 QString LanguageTexts::text(const QString &key, const QString &fallback) const

@@ -20,6 +20,9 @@ public:
     // same group: fallback when the file has no usable text for it.
     QString text(const QString &key, const QString &fallback) const;
 
+    // Whether the file has keys in group, read quietly (a file that cannot be read has none).
+    static bool hasGroup(const QString &path, const QString &group);
+
     QString fileName() const { return m_strPath; }
     QString group() const { return m_strGroup; }
     int size() const { return m_Texts.size(); }
