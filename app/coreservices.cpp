@@ -60,8 +60,8 @@ void AppCore::installActionServices()
     m_SessionBackends.foreground = foreground.name;
     backends.system = std::make_unique<DesktopActionSystem>();
     // The reading threads look texts up in a copy of the table (it shares the texts).
-    auto language = std::make_shared<std::shared_ptr<const LanguageTexts>>(
-        std::make_shared<const LanguageTexts>(m_LanguageTexts));
+    auto language =
+        std::make_shared<std::shared_ptr<const LanguageTexts>>(std::make_shared<const LanguageTexts>(m_LanguageTexts));
     auto lock = std::make_shared<std::mutex>();
     m_pThreadLanguage = language;
     m_pThreadLanguageLock = lock;

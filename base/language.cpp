@@ -259,7 +259,8 @@ bool readFile(const QString &path, QByteArray *content, bool *isUtf8)
     QTextCodec::codecForName("UTF-8")->toUnicode(content->constData(), content->size(), &state);
     *isUtf8 = state.invalidChars == 0;
     if (!*isUtf8)
-        qWarning().noquote() << "Language file" << path << "is not UTF-8: its texts with broken characters show in English";
+        qWarning().noquote() << "Language file" << path
+                             << "is not UTF-8: its texts with broken characters show in English";
     return true;
 }
 

@@ -192,10 +192,11 @@ TEST(LanguageText, DamagedFileFallsBackToEnglishWithOneLogLine)
               "Tray.m%41p=Karte\nTray.dup=eins\n[German]\nTray.dup=zwei,drei\nTray.at=@@1\n");
     raw.write("Common.cancel=" + QByteArray(100000, 'x') + "\n[Russian\nCommon.close=x\n");
     raw.close();
-    const QStringList keys = {QStringLiteral("Tray.exit"), QStringLiteral("Tray.show"),  QStringLiteral("Common.ok"),
-                              QStringLiteral("Common.cancel"), QStringLiteral("Common.retry"), QStringLiteral("Tray.about"),
-                              QStringLiteral("# Tray.help"), QStringLiteral("Tray.pen"), QStringLiteral("Tray.mAp"),
-                              QStringLiteral("Tray.dup"), QStringLiteral("Tray.at"), QStringLiteral("")};
+    const QStringList keys = {
+        QStringLiteral("Tray.exit"),     QStringLiteral("Tray.show"),    QStringLiteral("Common.ok"),
+        QStringLiteral("Common.cancel"), QStringLiteral("Common.retry"), QStringLiteral("Tray.about"),
+        QStringLiteral("# Tray.help"),   QStringLiteral("Tray.pen"),     QStringLiteral("Tray.mAp"),
+        QStringLiteral("Tray.dup"),      QStringLiteral("Tray.at"),      QStringLiteral("")};
 
     QSettings german(path, QSettings::IniFormat);
     german.setIniCodec("UTF-8");
@@ -211,8 +212,10 @@ TEST(LanguageText, DamagedFileFallsBackToEnglishWithOneLogLine)
     // The one-group table: the same log line and the same texts.
     warnings.clear();
     const LanguageTexts table = LanguageTexts::load(path, QStringLiteral("German"));
-    EXPECT_EQ(warnings, QStringList{QStringLiteral("Language file %1 is not UTF-8: its texts with broken characters show "
-                                                   "in English").arg(path)});
+    EXPECT_EQ(warnings,
+              QStringList{QStringLiteral("Language file %1 is not UTF-8: its texts with broken characters show "
+                                         "in English")
+                              .arg(path)});
     for (const QString &key : keys)
         EXPECT_EQ(table.text(key, QStringLiteral("-")), Language::text(german, key, QStringLiteral("-")))
             << qPrintable(key);
