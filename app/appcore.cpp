@@ -152,9 +152,7 @@ AppCore::AppCore(const QString &installFolder, const LocaleBackend &locale, std:
     // A file copied before the translations came has the English group only.
     Language::refreshFileForGroup(languagePath, m_strInstallFolder + QStringLiteral("/config/language.ini"),
                                   m_strLanguageGroup);
-    m_pLanguageSettings = std::make_unique<QSettings>(languagePath, QSettings::IniFormat);
-    m_pLanguageSettings->setIniCodec("UTF-8");
-    Language::openGroup(*m_pLanguageSettings, m_strLanguageGroup);
+    m_LanguageTexts = LanguageTexts::load(languagePath, m_strLanguageGroup);
     Language::applyNumberLocale(m_strLanguageGroup);
     qInfo().noquote() << "UI language id" << languageId << ", locale" << locale.uiLocaleNames().join(QLatin1Char('|'))
                       << ", group" << m_strLanguageGroup;
@@ -327,12 +325,11 @@ AppCore::~AppCore()
     // After the tablets closed: no report is written any more.
     DriverLink::Close();
     qInfo() << "InkoraV3 Closed.";
-    m_pLanguageSettings->endGroup();
 }
 
 QString AppCore::languageText(const QString &key, const QString &fallback) const
 {
-    return Language::text(*m_pLanguageSettings, key, fallback);
+    return m_LanguageTexts.text(key, fallback);
 }
 
 MainWindow &AppCore::window()

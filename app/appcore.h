@@ -10,6 +10,7 @@
 // shown: a run that stays in the tray never builds it. Until then the tablet shown is
 // the first connected one, with its common profile.
 
+#include "base/languagetexts.h"
 #include "device/ctablet.h"
 #include "platform/hid/hidbackend.h"
 #include "platform/session/desktopsession.h"
@@ -83,10 +84,10 @@ public:
     // Result code of the start-up version check: 0 matched, else 101..105.
     int profileCheckCode() const { return m_nProfileCheckCode; }
 
-    // Name table ("Common/PID_xxxx", "Dongle/PID_xxxx") and language texts; the
-    // language settings keep the chosen language's group open for the run.
+    // Name table ("Common/PID_xxxx", "Dongle/PID_xxxx") and the texts of the language in
+    // force (GUI thread; the pointer stays valid for the run, its texts follow a change).
     QSettings *nameSettings() const { return m_pNameSettings.get(); }
-    QSettings *languageSettings() const { return m_pLanguageSettings.get(); }
+    const LanguageTexts *languageTexts() const { return &m_LanguageTexts; }
     QString languageGroup() const { return m_strLanguageGroup; }
     // The Language menu: a group, or empty for "System" (the desktop's locale). The
     // choice is kept in the per-user folder; the tray, the captions and the settings
@@ -229,9 +230,11 @@ private:
     QString m_strLanguageGroup;
     QString m_strSystemGroup; // the desktop's, used while the user chose "System"
     std::unique_ptr<QSettings> m_pNameSettings;
-    std::unique_ptr<QSettings> m_pLanguageSettings;
-    // The reading threads' copy of the language file, used and switched under its lock.
-    std::shared_ptr<QSettings> m_pThreadLanguage;
+    // Only the group in force: the whole file's texts would stay on the heap for the run.
+    LanguageTexts m_LanguageTexts;
+    // The reading threads' texts: they take the pointer under the lock and read the
+    // immutable table outside it; a language change swaps the pointer under the lock.
+    std::shared_ptr<std::shared_ptr<const LanguageTexts>> m_pThreadLanguage;
     std::shared_ptr<std::mutex> m_pThreadLanguageLock;
     bool m_bStartedMinimised = false;
 

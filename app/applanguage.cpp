@@ -12,7 +12,6 @@
 
 #include <QAction>
 #include <QDebug>
-#include <QSettings>
 
 QString AppCore::languageChoice() const
 {
@@ -36,21 +35,15 @@ void AppCore::applyLanguage(const QString &group)
         return;
     qInfo().noquote() << "UI language group" << m_strLanguageGroup << "->" << group;
     m_strLanguageGroup = group;
-    if (Language::refreshFileForGroup(m_pLanguageSettings->fileName(),
-                                      m_strInstallFolder + QStringLiteral("/config/language.ini"), group)) {
-        m_pLanguageSettings->sync();
-        if (m_pThreadLanguage) {
-            std::lock_guard<std::mutex> hold(*m_pThreadLanguageLock);
-            m_pThreadLanguage->sync();
-        }
-    }
-    m_pLanguageSettings->endGroup();
-    Language::openGroup(*m_pLanguageSettings, group);
+    const QString path = m_LanguageTexts.fileName();
+    Language::refreshFileForGroup(path, m_strInstallFolder + QStringLiteral("/config/language.ini"), group);
+    // Read before the swap, so the reading threads never wait for the file.
+    m_LanguageTexts = LanguageTexts::load(path, group);
     Language::applyNumberLocale(group);
     if (m_pThreadLanguage) {
+        auto texts = std::make_shared<const LanguageTexts>(m_LanguageTexts);
         std::lock_guard<std::mutex> hold(*m_pThreadLanguageLock);
-        m_pThreadLanguage->endGroup();
-        m_pThreadLanguage->beginGroup(group);
+        m_pThreadLanguage->swap(texts);
     }
     if (m_pJsonServer)
         m_pJsonServer->SetLanguage(group);

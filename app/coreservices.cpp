@@ -44,7 +44,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSettings>
 #include <QSystemTrayIcon>
 #include <QImageReader>
 #include <QPixmap>
@@ -60,16 +59,19 @@ void AppCore::installActionServices()
     backends.foreground = std::move(foreground.backend);
     m_SessionBackends.foreground = foreground.name;
     backends.system = std::make_unique<DesktopActionSystem>();
-    // The reading threads look texts up: a settings object of their own, one at a time.
-    auto language = std::make_shared<QSettings>(m_pLanguageSettings->fileName(), QSettings::IniFormat);
-    language->setIniCodec("UTF-8");
-    language->beginGroup(m_strLanguageGroup);
+    // The reading threads look texts up in a copy of the table (it shares the texts).
+    auto language =
+        std::make_shared<std::shared_ptr<const LanguageTexts>>(std::make_shared<const LanguageTexts>(m_LanguageTexts));
     auto lock = std::make_shared<std::mutex>();
     m_pThreadLanguage = language;
     m_pThreadLanguageLock = lock;
     backends.language = [language, lock](const QString &key, const QString &fallback) {
-        std::lock_guard<std::mutex> hold(*lock);
-        return Language::text(*language, key, fallback);
+        std::shared_ptr<const LanguageTexts> texts;
+        {
+            std::lock_guard<std::mutex> hold(*lock);
+            texts = *language;
+        }
+        return texts->text(key, fallback);
     };
     ActionServices::Install(std::move(backends));
 }
@@ -99,7 +101,7 @@ void AppCore::startServices()
     m_pLauncher = std::make_unique<DesktopInstallerLauncher>();
     // The start-up check begins with startAfterTray().
     m_pUpdateServer = std::make_unique<UpdateServer>(m_strInstallFolder, nullptr, UpdateServer::CheckLater);
-    m_pUpdateOffer = std::make_unique<UpdateOffer>(m_pUpdateServer.get(), m_pLauncher.get(), languageSettings(), nullptr);
+    m_pUpdateOffer = std::make_unique<UpdateOffer>(m_pUpdateServer.get(), m_pLauncher.get(), languageTexts(), nullptr);
 
     // Usage time, counted from here.
     m_nStartMs = QDateTime::currentMSecsSinceEpoch();
@@ -241,7 +243,7 @@ void AppCore::OnDisplaySettings()
 {
     if (!m_bPenDisplayFound)
         return;
-    auto *dialog = new DisplaySetting(*m_pMonitor, languageSettings(), dialogParent());
+    auto *dialog = new DisplaySetting(*m_pMonitor, languageTexts(), dialogParent());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->OpenForScreen(m_PenDisplayRect);
     dialog->show();
@@ -251,7 +253,7 @@ void AppCore::OnDisplaySettings()
 void AppCore::OpenSettingForm()
 {
     if (!m_pSettingForm) {
-        m_pSettingForm = std::make_unique<SettingForm>(languageSettings());
+        m_pSettingForm = std::make_unique<SettingForm>(languageTexts());
         SettingForm *form = m_pSettingForm.get();
         connect(form, &SettingForm::InputSettings, this, &AppCore::onImportConfigueFile);
         connect(form, &SettingForm::OutputSettings, this, &AppCore::onExportConfigueFile);
@@ -295,7 +297,7 @@ void AppCore::OpenDiagnosis()
         m_pDiagnosis->raise();
         return;
     }
-    m_pDiagnosis = new DiagnosisFunction(languageSettings(), dialogParent());
+    m_pDiagnosis = new DiagnosisFunction(languageTexts(), dialogParent());
     m_pDiagnosis->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_pDiagnosis, &QObject::destroyed, this, [this] {
         m_pDiagnosis = nullptr;

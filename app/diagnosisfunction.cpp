@@ -1,6 +1,6 @@
 #include "app/diagnosisfunction.h"
 
-#include "base/language.h"
+#include "base/languagetexts.h"
 #include "base/systemcheckplaces.h"
 #include "device/ctablet.h"
 #include "driverlink/cvmultidriver.h"
@@ -16,7 +16,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSettings>
 #include <QSysInfo>
 #include <QThread>
 #include <QVBoxLayout>
@@ -130,7 +129,7 @@ DiagnosisEnvironment CollectEnvironment(const QString &xmlVersion, const QString
 
 } // namespace Diagnosis
 
-DiagnosisFunction::DiagnosisFunction(const QSettings *language, QWidget *parent)
+DiagnosisFunction::DiagnosisFunction(const LanguageTexts *language, QWidget *parent)
     : QDialog(parent), m_pLanguage(language)
 {
     setObjectName(QStringLiteral("DiagnosisFunction"));
@@ -140,7 +139,7 @@ DiagnosisFunction::DiagnosisFunction(const QSettings *language, QWidget *parent)
 
 QString DiagnosisFunction::text(const QString &key, const QString &builtIn) const
 {
-    return m_pLanguage ? Language::text(*m_pLanguage, key, builtIn) : builtIn;
+    return m_pLanguage ? m_pLanguage->text(key, builtIn) : builtIn;
 }
 
 QLabel *DiagnosisFunction::addField(QGridLayout *grid, int row, const QString &key, const QString &caption)

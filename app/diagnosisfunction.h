@@ -18,7 +18,7 @@ class CTablet;
 class QGridLayout;
 class QLabel;
 class QPlainTextEdit;
-class QSettings;
+class LanguageTexts;
 
 struct DiagnosisEnvironment {
     QString xmlVersion;     // version of the default profile file
@@ -58,7 +58,7 @@ class DiagnosisFunction : public QDialog {
 
 public:
     // language: the language file with its group open; null gives the built-in captions.
-    explicit DiagnosisFunction(const QSettings *language, QWidget *parent = nullptr);
+    explicit DiagnosisFunction(const LanguageTexts *language, QWidget *parent = nullptr);
 
     // Fills everything for the current tablet (may be null: the hardware fields stay
     // empty), places the dialog beside the parent window and sends the usage record
@@ -104,7 +104,7 @@ private:
     // passes them on; "Fail" when the map test failed.
     void UpdateWintabLine();
 
-    const QSettings *m_pLanguage;
+    const LanguageTexts *m_pLanguage;
     QPointer<CTablet> m_pTablet;
     DiagnosisEnvironment m_Environment;
     QVector<QPair<QString, QLabel *>> m_Fields; // caption key -> value label (child widgets)

@@ -1,6 +1,6 @@
 #include "app/settingform.h"
 
-#include "base/language.h"
+#include "base/languagetexts.h"
 
 #include <QCheckBox>
 #include <QDebug>
@@ -9,11 +9,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
-#include <QSettings>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-SettingForm::SettingForm(const QSettings *language, QWidget *parent)
+SettingForm::SettingForm(const LanguageTexts *language, QWidget *parent)
     : QWidget(parent, Qt::Popup), m_pLanguage(language)
 {
     setObjectName(QStringLiteral("SettingForm"));
@@ -113,7 +112,7 @@ void SettingForm::PopupAt(const QRect &anchor)
 
 QString SettingForm::text(const QString &key, const QString &builtIn) const
 {
-    return m_pLanguage ? Language::text(*m_pLanguage, key, builtIn) : builtIn;
+    return m_pLanguage ? m_pLanguage->text(key, builtIn) : builtIn;
 }
 
 void SettingForm::SetStates(const SettingFormStates &states)

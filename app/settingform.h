@@ -14,7 +14,7 @@
 
 class QCheckBox;
 class QPushButton;
-class QSettings;
+class LanguageTexts;
 
 struct SettingFormStates {
     bool hotkeyOff = false;   // express keys do nothing
@@ -28,7 +28,7 @@ class SettingForm : public QWidget {
 
 public:
     // language: the language file with its group open; null gives the built-in captions.
-    explicit SettingForm(const QSettings *language, QWidget *parent = nullptr);
+    explicit SettingForm(const LanguageTexts *language, QWidget *parent = nullptr);
 
     // Where a panel of size goes beside anchor (the tray icon, or the point it was opened
     // from), inside available (the screen's free area): below the anchor when there is
@@ -64,7 +64,7 @@ signals:
 private:
     QString text(const QString &key, const QString &builtIn) const;
 
-    const QSettings *m_pLanguage;
+    const LanguageTexts *m_pLanguage;
     QCheckBox *m_pHotkey = nullptr;   // child widgets
     QCheckBox *m_pTips = nullptr;
     QCheckBox *m_pPressure = nullptr;

@@ -1,4 +1,5 @@
 #include "base/language.h"
+#include "base/languagetexts.h"
 
 #include "platform/locale/localebackend.h"
 
@@ -229,11 +230,8 @@ QString text(const QSettings &settings, const QString &key, const QString &fallb
 
 bool refreshFileForGroup(const QString &userFile, const QString &defaultFile, const QString &group)
 {
-    const auto hasGroup = [&group](const QString &path) {
-        QSettings file(path, QSettings::IniFormat);
-        file.setIniCodec("UTF-8");
-        return file.childGroups().contains(group);
-    };
+    // Not a settings object: Qt keeps the parse of every file one read, all groups of it.
+    const auto hasGroup = [&group](const QString &path) { return LanguageTexts::hasGroup(path, group); };
     if (hasGroup(userFile) || !QFile::exists(defaultFile) || !hasGroup(defaultFile))
         return false;
     // The copy goes beside the file first, so a failed copy leaves the old file.
@@ -249,23 +247,35 @@ bool refreshFileForGroup(const QString &userFile, const QString &defaultFile, co
     return true;
 }
 
+bool readFile(const QString &path, QByteArray *content, bool *isUtf8)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qWarning().noquote() << "Language file" << path << "cannot be read: the English texts show";
+        return false;
+    }
+    *content = file.readAll();
+    QTextCodec::ConverterState state;
+    QTextCodec::codecForName("UTF-8")->toUnicode(content->constData(), content->size(), &state);
+    *isUtf8 = state.invalidChars == 0;
+    if (!*isUtf8)
+        qWarning().noquote() << "Language file" << path
+                             << "is not UTF-8: its texts with broken characters show in English";
+    return true;
+}
+
+void reportMissingGroup(const QString &path, const QString &group)
+{
+    qWarning().noquote() << "Language file" << path << "has no group" << group << ": the English texts show";
+}
+
 void openGroup(QSettings &settings, const QString &group)
 {
     settings.beginGroup(group);
-    QFile file(settings.fileName());
-    if (!file.open(QIODevice::ReadOnly)) {
-        qWarning().noquote() << "Language file" << settings.fileName() << "cannot be read: the English texts show";
-        return;
-    }
-    const QByteArray content = file.readAll();
-    QTextCodec::ConverterState state;
-    QTextCodec::codecForName("UTF-8")->toUnicode(content.constData(), content.size(), &state);
-    if (state.invalidChars > 0)
-        qWarning().noquote() << "Language file" << settings.fileName()
-                             << "is not UTF-8: its texts with broken characters show in English";
-    else if (settings.childKeys().isEmpty())
-        qWarning().noquote() << "Language file" << settings.fileName() << "has no group" << group
-                             << ": the English texts show";
+    QByteArray content;
+    bool utf8 = false;
+    if (readFile(settings.fileName(), &content, &utf8) && utf8 && settings.childKeys().isEmpty())
+        reportMissingGroup(settings.fileName(), group);
 }
 
 } // namespace Language

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 class LocaleBackend;
+class QByteArray;
 class QSettings;
 
 namespace Language {
@@ -70,5 +71,11 @@ bool refreshFileForGroup(const QString &userFile, const QString &defaultFile, co
 // Opens the group of a language file and checks the file once: a file that is not
 // UTF-8 or lacks the group is reported in one log line (the English fallbacks show).
 void openGroup(QSettings &settings, const QString &group);
+
+// Reads a language file whole for openGroup and LanguageTexts, with their log lines for a
+// file that cannot be read (false) or is not UTF-8 (isUtf8 false).
+bool readFile(const QString &path, QByteArray *content, bool *isUtf8);
+// The log line for a file without the group.
+void reportMissingGroup(const QString &path, const QString &group);
 
 } // namespace Language

@@ -1,6 +1,6 @@
 #include "monitor/displaysetting.h"
 
-#include "base/language.h"
+#include "base/languagetexts.h"
 #include "monitor/monitorcontrol.h"
 
 #include <QButtonGroup>
@@ -12,7 +12,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSettings>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QVBoxLayout>
@@ -25,7 +24,7 @@ constexpr int kDragBandHeight = 80;
 constexpr int kNeutralGain = 50;
 } // namespace
 
-DisplaySetting::DisplaySetting(MonitorControl &monitor, const QSettings *language, QWidget *parent)
+DisplaySetting::DisplaySetting(MonitorControl &monitor, const LanguageTexts *language, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_Monitor(monitor), m_pLanguage(language)
 {
     setObjectName(QStringLiteral("DisplaySetting"));
@@ -123,7 +122,7 @@ DisplaySetting::DisplaySetting(MonitorControl &monitor, const QSettings *languag
 
 QString DisplaySetting::text(const QString &key, const QString &builtIn) const
 {
-    return m_pLanguage ? Language::text(*m_pLanguage, key, builtIn) : builtIn;
+    return m_pLanguage ? m_pLanguage->text(key, builtIn) : builtIn;
 }
 
 void DisplaySetting::showValue(QSlider *slider, QLabel *label, int value)

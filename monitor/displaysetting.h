@@ -13,7 +13,7 @@ class QButtonGroup;
 class QGroupBox;
 class QLabel;
 class QPushButton;
-class QSettings;
+class LanguageTexts;
 class QSlider;
 
 class DisplaySetting : public QDialog {
@@ -21,7 +21,7 @@ class DisplaySetting : public QDialog {
 
 public:
     // language: the language file with its group open; null gives the built-in texts.
-    DisplaySetting(MonitorControl &monitor, const QSettings *language, QWidget *parent = nullptr);
+    DisplaySetting(MonitorControl &monitor, const LanguageTexts *language, QWidget *parent = nullptr);
 
     // Centres the dialog on rect (the pen display's screen) and shows what the monitor
     // reports. Returns whether the monitor answered; when not, the controls keep their
@@ -49,7 +49,7 @@ private:
     void showGains(int red, int green, int blue);
 
     MonitorControl &m_Monitor;
-    const QSettings *m_pLanguage;
+    const LanguageTexts *m_pLanguage;
     QRect m_rtScreen;
     bool m_bSupported = false;
     int restoreBrightness = 50;

@@ -1,6 +1,6 @@
 #include "online/driverdownload.h"
 
-#include "base/language.h"
+#include "base/languagetexts.h"
 #include "online/download.h"
 #include "online/installerlauncher.h"
 
@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSettings>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QUrl>
@@ -25,7 +24,7 @@ constexpr int kDialogHeight = 240;
 
 } // namespace
 
-DriverDownLoad::DriverDownLoad(const QSettings *language, InstallerLauncher *launcher, const QString &targetFolder,
+DriverDownLoad::DriverDownLoad(const LanguageTexts *language, InstallerLauncher *launcher, const QString &targetFolder,
                                QWidget *parent)
     : QDialog(parent), m_pLanguage(language), m_pLauncher(launcher)
 {
@@ -89,7 +88,7 @@ DriverDownLoad::~DriverDownLoad() = default;
 
 QString DriverDownLoad::text(const QString &key, const QString &fallback) const
 {
-    return m_pLanguage ? Language::text(*m_pLanguage, key, fallback) : fallback;
+    return m_pLanguage ? m_pLanguage->text(key, fallback) : fallback;
 }
 
 int DriverDownLoad::currentPage() const

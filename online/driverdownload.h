@@ -11,7 +11,7 @@ class InstallerLauncher;
 class QLabel;
 class QProgressBar;
 class QPushButton;
-class QSettings;
+class LanguageTexts;
 class QTabWidget;
 
 class DriverDownLoad : public QDialog {
@@ -21,7 +21,7 @@ public:
     // language: the language file with the chosen group open (null: built-in texts).
     // launcher must outlive the dialog. targetFolder: where the package goes (the home
     // folder's "/Downloads/" when empty).
-    DriverDownLoad(const QSettings *language, InstallerLauncher *launcher, const QString &targetFolder = QString(),
+    DriverDownLoad(const LanguageTexts *language, InstallerLauncher *launcher, const QString &targetFolder = QString(),
                    QWidget *parent = nullptr);
     ~DriverDownLoad() override;
 
@@ -49,7 +49,7 @@ private:
     // What the user is told about a failed transfer (a Download::Failure and its detail).
     QString failureText(int failure, const QString &detail) const;
 
-    const QSettings *m_pLanguage;
+    const LanguageTexts *m_pLanguage;
     InstallerLauncher *m_pLauncher;
     QString m_strDownloadLink;
     Download *m_pDownload = nullptr;     // child object

@@ -1,12 +1,12 @@
 #include "online/updateoffer.h"
 
+#include "base/languagetexts.h"
 #include "online/driverdownload.h"
 #include "online/updateserver.h"
 
 #include <QDebug>
 #include <QAbstractButton>
 #include <QMessageBox>
-#include <QSettings>
 #include <QStyle>
 #include <QVariant>
 #include <QWidget>
@@ -38,7 +38,7 @@ bool ApplyNewDriverOffer(QWidget *settingsButton, bool checkEnabled, const QStri
     return offered;
 }
 
-UpdateOffer::UpdateOffer(UpdateServer *server, InstallerLauncher *launcher, const QSettings *language,
+UpdateOffer::UpdateOffer(UpdateServer *server, InstallerLauncher *launcher, const LanguageTexts *language,
                          QWidget *window, QObject *parent)
     : QObject(parent), m_pServer(server), m_pLauncher(launcher), m_pLanguage(language), m_pWindow(window)
 {
@@ -54,8 +54,7 @@ UpdateOffer::~UpdateOffer()
 
 QString UpdateOffer::text(const QString &key, const QString &fallback) const
 {
-    const QString value = m_pLanguage ? m_pLanguage->value(key).toString() : QString();
-    return value.isEmpty() ? fallback : value;
+    return m_pLanguage ? m_pLanguage->text(key, fallback) : fallback;
 }
 
 QString UpdateOffer::noteText() const

@@ -13,7 +13,7 @@
 class DriverDownLoad;
 class InstallerLauncher;
 class QMessageBox;
-class QSettings;
+class LanguageTexts;
 class QWidget;
 class UpdateServer;
 
@@ -32,7 +32,7 @@ class UpdateOffer : public QObject {
 public:
     // server and launcher outlive this object; language: the language file with the
     // chosen group open (null: built-in texts); window: parent of the note and dialog.
-    UpdateOffer(UpdateServer *server, InstallerLauncher *launcher, const QSettings *language, QWidget *window,
+    UpdateOffer(UpdateServer *server, InstallerLauncher *launcher, const LanguageTexts *language, QWidget *window,
                 QObject *parent = nullptr);
     ~UpdateOffer() override;
 
@@ -65,7 +65,7 @@ private:
 
     UpdateServer *m_pServer;
     InstallerLauncher *m_pLauncher;
-    const QSettings *m_pLanguage;
+    const LanguageTexts *m_pLanguage;
     QPointer<QWidget> m_pWindow;
     QPointer<QWidget> m_pSettingsButton;
     QString m_strLink;

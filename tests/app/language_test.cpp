@@ -2,6 +2,7 @@
 // locale backend derives from the process locale.
 
 #include "base/language.h"
+#include "base/languagetexts.h"
 #include "platform/locale/linux/systemlocalebackend.h"
 
 #include <gtest/gtest.h>
@@ -149,6 +150,12 @@ TEST(LanguageFiles, EveryGroupHasEveryKeyWithTheEnglishPlaceholders)
         for (const QString &group : f.groups) {
             file.beginGroup(group);
             const QStringList got = file.childKeys();
+            // The one-group table reads every text as the settings object does.
+            const LanguageTexts table = LanguageTexts::load(f.path, group);
+            EXPECT_EQ(table.size(), got.size()) << qPrintable(group);
+            for (const QString &key : got)
+                EXPECT_EQ(table.text(key, QStringLiteral("-")), Language::text(file, key, QStringLiteral("-")))
+                    << qPrintable(group + QLatin1Char('/') + key);
             for (const QString &key : keys) {
                 const QString text = Language::text(file, key, QString());
                 EXPECT_FALSE(text.isEmpty()) << qPrintable(group + QLatin1Char('/') + key + QStringLiteral(" missing"));
@@ -178,10 +185,18 @@ TEST(LanguageText, DamagedFileFallsBackToEnglishWithOneLogLine)
     const QString path = dir.filePath(QStringLiteral("language.ini"));
     QFile raw(path);
     ASSERT_TRUE(raw.open(QIODevice::WriteOnly));
+    // Besides the damage, lines a hand-edited file may have: blanks around the '=', a
+    // comment after a value, quotes around blanks, an escaped key, a repeated key.
     raw.write("[German]\nTray.exit=Beenden\nthis line is broken\n=no key\nTray.show=Anzeigen, jetzt\n"
-              "Common.ok=OK\xe4\xfc\n");
+              "Common.ok=OK\xe4\xfc\n  Tray.about \t=  \u00dcber ; note\n# Tray.help=x\nTray.pen=\" Stift, \" x \n"
+              "Tray.m%41p=Karte\nTray.dup=eins\n[German]\nTray.dup=zwei,drei\nTray.at=@@1\n");
     raw.write("Common.cancel=" + QByteArray(100000, 'x') + "\n[Russian\nCommon.close=x\n");
     raw.close();
+    const QStringList keys = {
+        QStringLiteral("Tray.exit"),     QStringLiteral("Tray.show"),    QStringLiteral("Common.ok"),
+        QStringLiteral("Common.cancel"), QStringLiteral("Common.retry"), QStringLiteral("Tray.about"),
+        QStringLiteral("# Tray.help"),   QStringLiteral("Tray.pen"),     QStringLiteral("Tray.mAp"),
+        QStringLiteral("Tray.dup"),      QStringLiteral("Tray.at"),      QStringLiteral("")};
 
     QSettings german(path, QSettings::IniFormat);
     german.setIniCodec("UTF-8");
@@ -194,6 +209,16 @@ TEST(LanguageText, DamagedFileFallsBackToEnglishWithOneLogLine)
     EXPECT_EQ(Language::text(german, QStringLiteral("Common.cancel"), QStringLiteral("Cancel")),
               QStringLiteral("Cancel"));
     EXPECT_EQ(Language::text(german, QStringLiteral("Common.retry"), QStringLiteral("Retry")), QStringLiteral("Retry"));
+    // The one-group table: the same log line and the same texts.
+    warnings.clear();
+    const LanguageTexts table = LanguageTexts::load(path, QStringLiteral("German"));
+    EXPECT_EQ(warnings,
+              QStringList{QStringLiteral("Language file %1 is not UTF-8: its texts with broken characters show "
+                                         "in English")
+                              .arg(path)});
+    for (const QString &key : keys)
+        EXPECT_EQ(table.text(key, QStringLiteral("-")), Language::text(german, key, QStringLiteral("-")))
+            << qPrintable(key);
 
     warnings.clear();
     QSettings polish(path, QSettings::IniFormat);
@@ -201,6 +226,19 @@ TEST(LanguageText, DamagedFileFallsBackToEnglishWithOneLogLine)
     Language::openGroup(polish, QStringLiteral("Polish"));
     EXPECT_EQ(warnings.size(), 1);
     EXPECT_EQ(Language::text(polish, QStringLiteral("Tray.exit"), QStringLiteral("Exit")), QStringLiteral("Exit"));
+    // A UTF-8 file without the group, and no file: each reader says so in the same line.
+    ASSERT_TRUE(raw.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    raw.write("[German]\nTray.exit=Beenden\n");
+    raw.close();
+    for (const QString &file : {path, dir.filePath(QStringLiteral("none.ini"))}) {
+        warnings.clear();
+        QSettings settings(file, QSettings::IniFormat);
+        Language::openGroup(settings, QStringLiteral("Polish"));
+        const LanguageTexts none = LanguageTexts::load(file, QStringLiteral("Polish"));
+        ASSERT_EQ(warnings.size(), 2) << qPrintable(file);
+        EXPECT_EQ(warnings.at(0), warnings.at(1));
+        EXPECT_EQ(none.text(QStringLiteral("Tray.exit"), QStringLiteral("Exit")), QStringLiteral("Exit"));
+    }
     qInstallMessageHandler(previous);
 }
 

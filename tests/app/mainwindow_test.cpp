@@ -140,7 +140,7 @@ TEST_F(MainWindowStartTest, LanguageGroupStaysOpenWithEnglishFallback)
         AppCore germanCore(m_install, FixedLocaleBackend(3079)); // German, Austria
         MainWindow &german = germanCore.window();
         EXPECT_EQ(germanCore.languageGroup(), QStringLiteral("German"));
-        EXPECT_EQ(germanCore.languageSettings()->group(), QStringLiteral("German"));
+        EXPECT_EQ(germanCore.languageTexts()->group(), QStringLiteral("German"));
         EXPECT_EQ(german.noDeviceText(), QString::fromUtf8("Bitte Ger\xc3\xa4t anschlie\xc3\x9f" "en."));
         // Not in the German group: the built-in English text.
         EXPECT_EQ(german.languageText(QStringLiteral("Tray.exit"), QStringLiteral("Exit")), QStringLiteral("Exit"));

@@ -4,6 +4,7 @@
 #include "action/caction.h"
 
 #include "app/diagnosisfunction.h"
+#include "base/languagetexts.h"
 
 #include "config/modeltables.h"
 #include "device/cusbtablet.h"
@@ -149,7 +150,9 @@ TEST(DiagnosisDialog, CaptionsFromTheLanguageFileWithFullWidthColonFallbacks)
     language.beginGroup(QStringLiteral("German"));
     language.setValue(QStringLiteral("DiagnosisFunction.product"), QStringLiteral("Produkt："));
     language.setValue(QStringLiteral("DiagnosisFunction.pass"), QStringLiteral("bestanden"));
-    DiagnosisFunction dialog(&language);
+    language.sync();
+    const LanguageTexts texts = LanguageTexts::load(language.fileName(), QStringLiteral("German"));
+    DiagnosisFunction dialog(&texts);
     QStringList captions;
     for (QLabel *l : dialog.findChildren<QLabel *>())
         captions << l->text();

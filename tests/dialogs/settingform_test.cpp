@@ -1,6 +1,7 @@
 // The settings form: each control raises its own signal once, with the check state, and
 // the main window can show its switches without raising any.
 #include "app/settingform.h"
+#include "base/languagetexts.h"
 
 #include <gtest/gtest.h>
 
@@ -67,7 +68,9 @@ TEST(SettingFormTest, CaptionsAndOffscreenRendering)
     language.beginGroup(QStringLiteral("French"));
     language.setValue(QStringLiteral("Setting.item1"), QStringLiteral("Importer"));
     language.setValue(QStringLiteral("Pen.DisableTilt"), QStringLiteral("Inclinaison"));
-    SettingForm form(&language);
+    language.sync();
+    const LanguageTexts texts = LanguageTexts::load(language.fileName(), QStringLiteral("French"));
+    SettingForm form(&texts);
     EXPECT_EQ(form.findChild<QAbstractButton *>(QStringLiteral("pushButton_input"))->text(), QStringLiteral("Importer"));
     EXPECT_EQ(form.findChild<QAbstractButton *>(QStringLiteral("checkBox_slope"))->text(), QStringLiteral("Inclinaison"));
     EXPECT_EQ(form.findChild<QAbstractButton *>(QStringLiteral("pushButton_output"))->text(),

@@ -1,5 +1,6 @@
 // The display settings dialog on a fake pen display: what it shows on opening and what
 // each control writes.
+#include "base/languagetexts.h"
 #include "monitor/displaysetting.h"
 #include "monitor/monitorcontrol.h"
 #include "monitor/monitorids.h"
@@ -160,7 +161,9 @@ TEST_F(DisplaySettingTest, LanguageTextsAndBuiltInFallbacks)
     language.beginGroup(QStringLiteral("German"));
     language.setValue(QStringLiteral("DisplaySetting.Red"), QStringLiteral("Rot"));
     language.setValue(QStringLiteral("DisplaySetting.Blue"), QString()); // empty: built-in text
-    DisplaySetting translated(*control, &language);
+    language.sync();
+    const LanguageTexts german = LanguageTexts::load(language.fileName(), QStringLiteral("German"));
+    DisplaySetting translated(*control, &german);
     QStringList texts;
     for (QLabel *l : translated.findChildren<QLabel *>())
         texts << l->text();

@@ -2,6 +2,7 @@
 // server does not announce, every byte in the finished file, and failures that the
 // dialog shows instead of stopping silently.
 #include "httptestserver.h"
+#include "base/languagetexts.h"
 #include "online/download.h"
 #include "online/driverdownload.h"
 #include "online/installerlauncher.h"
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QSettings>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -256,9 +256,7 @@ TEST(DownloadDialog, TextsComeFromTheLanguageFileWithChineseFallbacks)
         file.write("[English]\nDriverDownLoad.Tips1=A new driver version is available. Update now?\n"
                    "DriverDownLoad.BeginDlButton=\n");
     }
-    QSettings language(path, QSettings::IniFormat);
-    language.setIniCodec("UTF-8");
-    language.beginGroup(QStringLiteral("English"));
+    const LanguageTexts language = LanguageTexts::load(path, QStringLiteral("English"));
     RecordingLauncher launcher;
     DriverDownLoad dialog(&language, &launcher, dir.path());
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Inkora Update"));
