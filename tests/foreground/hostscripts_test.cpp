@@ -9,6 +9,7 @@
 #include "platform/foreground/linux/gnomeshellforegroundbackend.h"
 #include "platform/foreground/linux/kwinforegroundbackend.h"
 
+#include "ownprocess.h"
 #include "privatebus.h"
 
 #include <QCoreApplication>
@@ -34,21 +35,6 @@
 #include <memory>
 
 namespace {
-
-QString OwnExecutable()
-{
-    return QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
-}
-
-qint64 EndedPid()
-{
-    QProcess process;
-    process.start(QStringLiteral("/bin/true"), QStringList());
-    process.waitForStarted();
-    const qint64 pid = process.processId();
-    process.waitForFinished();
-    return pid;
-}
 
 QString SourceFile(const QString &relative)
 {

@@ -7,6 +7,7 @@
 #include "platform/foreground/linux/gnomeshellforegroundbackend.h"
 #include "platform/foreground/linux/kwinforegroundbackend.h"
 
+#include "ownprocess.h"
 #include "privatebus.h"
 
 #include <QCoreApplication>
@@ -20,22 +21,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QString OwnExecutable()
-{
-    return QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
-}
-
-// A pid whose process has ended (and been reaped).
-qint64 EndedPid()
-{
-    QProcess process;
-    process.start(QStringLiteral("/bin/true"), QStringList());
-    process.waitForStarted();
-    const qint64 pid = process.processId();
-    process.waitForFinished();
-    return pid;
-}
 
 class KWinMock {
 public:
