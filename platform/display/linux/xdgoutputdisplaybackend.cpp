@@ -1,6 +1,7 @@
 #include "platform/display/linux/xdgoutputdisplaybackend.h"
 
 #include "platform/display/linux/xrandrdisplaybackend.h"
+#include "platform/session/linux/waylandregistry.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 
 #include <QDebug>
@@ -182,22 +183,11 @@ const wl_registry_listener kRegistryListener = {OnGlobal, OnGlobalRemove};
 std::unique_ptr<Connection> Open(const QByteArray &displayName, QString *why)
 {
     auto c = std::make_unique<Connection>();
-    c->display = wl_display_connect(displayName.isEmpty() ? nullptr : displayName.constData());
-    if (!c->display) {
-        *why = QStringLiteral("no Wayland compositor to connect to");
+    if (!OpenWaylandRegistry(displayName, &kRegistryListener, c.get(), &c->display, &c->registry, why))
         return nullptr;
-    }
-    c->registry = wl_display_get_registry(c->display);
-    wl_registry_add_listener(c->registry, &kRegistryListener, c.get());
     // The globals, then what the outputs and their xdg outputs tell on binding.
-    if (wl_display_roundtrip(c->display) < 0 || !c->manager) {
-        *why = QStringLiteral("the compositor does not offer zxdg_output_manager_v1");
+    if (!AwaitWaylandGlobal(c->display, [&c] { return c->manager != nullptr; }, "zxdg_output_manager_v1", why))
         return nullptr;
-    }
-    if (wl_display_roundtrip(c->display) < 0) {
-        *why = QStringLiteral("the compositor closed the connection");
-        return nullptr;
-    }
     c->changed = false;
     return c;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/foreground/linux/appidresolver.h"
 #include "platform/foreground/linux/toplevelfocus.h"
+#include "platform/session/linux/waylandregistry.h"
 
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 
@@ -126,22 +127,11 @@ const wl_registry_listener kRegistryListener = {OnGlobal, OnGlobalRemove};
 std::unique_ptr<Connection> Connect(const QByteArray &displayName, QString *why)
 {
     auto c = std::make_unique<Connection>();
-    c->display = wl_display_connect(displayName.isEmpty() ? nullptr : displayName.constData());
-    if (!c->display) {
-        *why = QStringLiteral("no Wayland compositor to connect to");
+    if (!OpenWaylandRegistry(displayName, &kRegistryListener, c.get(), &c->display, &c->registry, why))
         return nullptr;
-    }
-    c->registry = wl_display_get_registry(c->display);
-    wl_registry_add_listener(c->registry, &kRegistryListener, c.get());
     // The globals, then the toplevels the manager announces on binding and their states.
-    if (wl_display_roundtrip(c->display) < 0 || !c->manager) {
-        *why = QStringLiteral("the compositor does not offer zwlr_foreign_toplevel_manager_v1");
+    if (!AwaitWaylandGlobal(c->display, [&c] { return c->manager != nullptr; }, "zwlr_foreign_toplevel_manager_v1", why))
         return nullptr;
-    }
-    if (wl_display_roundtrip(c->display) < 0) {
-        *why = QStringLiteral("the compositor closed the connection");
-        return nullptr;
-    }
     return c;
 }
 

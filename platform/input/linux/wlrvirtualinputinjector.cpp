@@ -1,6 +1,7 @@
 #include "platform/input/linux/wlrvirtualinputinjector.h"
 
 #include "platform/input/scancodes.h"
+#include "platform/session/linux/waylandregistry.h"
 
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
@@ -294,13 +295,8 @@ QString Failure(wl_display *display)
 std::unique_ptr<Connection> Connect(const QByteArray &displayName, const Keymap &keymap, QString *why)
 {
     auto c = std::make_unique<Connection>();
-    c->display = wl_display_connect(displayName.isEmpty() ? nullptr : displayName.constData());
-    if (!c->display) {
-        *why = QStringLiteral("no Wayland compositor to connect to");
+    if (!OpenWaylandRegistry(displayName, &kRegistryListener, c.get(), &c->display, &c->registry, why))
         return nullptr;
-    }
-    c->registry = wl_display_get_registry(c->display);
-    wl_registry_add_listener(c->registry, &kRegistryListener, c.get());
     if (!Roundtrip(c->display)) {
         *why = Failure(c->display);
         return nullptr;
