@@ -186,7 +186,8 @@ std::unique_ptr<Connection> Open(const QByteArray &displayName, QString *why)
     if (!OpenWaylandRegistry(displayName, &kRegistryListener, c.get(), &c->display, &c->registry, why))
         return nullptr;
     // The globals, then what the outputs and their xdg outputs tell on binding.
-    if (!AwaitWaylandGlobal(c->display, [&c] { return c->manager != nullptr; }, "zxdg_output_manager_v1", why))
+    if (!AwaitWaylandGlobal(
+            c->display, [&c] { return c->manager != nullptr; }, "zxdg_output_manager_v1", why))
         return nullptr;
     c->changed = false;
     return c;

@@ -130,7 +130,8 @@ std::unique_ptr<Connection> Connect(const QByteArray &displayName, QString *why)
     if (!OpenWaylandRegistry(displayName, &kRegistryListener, c.get(), &c->display, &c->registry, why))
         return nullptr;
     // The globals, then the toplevels the manager announces on binding and their states.
-    if (!AwaitWaylandGlobal(c->display, [&c] { return c->manager != nullptr; }, "zwlr_foreign_toplevel_manager_v1", why))
+    if (!AwaitWaylandGlobal(
+            c->display, [&c] { return c->manager != nullptr; }, "zwlr_foreign_toplevel_manager_v1", why))
         return nullptr;
     return c;
 }
