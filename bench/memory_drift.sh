@@ -28,45 +28,9 @@ done
 [ -x "$BIN" ] || { echo "memory_drift: no program at $BIN" >&2; exit 2; }
 BIN=$(cd "$(dirname "$BIN")" && pwd)/$(basename "$BIN")
 
-WORK=$(mktemp -d)
-PIDS=()
-cleanup() {
-    local p
-    for p in "${PIDS[@]}"; do
-        kill "$p" 2>/dev/null
-    done
-    for p in "${PIDS[@]}"; do
-        wait "$p" 2>/dev/null
-    done
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-dbus-daemon --session --nofork --print-address=3 3>"$WORK/bus.address" >/dev/null 2>&1 &
-PIDS+=($!)
-for _ in $(seq 50); do
-    [ -s "$WORK/bus.address" ] && break
-    sleep 0.1
-done
-DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$WORK/bus.address")
-export DBUS_SESSION_BUS_ADDRESS
-
-DISPLAY_NUMBER=
-for n in $(seq $((140 + $$ % 50)) 250); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-        DISPLAY_NUMBER=$n
-        break
-    fi
-done
-[ -n "$DISPLAY_NUMBER" ] || { echo "memory_drift: no free display" >&2; exit 2; }
-export DISPLAY=:$DISPLAY_NUMBER
-Xvfb "$DISPLAY" -noreset -screen 0 1920x1080x24 >"$WORK/xvfb.log" 2>&1 &
-PIDS+=($!)
-for _ in $(seq 100); do
-    xdpyinfo >/dev/null 2>&1 && break
-    sleep 0.1
-done
-xdpyinfo >/dev/null 2>&1 || { echo "memory_drift: Xvfb did not start" >&2; exit 1; }
+# shellcheck source=bench/desktop.sh
+. "$(dirname "$0")/desktop.sh"
+bench_desktop memory_drift 140
 trayer --edge bottom --align right --widthtype request --height 32 --SetDockType false >"$WORK/trayer.log" 2>&1 &
 PIDS+=($!)
 sleep 1

@@ -41,48 +41,9 @@ if [ -n "$FLOOR" ] && [ ! -x "$FLOOR" ]; then
     exit 2
 fi
 
-WORK=$(mktemp -d)
-PIDS=()
-cleanup() {
-    # Only what this script started, by process id.
-    local p
-    for p in "${PIDS[@]}"; do
-        kill "$p" 2>/dev/null
-    done
-    for p in "${PIDS[@]}"; do
-        wait "$p" 2>/dev/null
-    done
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-dbus-daemon --session --nofork --print-address=3 3>"$WORK/bus.address" >/dev/null 2>&1 &
-PIDS+=($!)
-for _ in $(seq 50); do
-    [ -s "$WORK/bus.address" ] && break
-    sleep 0.1
-done
-DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$WORK/bus.address")
-[ -n "$DBUS_SESSION_BUS_ADDRESS" ] || { echo "startup_idle: no session bus" >&2; exit 1; }
-export DBUS_SESSION_BUS_ADDRESS
-
-# A free display number, tried from 90 + pid % 50 on.
-DISPLAY_NUMBER=
-for n in $(seq $((90 + $$ % 50)) 250); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-        DISPLAY_NUMBER=$n
-        break
-    fi
-done
-[ -n "$DISPLAY_NUMBER" ] || { echo "startup_idle: no free display" >&2; exit 2; }
-export DISPLAY=:$DISPLAY_NUMBER
-Xvfb "$DISPLAY" -noreset -screen 0 1920x1080x24 >"$WORK/xvfb.log" 2>&1 &
-PIDS+=($!)
-for _ in $(seq 100); do
-    xdpyinfo >/dev/null 2>&1 && break
-    sleep 0.1
-done
-xdpyinfo >/dev/null 2>&1 || { echo "startup_idle: Xvfb did not start" >&2; exit 1; }
+# shellcheck source=bench/desktop.sh
+. "$(dirname "$0")/desktop.sh"
+bench_desktop startup_idle 90
 ROOT=$(xwininfo -root | awk '/Window id:/ {print $4}')
 
 trayer --edge bottom --align right --widthtype request --height 32 --SetDockType false >"$WORK/trayer.log" 2>&1 &
