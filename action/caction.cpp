@@ -147,8 +147,7 @@ ActionSystem *CAction::System() const
 void CAction::SelectProfile(TabletXMLData &profile, const AppConfigMap &apps)
 {
     m_pCurAppConfig = &profile.CommonAPP;
-    ForegroundBackend *foreground = Foreground();
-    m_Foreground = foreground ? foreground->current() : nullptr;
+    m_Foreground = m_ForegroundSnapshot.read(Foreground());
     if (!m_Foreground) {
         m_bKeySending = false;
         return;
@@ -195,13 +194,13 @@ void CAction::ResolvePacket(const TabletPacket &packet, const DeviceAttributes &
         qWarning() << "m_pCurAppConfig is nullptr";
         m_pProfile = nullptr;
         m_pApps = nullptr;
-        m_Foreground.reset();
+        m_Foreground = nullptr;
         return;
     }
     m_bResolved = true;
     m_bDisableInfo = profile.DisableInfo != 0;
     m_ForegroundPid = m_Foreground ? m_Foreground->pid : 0;
-    m_Foreground.reset();
+    m_Foreground = nullptr;
 
     out.flags = packet.flags;
     if (packet.flags & PacketPen)

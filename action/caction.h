@@ -24,6 +24,7 @@
 #include "device/packetsink.h"
 #include "device/tabletmessageid.h"
 #include "device/tabletpacket.h"
+#include "platform/foreground/foregroundbackend.h"
 
 #include <QObject>
 #include <QString>
@@ -174,7 +175,8 @@ private:
     TabletXMLData *m_pProfile = nullptr;
     const AppConfigMap *m_pApps = nullptr;
     AppConfigNode *m_pCurAppConfig = nullptr;
-    std::shared_ptr<const ForegroundWindow> m_Foreground;
+    const ForegroundWindow *m_Foreground = nullptr; // of m_ForegroundSnapshot
+    ForegroundSnapshot m_ForegroundSnapshot;        // reading thread
 
     // From the resolve step to the run step of one packet (reading thread): copies only.
     bool m_bResolved = false;

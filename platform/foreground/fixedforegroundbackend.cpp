@@ -1,11 +1,12 @@
 #include "platform/foreground/fixedforegroundbackend.h"
 
-FixedForegroundBackend::FixedForegroundBackend() : m_current(std::make_shared<const ForegroundWindow>())
+FixedForegroundBackend::FixedForegroundBackend()
+    : m_current(std::make_shared<const ForegroundWindow>()), m_stamp(NextChangeStamp())
 {
 }
 
 FixedForegroundBackend::FixedForegroundBackend(const ForegroundWindow &window)
-    : m_current(std::make_shared<const ForegroundWindow>(window))
+    : m_current(std::make_shared<const ForegroundWindow>(window)), m_stamp(NextChangeStamp())
 {
 }
 
@@ -17,4 +18,5 @@ std::shared_ptr<const ForegroundWindow> FixedForegroundBackend::current() const
 void FixedForegroundBackend::set(const ForegroundWindow &window)
 {
     std::atomic_store(&m_current, std::shared_ptr<const ForegroundWindow>(std::make_shared<const ForegroundWindow>(window)));
+    m_stamp.store(NextChangeStamp(), std::memory_order_release);
 }

@@ -7,7 +7,16 @@
 #include <cstring>
 #include <unistd.h>
 
-PublishedForeground::PublishedForeground() : m_current(std::make_shared<const ForegroundWindow>()) { }
+uint64_t ForegroundBackend::NextChangeStamp()
+{
+    static std::atomic<uint64_t> sequence{0};
+    return sequence.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+PublishedForeground::PublishedForeground()
+    : m_current(std::make_shared<const ForegroundWindow>()), m_stamp(NextChangeStamp())
+{
+}
 
 std::shared_ptr<const ForegroundWindow> PublishedForeground::current() const
 {
@@ -31,6 +40,7 @@ void PublishedForeground::publish(ForegroundWindow window)
     std::atomic_store(
         &m_current,
         std::shared_ptr<const ForegroundWindow>(std::make_shared<const ForegroundWindow>(std::move(window))));
+    m_stamp.store(NextChangeStamp(), std::memory_order_release);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_revision;

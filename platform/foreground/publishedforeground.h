@@ -5,6 +5,7 @@
 
 #include "platform/foreground/foregroundbackend.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -15,6 +16,7 @@ public:
     PublishedForeground();
 
     std::shared_ptr<const ForegroundWindow> current() const override;
+    uint64_t changeStamp() const override { return m_stamp.load(std::memory_order_acquire); }
 
     // Counts the records published so far. waitForRevision waits until it passes `seen`
     // or timeoutMs runs out; false on time-out.
@@ -27,6 +29,7 @@ protected:
 
 private:
     std::shared_ptr<const ForegroundWindow> m_current; // std::atomic_load / atomic_store only
+    std::atomic<uint64_t> m_stamp;                     // set after m_current
     mutable std::mutex m_mutex;                        // m_revision
     mutable std::condition_variable m_changed;         // m_revision grew
     uint64_t m_revision = 0;

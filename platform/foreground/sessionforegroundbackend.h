@@ -5,7 +5,8 @@
 // it names the same process. Until XWayland's own notice arrives the compositor's
 // record stands, so a focus change never leaves the previous program's record in force.
 //
-// Per packet: one pointer copy for native windows, two for X clients.
+// Per packet: one pointer copy for native windows, two for X clients, and none while
+// neither source's stamp moves.
 
 #include "platform/foreground/foregroundbackend.h"
 
@@ -23,6 +24,17 @@ public:
             return record;
         std::shared_ptr<const ForegroundWindow> x = m_x11->current();
         return (x->pid != 0 && x->pid == record->pid) ? x : record;
+    }
+
+    // Changes when either source's does. Each grows and draws from the one sequence, so
+    // the sum never repeats, nor does a later session's at the same address.
+    uint64_t changeStamp() const override
+    {
+        const uint64_t compositor = m_compositor->changeStamp();
+        const uint64_t x11 = m_x11 ? m_x11->changeStamp() : 0;
+        if (compositor == 0 || (m_x11 && x11 == 0))
+            return 0;
+        return compositor + x11;
     }
 
     ForegroundBackend &compositor() const { return *m_compositor; }

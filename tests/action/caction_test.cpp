@@ -11,6 +11,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <new>
+
 namespace {
 
 QStringList Split(const char *text)
@@ -191,6 +193,24 @@ TEST(Action, ProfileFollowsTheForegroundPathExactly)
     h.nodes.clear();
     h.key(1, false);
     EXPECT_EQ(h.events, Split("key 69:18 down;key 66:48 up"));
+
+    // The engine keeps the record it read while the backend's stamp stays; a backend
+    // made anew in the same place must not pass for the old one.
+    h.clear();
+    AppConfigNode &again = h.addApp("/opt/paint/bin/paint");
+    h.bind(again, 0, 2); // E
+    ForegroundWindow paint;
+    paint.path = QStringLiteral("/opt/paint/bin/paint");
+    alignas(FixedForegroundBackend) unsigned char place[sizeof(FixedForegroundBackend)];
+    auto *first = new (place) FixedForegroundBackend(paint);
+    h.action.SetServices(&h.input, first, &h.system);
+    h.press(1);
+    first->~FixedForegroundBackend();
+    auto *second = new (place) FixedForegroundBackend(ForegroundWindow{});
+    h.press(1);
+    h.action.SetServices(&h.input, &h.foreground, &h.system);
+    second->~FixedForegroundBackend();
+    EXPECT_EQ(h.events, Split("key 69:18 down;key 69:18 up;key 66:48 down;key 66:48 up"));
 }
 
 TEST(Action, BuiltInFunctions)

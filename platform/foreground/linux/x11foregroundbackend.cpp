@@ -119,6 +119,7 @@ X11ForegroundBackend::X11ForegroundBackend(xcb_connection_t *connection, uint32_
     , m_root(root)
     , m_wakeFd(wakeFd)
     , m_current(std::make_shared<const ForegroundWindow>())
+    , m_stamp(NextChangeStamp())
 {
 }
 
@@ -227,6 +228,7 @@ void X11ForegroundBackend::Refresh()
             qInfo() << "appPath" << record->path;
     }
     std::atomic_store(&m_current, std::shared_ptr<const ForegroundWindow>(std::move(record)));
+    m_stamp.store(NextChangeStamp(), std::memory_order_release);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_revision;
