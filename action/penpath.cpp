@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <atomic>
 #include <mutex>
 #include <thread>
 
@@ -72,17 +73,25 @@ struct SharedPenState {
     int64_t anchorY = 0;
     int64_t carryX = 0;
     int64_t carryY = 0;
-    int64_t lastValidX = 0; // last sample inside the tablet area (rotated logical units)
-    int64_t lastValidY = 0;
-    uint8_t mouseButtons = 0; // button state of the mouse paths (VhidMouseButton)
     bool wintabInContext = false; // the pen entered the served context
     int wintabContext = -1;       // the context served last
-    int wintabFound = -2;         // the context found last (for the log on change)
     WintabPacket wintabLast;      // the last packet written, for the changed mask
 };
 
 std::mutex g_SharedMutex;
 SharedPenState g_Shared;
+
+// The shared values every pen report reads or writes stand alone as atomics, each on a
+// line of its own: a lock taken by every report of five tablets would move its line
+// between the cores for each of them. A reader needs only the value itself.
+struct alignas(64) SharedPenPoint {
+    // The last sample inside the tablet area (rotated logical units).
+    std::atomic<int64_t> x{0};
+    std::atomic<int64_t> y{0};
+};
+SharedPenPoint g_LastValid;
+alignas(64) std::atomic<uint8_t> g_MouseButtons{0}; // of the mouse paths (VhidMouseButton)
+alignas(64) std::atomic<int> g_WintabFound{-2};     // the context found last (for the log on change)
 
 int32_t ClampI32(int64_t v, int64_t lo, int64_t hi)
 {
@@ -142,6 +151,10 @@ void PenPath::ResetSharedState()
 {
     std::lock_guard<std::mutex> lock(g_SharedMutex);
     g_Shared = SharedPenState();
+    g_LastValid.x = 0;
+    g_LastValid.y = 0;
+    g_MouseButtons = 0;
+    g_WintabFound = -2;
 }
 
 bool PenPath::EraserInUse() const
@@ -198,10 +211,9 @@ void PenPath::MapPen(const TabletPacket &packet, const DeviceAttributes &attribu
         const bool inside = ClampToArea(sample, area);
         if (!inside && m_Status != kStatusOutOfRange)
             m_Status = 0;
-        std::lock_guard<std::mutex> lock(g_SharedMutex);
         if (inside) {
-            g_Shared.lastValidX = sample.x;
-            g_Shared.lastValidY = sample.y;
+            g_LastValid.x.store(sample.x, std::memory_order_relaxed);
+            g_LastValid.y.store(sample.y, std::memory_order_relaxed);
         }
     }
     AreaToTablet(sample, area);
@@ -304,11 +316,10 @@ void PenPath::PenOutput(const TabletPacket &packet, int64_t foregroundPid, const
 
     // Mouse-button state of the mouse paths: the tip is pen button 1.
     if ((packet.flags & PacketPenButton) && packet.penButtonNo == 1) {
-        std::lock_guard<std::mutex> lock(g_SharedMutex);
         if (packet.penButtonDown == 1)
-            g_Shared.mouseButtons = m_bSwapped ? 2 : 1;
+            g_MouseButtons = m_bSwapped ? 2 : 1;
         else if (packet.penButtonDown == 0)
-            g_Shared.mouseButtons = 0;
+            g_MouseButtons = 0;
     }
 
     const bool pointer = WintabOutput(packet, foregroundPid, out);
@@ -342,16 +353,11 @@ void PenPath::PointerOutput(const MultiData &out)
     CVMultiDriver *vmulti = DriverLink::VMultiDriver();
     if (!vmulti)
         return;
-    uint8_t buttons;
-    {
-        std::lock_guard<std::mutex> lock(g_SharedMutex);
-        buttons = g_Shared.mouseButtons;
-    }
     const uint16_t hx = uint16_t(out.x7FFF);
     const uint16_t hy = uint16_t(out.y7FFF);
     const uint16_t pressure = uint16_t(out.pressure);
     if (m_bPenRelative) {
-        vmulti->RelativeMouseReport(buttons, out.relDx, out.relDy, 0);
+        vmulti->RelativeMouseReport(g_MouseButtons.load(), out.relDx, out.relDy, 0);
     } else if (m_bPenInk) {
         if (m_bReentry) {
             // The tool changes: the system sees the pen leave before it comes back.
@@ -364,7 +370,7 @@ void PenPath::PointerOutput(const MultiData &out)
             m_RightClick = RightClickNone;
         vmulti->PenReport(status, hx, hy, pressure, out.tiltX, out.tiltY);
     } else {
-        vmulti->AbsoluteMouseReport(buttons, hx, hy, pressure);
+        vmulti->AbsoluteMouseReport(g_MouseButtons.load(), hx, hy, pressure);
     }
 }
 
@@ -386,13 +392,9 @@ bool PenPath::WintabOutput(const TabletPacket &, int64_t foregroundPid, const Mu
             }
         }
     }
-    {
-        std::lock_guard<std::mutex> lock(g_SharedMutex);
-        if (found != g_Shared.wintabFound) {
-            g_Shared.wintabFound = found;
-            qCDebug(lcPenPath) << "bActive" << (found >= 0) << "ContId" << found;
-        }
-    }
+    // Read first: the line is written only when the context changes.
+    if (g_WintabFound.load(std::memory_order_relaxed) != found && g_WintabFound.exchange(found) != found)
+        qCDebug(lcPenPath) << "bActive" << (found >= 0) << "ContId" << found;
     // Context 0 stands for "no context" on the Wintab side.
     if (found <= 0)
         return true;
