@@ -125,17 +125,29 @@ struct ReadStamp {
 };
 thread_local ReadStamp t_Read;
 
-// The stamps. Each tablet's list is written by its reading thread only (reserved before
-// the input, so it never moves) and read by the main thread once the count says the
-// round is written: the instrument adds no lock and no shared line of its own to a
-// report but the count.
+// A count of one thread's, on a line of its own: a count shared by the threads would
+// move its line between the cores for every report, a cost of the instrument's.
+struct alignas(64) ThreadCount {
+    std::atomic<int64_t> value{0};
+};
+
+// The stamps. Each tablet's list and count are written by its reading thread only (the
+// list reserved before the input, so it never moves) and read by the main thread once
+// the counts say the round is written: the instrument adds no lock and no shared line
+// of its own to a report.
 struct Latencies {
     std::mutex mutex; // with done: the end of a round
     std::condition_variable done;
     std::vector<std::vector<int64_t>> perTablet;
-    std::atomic<int64_t> stamped{0};
-    std::atomic<int64_t> unmatched{0}; // writes without a report of their own (a report written twice)
-    std::atomic<int64_t> expected{0};
+    std::vector<ThreadCount> stamped;             // per tablet
+    std::atomic<int64_t> unmatched{0};            // writes without a report of their own (a report written twice)
+    alignas(64) std::atomic<int64_t> expected{0}; // per tablet, by the end of the round
+
+    void resize(int tablets)
+    {
+        perTablet.resize(size_t(tablets));
+        stamped = std::vector<ThreadCount>(size_t(tablets));
+    }
 
     // A virtual-device write has returned on this reading thread.
     void written(int64_t now)
@@ -146,12 +158,22 @@ struct Latencies {
         }
         t_Read.pending = false;
         perTablet[size_t(t_Read.tablet)].push_back(now - t_Read.ns);
-        if (stamped.fetch_add(1) + 1 == expected.load()) {
+        std::atomic<int64_t> &count = stamped[size_t(t_Read.tablet)].value;
+        const int64_t n = count.load(std::memory_order_relaxed) + 1;
+        count.store(n, std::memory_order_release);
+        if (n == expected.load(std::memory_order_relaxed)) {
             std::lock_guard<std::mutex> lock(mutex);
             done.notify_all();
         }
     }
-    bool roundWritten() const { return stamped.load() >= expected.load(); }
+    bool roundWritten() const
+    {
+        for (const ThreadCount &c : stamped) {
+            if (c.value.load() < expected.load())
+                return false;
+        }
+        return true;
+    }
 };
 
 // The Linux backend's event sink without its uinput devices: each frame's events (up to
@@ -280,11 +302,11 @@ void QueueInput(SimTablet &sim, int reports, int intervalMs, int start = 0)
     }
 }
 
-// The floor under the figures: plain threads that read reports and drop them, with the
-// reading threads' former 100 ms time-out, scheduled as the reading threads are. What a
-// thread costs to wake for every report on this machine, without decoding, engine or
-// device. Its own simulated tablets, so the program's tablets stay open (and idle)
-// meanwhile.
+// The floor under the figures: plain threads that read reports and drop them, read as
+// the reading threads read (a wait without a time-out that a stop ends) and scheduled as
+// they are. What a thread costs to wake for every report on this machine, without
+// decoding, engine or device. Its own simulated tablets, so the program's tablets stay
+// open (and idle) meanwhile.
 constexpr int kFloorPriority = 5; // the reading threads'
 
 class ReadOnlyFloor {
@@ -293,17 +315,25 @@ public:
     {
         for (const auto &sim : sims)
             m_devices.push_back(hid.open(SimHidBackend::interfacePath(*sim)));
-        for (auto &device : m_devices) {
-            HidDevice *d = device.get();
-            m_threads.emplace_back([this, d] {
+        m_read = std::vector<ThreadCount>(size_t(m_devices.size()));
+        for (size_t i = 0; i < m_devices.size(); ++i) {
+            HidDevice *d = m_devices[i].get();
+            m_stops.push_back(std::make_unique<ReadStop>());
+            ReadStop *stop = m_stops.back().get();
+            std::atomic<int64_t> *read = &m_read[i].value;
+            m_threads.emplace_back([this, d, stop, read] {
                 // Scheduled as the reading threads are (real-time where this process
                 // may have it), so the floor's wake-ups cost what theirs do.
                 QString why;
                 MakeThreadRealtime(
                     kFloorPriority, [] { return QDBusConnection::systemBus(); }, &why);
                 uint8_t buffer[64];
-                while (!m_stop.load()) {
-                    if (d && d->readTimeout(buffer, sizeof buffer, 100) > 0 && ++m_read == m_target.load()) {
+                while (!stop->stopped()) {
+                    if (!d || d->readWait(buffer, sizeof buffer, *stop) <= 0)
+                        continue;
+                    const int64_t n = read->load(std::memory_order_relaxed) + 1;
+                    read->store(n, std::memory_order_release);
+                    if (n == m_target.load(std::memory_order_relaxed)) {
                         std::lock_guard<std::mutex> lock(m_mutex);
                         m_done.notify_all();
                     }
@@ -313,7 +343,8 @@ public:
     }
     ~ReadOnlyFloor()
     {
-        m_stop = true;
+        for (auto &stop : m_stops)
+            stop->stop();
         for (auto &t : m_threads)
             t.join();
     }
@@ -321,7 +352,7 @@ public:
     // Process CPU time per second of input while perTablet reports go to every tablet.
     double run(int perTablet, int intervalMs)
     {
-        m_target = m_read.load() + int64_t(perTablet) * m_sims.size();
+        m_target = m_target.load() + perTablet;
         for (const auto &sim : m_sims)
             QueueInput(*sim, perTablet, intervalMs, m_queued);
         m_queued += perTablet;
@@ -329,8 +360,13 @@ public:
         const int64_t cpu0 = ProcessCpuNs();
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_done.wait_for(lock, std::chrono::seconds(perTablet / 1000 + 10),
-                            [this] { return m_read.load() >= m_target.load(); });
+            m_done.wait_for(lock, std::chrono::seconds(perTablet / 1000 + 10), [this] {
+                for (const ThreadCount &c : m_read) {
+                    if (c.value.load() < m_target.load())
+                        return false;
+                }
+                return true;
+            });
         }
         const int64_t cpu = ProcessCpuNs() - cpu0;
         const int64_t wall = NowNs() - wall0;
@@ -340,10 +376,10 @@ public:
 private:
     QVector<std::shared_ptr<SimTablet>> m_sims;
     std::vector<std::unique_ptr<HidDevice>> m_devices;
+    std::vector<std::unique_ptr<ReadStop>> m_stops; // one a thread
     std::vector<std::thread> m_threads;
-    std::atomic<int64_t> m_read{0};
-    std::atomic<int64_t> m_target{-1};
-    std::atomic<bool> m_stop{false};
+    std::vector<ThreadCount> m_read;              // reports read, one a thread
+    alignas(64) std::atomic<int64_t> m_target{0}; // per thread, by the end of the round
     std::mutex m_mutex; // with m_done: the last report of a round read
     std::condition_variable m_done;
     int m_queued = 0;
@@ -443,7 +479,7 @@ int main(int argc, char **argv)
             floorSims << floorHid.plug(m);
         }
     }
-    lat.perTablet.resize(size_t(sims.size()));
+    lat.resize(int(sims.size()));
     for (int i = 0; i < sims.size(); ++i) {
         sims[i]->setReadObserver([i](const uint8_t *, int) {
             t_Read.ns = NowNs();
@@ -521,7 +557,7 @@ int main(int argc, char **argv)
     for (int round = 0; round < rounds && complete; ++round) {
         const double floorPerSecond = floor.run(perTablet, intervalMs);
 
-        lat.expected = int64_t(perTablet) * sims.size() * (round + 1);
+        lat.expected = int64_t(perTablet) * (round + 1);
         for (auto &sim : sims)
             QueueInput(*sim, perTablet, intervalMs, perTablet * round);
         const int64_t wall0 = NowNs();
@@ -597,8 +633,8 @@ int main(int argc, char **argv)
     std::printf("| tablets | reports written | per second | unmatched writes | input complete | log lines at open / during input |\n");
     std::printf("|---|---|---|---|---|---|\n");
     std::printf("| %d | %lld of %lld | %.0f | %lld | %s | %d / %d |\n\n", int(sims.size()), (long long)all.size(),
-                (long long)lat.expected.load(), reportsPerSecond, (long long)unmatched, complete ? "yes" : "NO",
-                logLinesAtOpen, logLinesDuringInput);
+                (long long)(lat.expected.load() * sims.size()), reportsPerSecond, (long long)unmatched,
+                complete ? "yes" : "NO", logLinesAtOpen, logLinesDuringInput);
     {
         std::lock_guard<std::mutex> lock(g_LogMutex);
         for (const QString &line : g_SchedulingLines)
