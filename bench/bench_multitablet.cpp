@@ -5,8 +5,8 @@
 // as the Linux backend has it) whose event sink writes each frame with one write(), to
 // /dev/null here where the Linux backend writes to its uinput device. Prints the process
 // CPU time per second of input beside its floor, and the latency from a report leaving
-// the simulated device (its read() handing it out) to the return of the virtual-device
-// write of that report.
+// the simulated device (its read returning the report to the reading thread) to the
+// return of the virtual-device write of that report.
 //
 // The floor (plain threads reading and dropping the same reports from five more
 // simulated tablets of the same models) and the program take turns: ROUNDS rounds of
@@ -16,9 +16,10 @@
 // Usage: bench_multitablet [--seconds N] [--rounds N] [--tablets N] [--rate N] [--unbridged] [--live] [--hog]
 // --tablets: fewer than five (the first ones of the five).
 // --unbridged: the test backend that records each report, without the bridge.
-// --hog: during the input a busy process spins on every core (child processes, so their
-// CPU time is not the program's), as a build or a game would; the latency then shows
-// how long a report waits for its reading thread to be scheduled.
+// --hog: during the input a busy process spins on every core (this program started
+// again with --spin, so their CPU time is not the program's), as a build or a game
+// would; the latency then shows how long a report waits for its reading thread to be
+// scheduled.
 // --live: every tablet also sends each packet's record to the GUI thread (emitToUi, a
 // queued signal, as the settings window's live values would need), and this thread
 // runs an event loop that receives them.
@@ -53,6 +54,7 @@
 #include <fcntl.h>
 #include <linux/input.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -131,10 +133,11 @@ struct alignas(64) ThreadCount {
     std::atomic<int64_t> value{0};
 };
 
-// The stamps. Each tablet's list and count are written by its reading thread only (the
-// list reserved before the input, so it never moves) and read by the main thread once
-// the counts say the round is written: the instrument adds no lock and no shared line
-// of its own to a report.
+// The stamps. Each tablet's list and count are written by its reading thread only and
+// read by the main thread once the counts say the round is written: the instrument adds
+// no lock and no shared line of its own to a report. The lists are filled before the
+// input (written() runs under the virtual device's lock, where a first touch of a page
+// would make the other tablets wait for a page fault of the instrument's).
 struct Latencies {
     std::mutex mutex; // with done: the end of a round
     std::condition_variable done;
@@ -157,9 +160,11 @@ struct Latencies {
             return;
         }
         t_Read.pending = false;
-        perTablet[size_t(t_Read.tablet)].push_back(now - t_Read.ns);
         std::atomic<int64_t> &count = stamped[size_t(t_Read.tablet)].value;
         const int64_t n = count.load(std::memory_order_relaxed) + 1;
+        std::vector<int64_t> &list = perTablet[size_t(t_Read.tablet)];
+        if (size_t(n) <= list.size())
+            list[size_t(n - 1)] = now - t_Read.ns;
         count.store(n, std::memory_order_release);
         if (n == expected.load(std::memory_order_relaxed)) {
             std::lock_guard<std::mutex> lock(mutex);
@@ -394,6 +399,11 @@ void PrintMs(const char *label, double ns)
 
 int main(int argc, char **argv)
 {
+    if (argc == 2 && QByteArray(argv[1]) == "--spin") {
+        // A hog of --hog: spins until killed.
+        for (volatile unsigned long spin = 0;; spin = spin + 1) {
+        }
+    }
     int seconds = 4;
     int rounds = 5;
     int rate = 1000;
@@ -536,17 +546,19 @@ int main(int argc, char **argv)
     // Input: rate reports a second on every tablet, the floor's and the program's by turns.
     const int perTablet = rate * seconds;
     for (auto &v : lat.perTablet)
-        v.reserve(size_t(perTablet * rounds + 16));
+        v.assign(size_t(perTablet * rounds), 0);
     std::vector<pid_t> hogs;
     if (hog) {
+        // Other programs, as a build's compilers are: a fork of this process would share
+        // its pages until they are written, and the program's first writes after it
+        // would each take a copy-on-write fault that no hog of another program causes.
         const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        char self[] = "/proc/self/exe";
+        char spin[] = "--spin";
+        char *const args[] = {self, spin, nullptr};
         for (unsigned i = 0; i < cores; ++i) {
-            const pid_t child = fork();
-            if (child == 0) {
-                for (volatile unsigned long spin = 0;; spin = spin + 1) {
-                }
-            }
-            if (child > 0)
+            pid_t child = -1;
+            if (posix_spawn(&child, self, nullptr, nullptr, args, environ) == 0)
                 hogs.push_back(child);
         }
     }
@@ -607,6 +619,8 @@ int main(int argc, char **argv)
         // Every round was written (or the run gave up): the reading threads add no more.
         std::lock_guard<std::mutex> lock(lat.mutex);
         perTabletLat = lat.perTablet;
+        for (size_t i = 0; i < perTabletLat.size(); ++i)
+            perTabletLat[i].resize(std::min(perTabletLat[i].size(), size_t(lat.stamped[i].value.load())));
         unmatched = lat.unmatched.load();
         for (const auto &v : perTabletLat)
             all.insert(all.end(), v.begin(), v.end());

@@ -186,8 +186,21 @@ void SimTablet::replyLocked(const QByteArray &report)
 
 int SimTablet::read(uint8_t *buffer, int size, int timeoutMs)
 {
-    std::unique_lock<std::mutex> lock(m_lock);
-    return readLocked(lock, buffer, size, timeoutMs < 0 ? 0 : timeoutMs, nullptr);
+    int n = 0;
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        n = readLocked(lock, buffer, size, timeoutMs < 0 ? 0 : timeoutMs, nullptr);
+    }
+    if (n > 0)
+        handedOut(buffer, n);
+    return n;
+}
+
+void SimTablet::handedOut(const uint8_t *buffer, int n)
+{
+    std::lock_guard<std::mutex> lock(m_observerLock);
+    if (m_readObserver)
+        m_readObserver(buffer, n);
 }
 
 int SimTablet::readWait(uint8_t *buffer, int size, ReadStop &stop)
@@ -204,6 +217,8 @@ int SimTablet::readWait(uint8_t *buffer, int size, ReadStop &stop)
         n = readLocked(lock, buffer, size, -1, &stop);
     }
     stop.setWaker(nullptr);
+    if (n > 0)
+        handedOut(buffer, n);
     return n;
 }
 
@@ -222,8 +237,6 @@ int SimTablet::readLocked(std::unique_lock<std::mutex> &lock, uint8_t *buffer, i
             const QByteArray r = m_queue.dequeue().bytes;
             const int n = std::min(size, int(r.size()));
             std::memcpy(buffer, r.constData(), size_t(n));
-            if (m_readObserver)
-                m_readObserver(buffer, n);
             return n;
         }
         qint64 wait = -1; // until notified
@@ -288,7 +301,7 @@ void SimTablet::queueReport(const QByteArray &report, int delayMs)
 
 void SimTablet::setReadObserver(ReadObserver observer)
 {
-    std::unique_lock<std::mutex> lock(m_lock);
+    std::lock_guard<std::mutex> lock(m_observerLock);
     m_readObserver = std::move(observer);
 }
 

@@ -56,9 +56,10 @@ public:
     // A device without the geometry string (string 100); every model has it otherwise,
     // the keypads with a zero pen area.
     void setWithoutGeometry() { m_withoutGeometry = true; }
-    // Called on the reading thread for each report read() hands out, right before it
-    // returns (the latency benchmark stamps the report there). Runs under the tablet's
-    // lock: it must be quick and must not call back into the tablet. Empty by default.
+    // Called on the reading thread for each report read() or readWait() hands out, as the
+    // last step before it returns, past the tablet's own lock and the stop's clearing
+    // (the latency benchmark stamps the report there, where a device's read() returns).
+    // It must be quick. Empty by default.
     using ReadObserver = std::function<void(const uint8_t *report, int length)>;
     void setReadObserver(ReadObserver observer);
 
@@ -74,6 +75,7 @@ private:
     // read() and readWait(): timeoutMs < 0 waits for a report, an unplug or stop.
     int readLocked(std::unique_lock<std::mutex> &lock, uint8_t *buffer, int size, int timeoutMs,
                    const ReadStop *stop);
+    void handedOut(const uint8_t *buffer, int n);
 
     struct Pending {
         QByteArray bytes;
@@ -96,6 +98,7 @@ private:
     bool m_present = true;
     bool m_answering = true;
     std::atomic<bool> m_withoutGeometry{false};
+    std::mutex m_observerLock;  // m_readObserver, apart from m_lock
     ReadObserver m_readObserver;
     int m_mode = 0;
     int m_tabletLight = 3;
