@@ -9,6 +9,21 @@
 #include <cstring>
 
 namespace {
+// One clock for every simulated tablet, as the devices on one bus share its frames:
+// reports due in the same millisecond of any two tablets come due at the same instant.
+using BusClock = std::chrono::steady_clock;
+
+BusClock::time_point BusEpoch()
+{
+    static const BusClock::time_point epoch = BusClock::now();
+    return epoch;
+}
+
+qint64 BusMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(BusClock::now() - BusEpoch()).count();
+}
+
 // Replies and data packets of the device are full 64-byte input reports.
 constexpr int kReportSize = 64;
 constexpr int kTransferDataPerReport = kReportSize - 3;
@@ -17,7 +32,6 @@ constexpr int kTransferDataPerReport = kReportSize - 3;
 SimTablet::SimTablet(const SimModel &model, int instance)
     : m_model(model), m_instance(instance)
 {
-    m_clock.start();
 }
 
 QString SimTablet::serialNumber() const
@@ -176,7 +190,7 @@ void SimTablet::replyLocked(const QByteArray &report)
     if (!m_answering)
         return;
     // Replies go out at once, ahead of scripted reports that are not due yet.
-    const qint64 now = m_clock.elapsed();
+    const qint64 now = BusMs();
     int at = 0;
     while (at < m_queue.size() && m_queue.at(at).dueMs <= now)
         ++at;
@@ -225,34 +239,39 @@ int SimTablet::readWait(uint8_t *buffer, int size, ReadStop &stop)
 int SimTablet::readLocked(std::unique_lock<std::mutex> &lock, uint8_t *buffer, int size, int timeoutMs,
                           const ReadStop *stop)
 {
-    QElapsedTimer waited;
-    waited.start();
+    const BusClock::time_point started = BusClock::now();
     for (;;) {
         if (!m_present)
             return -1;
         if (stop && stop->stopped())
             return 0;
-        const qint64 now = m_clock.elapsed();
+        const qint64 now = BusMs();
         if (!m_queue.isEmpty() && m_queue.head().dueMs <= now) {
             const QByteArray r = m_queue.dequeue().bytes;
             const int n = std::min(size, int(r.size()));
             std::memcpy(buffer, r.constData(), size_t(n));
             return n;
         }
-        qint64 wait = -1; // until notified
+        // Until notified, the time-out or the next report's due time, whichever comes
+        // first; as points in time, so that reports of several tablets due in the same
+        // millisecond wake their readers at one instant.
+        bool timed = false;
+        BusClock::time_point until;
         if (timeoutMs >= 0) {
-            wait = timeoutMs - waited.elapsed();
-            if (wait <= 0)
+            until = started + std::chrono::milliseconds(timeoutMs);
+            if (BusClock::now() >= until)
                 return 0;
+            timed = true;
         }
         if (!m_queue.isEmpty()) {
-            const qint64 due = std::max<qint64>(1, m_queue.head().dueMs - now);
-            wait = wait < 0 ? due : std::min(wait, due);
+            const BusClock::time_point due = BusEpoch() + std::chrono::milliseconds(m_queue.head().dueMs);
+            until = timed ? std::min(until, due) : due;
+            timed = true;
         }
-        if (wait < 0)
-            m_reportReady.wait(lock);
+        if (timed)
+            m_reportReady.wait_until(lock, until);
         else
-            m_reportReady.wait_for(lock, std::chrono::milliseconds(wait));
+            m_reportReady.wait(lock);
     }
 }
 
@@ -293,7 +312,7 @@ int SimTablet::rawStringDescriptor(int index, uint8_t *buffer, int size) const
 void SimTablet::queueReport(const QByteArray &report, int delayMs)
 {
     std::unique_lock<std::mutex> lock(m_lock);
-    const qint64 now = m_clock.elapsed();
+    const qint64 now = BusMs();
     m_lastDueMs = std::max(m_lastDueMs, now) + std::max(delayMs, 0);
     m_queue.enqueue(Pending{report, m_lastDueMs});
     m_reportReady.notify_all();

@@ -12,7 +12,6 @@
 #include "platform/hid/readstop.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QQueue>
 #include <QString>
 #include <QVector>
@@ -89,7 +88,6 @@ private:
 
     const SimModel m_model;
     const int m_instance;
-    QElapsedTimer m_clock;
 
     mutable std::mutex m_lock;
     std::condition_variable m_reportReady;
