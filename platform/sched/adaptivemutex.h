@@ -1,30 +1,47 @@
 #pragma once
-// A mutex that spins a little before it sleeps. For locks that the tablets' reading
-// threads hold a microsecond or two and often want at the same moment (the virtual
-// device's report): a waiter that sleeps pays a wake-up, ten times the wait, in the
-// report's latency. Beyond the spin (glibc's adaptive mutex, a hundred rounds at most)
-// it sleeps as std::mutex does. Lockable: std::lock_guard and std::unique_lock take it.
+// A mutex for locks that the tablets' reading threads hold a microsecond or two and
+// often want at the same moment (the virtual device's report: reports of tablets on one
+// bus come due together). A waiter spins while the holder works, up to kSpinLimit,
+// before it sleeps: with the reading threads' real-time scheduling the holder runs on
+// the other core, while a waiter that sleeps pays a wake-up (an interrupt of its core,
+// then its turn behind the readers that woke meanwhile), many times the wait. Past the
+// limit (a holder that was preempted, on plain scheduling) it sleeps on a futex.
+// Lockable: std::lock_guard and std::unique_lock take it.
 
-#include <pthread.h>
+#include <atomic>
+#include <chrono>
 
 class AdaptiveMutex {
 public:
-    AdaptiveMutex()
-    {
-        pthread_mutexattr_t attributes;
-        pthread_mutexattr_init(&attributes);
-        pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_ADAPTIVE_NP);
-        pthread_mutex_init(&m_mutex, &attributes);
-        pthread_mutexattr_destroy(&attributes);
-    }
-    ~AdaptiveMutex() { pthread_mutex_destroy(&m_mutex); }
+    static constexpr std::chrono::microseconds kSpinLimit{50};
+
+    AdaptiveMutex() = default;
     AdaptiveMutex(const AdaptiveMutex &) = delete;
     AdaptiveMutex &operator=(const AdaptiveMutex &) = delete;
 
-    void lock() { pthread_mutex_lock(&m_mutex); }
-    bool try_lock() { return pthread_mutex_trylock(&m_mutex) == 0; }
-    void unlock() { pthread_mutex_unlock(&m_mutex); }
+    void lock()
+    {
+        int free = 0;
+        if (!m_state.compare_exchange_strong(free, kHeld, std::memory_order_acquire))
+            lockContended();
+    }
+    bool try_lock()
+    {
+        int free = 0;
+        return m_state.compare_exchange_strong(free, kHeld, std::memory_order_acquire);
+    }
+    void unlock()
+    {
+        if (m_state.exchange(0, std::memory_order_release) == kHeldWithSleepers)
+            wakeOne();
+    }
 
 private:
-    pthread_mutex_t m_mutex;
+    static constexpr int kHeld = 1;
+    static constexpr int kHeldWithSleepers = 2;
+
+    void lockContended();
+    void wakeOne();
+
+    std::atomic<int> m_state{0}; // 0 free, kHeld, kHeldWithSleepers (a waiter may sleep)
 };

@@ -1,4 +1,5 @@
 // The reading threads' real-time request, against a mock rtkit on a private bus.
+#include "platform/sched/adaptivemutex.h"
 #include "platform/sched/realtime.h"
 #include "privatebus.h"
 
@@ -13,7 +14,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -116,4 +119,36 @@ TEST(RealtimeRequest, OwnRightFirstThenRtkitAndARunawayThreadIsPutBack)
         EXPECT_EQ(way, RealtimeWay::Rtkit) << why.toStdString();
         EXPECT_EQ(asked, 1);
     }
+}
+
+// The reading threads' device lock: holders never overlap, and a waiter that gave up
+// spinning (a holder past the spin limit) is woken, or the test hangs.
+TEST(AdaptiveMutex, HoldersNeverOverlapWhetherWaitersSpinOrSleep)
+{
+    AdaptiveMutex mutex;
+    int inside = 0;  // mutex
+    long counted = 0; // mutex
+    bool overlapped = false;
+    constexpr int kThreads = 4;
+    constexpr int kRounds = 3000;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kRounds; ++i) {
+                std::lock_guard<AdaptiveMutex> hold(mutex);
+                overlapped |= ++inside != 1;
+                ++counted;
+                if (i % 500 == t) // now and then past the spin limit, so others sleep
+                    std::this_thread::sleep_for(AdaptiveMutex::kSpinLimit * 4);
+                --inside;
+            }
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    EXPECT_FALSE(overlapped);
+    EXPECT_EQ(counted, long(kThreads) * kRounds);
+    EXPECT_TRUE(mutex.try_lock());
+    EXPECT_FALSE(mutex.try_lock());
+    mutex.unlock();
 }
