@@ -144,7 +144,7 @@ ActionSystem *CAction::System() const
 
 // Resolve step: the common profile or the foreground application's, writable through
 // m_pCurAppConfig while the profile lock is held (action 110).
-void CAction::SelectProfile(TabletXMLData &profile, const AppConfigMap &apps)
+[[gnu::hot]] void CAction::SelectProfile(TabletXMLData &profile, const AppConfigMap &apps)
 {
     m_pCurAppConfig = &profile.CommonAPP;
     m_Foreground = m_ForegroundSnapshot.read(Foreground());
@@ -173,7 +173,7 @@ AppConfigNode *CAction::EventProfile(const QString &path) const
 
 // --- packet entry ------------------------------------------------------------------
 
-void CAction::ResolvePacket(const TabletPacket &packet, const DeviceAttributes &attributes, TabletXMLData &profile,
+[[gnu::hot]] void CAction::ResolvePacket(const TabletPacket &packet, const DeviceAttributes &attributes, TabletXMLData &profile,
                             const AppConfigMap &apps, MultiData &out)
 {
     ++m_ProcessedPackets;
@@ -237,7 +237,7 @@ void CAction::ResolvePacket(const TabletPacket &packet, const DeviceAttributes &
     m_pCurAppConfig = nullptr;
 }
 
-void CAction::RunPacket(const TabletPacket &packet, const MultiData &out)
+[[gnu::hot]] void CAction::RunPacket(const TabletPacket &packet, const MultiData &out)
 {
     if (!m_bResolved)
         return;

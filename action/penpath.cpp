@@ -162,7 +162,7 @@ bool PenPath::EraserInUse() const
     return m_bPenEraserToggle || (m_bEraserEnd && m_bEraserAllowed);
 }
 
-void PenPath::MapPen(const TabletPacket &packet, const DeviceAttributes &attributes, const TabletXMLData &profile,
+[[gnu::hot]] void PenPath::MapPen(const TabletPacket &packet, const DeviceAttributes &attributes, const TabletXMLData &profile,
                      const AppConfigNode *app, MultiData &out)
 {
     m_bMapped = false;
@@ -308,7 +308,7 @@ void PenPath::MapPen(const TabletPacket &packet, const DeviceAttributes &attribu
     m_bMapped = true;
 }
 
-void PenPath::PenOutput(const TabletPacket &packet, int64_t foregroundPid, const MultiData &out)
+[[gnu::hot]] void PenPath::PenOutput(const TabletPacket &packet, int64_t foregroundPid, const MultiData &out)
 {
     if (!m_bMapped)
         return;
@@ -328,7 +328,7 @@ void PenPath::PenOutput(const TabletPacket &packet, int64_t foregroundPid, const
     PointerOutput(out);
 }
 
-uint8_t PenPath::PenStatusByte(uint8_t status) const
+[[gnu::hot]] uint8_t PenPath::PenStatusByte(uint8_t status) const
 {
     if (status == kStatusOutOfRange)
         return kReportLeave;
@@ -348,7 +348,7 @@ uint8_t PenPath::PenStatusByte(uint8_t status) const
     return s;
 }
 
-void PenPath::PointerOutput(const MultiData &out)
+[[gnu::hot]] void PenPath::PointerOutput(const MultiData &out)
 {
     CVMultiDriver *vmulti = DriverLink::VMultiDriver();
     if (!vmulti)
@@ -374,7 +374,7 @@ void PenPath::PointerOutput(const MultiData &out)
     }
 }
 
-bool PenPath::WintabOutput(const TabletPacket &, int64_t foregroundPid, const MultiData &out)
+[[gnu::hot]] bool PenPath::WintabOutput(const TabletPacket &, int64_t foregroundPid, const MultiData &out)
 {
     CWintabMap *map = DriverLink::WintabMap();
     if (!map || !map->IsCreated())

@@ -197,7 +197,7 @@ void CTablet::ReceivActionMsg(int tabletId, int msgId, QString appPath)
     emit PostActionMsg(tabletId, msgId, appPath);
 }
 
-void CTablet::ReceiveTabletPackets(quint8 *data, int length)
+[[gnu::hot]] void CTablet::ReceiveTabletPackets(quint8 *data, int length)
 {
     m_LastPacketDecoded = false;
     if (data == nullptr || length <= 0)
@@ -445,7 +445,7 @@ void CTablet::HandleProfileTransfer(const quint8 *d, int length)
         emit PostDeviceOperatorMsg(reports[i].code, reports[i].value);
 }
 
-void CTablet::DecodeAndDispatch(const quint8 *d, int length)
+[[gnu::hot]] void CTablet::DecodeAndDispatch(const quint8 *d, int length)
 {
     if (!decodeEnabled)
         return;
@@ -481,7 +481,7 @@ MultiData CTablet::RunDecodedPacket(const TabletPacket &decoded)
 // The pen tracking and the sink's two steps for `packet`. The profile lock is held only
 // for the tracking and the resolve step: nodes are alive just while it is held, and the
 // run step's injection waits must not hold up the settings window.
-void CTablet::Dispatch(MultiData &out)
+[[gnu::hot]] void CTablet::Dispatch(MultiData &out)
 {
     bool newPen = false;
     {
@@ -512,7 +512,7 @@ void CTablet::Dispatch(MultiData &out)
 }
 
 // True when a pen came into use for the first time (message 89). appsMutex held.
-bool CTablet::TrackPen()
+[[gnu::hot]] bool CTablet::TrackPen()
 {
     ::TabletXMLData &profile = *TabletXMLData;
     if (profile.DevicePenNum <= 1) {

@@ -216,7 +216,7 @@ int LastRingByte()
     return g_PrevRingByte.load();
 }
 
-bool DecodeReport(const uint8_t *d, int length, int productId, DecoderState &state,
+[[gnu::hot]] bool DecodeReport(const uint8_t *d, int length, int productId, DecoderState &state,
                   TabletPacket &packet)
 {
     // A report that turns out to be no packet must not move the key history, or the next

@@ -16,7 +16,7 @@ void DeviceThread::Stop()
     m_stop.stop();
 }
 
-void DeviceThread::run()
+[[gnu::hot]] void DeviceThread::run()
 {
     const std::lock_guard<std::mutex> running(m_runMutex);
     // A report waits for this thread only as long as the scheduler makes it.

@@ -96,7 +96,7 @@ bool CVMultiDriver::EnmuVisualHidDevice()
     return found;
 }
 
-bool CVMultiDriver::Output(bool useSetOutputReport, VhidDevice *device, const uint8_t *buffer, int length)
+[[gnu::hot]] bool CVMultiDriver::Output(bool useSetOutputReport, VhidDevice *device, const uint8_t *buffer, int length)
 {
     int error = EBADF; // no device: the write fails on the missing handle
     bool ok = false;
@@ -114,12 +114,12 @@ bool CVMultiDriver::Output(bool useSetOutputReport, VhidDevice *device, const ui
     return ok;
 }
 
-bool CVMultiDriver::WriteReport()
+[[gnu::hot]] bool CVMultiDriver::WriteReport()
 {
     return Output(false, m_hDevice.get(), m_Report, kVhidReportLength);
 }
 
-bool CVMultiDriver::PenReport(uint8_t status, uint16_t x, uint16_t y, uint16_t pressure, uint8_t tiltX,
+[[gnu::hot]] bool CVMultiDriver::PenReport(uint8_t status, uint16_t x, uint16_t y, uint16_t pressure, uint8_t tiltX,
                               uint8_t tiltY)
 {
     std::lock_guard<AdaptiveMutex> lock(m_ReportMutex);

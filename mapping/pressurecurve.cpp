@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-int32_t PressureMap(uint32_t raw, uint32_t maxPressure, const SPresslvPoints &points)
+[[gnu::hot]] int32_t PressureMap(uint32_t raw, uint32_t maxPressure, const SPresslvPoints &points)
 {
     if (raw == 0 || maxPressure == 0)
         return 0;

@@ -27,17 +27,17 @@ int32_t S8(uint8_t b)
 
 } // namespace
 
-bool VhidBridge::send(VhidNode node, uint16_t type, uint16_t code, int32_t value)
+[[gnu::hot]] bool VhidBridge::send(VhidNode node, uint16_t type, uint16_t code, int32_t value)
 {
     return m_sink.emitEvent(node, type, code, value);
 }
 
-bool VhidBridge::syn(VhidNode node)
+[[gnu::hot]] bool VhidBridge::syn(VhidNode node)
 {
     return send(node, EV_SYN, SYN_REPORT, 0);
 }
 
-bool VhidBridge::sendAxis(VhidNode node, uint16_t code, int32_t value, int32_t &cached, bool *any)
+[[gnu::hot]] bool VhidBridge::sendAxis(VhidNode node, uint16_t code, int32_t value, int32_t &cached, bool *any)
 {
     if (value == cached)
         return true;
@@ -55,7 +55,7 @@ bool VhidBridge::sendKey(VhidNode node, uint16_t code, bool down, bool &cached, 
     return send(node, EV_KEY, code, down ? 1 : 0);
 }
 
-bool VhidBridge::handleReport(const uint8_t *report, int length)
+[[gnu::hot]] bool VhidBridge::handleReport(const uint8_t *report, int length)
 {
     if (!report || length != kVhidReportLength)
         return false;
@@ -72,7 +72,7 @@ bool VhidBridge::handleReport(const uint8_t *report, int length)
     return false;
 }
 
-bool VhidBridge::penOut()
+[[gnu::hot]] bool VhidBridge::penOut()
 {
     bool ok = true;
     bool any = false;
@@ -88,7 +88,7 @@ bool VhidBridge::penOut()
     return ok;
 }
 
-bool VhidBridge::pen(const uint8_t *r)
+[[gnu::hot]] bool VhidBridge::pen(const uint8_t *r)
 {
     const uint8_t status = r[3];
     if (!(status & VhidPenInRange))
@@ -220,7 +220,7 @@ VhidBridgeDevice::~VhidBridgeDevice()
     m_bridge.releaseAll();
 }
 
-bool VhidBridgeDevice::write(const uint8_t *report, int length, int *error)
+[[gnu::hot]] bool VhidBridgeDevice::write(const uint8_t *report, int length, int *error)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (vhidReportKind(report, length) == VhidReportKind::Unknown || length != kVhidReportLength) {

@@ -61,7 +61,7 @@ int HidrawDevice::readTimeout(uint8_t *buffer, int size, int timeoutMs)
     return readResult(n, size, error);
 }
 
-int HidrawDevice::readWait(uint8_t *buffer, int size, ReadStop &stop)
+[[gnu::hot]] int HidrawDevice::readWait(uint8_t *buffer, int size, ReadStop &stop)
 {
     if (m_gone.load())
         return -1;
