@@ -106,6 +106,12 @@ public:
 
     // The tray icon and its menu; made once, later calls do nothing.
     void createTrayIcon();
+    // The same, taking over the icon showEarlyTrayIcon showed.
+    void createTrayIcon(std::unique_ptr<QSystemTrayIcon> shown);
+    // The program's tray icon, shown at once, before the core's start-up steps: the tray
+    // host docks it while they run. It has no menu and no texts yet (the language file is
+    // the core's); clicks on it wait for the event loop, which starts after createTrayIcon.
+    static std::unique_ptr<QSystemTrayIcon> showEarlyTrayIcon();
     QSystemTrayIcon *trayIcon() const { return m_pTrayIcon; }
     // The tray menu's entries (null before createTrayIcon).
     QAction *showAction() const { return m_pShowAction; }

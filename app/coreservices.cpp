@@ -364,11 +364,29 @@ QIcon PngIcon(const QString &path)
 
 } // namespace
 
+std::unique_ptr<QSystemTrayIcon> AppCore::showEarlyTrayIcon()
+{
+    auto icon = std::make_unique<QSystemTrayIcon>(PngIcon(QStringLiteral(":/image/Res/inkora.png")));
+    icon->setToolTip(QStringLiteral("Inkora"));
+    icon->show();
+    return icon;
+}
+
 void AppCore::createTrayIcon()
+{
+    createTrayIcon(nullptr);
+}
+
+void AppCore::createTrayIcon(std::unique_ptr<QSystemTrayIcon> shown)
 {
     if (m_pTrayIcon)
         return;
-    m_pTrayIcon = new QSystemTrayIcon(PngIcon(QStringLiteral(":/image/Res/inkora.png")), this);
+    if (shown) {
+        m_pTrayIcon = shown.release();
+        m_pTrayIcon->setParent(this);
+    } else {
+        m_pTrayIcon = new QSystemTrayIcon(PngIcon(QStringLiteral(":/image/Res/inkora.png")), this);
+    }
     m_pTrayIcon->setToolTip(QStringLiteral("Inkora"));
 
     m_pTrayMenu = std::make_unique<QMenu>();

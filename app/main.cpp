@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFont>
 #include <QResource>
+#include <QSystemTrayIcon>
 
 namespace {
 const char kHelp[] = R"(usage: Inkora [/mini] [--simulate[=MODELS]] [--vhid-record=FILE]
@@ -50,6 +51,11 @@ int main(int argc, char *argv[])
     const StartupOptions options = parseStartupArguments(QCoreApplication::arguments());
     setStartupOptions(options);
 
+    // The tray icon first, so the tray host docks it while the core starts; the core
+    // gives it its menu and texts (createTrayIcon below).
+    std::unique_ptr<QSystemTrayIcon> trayIcon = AppCore::showEarlyTrayIcon();
+    app.listen();
+
     QFile styleSheet(QStringLiteral(":/qss/qss/stylesheet.qss"));
     if (styleSheet.open(QIODevice::ReadOnly))
         app.setStyleSheet(QString::fromLatin1(styleSheet.readAll()));
@@ -73,7 +79,7 @@ int main(int argc, char *argv[])
     });
 
     // Closing the window only hides it into the tray, so the tray is there in both cases.
-    core->createTrayIcon();
+    core->createTrayIcon(std::move(trayIcon));
     if (options.minimised)
         core->setStartedMinimised(true);
     else

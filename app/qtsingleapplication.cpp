@@ -49,8 +49,13 @@ QtSingleApplication::QtSingleApplication(const QString &id, int &argc, char **ar
         // rather than not at all.
         qWarning().noquote() << "single instance lock unavailable:" << lockFileName(id);
     }
+}
 
-    const QString name = serverName(id);
+void QtSingleApplication::listen()
+{
+    if (m_running || m_server)
+        return;
+    const QString name = serverName(m_id);
     QLocalServer::removeServer(name); // a socket left by a crashed owner
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);

@@ -27,6 +27,10 @@ public:
 
     // True when another process of this user holds the instance.
     bool isRunning() const;
+    // Owner only: starts taking the later processes' messages. A step of its own so the
+    // program can show its tray icon first; a later process retries its connection
+    // meanwhile (sendMessage). Later calls do nothing.
+    void listen();
     QString id() const;
 
     // Sends message to the running instance and waits up to timeoutMs for it to be

@@ -26,6 +26,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QLabel>
+#include <QMenu>
 #include <QMetaType>
 #include <QResource>
 #include <QSettings>
@@ -194,6 +195,23 @@ TEST_F(MainWindowStartTest, WindowShapeAndShow)
     QSystemTrayIcon *tray = core.trayIcon();
     core.createTrayIcon();
     EXPECT_EQ(core.trayIcon(), tray);
+}
+
+// The program shows its icon before the core exists; the core takes that icon over and
+// gives it the menu, and an icon offered once the core has one is not taken.
+TEST_F(MainWindowStartTest, EarlyTrayIconIsTakenOver)
+{
+    std::unique_ptr<QSystemTrayIcon> early = AppCore::showEarlyTrayIcon();
+    QSystemTrayIcon *shown = early.get();
+    EXPECT_TRUE(shown->isVisible());
+    AppCore core(m_install, FixedLocaleBackend(1033), std::make_unique<SimHidBackend>());
+    core.createTrayIcon(std::move(early));
+    EXPECT_EQ(core.trayIcon(), shown);
+    EXPECT_EQ(shown->parent(), &core);
+    ASSERT_NE(shown->contextMenu(), nullptr);
+    EXPECT_TRUE(shown->contextMenu()->actions().contains(core.showAction()));
+    core.createTrayIcon(AppCore::showEarlyTrayIcon());
+    EXPECT_EQ(core.trayIcon(), shown);
 }
 
 // Each widget of the window is styled once while it is built. Moving a built subtree
