@@ -5,7 +5,7 @@
 #   bench/run_all.sh [BUILD_DIR] > figures.txt      BUILD_DIR defaults to build
 #
 # Build first: cmake --build BUILD_DIR --target Inkora bench_decoder bench_penpath \
-#   bench_pipeline bench_profile bench_multitablet bench_trayfloor
+#   bench_pipeline bench_profile bench_multitablet bench_trayfloor bench_wayland_focus
 set -eu
 
 BUILD=${1:-build}
