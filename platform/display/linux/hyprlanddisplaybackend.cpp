@@ -1,6 +1,5 @@
 #include "platform/display/linux/hyprlanddisplaybackend.h"
 
-#include "platform/display/linux/xrandrdisplaybackend.h"
 #include "platform/session/linux/hyprlandipc.h"
 
 #include <QDebug>
@@ -23,25 +22,13 @@ std::unique_ptr<HyprlandDisplayBackend> HyprlandDisplayBackend::open(const QByte
     if (!backend->Connect())
         return nullptr;
     backend->physicalScreens(); // the layout the notices are compared with
-    backend->m_x11Notices = XWaylandLayoutNotices(x11Display, &backend->m_debounce);
+    backend->WatchXWayland(x11Display);
     return backend;
 }
 
 HyprlandDisplayBackend::HyprlandDisplayBackend(const QByteArray &folder, QObject *parent)
-    : DisplayBackend(parent), m_folder(folder)
-{
-    m_debounce.setSingleShot(true);
-    m_debounce.setInterval(kDebounceMs);
-    connect(&m_debounce, &QTimer::timeout, this, &HyprlandDisplayBackend::Recheck);
-    m_reconnect.setInterval(1000);
-    connect(&m_reconnect, &QTimer::timeout, this, [this] {
-        if (!Connect())
-            return;
-        m_reconnect.stop();
-        qInfo() << "Display layout: Hyprland's event socket is back";
-        Recheck();
-    });
-}
+    : CompositorDisplayBackend("Display layout: Hyprland's event socket is back", parent), m_folder(folder)
+{ }
 
 HyprlandDisplayBackend::~HyprlandDisplayBackend()
 {
@@ -73,7 +60,7 @@ void HyprlandDisplayBackend::Lost()
     m_events = -1;
     qInfo() << "Display layout: Hyprland's event socket closed or sent what is not its protocol; the last layout "
                "stays until it is back";
-    m_reconnect.start();
+    ReconnectLater();
 }
 
 void HyprlandDisplayBackend::ReadEvents()
@@ -91,15 +78,7 @@ void HyprlandDisplayBackend::ReadEvents()
         return;
     }
     if (monitors)
-        m_debounce.start();
-}
-
-void HyprlandDisplayBackend::Recheck()
-{
-    const QString before = m_lastDescribed;
-    physicalScreens();
-    if (m_lastDescribed != before)
-        emit displayChanged();
+        Noticed();
 }
 
 bool HyprlandDisplayBackend::ParseMonitors(const QByteArray &json, std::vector<DisplayScreen> *screens,
@@ -149,9 +128,6 @@ std::vector<DisplayScreen> HyprlandDisplayBackend::physicalScreens()
         qInfo() << "Display layout: Hyprland gave no monitor list; the last layout stays";
         return m_last;
     }
-    if (described != m_lastDescribed)
-        qInfo().noquote() << "Display layout from Hyprland:" << described.trimmed();
-    m_last = screens;
-    m_lastDescribed = described;
+    Keep(screens, described, "Hyprland");
     return screens;
 }

@@ -24,28 +24,16 @@ std::unique_ptr<SwayDisplayBackend> SwayDisplayBackend::open(const QByteArray &s
     if (!backend->Connect())
         return nullptr;
     backend->physicalScreens(); // the layout the notices are compared with
-    backend->m_x11Notices = XWaylandLayoutNotices(x11Display, &backend->m_debounce);
+    backend->WatchXWayland(x11Display);
     return backend;
 }
 
 SwayDisplayBackend::SwayDisplayBackend(const QByteArray &socketPath, QObject *parent)
-    : DisplayBackend(parent)
+    : CompositorDisplayBackend("Display layout: the sway IPC is back", parent)
     , m_socketPath(socketPath)
     , m_events(std::make_unique<SwayIpc>())
     , m_requests(std::make_unique<SwayIpc>())
-{
-    m_debounce.setSingleShot(true);
-    m_debounce.setInterval(kDebounceMs);
-    connect(&m_debounce, &QTimer::timeout, this, &SwayDisplayBackend::Recheck);
-    m_reconnect.setInterval(1000);
-    connect(&m_reconnect, &QTimer::timeout, this, [this] {
-        if (!Connect())
-            return;
-        m_reconnect.stop();
-        qInfo() << "Display layout: the sway IPC is back";
-        Recheck();
-    });
-}
+{ }
 
 SwayDisplayBackend::~SwayDisplayBackend() = default;
 
@@ -80,7 +68,7 @@ void SwayDisplayBackend::Lost()
     m_requests->close();
     qInfo() << "Display layout: the sway IPC closed or sent what is not its protocol; the last layout stays until it "
                "is back";
-    m_reconnect.start();
+    ReconnectLater();
 }
 
 void SwayDisplayBackend::ReadEvents()
@@ -93,15 +81,7 @@ void SwayDisplayBackend::ReadEvents()
         return;
     }
     if (type == SwayIpc::EventOutput || type == SwayIpc::EventWorkspace)
-        m_debounce.start();
-}
-
-void SwayDisplayBackend::Recheck()
-{
-    const QString before = m_lastDescribed;
-    physicalScreens();
-    if (m_lastDescribed != before)
-        emit displayChanged();
+        Noticed();
 }
 
 bool SwayDisplayBackend::ParseOutputs(const QByteArray &json, std::vector<DisplayScreen> *screens, QString *described)
@@ -151,9 +131,6 @@ std::vector<DisplayScreen> SwayDisplayBackend::physicalScreens()
         Lost();
         return m_last;
     }
-    if (described != m_lastDescribed)
-        qInfo().noquote() << "Display layout from sway:" << described.trimmed();
-    m_last = screens;
-    m_lastDescribed = described;
+    Keep(screens, described, "sway");
     return screens;
 }
