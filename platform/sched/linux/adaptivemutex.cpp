@@ -1,6 +1,7 @@
 #include "platform/sched/adaptivemutex.h"
 
 #include <linux/futex.h>
+#include <sched.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -15,14 +16,23 @@ void CpuRelax()
 #endif
 }
 
+// The cores this thread may run on (and the others it starts, as they inherit them).
+bool OneCore()
+{
+    cpu_set_t cores;
+    CPU_ZERO(&cores);
+    return sched_getaffinity(0, sizeof cores, &cores) == 0 && CPU_COUNT(&cores) == 1;
+}
+
 } // namespace
 
 void AdaptiveMutex::lockContended()
 {
     // Spin while it is held, reading only, so the holder's line stays where it is; the
-    // clock is looked at every 64 rounds.
+    // clock is looked at every 64 rounds. On one core the holder cannot run meanwhile.
+    static const bool kOneCore = OneCore();
     const auto until = std::chrono::steady_clock::now() + kSpinLimit;
-    for (unsigned round = 1;; ++round) {
+    for (unsigned round = 1; !kOneCore; ++round) {
         int state = m_state.load(std::memory_order_relaxed);
         if (state == 0) {
             if (m_state.compare_exchange_weak(state, kHeld, std::memory_order_acquire))
