@@ -173,8 +173,8 @@ AppConfigNode *CAction::EventProfile(const QString &path) const
 
 // --- packet entry ------------------------------------------------------------------
 
-[[gnu::hot]] void CAction::ResolvePacket(const TabletPacket &packet, const DeviceAttributes &attributes, TabletXMLData &profile,
-                            const AppConfigMap &apps, MultiData &out)
+[[gnu::hot]] void CAction::ResolvePacket(const TabletPacket &packet, const DeviceAttributes &attributes,
+                                         TabletXMLData &profile, const AppConfigMap &apps, MultiData &out)
 {
     ++m_ProcessedPackets;
     std::memset(&out, 0, sizeof out);

@@ -12,9 +12,9 @@
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
-#include <atomic>
 #include <mutex>
 #include <thread>
 
@@ -162,8 +162,8 @@ bool PenPath::EraserInUse() const
     return m_bPenEraserToggle || (m_bEraserEnd && m_bEraserAllowed);
 }
 
-[[gnu::hot]] void PenPath::MapPen(const TabletPacket &packet, const DeviceAttributes &attributes, const TabletXMLData &profile,
-                     const AppConfigNode *app, MultiData &out)
+[[gnu::hot]] void PenPath::MapPen(const TabletPacket &packet, const DeviceAttributes &attributes,
+                                  const TabletXMLData &profile, const AppConfigNode *app, MultiData &out)
 {
     m_bMapped = false;
     if (!app)

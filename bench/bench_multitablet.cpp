@@ -401,8 +401,7 @@ int main(int argc, char **argv)
 {
     if (argc == 2 && QByteArray(argv[1]) == "--spin") {
         // A hog of --hog: spins until killed.
-        for (volatile unsigned long spin = 0;; spin = spin + 1) {
-        }
+        for (volatile unsigned long spin = 0;; spin = spin + 1) { }
     }
     int seconds = 4;
     int rounds = 5;

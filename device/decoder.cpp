@@ -216,8 +216,7 @@ int LastRingByte()
     return g_PrevRingByte.load();
 }
 
-[[gnu::hot]] bool DecodeReport(const uint8_t *d, int length, int productId, DecoderState &state,
-                  TabletPacket &packet)
+[[gnu::hot]] bool DecodeReport(const uint8_t *d, int length, int productId, DecoderState &state, TabletPacket &packet)
 {
     // A report that turns out to be no packet must not move the key history, or the next
     // real report would raise events for keys that were never reported.

@@ -120,7 +120,7 @@ bool CVMultiDriver::EnmuVisualHidDevice()
 }
 
 [[gnu::hot]] bool CVMultiDriver::PenReport(uint8_t status, uint16_t x, uint16_t y, uint16_t pressure, uint8_t tiltX,
-                              uint8_t tiltY)
+                                           uint8_t tiltY)
 {
     std::lock_guard<AdaptiveMutex> lock(m_ReportMutex);
     m_Report[0] = kVhidReportId;

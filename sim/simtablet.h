@@ -96,7 +96,7 @@ private:
     bool m_present = true;
     bool m_answering = true;
     std::atomic<bool> m_withoutGeometry{false};
-    std::mutex m_observerLock;  // m_readObserver, apart from m_lock
+    std::mutex m_observerLock; // m_readObserver, apart from m_lock
     ReadObserver m_readObserver;
     int m_mode = 0;
     int m_tabletLight = 3;

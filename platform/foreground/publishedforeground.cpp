@@ -15,8 +15,7 @@ uint64_t ForegroundBackend::NextChangeStamp()
 
 PublishedForeground::PublishedForeground()
     : m_current(std::make_shared<const ForegroundWindow>()), m_stamp(NextChangeStamp())
-{
-}
+{ }
 
 std::shared_ptr<const ForegroundWindow> PublishedForeground::current() const
 {

@@ -126,7 +126,7 @@ TEST(RealtimeRequest, OwnRightFirstThenRtkitAndARunawayThreadIsPutBack)
 TEST(AdaptiveMutex, HoldersNeverOverlapWhetherWaitersSpinOrSleep)
 {
     AdaptiveMutex mutex;
-    int inside = 0;  // mutex
+    int inside = 0;   // mutex
     long counted = 0; // mutex
     bool overlapped = false;
     constexpr int kThreads = 4;
