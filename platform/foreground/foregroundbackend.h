@@ -23,17 +23,22 @@ public:
     // thread; the record does not change once returned.
     virtual std::shared_ptr<const ForegroundWindow> current() const = 0;
 
-    // Changes whenever current() may answer differently, so a reader that saw the same
+    // Grows whenever current() may answer differently, so a reader that saw the same
     // stamp of the same backend may keep the record it holds instead of copying the
     // shared pointer (whose count every reading thread would otherwise write to, for
-    // every packet). Drawn from one process-wide sequence, so a backend made later at
-    // the same address never repeats a stamp of an earlier one. 0: not stamped; read
-    // current() every time. Any thread.
+    // every packet). 0: not stamped; read current() every time. Any thread.
     virtual uint64_t changeStamp() const { return 0; }
 
+    // Tells this backend from every other one made in the process, even one made later
+    // at the same address.
+    uint64_t identity() const { return m_identity; }
+
 protected:
-    // The next stamp of the process-wide sequence (never 0).
+    // The next number of one process-wide sequence (never 0): stamps and identities.
     static uint64_t NextChangeStamp();
+
+private:
+    const uint64_t m_identity = NextChangeStamp();
 };
 
 // One reader's copy of the foreground record (the action engine keeps one per tablet,
@@ -50,9 +55,9 @@ public:
         // The stamp first: a record published after it is only fresher, and the next
         // read sees the new stamp.
         const uint64_t stamp = backend->changeStamp();
-        if (!m_window || stamp == 0 || stamp != m_stamp || backend != m_backend) {
+        if (!m_window || stamp == 0 || stamp != m_stamp || backend->identity() != m_backend) {
             m_window = backend->current();
-            m_backend = backend;
+            m_backend = backend->identity();
             m_stamp = stamp;
         }
         return m_window.get();
@@ -60,12 +65,12 @@ public:
     void reset()
     {
         m_window.reset();
-        m_backend = nullptr;
+        m_backend = 0;
         m_stamp = 0;
     }
 
 private:
     std::shared_ptr<const ForegroundWindow> m_window;
-    const ForegroundBackend *m_backend = nullptr;
+    uint64_t m_backend = 0; // the identity of the backend m_window came from
     uint64_t m_stamp = 0;
 };

@@ -26,8 +26,7 @@ public:
         return (x->pid != 0 && x->pid == record->pid) ? x : record;
     }
 
-    // Changes when either source's does. Each grows and draws from the one sequence, so
-    // the sum never repeats, nor does a later session's at the same address.
+    // Grows when either source's does.
     uint64_t changeStamp() const override
     {
         const uint64_t compositor = m_compositor->changeStamp();
