@@ -27,14 +27,15 @@ void CompositorDisplayBackend::WatchXWayland(const QByteArray &x11Display)
     m_x11Notices = XWaylandLayoutNotices(x11Display, &m_debounce);
 }
 
-void CompositorDisplayBackend::Keep(const std::vector<DisplayScreen> &screens, const QString &described,
+bool CompositorDisplayBackend::Keep(const std::vector<DisplayScreen> &screens, const QString &described,
                                     const char *source)
 {
-    if (described != m_lastDescribed)
-        qInfo().noquote() << QStringLiteral("Display layout from %1:").arg(QLatin1String(source))
-                          << described.trimmed();
     m_last = screens;
+    if (described == m_lastDescribed)
+        return false;
+    qInfo().noquote() << QStringLiteral("Display layout from %1:").arg(QLatin1String(source)) << described.trimmed();
     m_lastDescribed = described;
+    return true;
 }
 
 void CompositorDisplayBackend::Recheck()

@@ -19,7 +19,6 @@
 namespace {
 const uint32_t kOutputVersion = 4;  // name and description
 const uint32_t kManagerVersion = 3; // done on wl_output
-const int kReconnectMs = 1000;
 } // namespace
 
 // One output: its objects and what their events said. Owned by its Connection.
@@ -243,33 +242,26 @@ std::unique_ptr<XdgOutputDisplayBackend> XdgOutputDisplayBackend::open(const QBy
         return nullptr;
     }
     QString described;
-    backend->m_last = Layout(*backend->m_connection, &described);
-    backend->m_lastDescribed = described;
-    qInfo().noquote() << "Display layout from xdg-output:" << described.trimmed();
+    const std::vector<DisplayScreen> screens = Layout(*backend->m_connection, &described);
+    backend->Keep(screens, described, "xdg-output");
     return backend;
 }
 
 XdgOutputDisplayBackend::XdgOutputDisplayBackend(const QByteArray &displayName, QObject *parent)
-    : DisplayBackend(parent), m_displayName(displayName)
+    : CompositorDisplayBackend("Display layout: connected to the compositor again", parent), m_displayName(displayName)
 {
-    m_debounce.setSingleShot(true);
-    m_debounce.setInterval(kDebounceMs);
-    connect(&m_debounce, &QTimer::timeout, this, &XdgOutputDisplayBackend::Recheck);
-    m_reconnect.setInterval(kReconnectMs);
-    connect(&m_reconnect, &QTimer::timeout, this, [this] {
-        QString why;
-        if (!Connect(&why))
-            return;
-        m_reconnect.stop();
-        qInfo() << "Display layout: connected to the compositor again";
-        Recheck();
-    });
 }
 
 XdgOutputDisplayBackend::~XdgOutputDisplayBackend()
 {
     delete m_notifier; // before the connection's fd closes
     m_notifier = nullptr;
+}
+
+bool XdgOutputDisplayBackend::Connect()
+{
+    QString why;
+    return Connect(&why);
 }
 
 bool XdgOutputDisplayBackend::Connect(QString *why)
@@ -297,7 +289,7 @@ void XdgOutputDisplayBackend::ReadEvents()
     }
     if (c.changed) {
         c.changed = false;
-        m_debounce.start();
+        Noticed();
     }
 }
 
@@ -309,11 +301,10 @@ void XdgOutputDisplayBackend::Lost()
     m_notifier->deleteLater();
     m_notifier = nullptr;
     m_connection.reset();
-    m_debounce.stop();
     qInfo().noquote() << QStringLiteral("Display layout: the compositor %1; the last layout stays until it is back")
                              .arg(error == EPROTO ? QStringLiteral("broke the protocol")
                                                   : QStringLiteral("closed the connection"));
-    m_reconnect.start();
+    ReconnectLater();
 }
 
 void XdgOutputDisplayBackend::Recheck()
@@ -321,11 +312,7 @@ void XdgOutputDisplayBackend::Recheck()
     if (!m_connection)
         return;
     QString described;
-    std::vector<DisplayScreen> screens = Layout(*m_connection, &described);
-    if (described == m_lastDescribed)
-        return;
-    qInfo().noquote() << "Display layout from xdg-output:" << described.trimmed();
-    m_last = std::move(screens);
-    m_lastDescribed = described;
-    emit displayChanged();
+    const std::vector<DisplayScreen> screens = Layout(*m_connection, &described);
+    if (Keep(screens, described, "xdg-output"))
+        emit displayChanged();
 }

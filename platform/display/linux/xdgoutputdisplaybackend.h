@@ -13,30 +13,26 @@
 // use "All Screens" of that monitor, or the user sets the tablet back to all monitors).
 //
 // Notices: an output added (a new global) or removed (global removed), and every done
-// event (the compositor's end of a change: moved, scaled, turned, new mode). Each
-// notice re-reads the layout after kDebounceMs, and displayChanged comes only when it
-// differs. When the compositor closes the connection or breaks the protocol the last
-// layout stays, a log line says so, and the backend connects again once a second (a
-// restarted compositor on the same socket), with a displayChanged once it is back.
+// event (the compositor's end of a change: moved, scaled, turned, new mode), taken as
+// CompositorDisplayBackend takes notices. When the compositor closes the connection or
+// breaks the protocol the last layout stays, a log line says so, and the backend
+// connects again once a second (a restarted compositor on the same socket).
 //
 // GUI thread only: the connection is read through a socket notifier of the thread that
 // made the object, and every callback runs there.
 
-#include "platform/display/displaybackend.h"
+#include "platform/display/linux/compositordisplaybackend.h"
 
 #include <QByteArray>
-#include <QTimer>
 
 #include <memory>
 
 class QSocketNotifier;
 
-class XdgOutputDisplayBackend : public DisplayBackend {
+class XdgOutputDisplayBackend : public CompositorDisplayBackend {
     Q_OBJECT
 
 public:
-    static constexpr int kDebounceMs = 250;
-
     // Connects to displayName ($WAYLAND_DISPLAY when empty). Null, with a log line, when
     // there is no compositor or it does not offer zxdg_output_manager_v1.
     static std::unique_ptr<XdgOutputDisplayBackend> open(const QByteArray &displayName = QByteArray(),
@@ -45,22 +41,18 @@ public:
 
     bool isAvailable() const override { return m_connection != nullptr; }
     std::vector<DisplayScreen> physicalScreens() override { return m_last; }
-    std::vector<DisplayScreen> logicalScreens() override { return m_last; }
 
     struct Connection; // the Wayland objects of one connection and what their events said
 
 private:
     XdgOutputDisplayBackend(const QByteArray &displayName, QObject *parent);
+    bool Connect() override;
     bool Connect(QString *why);
     void ReadEvents();
     void Lost();
-    void Recheck();
+    void Recheck() override;
 
     const QByteArray m_displayName;
     std::unique_ptr<Connection> m_connection; // null while the compositor is away
     QSocketNotifier *m_notifier = nullptr;    // child of this object, on the connection's fd
-    std::vector<DisplayScreen> m_last;        // the last layout read
-    QString m_lastDescribed;
-    QTimer m_debounce;
-    QTimer m_reconnect;
 };
