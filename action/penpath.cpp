@@ -380,18 +380,8 @@ bool PenPath::EraserInUse() const
     if (!map || !map->IsCreated())
         return true;
 
-    int found = -1;
     WintabContext context;
-    if (foregroundPid > 0) {
-        for (int i = 0; i < kWintabContextCount; ++i) {
-            WintabContext c;
-            if (map->Context(i, &c) && c.open && c.enabled && c.ownerPid == foregroundPid) {
-                found = i;
-                context = c;
-                break;
-            }
-        }
-    }
+    const int found = map->FindContext(foregroundPid, &context);
     // Read first: the line is written only when the context changes.
     if (g_WintabFound.load(std::memory_order_relaxed) != found && g_WintabFound.exchange(found) != found)
         qCDebug(lcPenPath) << "bActive" << (found >= 0) << "ContId" << found;

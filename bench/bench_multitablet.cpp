@@ -14,12 +14,16 @@
 // the figures, so a machine whose speed drifts during the run moves both alike.
 //
 // Usage: bench_multitablet [--seconds N] [--rounds N] [--tablets N] [--rate N] [--unbridged] [--live] [--hog]
+//                          [--foreground]
 // --tablets: fewer than five (the first ones of the five).
 // --unbridged: the test backend that records each report, without the bridge.
 // --hog: during the input a busy process spins on every core (this program started
 // again with --spin, so their CPU time is not the program's), as a build or a game
 // would; the latency then shows how long a report waits for its reading thread to be
 // scheduled.
+// --foreground: a window of this process is in front (as on a desktop there always is
+// one), so each report also looks for its Wintab context among the map's records and
+// for its application profile; without it nothing is in front and both are skipped.
 // --live: every tablet also sends each packet's record to the GUI thread (emitToUi, a
 // queued signal, as the settings window's live values would need), and this thread
 // runs an event loop that receives them.
@@ -410,6 +414,7 @@ int main(int argc, char **argv)
     bool bridged = true;
     bool live = false;
     bool hog = false;
+    bool inFront = false;
     for (int i = 1; i < argc; ++i) {
         const QByteArray a(argv[i]);
         if (a == "--seconds" && i + 1 < argc)
@@ -426,10 +431,12 @@ int main(int argc, char **argv)
             live = true;
         else if (a == "--hog")
             hog = true;
+        else if (a == "--foreground")
+            inFront = true;
         else {
             std::fprintf(stderr,
                          "usage: bench_multitablet [--seconds N] [--rounds N] [--tablets N] [--rate N] [--unbridged] "
-                         "[--live] [--hog]\n");
+                         "[--live] [--hog] [--foreground]\n");
             return 2;
         }
     }
@@ -449,12 +456,19 @@ int main(int argc, char **argv)
     QSettings names(data + QStringLiteral("/name_config.ini"), QSettings::IniFormat);
 
     // The program's set-up on test backends: one 1920 x 1080 screen, no foreground
-    // window (the common profile), the Wintab map in a private folder, the virtual
+    // window (the common profile; with --foreground one of this process, whose path has
+    // no profile of its own either), the Wintab map in a private folder, the virtual
     // device as above (or the recording one with --unbridged).
     qInstallMessageHandler(CountLogLine);
     ScreenTable::Publish(ScreenTable::Build({ScreenRect{0, 0, 1920, 1080}}));
     ActionServiceBackends services;
-    services.foreground = std::make_unique<FixedForegroundBackend>(ForegroundWindow{});
+    ForegroundWindow inFrontWindow;
+    if (inFront) {
+        inFrontWindow.pid = QCoreApplication::applicationPid();
+        inFrontWindow.path = QCoreApplication::applicationFilePath();
+        inFrontWindow.windowClass = QStringLiteral("bench");
+    }
+    services.foreground = std::make_unique<FixedForegroundBackend>(inFrontWindow);
     ActionServices::Install(std::move(services));
     Latencies lat;
     RecordingVhidBackend *recording = nullptr;
@@ -638,6 +652,8 @@ int main(int argc, char **argv)
                 "input, virtual device %s\n",
                 int(sims.size()), rate, int(programCpu.size()), seconds, seconds,
                 bridged ? "bridged to evdev frames, one write() a frame" : "recording only");
+    if (inFront)
+        std::printf("In front: a window of this process (pid %lld)\n", (long long)inFrontWindow.pid);
     if (live)
         std::printf("Live values on: %lld records reached the GUI thread's event loop\n", (long long)received);
     if (hog)

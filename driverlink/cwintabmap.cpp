@@ -163,6 +163,24 @@ bool CWintabMap::Context(int index, WintabContext *context) const
     return true;
 }
 
+[[gnu::hot]] int CWintabMap::FindContext(int64_t ownerPid, WintabContext *context) const
+{
+    if (!m_pView || ownerPid <= 0)
+        return -1;
+    for (int i = 0; i < kWintabContextCount; ++i) {
+        const uint8_t *c = m_pView + i * kWintabContextSize;
+        if (!c[kCtxOpen] || !c[kCtxEnabled] || GetI32(c + kCtxOwnerPid) != ownerPid)
+            continue;
+        // Other processes write the map: the whole read must still be the one looked for.
+        const WintabContext whole = WintabLayout::ReadContext(m_pView, i);
+        if (whole.open && whole.enabled && whole.ownerPid == ownerPid) {
+            *context = whole;
+            return i;
+        }
+    }
+    return -1;
+}
+
 int32_t CWintabMap::NextSerial(int index)
 {
     if (!m_pView || index < 0 || index >= kWintabContextCount)

@@ -109,6 +109,10 @@ public:
 
     // Context record index (0..49). False without a map or for a bad index.
     bool Context(int index, WintabContext *context) const;
+    // The first context that is open, enabled and owned by ownerPid, into *context;
+    // its index, or -1 when there is none (or no map). For every pen report: a closed
+    // record costs the line of its flags alone, not the three lines of a whole read.
+    int FindContext(int64_t ownerPid, WintabContext *context) const;
     // Counts the context's serial up and returns the new value (0 without a map).
     int32_t NextSerial(int index);
     // Writes the packet into the ring at counter mod 1000, marks it valid and counts the

@@ -144,6 +144,21 @@ TEST_F(WintabMap, RectangleAndContextRecordsAtTheirOffsets)
     EXPECT_EQ(I32(3 * 416 + 404), 2);
     EXPECT_FALSE(map.Context(50, &ctx));
     EXPECT_FALSE(map.Context(-1, &ctx));
+
+    // The search for the foreground process's context: open, enabled and its own.
+    uint8_t *disabled = peer->data() + 1 * 416;
+    disabled[4] = 1;
+    qToLittleEndian<qint32>(4242, disabled + 400);
+    uint8_t *other = peer->data() + 2 * 416;
+    other[4] = 1;
+    other[5] = 1;
+    qToLittleEndian<qint32>(7, other + 400);
+    EXPECT_EQ(map.FindContext(4242, &ctx), 3);
+    EXPECT_EQ(ctx.window, 0x1234567890ULL);
+    EXPECT_EQ(map.FindContext(7, &ctx), 2);
+    EXPECT_EQ(map.FindContext(0, &ctx), -1);
+    c[4] = 0; // closed
+    EXPECT_EQ(map.FindContext(4242, &ctx), -1);
 }
 
 namespace {
