@@ -31,7 +31,7 @@ done
 # Each: ROUNDS rounds of SECONDS_OF_INPUT s of the floor's input, then as long of the
 # program's; the load average beside each, as other programs share the cores.
 MT_ARGS=(--seconds "${SECONDS_OF_INPUT:-4}" --rounds "${ROUNDS:-5}")
-for mode in "" --live --hog --unbridged; do
+for mode in "" --foreground --live --hog --unbridged; do
     echo "## bench_multitablet $mode"
     echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
     # shellcheck disable=SC2086 # an empty mode is no argument
