@@ -1,5 +1,7 @@
 #include "platform/input/scancodes.h"
 
+#include "platform/input/inputinjector.h"
+
 #include <linux/input-event-codes.h>
 
 namespace {
@@ -148,3 +150,9 @@ int EvdevKeyCode(uint16_t vk, uint16_t scan, bool extended)
         return code;
     return EvdevKeyCodeForVk(vk);
 }
+
+const MouseButtonCode kMouseButtonCodes[3] = {
+    {MouseLeftDown, MouseLeftUp, BTN_LEFT},
+    {MouseRightDown, MouseRightUp, BTN_RIGHT},
+    {MouseMiddleDown, MouseMiddleUp, BTN_MIDDLE},
+};

@@ -19,3 +19,12 @@ int EvdevKeyCode(uint16_t vk, uint16_t scan, bool extended);
 
 // The evdev code for a virtual key alone; 0 when unknown.
 int EvdevKeyCodeForVk(uint16_t vk);
+
+// The mouse buttons of a MouseInput, each with its down and up flag and its evdev code,
+// for the injectors that speak evdev's numbers (X numbers its buttons otherwise).
+struct MouseButtonCode {
+    uint32_t down;
+    uint32_t up;
+    uint16_t code;
+};
+extern const MouseButtonCode kMouseButtonCodes[3];

@@ -13,16 +13,6 @@ constexpr int kVendorId = 0x28BD;
 constexpr int kProductId = 0x0008;
 constexpr int kKeyboardProductId = 0x0009;
 
-const struct {
-    uint32_t down;
-    uint32_t up;
-    uint16_t code;
-} kButtons[] = {
-    {MouseLeftDown, MouseLeftUp, BTN_LEFT},
-    {MouseRightDown, MouseRightUp, BTN_RIGHT},
-    {MouseMiddleDown, MouseMiddleUp, BTN_MIDDLE},
-};
-
 void DescribePointer(libevdev *dev)
 {
     libevdev_set_name(dev, "Inkora Virtual Pointer");
@@ -35,7 +25,7 @@ void DescribePointer(libevdev *dev)
     libevdev_enable_event_code(dev, EV_ABS, ABS_X, &info);
     libevdev_enable_event_code(dev, EV_ABS, ABS_Y, &info);
     libevdev_enable_event_type(dev, EV_KEY);
-    for (const auto &b : kButtons)
+    for (const auto &b : kMouseButtonCodes)
         libevdev_enable_event_code(dev, EV_KEY, b.code, nullptr);
     // The wheel on the same device, as an absolute USB tablet pointer has it.
     libevdev_enable_event_type(dev, EV_REL);
@@ -90,7 +80,7 @@ void UinputMouseInjector::releaseHeld()
 void UinputMouseInjector::releaseHeldLocked()
 {
     bool any = false;
-    for (const auto &b : kButtons) {
+    for (const auto &b : kMouseButtonCodes) {
         if (m_held & b.down) {
             m_device->write(EV_KEY, b.code, 0);
             any = true;
@@ -127,7 +117,7 @@ bool UinputMouseInjector::inject(const MouseInput &input)
         ok &= m_device->write(EV_ABS, ABS_X, std::clamp(input.x, 0, 65535));
         ok &= m_device->write(EV_ABS, ABS_Y, std::clamp(input.y, 0, 65535));
     }
-    for (const auto &b : kButtons) {
+    for (const auto &b : kMouseButtonCodes) {
         if (input.flags & b.down) {
             ok &= m_device->write(EV_KEY, b.code, 1);
             m_held |= b.down;

@@ -35,16 +35,6 @@ const auto kReconnectEvery = std::chrono::seconds(2);
 // (15 degrees), so clients scroll as far as for a real wheel.
 const double kAxisPerNotch = 15.0;
 
-const struct {
-    uint32_t down;
-    uint32_t up;
-    uint32_t code;
-} kButtons[] = {
-    {MouseLeftDown, MouseLeftUp, BTN_LEFT},
-    {MouseRightDown, MouseRightUp, BTN_RIGHT},
-    {MouseMiddleDown, MouseMiddleUp, BTN_MIDDLE},
-};
-
 bool IsModifier(unsigned code)
 {
     return code == KEY_LEFTCTRL || code == KEY_RIGHTCTRL || code == KEY_LEFTSHIFT || code == KEY_RIGHTSHIFT
@@ -408,7 +398,7 @@ void WlrVirtualInputInjector::releaseHeldLocked()
             c.Key(code, false);
     }
     if (c.heldButtons) {
-        for (const auto &b : kButtons) {
+        for (const auto &b : kMouseButtonCodes) {
             if (c.heldButtons & b.down)
                 zwlr_virtual_pointer_v1_button(c.pointer, NowMs(), b.code, WL_POINTER_BUTTON_STATE_RELEASED);
         }
@@ -441,7 +431,7 @@ bool WlrVirtualInputInjector::injectMouse(const MouseInput &input)
         else
             zwlr_virtual_pointer_v1_motion(c.pointer, NowMs(), wl_fixed_from_int(input.x), wl_fixed_from_int(input.y));
     }
-    for (const auto &b : kButtons) {
+    for (const auto &b : kMouseButtonCodes) {
         if (input.flags & b.down) {
             zwlr_virtual_pointer_v1_button(c.pointer, NowMs(), b.code, WL_POINTER_BUTTON_STATE_PRESSED);
             c.heldButtons |= b.down;
