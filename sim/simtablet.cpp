@@ -314,8 +314,13 @@ void SimTablet::queueReport(const QByteArray &report, int delayMs)
     std::unique_lock<std::mutex> lock(m_lock);
     const qint64 now = BusMs();
     m_lastDueMs = std::max(m_lastDueMs, now) + std::max(delayMs, 0);
+    // Due times only grow, so a report behind others changes no reader's wake-up time:
+    // only a report that becomes the head wakes them (a thousand queued in one go would
+    // otherwise wake each reader a thousand times for nothing).
+    const bool head = m_queue.isEmpty();
     m_queue.enqueue(Pending{report, m_lastDueMs});
-    m_reportReady.notify_all();
+    if (head)
+        m_reportReady.notify_all();
 }
 
 void SimTablet::setReadObserver(ReadObserver observer)
