@@ -130,7 +130,7 @@ InputInjector *CAction::Input() const
     return m_pInput ? m_pInput : DriverLink::Input();
 }
 
-ForegroundBackend *CAction::Foreground() const
+[[gnu::hot]] ForegroundBackend *CAction::Foreground() const
 {
     return m_pForeground ? m_pForeground : ActionServices::Foreground();
 }
@@ -410,7 +410,7 @@ void CAction::ResolveKey(int index, bool pressed)
     event.group = int16_t(ClampIndex(app->SelectID, kProfileKeyGroups));
 }
 
-void CAction::ResolvePenButton(const TabletPacket &packet)
+[[gnu::hot]] void CAction::ResolvePenButton(const TabletPacket &packet)
 {
     const int number = packet.penButtonNo;
     const bool pressed = packet.penButtonDown != 0;
