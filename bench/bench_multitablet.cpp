@@ -105,6 +105,21 @@ QMap<QString, int64_t> ThreadCpuNs()
     return byName;
 }
 
+// Time the host gave this machine's virtual CPUs to something else ("steal", the eighth
+// value of /proc/stat's cpu line, summed over the cores), in ms; its step is the clock
+// tick (10 ms). A reading thread whose core is stopped so waits without the guest
+// seeing why. -1 where the kernel does not count it.
+int64_t StealMs()
+{
+    QFile stat(QStringLiteral("/proc/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = stat.readLine().simplified().split(' ');
+    if (fields.size() < 9 || fields[0] != "cpu")
+        return -1;
+    return fields[8].toLongLong() * 1000 / std::max(1L, sysconf(_SC_CLK_TCK));
+}
+
 std::atomic<int> g_LogLines{0};
 std::mutex g_LogMutex;     // g_LogSample
 QStringList g_LogSample;   // the first lines of the input phase, to name them
@@ -578,6 +593,7 @@ int main(int argc, char **argv)
     std::vector<double> floorCpu, programCpu, ratios, reportRates;
     QMap<QString, int64_t> inputThreads; // run time of each thread over the program's rounds
     int64_t programWall = 0;
+    int64_t programSteal = 0; // ms, over the program's rounds
     bool complete = true;
     for (int round = 0; round < rounds && complete; ++round) {
         const double floorPerSecond = floor.run(perTablet, intervalMs);
@@ -588,6 +604,7 @@ int main(int argc, char **argv)
         const int64_t wall0 = NowNs();
         const int64_t cpu0 = ProcessCpuNs();
         const QMap<QString, int64_t> threads0 = ThreadCpuNs();
+        const int64_t steal0 = StealMs();
         bool roundComplete = false;
         if (live) {
             // The queued records need this thread's event loop; a 20 ms timer looks for the end.
@@ -609,6 +626,9 @@ int main(int argc, char **argv)
         const int64_t cpu = ProcessCpuNs() - cpu0;
         const int64_t wall = NowNs() - wall0;
         const QMap<QString, int64_t> threads1 = ThreadCpuNs();
+        const int64_t steal1 = StealMs();
+        if (steal0 >= 0 && steal1 >= 0)
+            programSteal += steal1 - steal0;
         for (auto it = threads1.begin(); it != threads1.end(); ++it)
             inputThreads[it.key()] += it.value() - threads0.value(it.key());
         programWall += wall;
@@ -699,6 +719,10 @@ int main(int argc, char **argv)
     PrintMs("p99", Percentile(all, 99));
     PrintMs("p99.9", Percentile(all, 99.9));
     PrintMs("max", all.empty() ? 0.0 : double(*std::max_element(all.begin(), all.end())));
+
+    std::printf("\nSteal during the program's input (/proc/stat, in steps of the clock tick): %lld ms over %.1f s "
+                "of %u cores\n",
+                (long long)programSteal, double(programWall) / 1e9, std::max(1u, std::thread::hardware_concurrency()));
 
     std::printf("\n| tablet | model | p50 µs | p99 µs | max µs |\n|---|---|---|---|---|\n");
     for (int i = 0; i < sims.size(); ++i) {
