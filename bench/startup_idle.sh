@@ -16,8 +16,10 @@
 #   log line     "Tray icon created, system tray available: true" is in the log file
 #                (looked for every 10 ms, so up to 10 ms late)
 # The last run then stays idle SETTLE seconds; over the next WINDOW seconds it reads
-# VmRSS/VmHWM, the CPU time and the growth of voluntary + involuntary context switches
-# of every thread (/proc/PID/task/*/status): each switch away and back is a wake-up.
+# VmRSS/VmHWM, the CPU time (/proc/PID/task/*/schedstat: ns on a CPU; the clock ticks
+# of .../stat are 10 ms, a sixth of the target over a minute) and the growth of
+# voluntary + involuntary context switches of every thread (/proc/PID/task/*/status):
+# each switch away and back is a wake-up.
 # A session bus of its own stands for the logon session's (without one the program's
 # D-Bus use would start one through X11 autolaunch on the first run only).
 # Last, SHOW_RUNS starts without "/mini" are timed to the settings window on screen.
@@ -177,16 +179,16 @@ echo
 # --- idle ---------------------------------------------------------------------------
 sleep "$SETTLE"
 
-# tid name switches cpu_ticks, one line per thread
+# tid name switches cpu_ns, one line per thread
 snapshot() {
-    local task tid name vol invol ticks
+    local task tid name vol invol ns
     for task in /proc/"$PID"/task/*; do
         tid=${task##*/}
         name=$(tr ' ' '_' <"$task/comm" 2>/dev/null) || continue
         vol=$(awk '/^voluntary_ctxt_switches/ {print $2}' "$task/status" 2>/dev/null)
         invol=$(awk '/^nonvoluntary_ctxt_switches/ {print $2}' "$task/status" 2>/dev/null)
-        ticks=$(awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "$task/stat" 2>/dev/null)
-        [ -n "$vol" ] && echo "$tid $name $((vol + invol)) $ticks"
+        ns=$(cut -d' ' -f1 "$task/schedstat" 2>/dev/null)
+        [ -n "$vol" ] && echo "$tid $name $((vol + invol)) ${ns:-0}"
     done
 }
 
@@ -201,7 +203,6 @@ HWM=$(awk '/^VmHWM/ {print $2}' /proc/"$PID"/status)
 RSS_ANON=$(awk '/^RssAnon/ {print $2}' /proc/"$PID"/status)
 RSS_FILE=$(awk '/^RssFile/ {print $2}' /proc/"$PID"/status)
 THREADS=$(wc -l <"$WORK/after.txt")
-HZ=$(getconf CLK_TCK)
 
 echo "Idle after ${SETTLE} s, measured over ${WINDOW} s"
 echo
@@ -211,20 +212,20 @@ echo "| VmRSS at the start / end of the window | $((RSS_BEFORE / 1024)) MiB / $(
 echo "| VmHWM (peak RSS) | $((HWM / 1024)) MiB ($HWM kB) |"
 echo "| of it: anonymous / file-backed (libraries, resources) | $((RSS_ANON / 1024)) MiB / $((RSS_FILE / 1024)) MiB |"
 echo "| threads | $THREADS |"
-awk -v secs="$(awk -v a="$T_BEFORE" -v b="$T_AFTER" 'BEGIN { print b - a }')" -v hz="$HZ" '
+awk -v secs="$(awk -v a="$T_BEFORE" -v b="$T_AFTER" 'BEGIN { print b - a }')" '
     NR == FNR { sw[$1] = $3; cpu[$1] = $4; next }
     { d = $3 - ($1 in sw ? sw[$1] : 0); c = $4 - ($1 in cpu ? cpu[$1] : 0)
-      total += d; ticks += c; byName[$2] += d; count[$2]++ }
+      total += d; cpuNs += c; byName[$2] += d; count[$2]++ }
     END {
-        printf "| wake-ups per second, all threads | %.1f |\n", total / secs
-        printf "| CPU time while idle | %.2f %% of one core |\n\n", ticks / hz / secs * 100
-        print "| thread | count | wake-ups per second |"
-        print "|---|---|---|"
+        printf "| wake-ups per second, all threads | %.2f (%d in %.0f s) |\n", total / secs, total, secs
+        printf "| CPU time while idle | %.4f %% of one core (%.2f ms) |\n\n", cpuNs / 1e9 / secs * 100, cpuNs / 1e6
+        print "| thread | count | wake-ups | per second |"
+        print "|---|---|---|---|"
         n = 0
         for (name in byName) names[n++] = name
         for (i = 0; i < n; i++) for (j = i + 1; j < n; j++)
             if (byName[names[j]] > byName[names[i]]) { t = names[i]; names[i] = names[j]; names[j] = t }
-        for (i = 0; i < n; i++) printf "| %s | %d | %.1f |\n", names[i], count[names[i]], byName[names[i]] / secs
+        for (i = 0; i < n; i++) printf "| %s | %d | %d | %.2f |\n", names[i], count[names[i]], byName[names[i]], byName[names[i]] / secs
     }' "$WORK/before.txt" "$WORK/after.txt"
 
 # Shutdown on SIGTERM, as a logout ends the program.
