@@ -214,6 +214,9 @@ void AppCore::RefreshPenDisplay()
     if (!m_pSearchPool) {
         m_pSearchPool = std::make_unique<QThreadPool>();
         m_pSearchPool->setMaxThreadCount(1);
+        // The thread ends with its search: searches are rare, and a thread kept for the
+        // next one would wake 30 s later (the pool's default) only to end then.
+        m_pSearchPool->setExpiryTimeout(0);
     }
     m_pSearchPool->start([this, ddc, outputs, table, generation] {
         // A monitor control of the search's own: the settings dialog's keeps its monitor.
