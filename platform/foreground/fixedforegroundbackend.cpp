@@ -1,22 +1,18 @@
 #include "platform/foreground/fixedforegroundbackend.h"
 
-FixedForegroundBackend::FixedForegroundBackend()
-    : m_current(std::make_shared<const ForegroundWindow>()), m_stamp(NextChangeStamp())
-{
-}
+FixedForegroundBackend::FixedForegroundBackend() = default;
 
 FixedForegroundBackend::FixedForegroundBackend(const ForegroundWindow &window)
-    : m_current(std::make_shared<const ForegroundWindow>(window)), m_stamp(NextChangeStamp())
+    : m_current(std::make_shared<const ForegroundWindow>(window))
 {
 }
 
 std::shared_ptr<const ForegroundWindow> FixedForegroundBackend::current() const
 {
-    return std::atomic_load(&m_current);
+    return m_current.get();
 }
 
 void FixedForegroundBackend::set(const ForegroundWindow &window)
 {
-    std::atomic_store(&m_current, std::shared_ptr<const ForegroundWindow>(std::make_shared<const ForegroundWindow>(window)));
-    m_stamp.store(NextChangeStamp(), std::memory_order_release);
+    m_current.set(std::make_shared<const ForegroundWindow>(window));
 }

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -36,6 +37,28 @@ public:
 protected:
     // The next number of one process-wide sequence (never 0): stamps and identities.
     static uint64_t NextChangeStamp();
+
+    // The record a backend has in force, with its change stamp. set() stores the record
+    // first and then a new stamp, so a reader that sees the new stamp finds the new
+    // record. Any thread.
+    class RecordInForce {
+    public:
+        RecordInForce() : RecordInForce(std::make_shared<const ForegroundWindow>()) { }
+        explicit RecordInForce(std::shared_ptr<const ForegroundWindow> window)
+            : m_window(std::move(window)), m_stamp(NextChangeStamp())
+        { }
+        std::shared_ptr<const ForegroundWindow> get() const { return std::atomic_load(&m_window); }
+        uint64_t stamp() const { return m_stamp.load(std::memory_order_acquire); }
+        void set(std::shared_ptr<const ForegroundWindow> window)
+        {
+            std::atomic_store(&m_window, std::move(window));
+            m_stamp.store(NextChangeStamp(), std::memory_order_release);
+        }
+
+    private:
+        std::shared_ptr<const ForegroundWindow> m_window; // std::atomic_load / atomic_store only
+        std::atomic<uint64_t> m_stamp;
+    };
 
 private:
     const uint64_t m_identity = NextChangeStamp();

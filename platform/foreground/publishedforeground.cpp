@@ -13,13 +13,11 @@ uint64_t ForegroundBackend::NextChangeStamp()
     return sequence.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
-PublishedForeground::PublishedForeground()
-    : m_current(std::make_shared<const ForegroundWindow>()), m_stamp(NextChangeStamp())
-{ }
+PublishedForeground::PublishedForeground() = default;
 
 std::shared_ptr<const ForegroundWindow> PublishedForeground::current() const
 {
-    return std::atomic_load(&m_current);
+    return m_current.get();
 }
 
 uint64_t PublishedForeground::revision() const
@@ -36,10 +34,7 @@ bool PublishedForeground::waitForRevision(uint64_t seen, int timeoutMs) const
 
 void PublishedForeground::publish(ForegroundWindow window)
 {
-    std::atomic_store(
-        &m_current,
-        std::shared_ptr<const ForegroundWindow>(std::make_shared<const ForegroundWindow>(std::move(window))));
-    m_stamp.store(NextChangeStamp(), std::memory_order_release);
+    m_current.set(std::make_shared<const ForegroundWindow>(std::move(window)));
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_revision;

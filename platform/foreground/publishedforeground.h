@@ -5,7 +5,6 @@
 
 #include "platform/foreground/foregroundbackend.h"
 
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -16,7 +15,7 @@ public:
     PublishedForeground();
 
     std::shared_ptr<const ForegroundWindow> current() const override;
-    uint64_t changeStamp() const override { return m_stamp.load(std::memory_order_acquire); }
+    uint64_t changeStamp() const override { return m_current.stamp(); }
 
     // Counts the records published so far. waitForRevision waits until it passes `seen`
     // or timeoutMs runs out; false on time-out.
@@ -28,10 +27,9 @@ protected:
     void publish(ForegroundWindow window);
 
 private:
-    std::shared_ptr<const ForegroundWindow> m_current; // std::atomic_load / atomic_store only
-    std::atomic<uint64_t> m_stamp;                     // set after m_current
-    mutable std::mutex m_mutex;                        // m_revision
-    mutable std::condition_variable m_changed;         // m_revision grew
+    RecordInForce m_current;
+    mutable std::mutex m_mutex;                // m_revision
+    mutable std::condition_variable m_changed; // m_revision grew
     uint64_t m_revision = 0;
 };
 

@@ -115,11 +115,7 @@ std::unique_ptr<X11ForegroundBackend> X11ForegroundBackend::open(const QByteArra
 }
 
 X11ForegroundBackend::X11ForegroundBackend(xcb_connection_t *connection, uint32_t root, int wakeFd)
-    : m_connection(connection)
-    , m_root(root)
-    , m_wakeFd(wakeFd)
-    , m_current(std::make_shared<const ForegroundWindow>())
-    , m_stamp(NextChangeStamp())
+    : m_connection(connection), m_root(root), m_wakeFd(wakeFd)
 {
 }
 
@@ -146,7 +142,7 @@ uint32_t X11ForegroundBackend::Atom(const char *name)
 
 std::shared_ptr<const ForegroundWindow> X11ForegroundBackend::current() const
 {
-    return std::atomic_load(&m_current);
+    return m_current.get();
 }
 
 uint64_t X11ForegroundBackend::revision() const
@@ -227,8 +223,7 @@ void X11ForegroundBackend::Refresh()
         if (!record->path.isEmpty())
             qInfo() << "appPath" << record->path;
     }
-    std::atomic_store(&m_current, std::shared_ptr<const ForegroundWindow>(std::move(record)));
-    m_stamp.store(NextChangeStamp(), std::memory_order_release);
+    m_current.set(std::move(record));
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_revision;

@@ -14,7 +14,6 @@
 
 #include <QByteArray>
 
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -32,7 +31,7 @@ public:
     ~X11ForegroundBackend() override;
 
     std::shared_ptr<const ForegroundWindow> current() const override;
-    uint64_t changeStamp() const override { return m_stamp.load(std::memory_order_acquire); }
+    uint64_t changeStamp() const override { return m_current.stamp(); }
 
     // Counts the records published so far (1 after open). waitForRevision waits until
     // it passes `seen` or timeoutMs runs out; false on time-out.
@@ -53,8 +52,7 @@ private:
     uint32_t m_nameAtom = 0;
     uint32_t m_utf8Atom = 0;
 
-    std::shared_ptr<const ForegroundWindow> m_current; // std::atomic_load / atomic_store only
-    std::atomic<uint64_t> m_stamp;                     // set after m_current
+    RecordInForce m_current;
     mutable std::mutex m_mutex;                // m_revision
     mutable std::condition_variable m_changed; // m_revision grew
     uint64_t m_revision = 0;
